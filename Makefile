@@ -1,0 +1,50 @@
+# Bramwick top-level driver. Every target installs what is missing first.
+#   make build   cross-build out/x64 and out/x86, and the native test build
+#   make test    build, then run the native tests and the Wine tests (private prefix)
+#   make demo    build, register the DLL in the private prefix and show the service
+SHELL := /bin/bash
+ROOT := $(CURDIR)
+JOBS ?= $(shell nproc)
+CMAKE_GEN := -G Ninja -DCMAKE_BUILD_TYPE=Release
+
+.PHONY: all build bootstrap x64 x86 native test demo prefix prefix-down format clean
+
+all: build
+
+bootstrap:
+	@tools/bootstrap.sh
+
+x64: bootstrap
+	@cmake -S . -B build/x64 $(CMAKE_GEN) -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-x86_64-w64-mingw32.cmake \
+		-DBRAMWICK_OUT_DIR=$(ROOT)/out/x64 >/dev/null
+	@cmake --build build/x64 -j $(JOBS)
+
+x86: bootstrap
+	@cmake -S . -B build/x86 $(CMAKE_GEN) -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-i686-w64-mingw32.cmake \
+		-DBRAMWICK_OUT_DIR=$(ROOT)/out/x86 -DBRAMWICK_TESTS=OFF >/dev/null
+	@cmake --build build/x86 -j $(JOBS) --target Bramwick xtrlog32
+
+native: bootstrap
+	@cmake -S . -B build/native $(CMAKE_GEN) >/dev/null
+	@cmake --build build/native -j $(JOBS)
+
+build: x64 x86 native
+
+prefix: bootstrap
+	@tools/wineprefix.sh up
+
+prefix-down:
+	@tools/wineprefix.sh down
+
+test: build prefix
+	@tools/run_tests.sh
+
+demo: build prefix
+	@tools/demo.sh
+
+format:
+	@clang-format -i $$(git ls-files '*.cpp' '*.h')
+
+clean:
+	@tools/wineprefix.sh down
+	rm -rf build out

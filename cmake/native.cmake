@@ -1,0 +1,16 @@
+# Native (Linux) build: pure logic with GoogleTest, optionally with sanitizers.
+option(BRAMWICK_SANITIZE "Build with AddressSanitizer and UndefinedBehaviorSanitizer" OFF)
+if(BRAMWICK_SANITIZE)
+    add_compile_options(-fsanitize=address,undefined -fno-sanitize-recover=all -g)
+    add_link_options(-fsanitize=address,undefined)
+endif()
+
+if(BRAMWICK_TESTS)
+    find_package(GTest REQUIRED)
+    add_executable(native_tests
+        tests/native/opostr_test.cpp
+        tests/native/trace_record_test.cpp
+    )
+    target_link_libraries(native_tests PRIVATE bramwick_pure GTest::gtest GTest::gtest_main)
+    add_test(NAME native_tests COMMAND native_tests)
+endif()

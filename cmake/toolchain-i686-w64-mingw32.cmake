@@ -1,0 +1,15 @@
+# Cross build for 32-bit Windows with mingw-w64 (posix threads for std::thread/std::mutex).
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR i686)
+set(TOOL_PREFIX i686-w64-mingw32)
+set(CMAKE_C_COMPILER ${TOOL_PREFIX}-gcc-posix)
+set(CMAKE_CXX_COMPILER ${TOOL_PREFIX}-g++-posix)
+set(CMAKE_RC_COMPILER ${TOOL_PREFIX}-windres)
+set(BRAMWICK_WIDL ${TOOL_PREFIX}-widl)
+set(BRAMWICK_WINDMC ${TOOL_PREFIX}-windmc)
+set(BRAMWICK_WIDL_ARCH --win32)
+set(CMAKE_FIND_ROOT_PATH /usr/${TOOL_PREFIX})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+# 32-bit programs cannot run on the build machines, so this build is checked statically only.

@@ -1,0 +1,67 @@
+# Tests that run under wine64 through the emulator wrapper (x64 build only).
+set(gtest_force_shared_crt OFF CACHE BOOL "" FORCE)
+set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+target_compile_options(gtest PRIVATE -Wno-error)
+
+set(TEST_BIN ${CMAKE_BINARY_DIR}/tests)
+# Windows view of the output folder, so tests find our DLLs the way applications do.
+string(REPLACE "/" "\\" OUT_DIR_WIN "Z:${BRAMWICK_OUT_DIR}")
+set(WINE_TEST_ENV "WINEPATH=${OUT_DIR_WIN};BRAMWICK_OUT_DIR=${OUT_DIR_WIN}")
+
+function(bramwick_wine_test name)
+    cmake_parse_arguments(T "" "" "SOURCES;LIBS;FIXTURES" ${ARGN})
+    add_executable(${name} ${T_SOURCES})
+    set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${TEST_BIN})
+    target_link_libraries(${name} PRIVATE ${T_LIBS} gtest gtest_main)
+    add_test(NAME ${name} COMMAND ${name})
+    set_tests_properties(${name} PROPERTIES ENVIRONMENT "${WINE_TEST_ENV}" TIMEOUT 300)
+    if(T_FIXTURES)
+        set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED "${T_FIXTURES}")
+    endif()
+endfunction()
+
+# The service object and the framework, linked into the test with the type library embedded.
+bramwick_wine_test(service_tests
+    SOURCES
+        tests/win/dispatch_test.cpp
+        tests/win/properties_test.cpp
+        tests/win/handles_test.cpp
+        tests/win/test_typelib.rc
+    LIBS bramwick_core)
+set_source_files_properties(tests/win/test_typelib.rc PROPERTIES OBJECT_DEPENDS ${GEN}/Bramwick.tlb)
+add_dependencies(service_tests xtrlog32)
+
+bramwick_wine_test(trace_lib_tests
+    SOURCES tests/win/trace_lib_test.cpp
+    LIBS bramwick_core)
+add_dependencies(trace_lib_tests xtrlog32)
+# The library tests load XTRLOG32.DLL from their own folder, as the service loads it from its.
+add_custom_command(TARGET trace_lib_tests POST_BUILD
+    COMMAND ${CMAKE_COMMAND} -E copy_if_different $<TARGET_FILE:xtrlog32> ${TEST_BIN}/)
+
+# Registration in the private prefix, then the DLL as a control object sees it.
+add_test(NAME register_dll COMMAND ${CMAKE_CROSSCOMPILING_EMULATOR} regsvr32 /s
+    "${OUT_DIR_WIN}\\Bramwick.dll")
+set_tests_properties(register_dll PROPERTIES FIXTURES_SETUP registered)
+
+bramwick_wine_test(registration_tests
+    SOURCES tests/win/registration_test.cpp
+    LIBS bramwick_framework bramwick_ids
+    FIXTURES registered)
+add_dependencies(registration_tests Bramwick)
+
+bramwick_wine_test(com_tests
+    SOURCES tests/win/com_test.cpp
+    LIBS bramwick_framework bramwick_ids
+    FIXTURES registered)
+add_dependencies(com_tests Bramwick)
+
+add_test(NAME vbscript_tests COMMAND ${CMAKE_SOURCE_DIR}/tests/e2e/run_vbs.sh
+    ${CMAKE_SOURCE_DIR}/tests/e2e/properties.vbs)
+set_tests_properties(vbscript_tests PROPERTIES FIXTURES_REQUIRED registered TIMEOUT 120)
+
+# The 32-bit build cannot run here: check its files statically.
+add_test(NAME x86_static_check COMMAND ${CMAKE_SOURCE_DIR}/tools/check_pe.sh
+    ${CMAKE_SOURCE_DIR}/out/x86 ${CMAKE_SOURCE_DIR}/out/x64)

@@ -1,0 +1,38 @@
+// Kernel mutexes and events with owners.
+#include "framework/sync.h"
+
+namespace fw {
+
+const char* AcquireResultName(AcquireResult r) {
+    switch (r) {
+        case AcquireResult::Acquired: return "acquired";
+        case AcquireResult::Abandoned: return "abandoned";
+        case AcquireResult::TimedOut: return "timed out";
+        case AcquireResult::Failed: return "failed";
+    }
+    return "?";
+}
+
+bool Mutex::Create(const char* name, bool* alreadyExisted) {
+    m_handle.reset(CreateMutexA(nullptr, FALSE, name));
+    if (alreadyExisted) *alreadyExisted = m_handle && GetLastError() == ERROR_ALREADY_EXISTS;
+    return static_cast<bool>(m_handle);
+}
+
+MutexGuard Mutex::Acquire(DWORD timeoutMs) const noexcept {
+    if (!m_handle) return MutexGuard(nullptr, AcquireResult::Failed);
+    switch (WaitForSingleObject(m_handle.get(), timeoutMs)) {
+        case WAIT_OBJECT_0: return MutexGuard(m_handle.get(), AcquireResult::Acquired);
+        case WAIT_ABANDONED: return MutexGuard(m_handle.get(), AcquireResult::Abandoned);
+        case WAIT_TIMEOUT: return MutexGuard(nullptr, AcquireResult::TimedOut);
+        default: return MutexGuard(nullptr, AcquireResult::Failed);
+    }
+}
+
+bool Event::Create(bool manualReset, bool initialState, const char* name, bool* alreadyExisted) {
+    m_handle.reset(CreateEventA(nullptr, manualReset, initialState, name));
+    if (alreadyExisted) *alreadyExisted = m_handle && GetLastError() == ERROR_ALREADY_EXISTS;
+    return static_cast<bool>(m_handle);
+}
+
+}  // namespace fw

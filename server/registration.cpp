@@ -1,0 +1,144 @@
+// Self-registration of the module. Called by regsvr32 through the exports in dll.cpp.
+#include "server/registration.h"
+
+#include <oleauto.h>
+#include <olectl.h>
+
+#include <string>
+
+#include "framework/handles.h"
+#include "framework/module.h"
+#include "server/bramwick_ids.h"
+
+namespace {
+
+std::string GuidText(REFGUID guid) {
+    wchar_t wide[64];
+    if (StringFromGUID2(guid, wide, 64) == 0) return {};
+    char narrow[64];
+    WideCharToMultiByte(CP_ACP, 0, wide, -1, narrow, sizeof(narrow), nullptr, nullptr);
+    return narrow;
+}
+
+bool SetValue(HKEY root, const std::string& subkey, const char* name, const std::string& value) {
+    fw::UniqueHKey key;
+    if (RegCreateKeyExA(root, subkey.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_WRITE,
+                        nullptr, key.put(), nullptr) != ERROR_SUCCESS) {
+        return false;
+    }
+    return RegSetValueExA(key.get(), name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                          static_cast<DWORD>(value.size() + 1)) == ERROR_SUCCESS;
+}
+
+bool IsNtPlatform() {
+    OSVERSIONINFOA info = {};
+    info.dwOSVersionInfoSize = sizeof(info);
+    static_assert(sizeof(OSVERSIONINFOA) == 148, "version query structure size");
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+    if (!GetVersionExA(&info)) return false;
+#pragma GCC diagnostic pop
+    return info.dwPlatformId == VER_PLATFORM_WIN32_NT;
+}
+
+HRESULT RegisterTypeLibrary() {
+    wchar_t path[MAX_PATH];
+    DWORD n = GetModuleFileNameW(fw::ThisModule(), path, MAX_PATH);
+    if (n == 0 || n >= MAX_PATH) return SELFREG_E_TYPELIB;
+    fw::ComPtr<ITypeLib> lib;
+    if (FAILED(LoadTypeLibEx(path, REGKIND_REGISTER, lib.put()))) return SELFREG_E_TYPELIB;
+    return S_OK;
+}
+
+HRESULT RegisterClassKeys() {
+    std::string path = fw::ThisModulePath();
+    std::string clsid = GuidText(CLSID_CashDrawer);
+    if (path.empty() || clsid.empty()) return SELFREG_E_CLASS;
+    std::string clsidKey = "CLSID\\" + clsid;
+    bool ok = SetValue(HKEY_CLASSES_ROOT, clsidKey, nullptr, kClassDescription) &&
+              SetValue(HKEY_CLASSES_ROOT, clsidKey + "\\InprocServer32", nullptr, path) &&
+              SetValue(HKEY_CLASSES_ROOT, clsidKey + "\\InprocServer32", "ThreadingModel",
+                       "Apartment") &&
+              SetValue(HKEY_CLASSES_ROOT, clsidKey + "\\ProgID", nullptr, kProgId) &&
+              SetValue(HKEY_CLASSES_ROOT, kProgId, nullptr, kClassDescription) &&
+              SetValue(HKEY_CLASSES_ROOT, std::string(kProgId) + "\\CLSID", nullptr, clsid);
+    return ok ? S_OK : SELFREG_E_CLASS;
+}
+
+// Registers this DLL as the message file of the event-log source. Only a module loaded under
+// the name Bramwick qualifies; every problem here is silent.
+void RegisterEventSource() {
+    if (!IsNtPlatform()) return;
+    HMODULE module = GetModuleHandleA("Bramwick");
+    if (module == nullptr) return;
+    char path[260];
+    DWORD n = GetModuleFileNameA(module, path, sizeof(path));
+    if (n == 0 || n >= sizeof(path)) return;
+    fw::UniqueHKey key;
+    DWORD disposition = 0;
+    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, kEventSourceKey, 0, const_cast<char*>("Bramwick"),
+                        REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, key.put(),
+                        &disposition) != ERROR_SUCCESS) {
+        return;
+    }
+    if (RegSetValueExA(key.get(), "EventMessageFile", 0, REG_EXPAND_SZ,
+                       reinterpret_cast<const BYTE*>(path), n + 1) != ERROR_SUCCESS) {
+        return;
+    }
+    DWORD types = EVENTLOG_ERROR_TYPE | EVENTLOG_WARNING_TYPE | EVENTLOG_INFORMATION_TYPE;
+    RegSetValueExA(key.get(), "TypesSupported", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&types),
+                   sizeof(types));
+}
+
+LSTATUS DeleteTree(HKEY root, const std::string& subkey) {
+    LSTATUS status = RegDeleteTreeA(root, subkey.c_str());
+    if (status == ERROR_SUCCESS) status = RegDeleteKeyA(root, subkey.c_str());
+    return status == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : status;
+}
+
+// Removes the type library registration: first under the neutral locale, then, when nothing
+// is registered there, under the locale the library declares (registration files it there).
+HRESULT UnregisterTypeLibrary() {
+#ifdef _WIN64
+    const SYSKIND syskind = SYS_WIN64;
+#else
+    const SYSKIND syskind = SYS_WIN32;
+#endif
+    if (SUCCEEDED(UnRegisterTypeLib(LIBID_Bramwick, 1, 0, 0, syskind))) return S_OK;
+    wchar_t path[MAX_PATH];
+    DWORD n = GetModuleFileNameW(fw::ThisModule(), path, MAX_PATH);
+    if (n == 0 || n >= MAX_PATH) return SELFREG_E_TYPELIB;
+    fw::ComPtr<ITypeLib> lib;
+    if (FAILED(LoadTypeLibEx(path, REGKIND_NONE, lib.put()))) return SELFREG_E_TYPELIB;
+    TLIBATTR* attr = nullptr;
+    if (FAILED(lib->GetLibAttr(&attr))) return SELFREG_E_TYPELIB;
+    LCID lcid = attr->lcid;
+    lib->ReleaseTLibAttr(attr);
+    if (lcid == 0 || FAILED(UnRegisterTypeLib(LIBID_Bramwick, 1, 0, lcid, syskind))) {
+        return SELFREG_E_TYPELIB;
+    }
+    return S_OK;
+}
+
+}  // namespace
+
+HRESULT RegisterServer() {
+    HRESULT hr = RegisterTypeLibrary();
+    if (FAILED(hr)) return hr;
+    hr = RegisterClassKeys();
+    if (FAILED(hr)) return hr;
+    RegisterEventSource();
+    return S_OK;
+}
+
+HRESULT UnregisterServer() {
+    HRESULT hr = UnregisterTypeLibrary();
+    if (FAILED(hr)) return hr;
+    std::string clsid = GuidText(CLSID_CashDrawer);
+    if (clsid.empty() || DeleteTree(HKEY_CLASSES_ROOT, "CLSID\\" + clsid) != ERROR_SUCCESS ||
+        DeleteTree(HKEY_CLASSES_ROOT, kProgId) != ERROR_SUCCESS) {
+        return SELFREG_E_CLASS;
+    }
+    if (IsNtPlatform()) RegDeleteKeyA(HKEY_LOCAL_MACHINE, kEventSourceKey);
+    return S_OK;
+}

@@ -1,0 +1,164 @@
+// The cash-drawer service object: the automation object the control object creates and
+// drives through ICashDrawer. Methods arrive on the application's thread; the worker threads
+// read and write the same object under the locks listed with the members.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+#include "framework/automation.h"
+#include "framework/sync.h"
+#include "util/opos_constants.h"
+#include "util/opostr.h"
+#include "util/vmtrace.h"
+
+class CCashDrawer final : public fw::DispatchObject {
+public:
+    // Class-factory entry: creates an object and queries it for riid.
+    static HRESULT CreateInstance(REFIID riid, void** ppv);
+
+    CCashDrawer();
+    CCashDrawer(const CCashDrawer&) = delete;
+    CCashDrawer& operator=(const CCashDrawer&) = delete;
+
+    // ICashDrawer. The C++ names follow the dispatch names; Release and ReleaseDevice share
+    // ReleaseDevice, Close and CloseService share Close, Claim and ClaimDevice share Claim.
+    LONG GetPropertyNumber(LONG propIndex);
+    void SetPropertyNumber(LONG propIndex, LONG number);
+    std::string GetPropertyString(LONG propIndex);
+    void SetPropertyString(LONG propIndex, const char* text);
+    LONG OpenService(const char* deviceClass, const char* deviceName, IDispatch* dispatch);
+    LONG Close();
+    LONG Claim(LONG timeout);
+    LONG ReleaseDevice();
+    LONG CheckHealth(LONG level);
+    LONG DirectIO(LONG command, LONG& data, std::string& text);
+    LONG OpenDrawer();
+    LONG WaitForDrawerClose(LONG beepTimeout, LONG beepFrequency, LONG beepDuration,
+                            LONG beepDelay);
+    LONG COFreezeEvents(LONG freeze);
+    LONG GetOpenResult();
+    LONG ResetStatistics(const char* statistics);
+    LONG RetrieveStatistics(std::string& statistics);
+    LONG UpdateStatistics(const char* statistics);
+    LONG CompareFirmwareVersion(const char* fileName, LONG& result);
+    LONG UpdateFirmware(const char* fileName);
+
+    // Internal operations shared by the method set and the worker threads.
+    LONG SetResult(LONG code, const char* method);
+    void SetState(LONG state);
+    BOOL IsOpened() const { return m_bOpened; }
+    BOOL IsClaimed() const { return m_bClaimed; }
+    BOOL IsEnabled() const { return m_bDeviceEnabled; }
+
+protected:
+    ~CCashDrawer() override;
+    HRESULT InvokeMember(DISPID id, const DISPPARAMS* params, VARIANT* result,
+                         UINT* argErr) override;
+
+private:
+    // Entry half of the common method frame: clears the results and writes the entry record.
+    void BeginMethod(const char* tag, int count = 0, LONG v1 = 0, LONG v2 = 0, LONG v3 = 0,
+                     LONG v4 = 0);
+    // Exit half: stores the outcome, writes the exit record and returns the outcome.
+    LONG EndMethod(const char* tag, LONG result);
+    LONG GetState();
+
+    void SetFreezeEvents(LONG number);
+    LONG SetBinaryConversion(LONG number);
+    LONG SetPowerNotify(LONG number);
+    LONG SetDeviceEnabled(LONG number);
+
+    // UnifiedPOS properties.
+    BOOL m_bClaimed = FALSE;
+    BOOL m_bDeviceEnabled = FALSE;
+    BOOL m_bFreezeEvents = FALSE;
+    LONG m_lResultCode = OPOS_E_CLOSED;
+    LONG m_lState = OPOS_S_CLOSED;  // guarded by m_stateLock
+    LONG m_lServiceObjectVersion = 1013001;
+    LONG m_lBinaryConversion = OPOS_BC_NONE;
+    LONG m_lCapPowerReporting = OPOS_PR_STANDARD;
+    LONG m_lPowerNotify = OPOS_PN_DISABLED;
+    LONG m_lPowerState = OPOS_PS_UNKNOWN;  // changes under m_enableLock
+    BOOL m_bCapStatisticsReporting = TRUE;
+    BOOL m_bCapUpdateStatistics = TRUE;
+    BOOL m_bCapCompareFirmwareVersion = FALSE;
+    BOOL m_bCapUpdateFirmware = FALSE;
+    LONG m_lOpenResult = 0;
+    LONG m_lResultCodeExtended = 0;
+    std::string m_strCheckHealthText;
+    std::string m_strServiceObjectDescription;
+    std::string m_strDeviceDescription;
+    std::string m_strDeviceName;
+    BOOL m_bDrawerOpened = FALSE;
+    BOOL m_bCapStatus = TRUE;
+    BOOL m_bCapStatusMultiDrawerDetect = TRUE;
+
+    COPOStr m_opostr;  // its mode always equals m_lBinaryConversion
+    LONG m_nLanguage = 0;  // 0 Japanese, 1 English
+    CVmTrace m_trace;
+    LONG m_lTraceHandle = -2;       // method trace channel
+    LONG m_lEventTraceHandle = -2;  // event thread's channel; the same channel once open
+    LONG m_lTraceHandle3 = -2;
+    BOOL m_bTraceEnable = FALSE;
+    BOOL m_bTraceTick = FALSE;
+
+    // Configuration read at open.
+    std::string m_strPortDll;
+    std::string m_strPath;
+    LONG m_lDllMode = 0;
+    std::string m_strEventLogPortName;
+    std::string m_strRasDeviceName;
+    LONG m_lEventLogMode = 0;
+    BOOL m_bNoDwOpenAtChkExt = FALSE;
+    BOOL m_bOpened = FALSE;
+    BOOL m_bClosing = FALSE;
+    BOOL m_bCOFreezeEvents = FALSE;  // guarded by m_coFreezeLock
+    BOOL m_bPortOwner = FALSE;
+    BOOL m_bStatusInvert = FALSE;
+    std::string m_strRegKey;
+    std::string m_strOpenDeviceName;  // the DeviceName given to OpenService
+    std::string m_strPort;
+    std::string m_strPortInitializeString;
+    BOOL m_bStopEventThread = FALSE;
+    BOOL m_bStopInputThread = FALSE;
+    BOOL m_bStopPowerFailThread = FALSE;
+    BOOL m_bStopPortOwnerThread = FALSE;
+    BOOL m_bStopOutputThread = FALSE;
+
+    // Process-local locks, one per concern. Lock order where they nest: m_freezeLock,
+    // m_coFreezeLock, m_queueLock (event thread); the input-thread lock before the shared
+    // open-status mutex, m_queueLock or m_enableLock.
+    fw::Mutex m_queueLock;
+    fw::Mutex m_eventThreadLock;
+    fw::Mutex m_freezeLock;
+    fw::Mutex m_coFreezeLock;
+    fw::Mutex m_inputThreadLock;
+    fw::Mutex m_powerThreadLock;
+    fw::Mutex m_enableLock;
+    fw::Mutex m_stateLock;
+    fw::Mutex m_spareLock;
+    fw::Mutex m_portThreadLock;
+    fw::Mutex m_outputThreadLock;
+    fw::Event m_eventThreadWake;  // wakes the event thread to deliver queued records
+
+    LONG m_lCommandTimeout = 0;
+    LONG m_lOpenDrawerTimeout = 0;
+    LONG m_lDetectDelayTime = 0;
+    LONG m_lSendReadyTimeout = 0;
+    LONG m_lSendDoneTimeout = 0;
+    LONG m_nPortOpenError = 0;
+    LONG m_lCommandType = 1;  // 1 normal, 2 solenoid
+    BYTE m_bPulseWidthTime = 5;
+    std::string m_strRestartHardwareID;
+    LONG m_lRestartCount = 1;
+    LONG m_lRestartTimeout = 2000;
+    BYTE m_abOpenCommand[8] = {};
+    BYTE m_abStatusCommand[8] = {};
+    LONG m_lOpenCommandLength = 0;
+    LONG m_lStatusCommandLength = 0;
+    LONG m_lDrawerNo = 1;
+    BOOL m_bWaitingForDrawer = FALSE;
+    LONG m_nLastStatusSeq = -1;
+};

@@ -1,0 +1,141 @@
+// The registered DLL as a control object meets it: ProgID lookup, CoCreateInstance, method
+// names resolved one by one, properties read through IDispatch only; and the registry
+// entries self-registration leaves behind.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "framework/disp_client.h"
+#include "framework/handles.h"
+#include "framework/module.h"
+#include "server/bramwick_ids.h"
+#include "tests/win/test_util.h"
+
+namespace {
+
+std::string RegString(HKEY root, const char* key, const char* name) {
+    char buffer[512] = {};
+    DWORD size = sizeof(buffer);
+    if (RegGetValueA(root, key, name, RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ | RRF_NOEXPAND,
+                     nullptr, buffer, &size) != ERROR_SUCCESS) {
+        return "<missing>";
+    }
+    return buffer;
+}
+
+class Registered : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(SUCCEEDED(m_com.result()));
+        CLSID clsid;
+        ASSERT_HR(S_OK, CLSIDFromProgID(L"OPOS.CashDrawer.Bramwick.1", &clsid));
+        EXPECT_TRUE(IsEqualCLSID(CLSID_CashDrawer, clsid));
+        fw::ComPtr<IDispatch> object;
+        ASSERT_HR(S_OK, CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch,
+                                         object.put_void()));
+        m_drawer = fw::DispClient(object.get());
+    }
+    testutil::ComApartment m_com;
+    fw::DispClient m_drawer;
+};
+
+TEST_F(Registered, ControlObjectFindsEveryMethodItNeeds) {
+    // The order and set a 1.13 control object resolves, stopping at the first failure.
+    const wchar_t* names[] = {L"COFreezeEvents",
+                              L"GetPropertyNumber",
+                              L"SetPropertyNumber",
+                              L"GetPropertyString",
+                              L"SetPropertyString",
+                              L"OpenService",
+                              L"CheckHealth",
+                              L"ClaimDevice",
+                              L"CloseService",
+                              L"DirectIO",
+                              L"ReleaseDevice",
+                              L"OpenDrawer",
+                              L"WaitForDrawerClose",
+                              L"ResetStatistics",
+                              L"RetrieveStatistics",
+                              L"UpdateStatistics",
+                              L"CompareFirmwareVersion",
+                              L"UpdateFirmware"};
+    for (const wchar_t* name : names) {
+        HRESULT hr = E_FAIL;
+        EXPECT_NE(DISPID_UNKNOWN, m_drawer.IdOf(name, &hr)) << testutil::Narrow(name);
+        EXPECT_HR(S_OK, hr);
+    }
+}
+
+TEST_F(Registered, PropertiesReadThroughDispatch) {
+    EXPECT_EQ(1013001, m_drawer.Long(L"GetPropertyNumber", PIDX_ServiceObjectVersion));
+    EXPECT_EQ(OPOS_S_CLOSED, m_drawer.Long(L"GetPropertyNumber", PIDX_State));
+    EXPECT_OPOS(OPOS_E_CLOSED, m_drawer.Long(L"GetPropertyNumber", PIDX_ResultCode));
+    EXPECT_EQ(L"[Error]", m_drawer.String(L"GetPropertyString", 1000005));
+    EXPECT_EQ(L"Velmora Cash Drawer", m_drawer.String(L"GetPropertyString", PIDX_DeviceName));
+    EXPECT_HR(S_OK, m_drawer.LastResult());
+}
+
+TEST_F(Registered, ModuleStaysLoadedWhileAnObjectLives) {
+    HMODULE module = GetModuleHandleA("Bramwick.dll");
+    ASSERT_NE(nullptr, module);
+    auto canUnload = fw::GetProc<HRESULT(WINAPI*)()>(module, "DllCanUnloadNow");
+    ASSERT_NE(nullptr, canUnload);
+    EXPECT_HR(S_FALSE, canUnload());
+    m_drawer = fw::DispClient();
+    EXPECT_HR(S_OK, canUnload());
+
+    auto getClassObject =
+        fw::GetProc<HRESULT(WINAPI*)(REFCLSID, REFIID, void**)>(module, "DllGetClassObject");
+    ASSERT_NE(nullptr, getClassObject);
+    fw::ComPtr<IClassFactory> factory;
+    ASSERT_HR(S_OK, getClassObject(CLSID_CashDrawer, IID_IClassFactory, factory.put_void()));
+    EXPECT_HR(S_FALSE, canUnload());  // a held factory keeps the module too
+    EXPECT_HR(S_OK, factory->LockServer(TRUE));
+    factory.reset();
+    EXPECT_HR(S_FALSE, canUnload());
+    // LockServer(FALSE) needs a factory again; taking it and dropping it balances out.
+    ASSERT_HR(S_OK, getClassObject(CLSID_CashDrawer, IID_IClassFactory, factory.put_void()));
+    EXPECT_HR(S_OK, factory->LockServer(FALSE));
+    factory.reset();
+    EXPECT_HR(S_OK, canUnload());
+
+    fw::ComPtr<IUnknown> other;
+    EXPECT_HR(CLASS_E_CLASSNOTAVAILABLE,
+              getClassObject(IID_IDispatch, IID_IClassFactory, other.put_void()));
+}
+
+TEST(Registration, ClassTypeLibraryAndEventSourceAreRegistered) {
+    std::string clsid;
+    {
+        wchar_t wide[64];
+        StringFromGUID2(CLSID_CashDrawer, wide, 64);
+        clsid = testutil::Narrow(wide);
+    }
+    std::string clsidKey = "CLSID\\" + clsid;
+    EXPECT_EQ("Apartment",
+              RegString(HKEY_CLASSES_ROOT, (clsidKey + "\\InprocServer32").c_str(),
+                        "ThreadingModel"));
+    std::string server = RegString(HKEY_CLASSES_ROOT, (clsidKey + "\\InprocServer32").c_str(),
+                                   nullptr);
+    EXPECT_NE(std::string::npos, server.find("Bramwick.dll")) << server;
+    EXPECT_EQ("OPOS.CashDrawer.Bramwick.1",
+              RegString(HKEY_CLASSES_ROOT, (clsidKey + "\\ProgID").c_str(), nullptr));
+    EXPECT_EQ(clsid, RegString(HKEY_CLASSES_ROOT, "OPOS.CashDrawer.Bramwick.1\\CLSID", nullptr));
+
+    EXPECT_EQ(server, RegString(HKEY_LOCAL_MACHINE, kEventSourceKey, "EventMessageFile"));
+    DWORD types = 0, size = sizeof(types);
+    EXPECT_EQ(ERROR_SUCCESS, RegGetValueA(HKEY_LOCAL_MACHINE, kEventSourceKey, "TypesSupported",
+                                          RRF_RT_REG_DWORD, nullptr, &types, &size));
+    EXPECT_EQ(7u, types);
+
+    fw::ComPtr<ITypeLib> lib;
+    ASSERT_HR(S_OK, LoadRegTypeLib(LIBID_Bramwick, 1, 0, 0x409, lib.put()));
+    fw::ComPtr<ITypeInfo> info;
+    EXPECT_HR(S_OK, lib->GetTypeInfoOfGuid(CLSID_CashDrawer, info.put()));
+    BSTR name = nullptr;
+    ASSERT_HR(S_OK, lib->GetDocumentation(-1, &name, nullptr, nullptr, nullptr));
+    EXPECT_STREQ(L"Bramwick", name);
+    SysFreeString(name);
+}
+
+}  // namespace

@@ -1,0 +1,252 @@
+// The dispatch layer as control objects and scripts use it: name lookup from the type
+// library, argument coercion, by-reference write-back and the error HRESULTs.
+#include <gtest/gtest.h>
+
+#include "framework/automation.h"
+#include "framework/disp_client.h"
+#include "server/bramwick_ids.h"
+#include "so/cash_drawer.h"
+#include "tests/win/test_util.h"
+
+namespace {
+
+using fw::Arg;
+
+fw::ComPtr<IDispatch> NewDrawer() {
+    fw::ComPtr<IDispatch> d;
+    EXPECT_HR(S_OK, CCashDrawer::CreateInstance(IID_IDispatch, d.put_void()));
+    return d;
+}
+
+struct NameCase {
+    const wchar_t* name;
+    DISPID id;
+};
+
+class NameLookup : public ::testing::TestWithParam<NameCase> {};
+
+TEST_P(NameLookup, ResolvesEveryMethodWithoutRegardToCase) {
+    testutil::ComApartment com;
+    fw::DispClient drawer(NewDrawer().get());
+    std::wstring lower = GetParam().name, upper = GetParam().name;
+    for (auto& c : lower) c = towlower(c);
+    for (auto& c : upper) c = towupper(c);
+    for (const std::wstring& name : {std::wstring(GetParam().name), lower, upper}) {
+        HRESULT hr = E_FAIL;
+        EXPECT_EQ(GetParam().id, drawer.IdOf(name.c_str(), &hr)) << testutil::Narrow(name);
+        EXPECT_HR(S_OK, hr);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    AllMethods, NameLookup,
+    ::testing::Values(NameCase{L"GetPropertyNumber", 1}, NameCase{L"SetPropertyNumber", 2},
+                      NameCase{L"GetPropertyString", 3}, NameCase{L"OpenService", 4},
+                      NameCase{L"Close", 5}, NameCase{L"Claim", 6}, NameCase{L"Release", 7},
+                      NameCase{L"CheckHealth", 8}, NameCase{L"DirectIO", 9},
+                      NameCase{L"OpenDrawer", 10}, NameCase{L"WaitForDrawerClose", 11},
+                      NameCase{L"SetPropertyString", 12}, NameCase{L"COFreezeEvents", 13},
+                      NameCase{L"CloseService", 14}, NameCase{L"ClaimDevice", 15},
+                      NameCase{L"ReleaseDevice", 16}, NameCase{L"GetOpenResult", 17},
+                      NameCase{L"ResetStatistics", 18}, NameCase{L"RetrieveStatistics", 19},
+                      NameCase{L"UpdateStatistics", 20}, NameCase{L"CompareFirmwareVersion", 21},
+                      NameCase{L"UpdateFirmware", 22}));
+
+TEST(Dispatch, UnknownNamesAndMembersAreRefused) {
+    testutil::ComApartment com;
+    fw::DispClient drawer(NewDrawer().get());
+    HRESULT hr = S_OK;
+    EXPECT_EQ(DISPID_UNKNOWN, drawer.IdOf(L"OpenDrawers", &hr));
+    EXPECT_HR(DISP_E_UNKNOWNNAME, hr);
+    EXPECT_HR(DISP_E_MEMBERNOTFOUND, drawer.InvokeArgs(99, nullptr, 0, nullptr));
+    EXPECT_HR(DISP_E_MEMBERNOTFOUND, drawer.InvokeArgs(0, nullptr, 0, nullptr));
+    // Every member is a method: a property put is not one of them.
+    Arg index(8);
+    EXPECT_HR(DISP_E_MEMBERNOTFOUND,
+              drawer.InvokeArgs(1, &index, 1, nullptr, nullptr, DISPATCH_PROPERTYPUT));
+}
+
+TEST(Dispatch, InterfacesAndTypeInfo) {
+    testutil::ComApartment com;
+    fw::ComPtr<IDispatch> drawer = NewDrawer();
+    fw::ComPtr<IUnknown> viaIid;
+    EXPECT_HR(S_OK, drawer->QueryInterface(DIID_ICashDrawer, viaIid.put_void()));
+    fw::ComPtr<IUnknown> factory;
+    EXPECT_HR(E_NOINTERFACE, drawer->QueryInterface(IID_IClassFactory, factory.put_void()));
+
+    UINT count = 0;
+    EXPECT_HR(S_OK, drawer->GetTypeInfoCount(&count));
+    EXPECT_EQ(1u, count);
+    fw::ComPtr<ITypeInfo> info;
+    ASSERT_HR(S_OK, drawer->GetTypeInfo(0, 0, info.put()));
+    TYPEATTR* attr = nullptr;
+    ASSERT_HR(S_OK, info->GetTypeAttr(&attr));
+    EXPECT_EQ(TKIND_DISPATCH, attr->typekind);
+    EXPECT_EQ(22, attr->cFuncs);
+    EXPECT_TRUE(IsEqualGUID(DIID_ICashDrawer, attr->guid));
+    info->ReleaseTypeAttr(attr);
+}
+
+TEST(Dispatch, WrongArgumentCountIsRefused) {
+    testutil::ComApartment com;
+    fw::DispClient drawer(NewDrawer().get());
+    VARIANT result;
+    VariantInit(&result);
+    EXPECT_HR(DISP_E_BADPARAMCOUNT, drawer.Call(L"GetPropertyNumber", &result));
+    EXPECT_HR(DISP_E_BADPARAMCOUNT, drawer.Call(L"GetPropertyNumber", &result, 8, 9));
+    EXPECT_HR(DISP_E_BADPARAMCOUNT, drawer.Call(L"OpenDrawer", &result, 1));
+    EXPECT_HR(DISP_E_BADPARAMCOUNT, drawer.Call(L"WaitForDrawerClose", &result, 1, 2, 3));
+}
+
+TEST(Dispatch, ArgumentsAreCoercedLikeADispatchMap) {
+    testutil::ComApartment com;
+    fw::DispClient drawer(NewDrawer().get());
+    // A numeric string and a short integer both reach the member as a LONG.
+    EXPECT_EQ(1013001, drawer.Long(L"GetPropertyNumber", L"8"));
+    EXPECT_HR(S_OK, drawer.LastResult());
+    VARIANT shortIndex;
+    VariantInit(&shortIndex);
+    V_VT(&shortIndex) = VT_I2;
+    V_I2(&shortIndex) = 8;
+    EXPECT_EQ(1013001, drawer.Long(L"GetPropertyNumber", Arg::Ref(&shortIndex)));
+    // A number where a string is expected is converted to its text.
+    EXPECT_OPOS(OPOS_E_CLOSED, drawer.Long(L"ResetStatistics", 5));
+    EXPECT_HR(S_OK, drawer.LastResult());
+}
+
+TEST(Dispatch, TypeMismatchNamesTheArgument) {
+    testutil::ComApartment com;
+    fw::DispClient drawer(NewDrawer().get());
+    DISPID id = drawer.IdOf(L"SetPropertyNumber");
+    Arg args[] = {Arg(11), Arg(L"two")};
+    UINT argErr = 99;
+    EXPECT_HR(DISP_E_TYPEMISMATCH, drawer.InvokeArgs(id, args, 2, nullptr, &argErr));
+    EXPECT_EQ(0u, argErr);  // rgvarg position: the last argument comes first
+    Arg args2[] = {Arg(L"eleven"), Arg(2)};
+    EXPECT_HR(DISP_E_TYPEMISMATCH, drawer.InvokeArgs(id, args2, 2, nullptr, &argErr));
+    EXPECT_EQ(1u, argErr);
+    // Nothing was changed by the refused calls.
+    EXPECT_EQ(0, drawer.Long(L"GetPropertyNumber", PIDX_BinaryConversion));
+
+    // A by-value LONG where a LONG reference is expected is refused, not read.
+    DISPID directIo = drawer.IdOf(L"DirectIO");
+    BSTR text = SysAllocString(L"");
+    Arg dio[] = {Arg(110), Arg(5), Arg::Ref(&text)};
+    EXPECT_HR(DISP_E_TYPEMISMATCH, drawer.InvokeArgs(directIo, dio, 3, nullptr, &argErr));
+    EXPECT_EQ(1u, argErr);
+    SysFreeString(text);
+}
+
+TEST(Dispatch, NamedAndMissingArgumentsAreRefused) {
+    testutil::ComApartment com;
+    fw::ComPtr<IDispatch> drawer = NewDrawer();
+    VARIANTARG arg;
+    VariantInit(&arg);
+    V_VT(&arg) = VT_I4;
+    V_I4(&arg) = 8;
+    DISPID named = 0;
+    DISPPARAMS params = {&arg, &named, 1, 1};
+    VARIANT result;
+    VariantInit(&result);
+    EXPECT_HR(DISP_E_NONAMEDARGS, drawer->Invoke(1, IID_NULL, 0, DISPATCH_METHOD, &params,
+                                                 &result, nullptr, nullptr));
+    V_VT(&arg) = VT_ERROR;
+    V_ERROR(&arg) = DISP_E_PARAMNOTFOUND;
+    DISPPARAMS missing = {&arg, nullptr, 1, 0};
+    UINT argErr = 99;
+    EXPECT_HR(DISP_E_PARAMNOTOPTIONAL, drawer->Invoke(1, IID_NULL, 0, DISPATCH_METHOD, &missing,
+                                                      &result, nullptr, &argErr));
+    EXPECT_EQ(0u, argErr);
+    EXPECT_HR(DISP_E_UNKNOWNINTERFACE, drawer->Invoke(1, IID_IDispatch, 0, DISPATCH_METHOD,
+                                                      &params, &result, nullptr, nullptr));
+}
+
+TEST(Dispatch, ResultIsReturnedForMethodAndPropertyGetCalls) {
+    testutil::ComApartment com;
+    fw::DispClient drawer(NewDrawer().get());
+    Arg index(PIDX_DeviceDescription);
+    for (WORD flags : {WORD(DISPATCH_METHOD), WORD(DISPATCH_METHOD | DISPATCH_PROPERTYGET)}) {
+        VARIANT result;
+        VariantInit(&result);
+        ASSERT_HR(S_OK, drawer.InvokeArgs(3, &index, 1, &result, nullptr, flags));
+        ASSERT_EQ(VT_BSTR, V_VT(&result));
+        EXPECT_STREQ(L"Vantrel Velmora CashDrawer", V_BSTR(&result));
+        VariantClear(&result);
+    }
+    // A void member leaves the result empty.
+    VARIANT result;
+    VariantInit(&result);
+    V_VT(&result) = VT_I4;
+    EXPECT_HR(S_OK, drawer.Call(L"SetPropertyNumber", &result, 4, 1));
+    EXPECT_EQ(VT_EMPTY, V_VT(&result));
+}
+
+// DispCall on its own: what comes back through each kind of by-reference argument.
+TEST(DispCallBinding, ReferenceArgumentsAreWrittenBackInTheCallersForm) {
+    LONG typedLong = 7;
+    BSTR typedText = SysAllocString(L"in");
+    VARIANT variantLong, variantText;
+    VariantInit(&variantLong);
+    V_VT(&variantLong) = VT_I2;  // scripts may hold any numeric type
+    V_I2(&variantLong) = 3;
+    VariantInit(&variantText);
+    V_VT(&variantText) = VT_BSTR;
+    V_BSTR(&variantText) = SysAllocString(L"old");
+
+    VARIANTARG args[4];  // last argument first
+    V_VT(&args[3]) = VT_BYREF | VT_I4;
+    V_I4REF(&args[3]) = &typedLong;
+    V_VT(&args[2]) = VT_BYREF | VT_BSTR;
+    V_BSTRREF(&args[2]) = &typedText;
+    V_VT(&args[1]) = VT_BYREF | VT_VARIANT;
+    V_VARIANTREF(&args[1]) = &variantLong;
+    V_VT(&args[0]) = VT_BYREF | VT_VARIANT;
+    V_VARIANTREF(&args[0]) = &variantText;
+    DISPPARAMS params = {args, nullptr, 4, 0};
+    const fw::ArgType types[] = {fw::ArgType::LongRef, fw::ArgType::StringRef,
+                                 fw::ArgType::LongRef, fw::ArgType::StringRef};
+    {
+        fw::DispCall call;
+        UINT argErr = 0;
+        ASSERT_HR(S_OK, call.Bind(types, 4, &params, &argErr));
+        EXPECT_EQ(7, call.LongRef(0));
+        EXPECT_EQ("in", call.StringRef(1));
+        EXPECT_EQ(3, call.LongRef(2));
+        EXPECT_EQ("old", call.StringRef(3));
+        call.LongRef(0) = 70;
+        call.StringRef(1) = "out";
+        call.LongRef(2) = 30;
+        call.StringRef(3) = "new";
+        ASSERT_HR(S_OK, call.Finish(fw::ReturnType::Void, nullptr));
+    }
+    EXPECT_EQ(70, typedLong);
+    EXPECT_STREQ(L"out", typedText);
+    EXPECT_EQ(VT_I4, V_VT(&variantLong));
+    EXPECT_EQ(30, V_I4(&variantLong));
+    EXPECT_EQ(VT_BSTR, V_VT(&variantText));
+    EXPECT_STREQ(L"new", V_BSTR(&variantText));
+    SysFreeString(typedText);
+    VariantClear(&variantText);
+}
+
+TEST(DispCallBinding, NullAndAnsiTextsConvert) {
+    VARIANTARG arg;
+    V_VT(&arg) = VT_BSTR;
+    V_BSTR(&arg) = nullptr;  // a null BSTR is an empty string
+    DISPPARAMS params = {&arg, nullptr, 1, 0};
+    const fw::ArgType types[] = {fw::ArgType::String};
+    fw::DispCall call;
+    ASSERT_HR(S_OK, call.Bind(types, 1, &params, nullptr));
+    EXPECT_STREQ("", call.String(0));
+
+    // Text reaches members as ANSI in the system code page and goes back unchanged; an
+    // embedded NUL ends it, as it ends single-byte text.
+    std::string ansi = fw::WideToAnsi(L"caf\u00e9");
+    EXPECT_EQ("caf", ansi.substr(0, 3));
+    EXPECT_EQ("ab", fw::WideToAnsi(L"ab\0cd", 5));
+    BSTR back = fw::AnsiToBstr(ansi);
+    EXPECT_STREQ(L"caf\u00e9", back);
+    SysFreeString(back);
+}
+
+}  // namespace

@@ -1,0 +1,167 @@
+// The property set of a service object as a control object reads and writes it: initial
+// values, the setter rules and what each accessor does to ResultCode.
+#include <gtest/gtest.h>
+
+#include "framework/disp_client.h"
+#include "so/cash_drawer.h"
+#include "tests/win/test_util.h"
+
+namespace {
+
+class Properties : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(SUCCEEDED(m_com.result()));
+        fw::ComPtr<IDispatch> object;
+        ASSERT_HR(S_OK, CCashDrawer::CreateInstance(IID_IDispatch, object.put_void()));
+        m_drawer = fw::DispClient(object.get());
+    }
+    LONG Get(LONG index) {
+        LONG value = m_drawer.Long(L"GetPropertyNumber", index);
+        EXPECT_HR(S_OK, m_drawer.LastResult());
+        return value;
+    }
+    // Sets a number and returns the ResultCode the control object would read next.
+    LONG Set(LONG index, LONG value) {
+        VARIANT result;
+        VariantInit(&result);
+        EXPECT_HR(S_OK, m_drawer.Call(L"SetPropertyNumber", &result, index, value));
+        return Get(PIDX_ResultCode);
+    }
+    std::wstring GetString(LONG index) {
+        return m_drawer.String(L"GetPropertyString", index);
+    }
+
+    testutil::ComApartment m_com;
+    fw::DispClient m_drawer;
+};
+
+struct Initial {
+    LONG index;
+    LONG value;
+};
+
+class InitialNumber : public Properties, public ::testing::WithParamInterface<Initial> {};
+
+TEST_P(InitialNumber, NewObjectReadsItsInitialValue) {
+    EXPECT_EQ(GetParam().value, Get(GetParam().index)) << "index " << GetParam().index;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    NewObject, InitialNumber,
+    ::testing::Values(Initial{PIDX_Claimed, 0}, Initial{PIDX_DataEventEnabled, 0},
+                      Initial{PIDX_DeviceEnabled, 0}, Initial{PIDX_FreezeEvents, 0},
+                      Initial{PIDX_OutputID, 0}, Initial{PIDX_ResultCode, OPOS_E_CLOSED},
+                      Initial{PIDX_ResultCodeExtended, 0},
+                      Initial{PIDX_ServiceObjectVersion, 1013001},
+                      Initial{PIDX_State, OPOS_S_CLOSED}, Initial{PIDX_AutoDisable, 0},
+                      Initial{PIDX_BinaryConversion, OPOS_BC_NONE}, Initial{PIDX_DataCount, 0},
+                      Initial{PIDX_PowerNotify, OPOS_PN_DISABLED},
+                      Initial{PIDX_PowerState, OPOS_PS_UNKNOWN},
+                      Initial{PIDX_CapPowerReporting, OPOS_PR_STANDARD},
+                      Initial{PIDX_CapStatisticsReporting, 1}, Initial{PIDX_CapUpdateStatistics, 1},
+                      Initial{PIDX_CapCompareFirmwareVersion, 0},
+                      Initial{PIDX_CapUpdateFirmware, 0}, Initial{PIDXCash_DrawerOpened, 0},
+                      Initial{PIDXCash_CapStatus, 1},
+                      Initial{PIDXCash_CapStatusMultiDrawerDetect, 1}, Initial{0, 0},
+                      Initial{15, 0}, Initial{-1, 0}, Initial{1000001, 0}));
+
+TEST_F(Properties, StringPropertiesAndUnknownIndexes) {
+    EXPECT_EQ(L"", GetString(PIDX_CheckHealthText));
+    EXPECT_EQ(L"Vantrel Velmora CashDrawer", GetString(PIDX_DeviceDescription));
+    EXPECT_EQ(L"Velmora Cash Drawer", GetString(PIDX_DeviceName));
+    std::wstring description = GetString(PIDX_ServiceObjectDescription);
+    EXPECT_EQ(0u, description.find(L"OPOS CashDrawer Service Object "));
+    EXPECT_GT(description.size(), 31u);
+    for (LONG index : {1000005, 1000000, 0, 8}) {
+        EXPECT_EQ(L"[Error]", GetString(index)) << "index " << index;
+    }
+}
+
+TEST_F(Properties, ReadsLeaveResultCodeAlone) {
+    EXPECT_OPOS(OPOS_E_ILLEGAL, Set(PIDX_BinaryConversion, 3));
+    GetString(PIDX_DeviceName);
+    GetString(1000005);
+    Get(12345);
+    EXPECT_OPOS(OPOS_E_ILLEGAL, Get(PIDX_ResultCode));
+}
+
+TEST_F(Properties, BinaryConversionAcceptsOnlyTheThreeModes) {
+    EXPECT_OPOS(OPOS_SUCCESS, Set(PIDX_BinaryConversion, OPOS_BC_DECIMAL));
+    EXPECT_EQ(OPOS_BC_DECIMAL, Get(PIDX_BinaryConversion));
+    for (LONG bad : {3, -1, 256}) {
+        EXPECT_OPOS(OPOS_E_ILLEGAL, Set(PIDX_BinaryConversion, bad)) << bad;
+        EXPECT_EQ(OPOS_BC_DECIMAL, Get(PIDX_BinaryConversion));
+    }
+    EXPECT_OPOS(OPOS_SUCCESS, Set(PIDX_BinaryConversion, OPOS_BC_NIBBLE));
+    EXPECT_EQ(OPOS_BC_NIBBLE, Get(PIDX_BinaryConversion));
+}
+
+TEST_F(Properties, PowerNotifyOnlyWhileDisabledAndOnlyZeroOrOne) {
+    EXPECT_OPOS(OPOS_SUCCESS, Set(PIDX_PowerNotify, OPOS_PN_ENABLED));
+    EXPECT_EQ(OPOS_PN_ENABLED, Get(PIDX_PowerNotify));
+    EXPECT_OPOS(OPOS_E_ILLEGAL, Set(PIDX_PowerNotify, 2));
+    EXPECT_EQ(OPOS_PN_ENABLED, Get(PIDX_PowerNotify));
+
+    EXPECT_OPOS(OPOS_SUCCESS, Set(PIDX_DeviceEnabled, 1));
+    EXPECT_OPOS(OPOS_E_ILLEGAL, Set(PIDX_PowerNotify, OPOS_PN_DISABLED));
+    EXPECT_EQ(OPOS_PN_ENABLED, Get(PIDX_PowerNotify));
+    EXPECT_OPOS(OPOS_SUCCESS, Set(PIDX_DeviceEnabled, 0));
+    EXPECT_OPOS(OPOS_SUCCESS, Set(PIDX_PowerNotify, OPOS_PN_DISABLED));
+    EXPECT_EQ(OPOS_PN_DISABLED, Get(PIDX_PowerNotify));
+}
+
+TEST_F(Properties, DeviceEnabledFollowsTheValueAndResetsPowerState) {
+    EXPECT_OPOS(OPOS_SUCCESS, Set(PIDX_DeviceEnabled, 5));  // any non-zero value enables
+    EXPECT_EQ(1, Get(PIDX_DeviceEnabled));
+    EXPECT_EQ(OPOS_PS_UNKNOWN, Get(PIDX_PowerState));
+    EXPECT_OPOS(OPOS_SUCCESS, Set(PIDX_DeviceEnabled, 1));  // same value: still success
+    EXPECT_EQ(1, Get(PIDX_DeviceEnabled));
+    EXPECT_OPOS(OPOS_SUCCESS, Set(PIDX_DeviceEnabled, 0));
+    EXPECT_EQ(0, Get(PIDX_DeviceEnabled));
+    EXPECT_EQ(OPOS_PS_UNKNOWN, Get(PIDX_PowerState));
+}
+
+TEST_F(Properties, FreezeEventsTakesAnyNonZeroAsTrue) {
+    EXPECT_OPOS(OPOS_SUCCESS, Set(PIDX_FreezeEvents, -7));
+    EXPECT_EQ(1, Get(PIDX_FreezeEvents));
+    EXPECT_OPOS(OPOS_SUCCESS, Set(PIDX_FreezeEvents, 0));
+    EXPECT_EQ(0, Get(PIDX_FreezeEvents));
+}
+
+TEST_F(Properties, ReadOnlyNumbersAndAllStringsIgnoreWrites) {
+    struct {
+        LONG index, value, expected;
+    } cases[] = {{PIDX_State, OPOS_S_IDLE, OPOS_S_CLOSED},
+                 {PIDX_ServiceObjectVersion, 1, 1013001},
+                 {PIDX_Claimed, 1, 0},
+                 {PIDX_PowerState, OPOS_PS_ONLINE, OPOS_PS_UNKNOWN},
+                 {PIDXCash_DrawerOpened, 1, 0},
+                 {PIDX_CapUpdateFirmware, 1, 0},
+                 {PIDX_ResultCodeExtended, 9, 0},
+                 {4242, 1, 0}};
+    for (const auto& c : cases) {
+        EXPECT_OPOS(OPOS_SUCCESS, Set(c.index, c.value)) << "index " << c.index;
+        EXPECT_EQ(c.expected, Get(c.index)) << "index " << c.index;
+    }
+    // ResultCode cannot be written: the write reports its own success instead.
+    EXPECT_OPOS(OPOS_SUCCESS, Set(PIDX_ResultCode, 106));
+
+    VARIANT result;
+    VariantInit(&result);
+    Set(PIDX_BinaryConversion, 7);  // leave ResultCode at 106 first
+    EXPECT_HR(S_OK, m_drawer.Call(L"SetPropertyString", &result, PIDX_DeviceName, L"Mine"));
+    EXPECT_OPOS(OPOS_SUCCESS, Get(PIDX_ResultCode));
+    EXPECT_EQ(L"Velmora Cash Drawer", GetString(PIDX_DeviceName));
+}
+
+TEST_F(Properties, MethodsOfAClosedServiceAnswerClosedAndClearTheExtendedCode) {
+    EXPECT_OPOS(OPOS_E_CLOSED, m_drawer.Long(L"ClaimDevice", 1000));
+    EXPECT_OPOS(OPOS_E_CLOSED, Get(PIDX_ResultCode));
+    EXPECT_EQ(0, Get(PIDX_ResultCodeExtended));
+    EXPECT_OPOS(OPOS_E_CLOSED, m_drawer.Long(L"OpenDrawer"));
+    EXPECT_OPOS(OPOS_E_CLOSED, m_drawer.Long(L"CheckHealth", 1));
+    EXPECT_EQ(OPOS_S_CLOSED, Get(PIDX_State));
+}
+
+}  // namespace

@@ -1,0 +1,374 @@
+// Tests XTRLOG32.DLL (loaded from the test's own folder) and CVmTrace on top of it, under Wine
+// or Windows: channel refusal, whole records from concurrent writers, saving, name selection.
+// The append test writes from four threads; everything else runs on the main thread.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstring>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "util/trace_file.h"
+#include "util/trace_record.h"
+#include "util/vmtrace.h"
+
+namespace {
+
+typedef LONG(__cdecl* OpenFn)(const char*);
+typedef LONG(__cdecl* WriteFn)(LONG, const void*, LONG);
+typedef LONG(__cdecl* CloseFn)(LONG);
+typedef LONG(__cdecl* SaveFn)();
+
+template <typename Fn>
+Fn Export(HMODULE module, const char* name) {
+    return reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(GetProcAddress(module, name)));
+}
+
+std::vector<uint8_t> ReadAll(const std::string& path) {
+    std::vector<uint8_t> bytes;
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return bytes;
+    char buf[4096];
+    DWORD got = 0;
+    while (ReadFile(file, buf, sizeof(buf), &got, nullptr) && got > 0) {
+        bytes.insert(bytes.end(), buf, buf + got);
+    }
+    CloseHandle(file);
+    return bytes;
+}
+
+void WriteRaw(const std::string& path, const char* data, DWORD size, DWORD access,
+              DWORD disposition) {
+    HANDLE file =
+        CreateFileA(path.c_str(), access, 0, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+    DWORD written = 0;
+    WriteFile(file, data, size, &written, nullptr);
+    CloseHandle(file);
+}
+
+TraceRecord Values(const char* tag, int32_t a, int32_t b, int32_t c, int32_t d, int32_t e) {
+    const int32_t values[5] = {a, b, c, d, e};
+    return MakeValuesRecord(TraceTime{12, 0, 0, 0}, tag, values);
+}
+
+class TraceLibTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char exe[MAX_PATH];
+        const DWORD n = GetModuleFileNameA(nullptr, exe, MAX_PATH);
+        std::string dir(exe, n);
+        dir.resize(dir.find_last_of("\\/") + 1);
+        module_ = LoadLibraryA((dir + "XTRLOG32.DLL").c_str());
+        ASSERT_NE(nullptr, module_) << "XTRLOG32.DLL must sit beside the test";
+        open_ = Export<OpenFn>(module_, "OPOSTraceOpenEx");
+        write_ = Export<WriteFn>(module_, "OPOSTraceEx");
+        close_ = Export<CloseFn>(module_, "OPOSTraceCloseEx");
+        save_ = Export<SaveFn>(module_, "OPOSTraceFileSaveEx");
+        save2_ = Export<SaveFn>(module_, "OPOSTraceFileSaveEx2");
+        ASSERT_TRUE(open_ && write_ && close_ && save_ && save2_);
+
+        // A folder no earlier run used: Wine reuses process ids, so keep counting until the
+        // folder is new.
+        char temp[MAX_PATH];
+        GetTempPathA(MAX_PATH, temp);
+        const std::string base = std::string(temp) + "bwtrace_" +
+                                 ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        for (int i = 0; folder_.empty() && i < 1000; ++i) {
+            const std::string candidate = base + "_" + std::to_string(i);
+            if (CreateDirectoryA(candidate.c_str(), nullptr)) folder_ = candidate;
+        }
+        ASSERT_FALSE(folder_.empty());
+        ASSERT_TRUE(SetEnvironmentVariableA("BRAMWICK_TRACE_DIR", folder_.c_str()));
+    }
+
+    // Unloading the library closes whatever channels a test left open, so the folder must then
+    // come away completely.
+    void TearDown() override {
+        SetEnvironmentVariableA("BRAMWICK_TRACE_DIR", nullptr);
+        if (module_ != nullptr) FreeLibrary(module_);
+        if (folder_.empty()) return;
+        for (const std::string& name : Files("*")) {
+            EXPECT_TRUE(DeleteFileA((folder_ + "\\" + name).c_str())) << name;
+        }
+        EXPECT_TRUE(RemoveDirectoryA(folder_.c_str())) << folder_;
+    }
+
+    std::vector<std::string> Files(const std::string& pattern) const {
+        std::vector<std::string> names;
+        WIN32_FIND_DATAA data;
+        HANDLE find = FindFirstFileA((folder_ + "\\" + pattern).c_str(), &data);
+        if (find == INVALID_HANDLE_VALUE) return names;
+        do {
+            if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+                names.push_back(data.cFileName);
+        } while (FindNextFileA(find, &data));
+        FindClose(find);
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+
+    std::string PathOf(const std::string& channel) const {
+        return folder_ + "\\" + channel + ".trc";
+    }
+    TraceFileContents Parse(const std::string& channel) const {
+        return ParseTraceFile(ReadAll(PathOf(channel)));
+    }
+
+    HMODULE module_ = nullptr;
+    OpenFn open_ = nullptr;
+    WriteFn write_ = nullptr;
+    CloseFn close_ = nullptr;
+    SaveFn save_ = nullptr;
+    SaveFn save2_ = nullptr;
+    std::string folder_;
+};
+
+TEST_F(TraceLibTest, RefusesChannelOpenElsewhereUntilClosed) {
+    const LONG first = open_("dupM");
+    ASSERT_GE(first, 0);
+    EXPECT_LT(open_("dupM"), 0);
+    const LONG other = open_("dupN");  // other names are unaffected
+    EXPECT_GE(other, 0);
+    EXPECT_EQ(0, close_(first));
+    EXPECT_EQ(0, close_(other));
+    const LONG again = open_("dupM");
+    EXPECT_GE(again, 0);
+    EXPECT_EQ(0, close_(again));
+
+    const TraceFileContents fresh = Parse("dupM");
+    EXPECT_TRUE(fresh.ok()) << fresh.error;
+    EXPECT_TRUE(fresh.records.empty());
+
+    // A file of that name that is not a trace file is left alone and the name refused.
+    WriteRaw(PathOf("foreignM"), "hello, world, hello", 19, GENERIC_WRITE, CREATE_ALWAYS);
+    EXPECT_LT(open_("foreignM"), 0);
+    EXPECT_EQ(19u, ReadAll(PathOf("foreignM")).size());
+
+    EXPECT_LT(open_(""), 0);
+    EXPECT_LT(open_(nullptr), 0);
+}
+
+TEST_F(TraceLibTest, CreatesMissingTraceFolders) {
+    const std::string nested = folder_ + "\\env\\deeper";
+    SetEnvironmentVariableA("BRAMWICK_TRACE_DIR", (nested + "\\").c_str());
+    const LONG h = open_("nestM");
+    ASSERT_GE(h, 0);
+    close_(h);
+    EXPECT_TRUE(DeleteFileA((nested + "\\nestM.trc").c_str()));
+    EXPECT_TRUE(RemoveDirectoryA(nested.c_str()));
+    EXPECT_TRUE(RemoveDirectoryA((folder_ + "\\env").c_str()));
+}
+
+TEST_F(TraceLibTest, RejectsWrongLengthAndStaleHandles) {
+    const LONG h = open_("lenM");
+    ASSERT_GE(h, 0);
+    const TraceRecord rec = Values("MClm", 1, 2, 3, 4, 5);
+    EXPECT_LT(write_(h, rec.data(), 28), 0);
+    EXPECT_LT(write_(h, rec.data(), 30), 0);
+    EXPECT_LT(write_(h, nullptr, 29), 0);
+    EXPECT_EQ(0, write_(h, rec.data(), 29));
+    EXPECT_EQ(0, close_(h));
+    EXPECT_LT(close_(h), 0);
+
+    // The freed slot is reused, but the old handle does not reach the new channel.
+    const LONG next = open_("otherM");
+    ASSERT_GE(next, 0);
+    EXPECT_NE(h, next);
+    EXPECT_LT(write_(h, rec.data(), 29), 0);
+    EXPECT_EQ(0, close_(next));
+    EXPECT_TRUE(Parse("otherM").records.empty());
+}
+
+TEST_F(TraceLibTest, ConcurrentWritersLandWholeRecords) {
+    const LONG h = open_("busyM");
+    ASSERT_GE(h, 0);
+    constexpr int kThreads = 4;
+    constexpr int kPerThread = 1000;
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t) {
+        threads.emplace_back([this, h, t] {
+            for (int i = 0; i < kPerThread; ++i) {
+                const TraceRecord rec = Values("50s1", t, i, ~t, ~i, t * 100000 + i);
+                write_(h, rec.data(), static_cast<LONG>(rec.size()));
+            }
+        });
+    }
+    for (std::thread& thread : threads) thread.join();
+    // The library's own count of whole records decides how much a save copies.
+    ASSERT_EQ(0, save2_());
+    ASSERT_EQ(0, close_(h));
+
+    const std::vector<uint8_t> bytes = ReadAll(PathOf("busyM"));
+    EXPECT_EQ(kTraceFileHeaderSize + kThreads * kPerThread * kTraceRecordSize, bytes.size());
+    const std::vector<std::string> copies = Files("busyM_*.trc");
+    ASSERT_EQ(1u, copies.size());
+    EXPECT_EQ(bytes.size(), ReadAll(folder_ + "\\" + copies[0]).size());
+    const TraceFileContents contents = ParseTraceFile(bytes);
+    ASSERT_TRUE(contents.ok()) << contents.error;
+    std::vector<int> nextSeq(kThreads, 0);
+    for (const TraceRecord& rec : contents.records) {
+        int32_t v[5];
+        std::memcpy(v, rec.data() + kTracePayloadOffset, sizeof(v));  // x86: little-endian
+        ASSERT_TRUE(v[0] >= 0 && v[0] < kThreads);
+        ASSERT_EQ(~v[0], v[2]);
+        ASSERT_EQ(~v[1], v[3]);
+        ASSERT_EQ(v[0] * 100000 + v[1], v[4]);
+        ASSERT_EQ(nextSeq[v[0]], v[1]) << "thread " << v[0] << " records out of order";
+        ++nextSeq[v[0]];
+    }
+    EXPECT_EQ(std::vector<int>(kThreads, kPerThread), nextSeq);
+}
+
+TEST_F(TraceLibTest, ReopenAppendsAndDropsTornRecord) {
+    const TraceRecord rec = Values("Tout", 9, 0, 0, 0, 0);
+    LONG h = open_("againM");
+    ASSERT_GE(h, 0);
+    write_(h, rec.data(), 29);
+    write_(h, rec.data(), 29);
+    close_(h);
+
+    // Leave a partial record behind, as a crash in the middle of a write would.
+    WriteRaw(PathOf("againM"), "torn!", 5, FILE_APPEND_DATA, OPEN_EXISTING);
+
+    h = open_("againM");
+    ASSERT_GE(h, 0);
+    write_(h, rec.data(), 29);
+    close_(h);
+    const TraceFileContents contents = Parse("againM");
+    EXPECT_TRUE(contents.ok()) << contents.error;
+    EXPECT_EQ(3u, contents.records.size());
+}
+
+TEST_F(TraceLibTest, SaveCopiesEveryOpenChannelWithTimestamp) {
+    const LONG h = open_("saveM");
+    ASSERT_GE(h, 0);
+    for (int i = 0; i < 3; ++i) {
+        const TraceRecord rec = Values("MOpD", i, 0, 0, 0, 0);
+        write_(h, rec.data(), 29);
+    }
+    EXPECT_EQ(0, save2_());
+
+    const std::vector<std::string> copies = Files("saveM_*.trc");
+    ASSERT_EQ(1u, copies.size());
+    const std::string& copy = copies[0];
+    ASSERT_EQ(std::string("saveM_YYYYMMDD_HHMMSS.trc").size(), copy.size()) << copy;
+    EXPECT_EQ('_', copy[14]);
+    EXPECT_TRUE(std::all_of(copy.begin() + 6, copy.begin() + 14, ::isdigit)) << copy;
+    const std::vector<uint8_t> saved = ReadAll(folder_ + "\\" + copy);
+    EXPECT_EQ(kTraceFileHeaderSize + 3 * kTraceRecordSize, saved.size());
+    EXPECT_EQ(ReadAll(PathOf("saveM")), saved);
+
+    // The channel keeps working after a save.
+    const TraceRecord more = Values("mOpD", 0, 0, 0, 0, 0);
+    EXPECT_EQ(0, write_(h, more.data(), 29));
+    EXPECT_EQ(0, save_());
+    EXPECT_EQ(0, close_(h));
+}
+
+TEST_F(TraceLibTest, UnloadClosesOpenChannels) {
+    const LONG h = open_("leftM");
+    ASSERT_GE(h, 0);
+    const TraceRecord rec = Values("EEnd", 0, 0, 0, 0, 0);
+    ASSERT_EQ(0, write_(h, rec.data(), 29));
+    FreeLibrary(module_);
+    module_ = nullptr;
+    HANDLE exclusive = CreateFileA(PathOf("leftM").c_str(), GENERIC_WRITE, 0, nullptr,
+                                   OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    EXPECT_NE(INVALID_HANDLE_VALUE, exclusive);
+    CloseHandle(exclusive);
+    EXPECT_EQ(1u, Parse("leftM").records.size());
+}
+
+TEST_F(TraceLibTest, OpenTraceAdvancesDigitOnlyWhileNamesAreRefused) {
+    const LONG taken = open_("Drawer0M");
+    ASSERT_GE(taken, 0);
+    CVmTrace trace;
+    trace.m_bEnabled = TRUE;
+    LONG handle = 5;
+    LONG* handles[] = {&handle};
+    trace.OpenTrace("Drawer", 1, "M", handles);
+    ASSERT_GE(handle, 0);
+    trace.TraceText(handle, "MOpn", "Drawer", 1, 77, 0, 0, 0);
+    trace.CloseTrace(1, handles);
+    EXPECT_EQ(kTraceHandleClosed, handle);
+    close_(taken);
+
+    const TraceFileContents contents = Parse("Drawer1M");
+    ASSERT_EQ(1u, contents.records.size());
+    const std::string line = FormatTraceRecord(contents.records[0].data());
+    EXPECT_EQ(" MOpn 77 \"Drawer\"", line.substr(12)) << line;
+}
+
+TEST_F(TraceLibTest, OpenTraceGivesUpAfterFifteenDigits) {
+    std::vector<LONG> held;
+    for (char digit = '0'; digit <= '>'; ++digit) {
+        held.push_back(open_(MakeChannelName("full", digit, 'M').c_str()));
+        ASSERT_GE(held.back(), 0) << digit;
+    }
+    CVmTrace trace;
+    trace.m_bEnabled = TRUE;
+    LONG handle = 0;
+    LONG* handles[] = {&handle};
+    trace.OpenTrace("full", 1, "M", handles);
+    EXPECT_LT(handle, 0);  // a sixteenth try with '?' would have succeeded
+    for (LONG h : held) close_(h);
+}
+
+TEST_F(TraceLibTest, OpenTraceSharesDigitAcrossLettersAndCutsLongNames) {
+    CVmTrace trace;
+    trace.m_bEnabled = TRUE;
+    LONG m = 0, p = 0, extra = 0;
+    LONG* handles[] = {&m, &p, &extra};
+    trace.OpenTrace("VeryLongDeviceName20", 3, "MP", handles);  // third handle has no letter
+    EXPECT_GE(m, 0);
+    EXPECT_GE(p, 0);
+    EXPECT_EQ(kTraceHandleClosed, extra);
+    EXPECT_EQ((std::vector<std::string>{"ngDeviceName200M.trc", "ngDeviceName200P.trc"}),
+              Files("*.trc"));
+    trace.CloseTrace(3, handles);
+    EXPECT_EQ(kTraceHandleClosed, m);
+    EXPECT_EQ(kTraceHandleClosed, p);
+}
+
+TEST_F(TraceLibTest, CVmTraceIsSilentUntilEnabled) {
+    CVmTrace trace;
+    ASSERT_TRUE(trace.IsLibraryLoaded());
+    LONG handle = 3;
+    LONG* handles[] = {&handle};
+    trace.OpenTrace("quiet", 1, "M", handles);
+    EXPECT_EQ(kTraceHandleClosed, handle);
+    EXPECT_TRUE(Files("*.trc").empty());
+
+    const LONG h = open_("quietM");
+    ASSERT_GE(h, 0);
+    const uint8_t bytes[40] = {0x1B, 0x70};
+    trace.Trace(h, "MChk", 1, 1, 0, 0, 0, 0);
+    trace.TraceText(h, "MDio", "text", 0, 0, 0, 0, 0);
+    trace.TraceBytes(h, "50v1", bytes, 40);
+    EXPECT_TRUE(Parse("quietM").records.empty());
+    EXPECT_EQ(0, trace.SaveTraceFile());  // saving does not depend on the switch
+
+    trace.m_bEnabled = TRUE;
+    trace.Trace(h, "MChk", 1, 1, 0, 0, 0, 0);
+    trace.TraceBytes(h, "50v1", bytes, 40);
+    const TraceFileContents contents = Parse("quietM");
+    ASSERT_EQ(2u, contents.records.size());
+    EXPECT_EQ(" MChk 1 0 0 0 0", FormatTraceRecord(contents.records[0].data()).substr(12));
+    EXPECT_EQ(" 50v1 40 bytes: 1B 70 00 00 00 00 00 00 00 00 00 00 00 00 00 00 ...",
+              FormatTraceRecord(contents.records[1].data()).substr(12));
+
+    // Closing is also tied to the switch: a disabled trace leaves the handle alone.
+    trace.m_bEnabled = FALSE;
+    LONG kept = h;
+    LONG* keptHandles[] = {&kept};
+    trace.CloseTrace(1, keptHandles);
+    EXPECT_EQ(h, kept);
+    EXPECT_EQ(0, close_(h));
+}
+
+}  // namespace

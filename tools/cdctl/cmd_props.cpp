@@ -1,0 +1,115 @@
+// "cdctl props": creates the service object by its ProgID, as a control object does, and
+// prints every numeric and string property read through IDispatch.
+#include "tools/cdctl/cmd_props.h"
+
+#include <windows.h>
+#include <oleauto.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "framework/disp_client.h"
+#include "util/opos_constants.h"
+
+namespace {
+
+struct Property {
+    LONG index;
+    const char* name;
+};
+
+const Property kNumbers[] = {
+    {PIDX_Claimed, "Claimed"},
+    {PIDX_DataEventEnabled, "DataEventEnabled"},
+    {PIDX_DeviceEnabled, "DeviceEnabled"},
+    {PIDX_FreezeEvents, "FreezeEvents"},
+    {PIDX_OutputID, "OutputID"},
+    {PIDX_ResultCode, "ResultCode"},
+    {PIDX_ResultCodeExtended, "ResultCodeExtended"},
+    {PIDX_ServiceObjectVersion, "ServiceObjectVersion"},
+    {PIDX_State, "State"},
+    {PIDX_AutoDisable, "AutoDisable"},
+    {PIDX_BinaryConversion, "BinaryConversion"},
+    {PIDX_DataCount, "DataCount"},
+    {PIDX_PowerNotify, "PowerNotify"},
+    {PIDX_PowerState, "PowerState"},
+    {PIDX_CapPowerReporting, "CapPowerReporting"},
+    {PIDX_CapStatisticsReporting, "CapStatisticsReporting"},
+    {PIDX_CapUpdateStatistics, "CapUpdateStatistics"},
+    {PIDX_CapCompareFirmwareVersion, "CapCompareFirmwareVersion"},
+    {PIDX_CapUpdateFirmware, "CapUpdateFirmware"},
+    {PIDXCash_DrawerOpened, "DrawerOpened"},
+    {PIDXCash_CapStatus, "CapStatus"},
+    {PIDXCash_CapStatusMultiDrawerDetect, "CapStatusMultiDrawerDetect"},
+};
+
+const Property kStrings[] = {
+    {PIDX_CheckHealthText, "CheckHealthText"},
+    {PIDX_DeviceDescription, "DeviceDescription"},
+    {PIDX_DeviceName, "DeviceName"},
+    {PIDX_ServiceObjectDescription, "ServiceObjectDescription"},
+};
+
+std::string ToAnsi(const std::wstring& w) {
+    int n = WideCharToMultiByte(CP_ACP, 0, w.c_str(), static_cast<int>(w.size()), nullptr, 0,
+                                nullptr, nullptr);
+    std::string s(static_cast<size_t>(n), '\0');
+    WideCharToMultiByte(CP_ACP, 0, w.c_str(), static_cast<int>(w.size()), s.data(), n, nullptr,
+                        nullptr);
+    return s;
+}
+
+}  // namespace
+
+int RunPropsCommand(int argc, char** argv) {
+    const char* progId = "OPOS.CashDrawer.Bramwick.1";
+    for (int i = 1; i < argc; ++i) {
+        if (strcmp(argv[i], "--help") == 0 || strcmp(argv[i], "-h") == 0) {
+            printf(
+                "usage: cdctl props [--progid PROGID]\n\n"
+                "Creates the service object by its ProgID (default %s) with CoCreateInstance,\n"
+                "as a control object does, and prints every numeric and string property read\n"
+                "through IDispatch. The service stays closed.\n",
+                progId);
+            return 0;
+        }
+        if (strcmp(argv[i], "--progid") == 0 && i + 1 < argc) {
+            progId = argv[++i];
+        } else {
+            fprintf(stderr, "cdctl props: unexpected argument '%s' (see --help)\n", argv[i]);
+            return 2;
+        }
+    }
+    if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) return 1;
+    int rc = 0;
+    {
+        wchar_t wideProgId[256];
+        MultiByteToWideChar(CP_ACP, 0, progId, -1, wideProgId, 256);
+        CLSID clsid;
+        fw::ComPtr<IDispatch> object;
+        HRESULT hr = CLSIDFromProgID(wideProgId, &clsid);
+        if (SUCCEEDED(hr)) {
+            hr = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch,
+                                  object.put_void());
+        }
+        if (FAILED(hr)) {
+            fprintf(stderr, "cdctl props: cannot create %s (0x%08lX); is the DLL registered?\n",
+                    progId, static_cast<unsigned long>(hr));
+            rc = 1;
+        } else {
+            fw::DispClient drawer(object.get());
+            printf("%s\n", progId);
+            for (const Property& p : kNumbers) {
+                LONG value = drawer.Long(L"GetPropertyNumber", p.index);
+                printf("  %-28s %ld\n", p.name, static_cast<long>(value));
+            }
+            for (const Property& p : kStrings) {
+                std::wstring value = drawer.String(L"GetPropertyString", p.index);
+                printf("  %-28s \"%s\"\n", p.name, ToAnsi(value).c_str());
+            }
+        }
+    }
+    CoUninitialize();
+    return rc;
+}

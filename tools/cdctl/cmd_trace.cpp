@@ -1,0 +1,71 @@
+// "cdctl trace FILE": reads a channel file and prints each record with FormatTraceRecord.
+// Standard C++ file I/O only, so the tool also builds natively; main thread only.
+#include "tools/cdctl/cmd_trace.h"
+
+#include <cstdint>
+#include <cstring>
+#include <fstream>
+#include <iostream>
+#include <iterator>
+#include <vector>
+
+#include "util/trace_file.h"
+#include "util/trace_record.h"
+
+namespace {
+
+void PrintUsage(std::ostream& out) {
+    out << "usage: cdctl trace FILE\n"
+           "Prints each record of a trace channel file (.trc) as one line:\n"
+           "  HH:MM:SS.mmm TAG values | values \"text\" | N bytes: XX ...\n";
+}
+
+}  // namespace
+
+int RunTraceCommand(int argc, char** argv) {
+    const char* path = nullptr;
+    for (int i = 1; i < argc; ++i) {
+        const char* arg = argv[i];
+        if (std::strcmp(arg, "--help") == 0 || std::strcmp(arg, "-h") == 0) {
+            PrintUsage(std::cout);
+            return 0;
+        }
+        if (arg[0] == '-' && arg[1] != '\0') {
+            std::cerr << "cdctl trace: unknown option " << arg << "\n";
+            PrintUsage(std::cerr);
+            return 2;
+        }
+        if (path != nullptr) {
+            std::cerr << "cdctl trace: only one FILE may be given\n";
+            PrintUsage(std::cerr);
+            return 2;
+        }
+        path = arg;
+    }
+    if (path == nullptr) {
+        PrintUsage(std::cerr);
+        return 2;
+    }
+
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        std::cerr << "cdctl trace: cannot open " << path << "\n";
+        return 1;
+    }
+    const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)),
+                                     std::istreambuf_iterator<char>());
+    if (in.bad()) {
+        std::cerr << "cdctl trace: cannot read " << path << "\n";
+        return 1;
+    }
+    const TraceFileContents contents = ParseTraceFile(bytes);
+    for (const TraceRecord& rec : contents.records) {
+        std::cout << FormatTraceRecord(rec.data()) << "\n";
+    }
+    std::cout.flush();
+    if (!contents.ok()) {
+        std::cerr << "cdctl trace: " << path << ": " << contents.error << "\n";
+        return 1;
+    }
+    return 0;
+}

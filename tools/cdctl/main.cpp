@@ -1,0 +1,44 @@
+// cdctl: the command-line companion of the Bramwick service object.
+// Each subcommand lives in its own file; this file only dispatches and prints help.
+#include <cstdio>
+#include <cstring>
+
+#include "tools/cdctl/cmd_props.h"
+#include "tools/cdctl/cmd_trace.h"
+
+namespace {
+
+struct Command {
+    const char* name;
+    const char* summary;
+    int (*run)(int argc, char** argv);
+};
+
+const Command kCommands[] = {
+    {"props", "create the service object by ProgID and print its properties", RunPropsCommand},
+    {"trace", "decode a trace file written by XTRLOG32.DLL", RunTraceCommand},
+};
+
+void PrintUsage(FILE* out) {
+    fprintf(out,
+            "usage: cdctl COMMAND [ARGS...]\n"
+            "       cdctl COMMAND --help\n\n"
+            "commands:\n");
+    for (const Command& c : kCommands) fprintf(out, "  %-8s %s\n", c.name, c.summary);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2 || strcmp(argv[1], "--help") == 0 || strcmp(argv[1], "-h") == 0 ||
+        strcmp(argv[1], "help") == 0) {
+        PrintUsage(argc < 2 ? stderr : stdout);
+        return argc < 2 ? 2 : 0;
+    }
+    for (const Command& c : kCommands) {
+        if (strcmp(argv[1], c.name) == 0) return c.run(argc - 1, argv + 1);
+    }
+    fprintf(stderr, "cdctl: unknown command '%s'\n\n", argv[1]);
+    PrintUsage(stderr);
+    return 2;
+}
