@@ -22,7 +22,7 @@ up)
     fi
     # One persistent server for the whole run; services start detached from our pipes so
     # that no test runner waits on a pipe they inherited.
-    "$server" -p 900
+    "$server" -p 900 2>/dev/null || true  # fails harmlessly when it is already running
     /usr/lib/wine/wine64 cmd /c exit </dev/null >/dev/null 2>&1 || true
     ;;
 down)
