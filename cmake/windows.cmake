@@ -48,6 +48,8 @@ add_library(bramwick_framework STATIC
     framework/class_factory.cpp
     framework/module.cpp
     framework/sync.cpp
+    framework/thread.cpp
+    framework/hidden_window.cpp
 )
 target_include_directories(bramwick_framework PUBLIC ${CMAKE_SOURCE_DIR})
 target_link_libraries(bramwick_framework PUBLIC oleaut32 ole32 uuid)

@@ -28,6 +28,7 @@ bramwick_wine_test(service_tests
         tests/win/dispatch_test.cpp
         tests/win/properties_test.cpp
         tests/win/handles_test.cpp
+        tests/win/framework_test.cpp
         tests/win/test_typelib.rc
     LIBS bramwick_core)
 set_source_files_properties(tests/win/test_typelib.rc PROPERTIES OBJECT_DEPENDS ${GEN}/Bramwick.tlb)

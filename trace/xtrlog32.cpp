@@ -1,10 +1,6 @@
 // XTRLOG32.DLL: appends each trace channel's 29-byte records to its own file in the trace folder.
 // Called from any thread of any process that loads it: an SRW lock guards the channel table and
 // each channel has its own lock, so concurrent writes to one handle land as whole records.
-//
-// A channel is the file "<folder>\<channel name>.trc" (layout in util/trace_file.h), held open
-// with read sharing only; a second opener in any process gets a sharing violation and a
-// negative handle, which makes the service try the next channel name.
 #include <windows.h>
 
 #include <cstdio>
@@ -14,6 +10,9 @@
 
 #include "util/trace_file.h"
 
+// A channel is the file "<folder>\<channel name>.trc" (layout in util/trace_file.h), held open
+// with read sharing only; a second opener in any process gets a sharing violation and a
+// negative handle, which makes the service try the next channel name.
 namespace {
 
 // Negative results of the exports. -2 is skipped: callers use it for "no channel".

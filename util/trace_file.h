@@ -1,12 +1,6 @@
 // Layout of the channel files written by XTRLOG32.DLL and a parser for them.
 // Pure and stateless; the header helpers are inline so the trace library needs no extra source.
 // Used by the trace library (any thread, under its channel locks) and by cdctl.
-//
-// File layout (all integers little-endian):
-//   0..7    magic "BWTRC1\0\0"
-//   8..11   header size in bytes (16)
-//   12..15  record size in bytes (29)
-//   16..    the records, back to back, exactly as the service handed them over
 #pragma once
 
 #include <array>
@@ -17,6 +11,11 @@
 
 #include "util/trace_record.h"
 
+// File layout (all integers little-endian):
+//   0..7    magic "BWTRC1\0\0"
+//   8..11   header size in bytes (16)
+//   12..15  record size in bytes (29)
+//   16..    the records, back to back, exactly as the service handed them over
 constexpr char kTraceFileMagic[8] = {'B', 'W', 'T', 'R', 'C', '1', '\0', '\0'};
 constexpr size_t kTraceFileHeaderSize = 16;
 using TraceFileHeader = std::array<uint8_t, kTraceFileHeaderSize>;

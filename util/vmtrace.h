@@ -1,7 +1,6 @@
 // CVmTrace: formats the service's 29-byte trace records and hands them to XTRLOG32.DLL.
-// One instance per service object. The application thread, the event thread, the port workers
-// and the power-fail thread all write through it at once; it takes no lock because every call
-// builds its record on its own stack and makes a single library call.
+// The application, event, port worker and power-fail threads all write through one instance at
+// once; no lock is needed: each call builds its record on its stack and makes one library call.
 #pragma once
 
 #include <windows.h>
