@@ -7,10 +7,7 @@ endif()
 
 if(BRAMWICK_TESTS)
     find_package(GTest REQUIRED)
-    add_executable(native_tests
-        tests/native/opostr_test.cpp
-        tests/native/trace_record_test.cpp
-    )
+    add_executable(native_tests ${BRAMWICK_NATIVE_TESTS})
     target_link_libraries(native_tests PRIVATE bramwick_pure GTest::gtest GTest::gtest_main)
     add_test(NAME native_tests COMMAND native_tests)
 endif()

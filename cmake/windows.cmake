@@ -55,14 +55,7 @@ target_include_directories(bramwick_framework PUBLIC ${CMAKE_SOURCE_DIR})
 target_link_libraries(bramwick_framework PUBLIC oleaut32 ole32 uuid)
 
 # Everything of the service except the module exports, so tests can link it directly.
-add_library(bramwick_core STATIC
-    so/cash_drawer.cpp
-    so/properties.cpp
-    so/dispatch_table.cpp
-    util/opostr_bstr.cpp
-    util/vmtrace.cpp
-    server/registration.cpp
-)
+add_library(bramwick_core STATIC ${BRAMWICK_WIN_SOURCES} server/registration.cpp)
 add_dependencies(bramwick_core bramwick_generated)
 target_include_directories(bramwick_core PUBLIC ${CMAKE_SOURCE_DIR} ${GEN})
 target_link_libraries(bramwick_core PUBLIC bramwick_ids bramwick_framework bramwick_pure advapi32 user32)

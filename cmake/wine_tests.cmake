@@ -25,8 +25,7 @@ endfunction()
 # The service object and the framework, linked into the test with the type library embedded.
 bramwick_wine_test(service_tests
     SOURCES
-        tests/win/dispatch_test.cpp
-        tests/win/properties_test.cpp
+        ${BRAMWICK_WIN_TESTS}
         tests/win/handles_test.cpp
         tests/win/framework_test.cpp
         tests/win/test_typelib.rc

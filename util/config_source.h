@@ -1,0 +1,31 @@
+// The typed-read interface of configuration values, apart from the registry, so that the
+// rules applied to them can be exercised without Windows.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+typedef int32_t BOOL;
+typedef int32_t LONG;
+#endif
+
+class ConfigSource {
+public:
+    virtual ~ConfigSource() = default;
+    virtual BOOL GetBoolDefFalse(const char* name) const = 0;
+    virtual BOOL GetBoolDefTrue(const char* name) const = 0;
+    virtual LONG GetLongDefZero(const char* name) const = 0;
+    virtual LONG GetLongDefMinusOne(const char* name) const = 0;
+    // New[]-allocated text or null; see CRegUty::GetString.
+    virtual char* GetString(const char* name) const = 0;
+
+    // GetString as an owned std::string; `absent` when the value gives no text.
+    std::string GetStringOr(const char* name, const std::string& absent) const {
+        std::unique_ptr<char[]> text(GetString(name));
+        return text ? std::string(text.get()) : absent;
+    }
+};

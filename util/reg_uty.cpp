@@ -1,0 +1,119 @@
+// CRegUty: typed registry reads with fixed defaults, and REG_SZ writes.
+#include "util/reg_uty.h"
+
+#include <new>
+
+#include "util/config_rules.h"
+#include "util/opos_constants.h"
+
+namespace {
+
+// The value's type and size, or false when it cannot be queried or is empty.
+bool QueryTypeAndSize(HKEY key, const char* name, DWORD* type, DWORD* size) {
+    *type = 0;
+    *size = 0;
+    if (RegQueryValueExA(key, name, nullptr, type, nullptr, size) != ERROR_SUCCESS) return false;
+    return *size != 0;
+}
+
+// Reads REG_SZ data into a zero-filled buffer one byte longer than the data, so the text is
+// terminated even when it was stored without its NUL. Null on any failure.
+char* ReadText(HKEY key, const char* name, DWORD size) {
+    char* buffer = new (std::nothrow) char[size + 1]();
+    if (buffer == nullptr) return nullptr;
+    DWORD got = size;
+    if (RegQueryValueExA(key, name, nullptr, nullptr, reinterpret_cast<BYTE*>(buffer), &got) !=
+        ERROR_SUCCESS) {
+        delete[] buffer;
+        return nullptr;
+    }
+    return buffer;
+}
+
+}  // namespace
+
+LONG CRegUty::OpenKey(HKEY root, const char* subKey, REGSAM access) {
+    HKEY key = nullptr;
+    LONG error = RegOpenKeyExA(root, subKey, 0, access, &key);
+    m_hKey = error == ERROR_SUCCESS ? key : nullptr;
+    return error;
+}
+
+void CRegUty::CloseKey() {
+    if (m_hKey == nullptr) return;
+    RegCloseKey(m_hKey);
+    m_hKey = nullptr;
+}
+
+BOOL CRegUty::GetBoolDefFalse(const char* name) const {
+    char* text = GetString(name);
+    if (text == nullptr) return FALSE;
+    BOOL value = BoolFromText(text);
+    delete[] text;
+    return value;
+}
+
+BOOL CRegUty::GetBoolDefTrue(const char* name) const {
+    char* text = GetString(name);
+    if (text == nullptr) return TRUE;
+    BOOL value = BoolFromText(text);
+    delete[] text;
+    return value;
+}
+
+namespace {
+
+LONG ReadLong(HKEY key, const char* name, LONG fallback) {
+    if (key == nullptr) return fallback;
+    DWORD type = 0, size = 0;
+    if (!QueryTypeAndSize(key, name, &type, &size)) return fallback;
+    if (type == REG_DWORD) {
+        DWORD value = 0;
+        DWORD got = size < sizeof(value) ? size : sizeof(value);
+        if (RegQueryValueExA(key, name, nullptr, nullptr, reinterpret_cast<BYTE*>(&value), &got) !=
+            ERROR_SUCCESS) {
+            return fallback;
+        }
+        return static_cast<LONG>(value);
+    }
+    if (type != REG_SZ) return fallback;
+    char* text = ReadText(key, name, size);
+    if (text == nullptr) return fallback;
+    LONG value = LongFromText(text);
+    delete[] text;
+    return value;
+}
+
+}  // namespace
+
+LONG CRegUty::GetLongDefZero(const char* name) const {
+    return ReadLong(m_hKey, name, 0);
+}
+
+LONG CRegUty::GetLongDefMinusOne(const char* name) const {
+    return ReadLong(m_hKey, name, -1);
+}
+
+char* CRegUty::GetString(const char* name) const {
+    if (m_hKey == nullptr) return nullptr;
+    DWORD type = 0, size = 0;
+    if (!QueryTypeAndSize(m_hKey, name, &type, &size) || type != REG_SZ) return nullptr;
+    return ReadText(m_hKey, name, size);
+}
+
+LONG CRegUty::SetString(const char* name, const char* text) {
+    if (m_hKey == nullptr) return OPOS_E_CLOSED;
+    DWORD type = 0;
+    LONG query = RegQueryValueExA(m_hKey, name, nullptr, &type, nullptr, nullptr);
+    if (query == ERROR_SUCCESS) {
+        if (type != REG_SZ) return OPOS_E_FAILURE;
+    } else if (query != ERROR_FILE_NOT_FOUND) {
+        return OPOS_E_FAILURE;
+    }
+    DWORD bytes = static_cast<DWORD>(strlen(text) + 1);
+    if (RegSetValueExA(m_hKey, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text), bytes) !=
+        ERROR_SUCCESS) {
+        return OPOS_E_FAILURE;
+    }
+    return OPOS_SUCCESS;
+}

@@ -1,0 +1,38 @@
+// CRegUty: the one place the service reads and writes the registry. Wraps one open key and
+// offers typed reads with fixed defaults, so a missing, mistyped or unreadable value always
+// falls back the same way. Short-lived local objects; not shared between threads.
+#pragma once
+
+#include <windows.h>
+
+#include "util/config_source.h"
+
+class CRegUty final : public ConfigSource {
+public:
+    CRegUty() = default;
+    CRegUty(const CRegUty&) = delete;
+    CRegUty& operator=(const CRegUty&) = delete;
+    ~CRegUty() override { CloseKey(); }
+
+    // Opens subKey under root. Returns the Win32 error (0 on success); on failure no key is
+    // held. Does not close a key already held: call CloseKey first to reuse the object.
+    LONG OpenKey(HKEY root, const char* subKey, REGSAM access);
+    void CloseKey();
+    bool IsOpen() const { return m_hKey != nullptr; }
+
+    // Typed reads; every problem gives the default named in the function.
+    BOOL GetBoolDefFalse(const char* name) const override;
+    BOOL GetBoolDefTrue(const char* name) const override;
+    LONG GetLongDefZero(const char* name) const override;
+    LONG GetLongDefMinusOne(const char* name) const override;
+    // A REG_SZ value as a new[]-allocated, NUL-terminated copy the caller deletes with
+    // delete[]; null when absent, empty (size 0), of another type or unreadable.
+    char* GetString(const char* name) const override;
+
+    // Writes a REG_SZ value. OPOS_E_CLOSED without a key, OPOS_E_FAILURE when the value
+    // exists with another type or cannot be read or written.
+    LONG SetString(const char* name, const char* text);
+
+private:
+    HKEY m_hKey = nullptr;
+};
