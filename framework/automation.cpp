@@ -11,9 +11,8 @@ namespace {
 ITypeLib* g_typeLib = nullptr;  // published once, never released while the process runs
 
 HRESULT LoadModuleTypeLib(ITypeLib** lib) {
-    if (ITypeLib* cached = static_cast<ITypeLib*>(
-            InterlockedCompareExchangePointer(reinterpret_cast<void**>(&g_typeLib), nullptr,
-                                              nullptr))) {
+    if (ITypeLib* cached = static_cast<ITypeLib*>(InterlockedCompareExchangePointer(
+            reinterpret_cast<void**>(&g_typeLib), nullptr, nullptr))) {
         *lib = cached;
         return S_OK;
     }
@@ -23,8 +22,8 @@ HRESULT LoadModuleTypeLib(ITypeLib** lib) {
     ITypeLib* loaded = nullptr;
     HRESULT hr = LoadTypeLibEx(path, REGKIND_NONE, &loaded);
     if (FAILED(hr)) return hr;
-    if (InterlockedCompareExchangePointer(reinterpret_cast<void**>(&g_typeLib), loaded,
-                                          nullptr) != nullptr) {
+    if (InterlockedCompareExchangePointer(reinterpret_cast<void**>(&g_typeLib), loaded, nullptr) !=
+        nullptr) {
         loaded->Release();  // another thread won the race
     }
     *lib = g_typeLib;
@@ -123,8 +122,12 @@ HRESULT DispCall::Bind(const ArgType* types, int count, const DISPPARAMS* params
             hr = DISP_E_PARAMNOTOPTIONAL;
         } else {
             switch (types[i]) {
-                case ArgType::Long: hr = CoerceLong(v, &m_long[i]); break;
-                case ArgType::String: hr = CoerceString(v, &m_string[i]); break;
+                case ArgType::Long:
+                    hr = CoerceLong(v, &m_long[i]);
+                    break;
+                case ArgType::String:
+                    hr = CoerceString(v, &m_string[i]);
+                    break;
                 case ArgType::Dispatch:
                     if (V_VT(v) == VT_EMPTY || V_VT(v) == VT_NULL) break;
                     {
@@ -200,7 +203,8 @@ HRESULT DispCall::Finish(ReturnType ret, VARIANT* result) {
     if (result == nullptr) return S_OK;
     VariantInit(result);
     switch (ret) {
-        case ReturnType::Void: break;
+        case ReturnType::Void:
+            break;
         case ReturnType::Long:
             V_VT(result) = VT_I4;
             V_I4(result) = m_returnLong;
@@ -226,7 +230,9 @@ STDMETHODIMP DispatchObject::QueryInterface(REFIID riid, void** ppv) {
     return E_NOINTERFACE;
 }
 
-STDMETHODIMP_(ULONG) DispatchObject::AddRef() { return ++m_refs; }
+STDMETHODIMP_(ULONG) DispatchObject::AddRef() {
+    return ++m_refs;
+}
 
 STDMETHODIMP_(ULONG) DispatchObject::Release() {
     ULONG refs = --m_refs;

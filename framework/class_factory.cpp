@@ -62,6 +62,8 @@ HRESULT GetClassObject(const ClassEntry* classes, size_t count, REFCLSID clsid, 
     return CLASS_E_CLASSNOTAVAILABLE;
 }
 
-HRESULT CanUnloadNow() { return ModuleLockCount() == 0 ? S_OK : S_FALSE; }
+HRESULT CanUnloadNow() {
+    return ModuleLockCount() == 0 ? S_OK : S_FALSE;
+}
 
 }  // namespace fw

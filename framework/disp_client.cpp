@@ -42,7 +42,9 @@ Arg Arg::Ref(VARIANT* target) {
     return a;
 }
 
-Arg::Arg(Arg&& o) noexcept : m_v(o.m_v) { VariantInit(&o.m_v); }
+Arg::Arg(Arg&& o) noexcept : m_v(o.m_v) {
+    VariantInit(&o.m_v);
+}
 
 Arg::~Arg() {
     // By-reference arguments point at the caller's storage, which the caller owns.
@@ -66,8 +68,8 @@ HRESULT DispClient::InvokeArgs(DISPID id, const Arg* args, size_t count, VARIANT
     DISPPARAMS params = {reversed.empty() ? nullptr : reversed.data(), nullptr,
                          static_cast<UINT>(reversed.size()), 0};
     UINT err = 0;
-    HRESULT hr = m_target->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &params, result,
-                                  nullptr, &err);
+    HRESULT hr =
+        m_target->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &params, result, nullptr, &err);
     if (argErr) *argErr = err;
     return hr;
 }

@@ -17,12 +17,12 @@ namespace fw {
 // One argument, owned. Holds a VARIANT that is cleared on destruction.
 class Arg {
 public:
-    Arg(LONG value);                 // NOLINT: implicit for readable call sites
-    Arg(const wchar_t* text);        // NOLINT
-    Arg(IDispatch* dispatch);        // NOLINT
-    static Arg Ref(LONG* target);    // VT_BYREF|VT_I4
-    static Arg Ref(BSTR* target);    // VT_BYREF|VT_BSTR
-    static Arg Ref(VARIANT* target); // VT_BYREF|VT_VARIANT
+    Arg(LONG value);                  // NOLINT: implicit for readable call sites
+    Arg(const wchar_t* text);         // NOLINT
+    Arg(IDispatch* dispatch);         // NOLINT
+    static Arg Ref(LONG* target);     // VT_BYREF|VT_I4
+    static Arg Ref(BSTR* target);     // VT_BYREF|VT_BSTR
+    static Arg Ref(VARIANT* target);  // VT_BYREF|VT_VARIANT
     Arg(const Arg&) = delete;
     Arg& operator=(const Arg&) = delete;
     Arg(Arg&& o) noexcept;

@@ -29,12 +29,14 @@ std::string ClassFor(UINT classStyle) {
 
 }  // namespace
 
-HiddenWindow::~HiddenWindow() { Destroy(); }
+HiddenWindow::~HiddenWindow() {
+    Destroy();
+}
 
 bool HiddenWindow::Create(const char* windowName, UINT classStyle, DWORD exStyle) {
     Destroy();
-    HWND hwnd = CreateWindowExA(exStyle, ClassFor(classStyle).c_str(), windowName, WS_OVERLAPPED, 0, 0, 0,
-                                0, nullptr, nullptr, ThisModule(), nullptr);
+    HWND hwnd = CreateWindowExA(exStyle, ClassFor(classStyle).c_str(), windowName, WS_OVERLAPPED, 0,
+                                0, 0, 0, nullptr, nullptr, ThisModule(), nullptr);
     if (hwnd == nullptr) return false;
     // Route this window's messages to the object from now on.
     SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));

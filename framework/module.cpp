@@ -23,8 +23,14 @@ std::string ThisModulePath() {
     return std::string(path, n);
 }
 
-void ModuleLock() noexcept { ++g_lockCount; }
-void ModuleUnlock() noexcept { --g_lockCount; }
-long ModuleLockCount() noexcept { return g_lockCount.load(); }
+void ModuleLock() noexcept {
+    ++g_lockCount;
+}
+void ModuleUnlock() noexcept {
+    --g_lockCount;
+}
+long ModuleLockCount() noexcept {
+    return g_lockCount.load();
+}
 
 }  // namespace fw

@@ -5,10 +5,14 @@ namespace fw {
 
 const char* AcquireResultName(AcquireResult r) {
     switch (r) {
-        case AcquireResult::Acquired: return "acquired";
-        case AcquireResult::Abandoned: return "abandoned";
-        case AcquireResult::TimedOut: return "timed out";
-        case AcquireResult::Failed: return "failed";
+        case AcquireResult::Acquired:
+            return "acquired";
+        case AcquireResult::Abandoned:
+            return "abandoned";
+        case AcquireResult::TimedOut:
+            return "timed out";
+        case AcquireResult::Failed:
+            return "failed";
     }
     return "?";
 }
@@ -22,10 +26,14 @@ bool Mutex::Create(const char* name, bool* alreadyExisted) {
 MutexGuard Mutex::Acquire(DWORD timeoutMs) const noexcept {
     if (!m_handle) return MutexGuard(nullptr, AcquireResult::Failed);
     switch (WaitForSingleObject(m_handle.get(), timeoutMs)) {
-        case WAIT_OBJECT_0: return MutexGuard(m_handle.get(), AcquireResult::Acquired);
-        case WAIT_ABANDONED: return MutexGuard(m_handle.get(), AcquireResult::Abandoned);
-        case WAIT_TIMEOUT: return MutexGuard(nullptr, AcquireResult::TimedOut);
-        default: return MutexGuard(nullptr, AcquireResult::Failed);
+        case WAIT_OBJECT_0:
+            return MutexGuard(m_handle.get(), AcquireResult::Acquired);
+        case WAIT_ABANDONED:
+            return MutexGuard(m_handle.get(), AcquireResult::Abandoned);
+        case WAIT_TIMEOUT:
+            return MutexGuard(nullptr, AcquireResult::TimedOut);
+        default:
+            return MutexGuard(nullptr, AcquireResult::Failed);
     }
 }
 

@@ -24,10 +24,16 @@ HRESULT WINAPI DllGetClassObject(REFCLSID clsid, REFIID riid, void** ppv) {
     return fw::GetClassObject(kClasses, sizeof(kClasses) / sizeof(kClasses[0]), clsid, riid, ppv);
 }
 
-HRESULT WINAPI DllCanUnloadNow() { return fw::CanUnloadNow(); }
+HRESULT WINAPI DllCanUnloadNow() {
+    return fw::CanUnloadNow();
+}
 
-HRESULT WINAPI DllRegisterServer() { return RegisterServer(); }
+HRESULT WINAPI DllRegisterServer() {
+    return RegisterServer();
+}
 
-HRESULT WINAPI DllUnregisterServer() { return UnregisterServer(); }
+HRESULT WINAPI DllUnregisterServer() {
+    return UnregisterServer();
+}
 
 }  // extern "C"

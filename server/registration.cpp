@@ -55,13 +55,13 @@ HRESULT RegisterClassKeys() {
     std::string clsid = GuidText(CLSID_CashDrawer);
     if (path.empty() || clsid.empty()) return SELFREG_E_CLASS;
     std::string clsidKey = "CLSID\\" + clsid;
-    bool ok = SetValue(HKEY_CLASSES_ROOT, clsidKey, nullptr, kClassDescription) &&
-              SetValue(HKEY_CLASSES_ROOT, clsidKey + "\\InprocServer32", nullptr, path) &&
-              SetValue(HKEY_CLASSES_ROOT, clsidKey + "\\InprocServer32", "ThreadingModel",
-                       "Apartment") &&
-              SetValue(HKEY_CLASSES_ROOT, clsidKey + "\\ProgID", nullptr, kProgId) &&
-              SetValue(HKEY_CLASSES_ROOT, kProgId, nullptr, kClassDescription) &&
-              SetValue(HKEY_CLASSES_ROOT, std::string(kProgId) + "\\CLSID", nullptr, clsid);
+    bool ok =
+        SetValue(HKEY_CLASSES_ROOT, clsidKey, nullptr, kClassDescription) &&
+        SetValue(HKEY_CLASSES_ROOT, clsidKey + "\\InprocServer32", nullptr, path) &&
+        SetValue(HKEY_CLASSES_ROOT, clsidKey + "\\InprocServer32", "ThreadingModel", "Apartment") &&
+        SetValue(HKEY_CLASSES_ROOT, clsidKey + "\\ProgID", nullptr, kProgId) &&
+        SetValue(HKEY_CLASSES_ROOT, kProgId, nullptr, kClassDescription) &&
+        SetValue(HKEY_CLASSES_ROOT, std::string(kProgId) + "\\CLSID", nullptr, clsid);
     return ok ? S_OK : SELFREG_E_CLASS;
 }
 

@@ -25,17 +25,16 @@ CCashDrawer::CCashDrawer()
       m_strServiceObjectDescription(kServiceObjectDescription),
       m_strDeviceDescription("Vantrel Velmora CashDrawer"),
       m_strDeviceName("Velmora Cash Drawer") {
-    for (fw::Mutex* lock :
-         {&m_queueLock, &m_eventThreadLock, &m_freezeLock, &m_coFreezeLock, &m_inputThreadLock,
-          &m_powerThreadLock, &m_enableLock, &m_stateLock, &m_spareLock, &m_portThreadLock,
-          &m_outputThreadLock}) {
+    for (fw::Mutex* lock : {&m_queueLock, &m_eventThreadLock, &m_freezeLock, &m_coFreezeLock,
+                            &m_inputThreadLock, &m_powerThreadLock, &m_enableLock, &m_stateLock,
+                            &m_spareLock, &m_portThreadLock, &m_outputThreadLock}) {
         lock->Create();
     }
-    m_eventThreadWake.Create(true, false);
 }
 
 CCashDrawer::~CCashDrawer() {
     if (m_bOpened) Close();
+    StopWorkers();  // anything a failed or interrupted open left behind
 }
 
 LONG CCashDrawer::SetResult(LONG code, const char* /*method*/) {
@@ -67,19 +66,6 @@ LONG CCashDrawer::EndMethod(const char* tag, LONG result) {
 
 // The methods below answer OPOS_E_CLOSED until their subsystem serves them: the service
 // cannot be opened yet, and every one of them requires an open service.
-
-LONG CCashDrawer::OpenService(const char* /*deviceClass*/, const char* deviceName,
-                              IDispatch* /*dispatch*/) {
-    m_lResultCode = OPOS_SUCCESS;
-    m_lResultCodeExtended = 0;
-    m_trace.TraceText(m_lTraceHandle, "MOpn", deviceName, 1, 0, 0, 0, 0);
-    return EndMethod("mOpn", OPOS_E_CLOSED);
-}
-
-LONG CCashDrawer::Close() {
-    BeginMethod("MCls");
-    return EndMethod("mCls", OPOS_E_CLOSED);
-}
 
 LONG CCashDrawer::Claim(LONG timeout) {
     BeginMethod("MClm", 1, timeout);
@@ -117,7 +103,9 @@ LONG CCashDrawer::COFreezeEvents(LONG freeze) {
     return EndMethod("mCFz", OPOS_E_CLOSED);
 }
 
-LONG CCashDrawer::GetOpenResult() { return m_lOpenResult; }
+LONG CCashDrawer::GetOpenResult() {
+    return m_lOpenResult;
+}
 
 LONG CCashDrawer::ResetStatistics(const char* statistics) {
     m_lResultCode = OPOS_SUCCESS;

@@ -9,6 +9,8 @@
 
 #include "framework/automation.h"
 #include "framework/sync.h"
+#include "so/device_config.h"
+#include "so/kernel_objects.h"
 #include "util/opos_constants.h"
 #include "util/opostr.h"
 #include "util/vmtrace.h"
@@ -65,6 +67,13 @@ private:
     LONG EndMethod(const char* tag, LONG result);
     LONG GetState();
 
+    // Steps of OpenService and the teardown shared with Close.
+    LONG FailOpen(LONG openResult, LONG result);
+    LONG ReadConfiguration(const char* deviceName);
+    void StopWorkers();
+    void StopThreadsAndHandles();
+    void CloseTraceChannel();
+
     void SetFreezeEvents(LONG number);
     LONG SetBinaryConversion(LONG number);
     LONG SetPowerNotify(LONG number);
@@ -95,32 +104,23 @@ private:
     BOOL m_bCapStatus = TRUE;
     BOOL m_bCapStatusMultiDrawerDetect = TRUE;
 
-    COPOStr m_opostr;  // its mode always equals m_lBinaryConversion
+    COPOStr m_opostr;      // its mode always equals m_lBinaryConversion
     LONG m_nLanguage = 0;  // 0 Japanese, 1 English
     CVmTrace m_trace;
     LONG m_lTraceHandle = -2;       // method trace channel
     LONG m_lEventTraceHandle = -2;  // event thread's channel; the same channel once open
     LONG m_lTraceHandle3 = -2;
-    BOOL m_bTraceEnable = FALSE;
-    BOOL m_bTraceTick = FALSE;
 
-    // Configuration read at open.
-    std::string m_strPortDll;
-    std::string m_strPath;
-    LONG m_lDllMode = 0;
-    std::string m_strEventLogPortName;
+    // Configuration read at open, with its defaults and corrections applied.
+    DeviceConfig m_config;
+    std::string m_strPath;  // from the maker's key, for the port library
     std::string m_strRasDeviceName;
-    LONG m_lEventLogMode = 0;
-    BOOL m_bNoDwOpenAtChkExt = FALSE;
     BOOL m_bOpened = FALSE;
     BOOL m_bClosing = FALSE;
     BOOL m_bCOFreezeEvents = FALSE;  // guarded by m_coFreezeLock
     BOOL m_bPortOwner = FALSE;
-    BOOL m_bStatusInvert = FALSE;
     std::string m_strRegKey;
     std::string m_strOpenDeviceName;  // the DeviceName given to OpenService
-    std::string m_strPort;
-    std::string m_strPortInitializeString;
     BOOL m_bStopEventThread = FALSE;
     BOOL m_bStopInputThread = FALSE;
     BOOL m_bStopPowerFailThread = FALSE;
@@ -141,24 +141,11 @@ private:
     fw::Mutex m_spareLock;
     fw::Mutex m_portThreadLock;
     fw::Mutex m_outputThreadLock;
-    fw::Event m_eventThreadWake;  // wakes the event thread to deliver queued records
+    DrawerKernelObjects m_objects;  // events and mutexes of an open service
 
-    LONG m_lCommandTimeout = 0;
-    LONG m_lOpenDrawerTimeout = 0;
-    LONG m_lDetectDelayTime = 0;
-    LONG m_lSendReadyTimeout = 0;
-    LONG m_lSendDoneTimeout = 0;
     LONG m_nPortOpenError = 0;
-    LONG m_lCommandType = 1;  // 1 normal, 2 solenoid
-    BYTE m_bPulseWidthTime = 5;
-    std::string m_strRestartHardwareID;
-    LONG m_lRestartCount = 1;
-    LONG m_lRestartTimeout = 2000;
-    BYTE m_abOpenCommand[8] = {};
-    BYTE m_abStatusCommand[8] = {};
-    LONG m_lOpenCommandLength = 0;
-    LONG m_lStatusCommandLength = 0;
-    LONG m_lDrawerNo = 1;
+    DrawerCommand m_openCommand;    // drawer-open command for this drawer
+    DrawerCommand m_statusCommand;  // status query
     BOOL m_bWaitingForDrawer = FALSE;
     LONG m_nLastStatusSeq = -1;
 };

@@ -16,8 +16,8 @@ namespace {
 std::string RegString(HKEY root, const char* key, const char* name) {
     char buffer[512] = {};
     DWORD size = sizeof(buffer);
-    if (RegGetValueA(root, key, name, RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ | RRF_NOEXPAND,
-                     nullptr, buffer, &size) != ERROR_SUCCESS) {
+    if (RegGetValueA(root, key, name, RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ | RRF_NOEXPAND, nullptr,
+                     buffer, &size) != ERROR_SUCCESS) {
         return "<missing>";
     }
     return buffer;
@@ -112,11 +112,10 @@ TEST(Registration, ClassTypeLibraryAndEventSourceAreRegistered) {
         clsid = testutil::Narrow(wide);
     }
     std::string clsidKey = "CLSID\\" + clsid;
-    EXPECT_EQ("Apartment",
-              RegString(HKEY_CLASSES_ROOT, (clsidKey + "\\InprocServer32").c_str(),
-                        "ThreadingModel"));
-    std::string server = RegString(HKEY_CLASSES_ROOT, (clsidKey + "\\InprocServer32").c_str(),
-                                   nullptr);
+    EXPECT_EQ("Apartment", RegString(HKEY_CLASSES_ROOT, (clsidKey + "\\InprocServer32").c_str(),
+                                     "ThreadingModel"));
+    std::string server =
+        RegString(HKEY_CLASSES_ROOT, (clsidKey + "\\InprocServer32").c_str(), nullptr);
     EXPECT_NE(std::string::npos, server.find("Bramwick.dll")) << server;
     EXPECT_EQ("OPOS.CashDrawer.Bramwick.1",
               RegString(HKEY_CLASSES_ROOT, (clsidKey + "\\ProgID").c_str(), nullptr));

@@ -148,17 +148,17 @@ TEST(Dispatch, NamedAndMissingArgumentsAreRefused) {
     DISPPARAMS params = {&arg, &named, 1, 1};
     VARIANT result;
     VariantInit(&result);
-    EXPECT_HR(DISP_E_NONAMEDARGS, drawer->Invoke(1, IID_NULL, 0, DISPATCH_METHOD, &params,
-                                                 &result, nullptr, nullptr));
+    EXPECT_HR(DISP_E_NONAMEDARGS,
+              drawer->Invoke(1, IID_NULL, 0, DISPATCH_METHOD, &params, &result, nullptr, nullptr));
     V_VT(&arg) = VT_ERROR;
     V_ERROR(&arg) = DISP_E_PARAMNOTFOUND;
     DISPPARAMS missing = {&arg, nullptr, 1, 0};
     UINT argErr = 99;
-    EXPECT_HR(DISP_E_PARAMNOTOPTIONAL, drawer->Invoke(1, IID_NULL, 0, DISPATCH_METHOD, &missing,
-                                                      &result, nullptr, &argErr));
+    EXPECT_HR(DISP_E_PARAMNOTOPTIONAL,
+              drawer->Invoke(1, IID_NULL, 0, DISPATCH_METHOD, &missing, &result, nullptr, &argErr));
     EXPECT_EQ(0u, argErr);
-    EXPECT_HR(DISP_E_UNKNOWNINTERFACE, drawer->Invoke(1, IID_IDispatch, 0, DISPATCH_METHOD,
-                                                      &params, &result, nullptr, nullptr));
+    EXPECT_HR(DISP_E_UNKNOWNINTERFACE, drawer->Invoke(1, IID_IDispatch, 0, DISPATCH_METHOD, &params,
+                                                      &result, nullptr, nullptr));
 }
 
 TEST(Dispatch, ResultIsReturnedForMethodAndPropertyGetCalls) {
@@ -203,8 +203,8 @@ TEST(DispCallBinding, ReferenceArgumentsAreWrittenBackInTheCallersForm) {
     V_VT(&args[0]) = VT_BYREF | VT_VARIANT;
     V_VARIANTREF(&args[0]) = &variantText;
     DISPPARAMS params = {args, nullptr, 4, 0};
-    const fw::ArgType types[] = {fw::ArgType::LongRef, fw::ArgType::StringRef,
-                                 fw::ArgType::LongRef, fw::ArgType::StringRef};
+    const fw::ArgType types[] = {fw::ArgType::LongRef, fw::ArgType::StringRef, fw::ArgType::LongRef,
+                                 fw::ArgType::StringRef};
     {
         fw::DispCall call;
         UINT argErr = 0;

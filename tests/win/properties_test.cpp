@@ -28,9 +28,7 @@ protected:
         EXPECT_HR(S_OK, m_drawer.Call(L"SetPropertyNumber", &result, index, value));
         return Get(PIDX_ResultCode);
     }
-    std::wstring GetString(LONG index) {
-        return m_drawer.String(L"GetPropertyString", index);
-    }
+    std::wstring GetString(LONG index) { return m_drawer.String(L"GetPropertyString", index); }
 
     testutil::ComApartment m_com;
     fw::DispClient m_drawer;
@@ -49,22 +47,19 @@ TEST_P(InitialNumber, NewObjectReadsItsInitialValue) {
 
 INSTANTIATE_TEST_SUITE_P(
     NewObject, InitialNumber,
-    ::testing::Values(Initial{PIDX_Claimed, 0}, Initial{PIDX_DataEventEnabled, 0},
-                      Initial{PIDX_DeviceEnabled, 0}, Initial{PIDX_FreezeEvents, 0},
-                      Initial{PIDX_OutputID, 0}, Initial{PIDX_ResultCode, OPOS_E_CLOSED},
-                      Initial{PIDX_ResultCodeExtended, 0},
-                      Initial{PIDX_ServiceObjectVersion, 1013001},
-                      Initial{PIDX_State, OPOS_S_CLOSED}, Initial{PIDX_AutoDisable, 0},
-                      Initial{PIDX_BinaryConversion, OPOS_BC_NONE}, Initial{PIDX_DataCount, 0},
-                      Initial{PIDX_PowerNotify, OPOS_PN_DISABLED},
-                      Initial{PIDX_PowerState, OPOS_PS_UNKNOWN},
-                      Initial{PIDX_CapPowerReporting, OPOS_PR_STANDARD},
-                      Initial{PIDX_CapStatisticsReporting, 1}, Initial{PIDX_CapUpdateStatistics, 1},
-                      Initial{PIDX_CapCompareFirmwareVersion, 0},
-                      Initial{PIDX_CapUpdateFirmware, 0}, Initial{PIDXCash_DrawerOpened, 0},
-                      Initial{PIDXCash_CapStatus, 1},
-                      Initial{PIDXCash_CapStatusMultiDrawerDetect, 1}, Initial{0, 0},
-                      Initial{15, 0}, Initial{-1, 0}, Initial{1000001, 0}));
+    ::testing::Values(
+        Initial{PIDX_Claimed, 0}, Initial{PIDX_DataEventEnabled, 0}, Initial{PIDX_DeviceEnabled, 0},
+        Initial{PIDX_FreezeEvents, 0}, Initial{PIDX_OutputID, 0},
+        Initial{PIDX_ResultCode, OPOS_E_CLOSED}, Initial{PIDX_ResultCodeExtended, 0},
+        Initial{PIDX_ServiceObjectVersion, 1013001}, Initial{PIDX_State, OPOS_S_CLOSED},
+        Initial{PIDX_AutoDisable, 0}, Initial{PIDX_BinaryConversion, OPOS_BC_NONE},
+        Initial{PIDX_DataCount, 0}, Initial{PIDX_PowerNotify, OPOS_PN_DISABLED},
+        Initial{PIDX_PowerState, OPOS_PS_UNKNOWN},
+        Initial{PIDX_CapPowerReporting, OPOS_PR_STANDARD}, Initial{PIDX_CapStatisticsReporting, 1},
+        Initial{PIDX_CapUpdateStatistics, 1}, Initial{PIDX_CapCompareFirmwareVersion, 0},
+        Initial{PIDX_CapUpdateFirmware, 0}, Initial{PIDXCash_DrawerOpened, 0},
+        Initial{PIDXCash_CapStatus, 1}, Initial{PIDXCash_CapStatusMultiDrawerDetect, 1},
+        Initial{0, 0}, Initial{15, 0}, Initial{-1, 0}, Initial{1000001, 0}));
 
 TEST_F(Properties, StringPropertiesAndUnknownIndexes) {
     EXPECT_EQ(L"", GetString(PIDX_CheckHealthText));

@@ -14,17 +14,28 @@ namespace testutil {
 
 inline std::string HrName(HRESULT hr) {
     switch (hr) {
-        case S_OK: return "S_OK";
-        case S_FALSE: return "S_FALSE";
-        case E_NOINTERFACE: return "E_NOINTERFACE";
-        case DISP_E_UNKNOWNNAME: return "DISP_E_UNKNOWNNAME";
-        case DISP_E_MEMBERNOTFOUND: return "DISP_E_MEMBERNOTFOUND";
-        case DISP_E_BADPARAMCOUNT: return "DISP_E_BADPARAMCOUNT";
-        case DISP_E_TYPEMISMATCH: return "DISP_E_TYPEMISMATCH";
-        case DISP_E_NONAMEDARGS: return "DISP_E_NONAMEDARGS";
-        case DISP_E_PARAMNOTOPTIONAL: return "DISP_E_PARAMNOTOPTIONAL";
-        case DISP_E_UNKNOWNINTERFACE: return "DISP_E_UNKNOWNINTERFACE";
-        case CLASS_E_CLASSNOTAVAILABLE: return "CLASS_E_CLASSNOTAVAILABLE";
+        case S_OK:
+            return "S_OK";
+        case S_FALSE:
+            return "S_FALSE";
+        case E_NOINTERFACE:
+            return "E_NOINTERFACE";
+        case DISP_E_UNKNOWNNAME:
+            return "DISP_E_UNKNOWNNAME";
+        case DISP_E_MEMBERNOTFOUND:
+            return "DISP_E_MEMBERNOTFOUND";
+        case DISP_E_BADPARAMCOUNT:
+            return "DISP_E_BADPARAMCOUNT";
+        case DISP_E_TYPEMISMATCH:
+            return "DISP_E_TYPEMISMATCH";
+        case DISP_E_NONAMEDARGS:
+            return "DISP_E_NONAMEDARGS";
+        case DISP_E_PARAMNOTOPTIONAL:
+            return "DISP_E_PARAMNOTOPTIONAL";
+        case DISP_E_UNKNOWNINTERFACE:
+            return "DISP_E_UNKNOWNINTERFACE";
+        case CLASS_E_CLASSNOTAVAILABLE:
+            return "CLASS_E_CLASSNOTAVAILABLE";
         default: {
             char text[32];
             snprintf(text, sizeof(text), "0x%08lX", static_cast<unsigned long>(hr));
@@ -59,9 +70,9 @@ inline std::string Narrow(const std::wstring& w) {
 
 }  // namespace testutil
 
-#define EXPECT_HR(expected, actual) \
-    EXPECT_EQ(testutil::HrName(expected), testutil::HrName(actual))
-#define ASSERT_HR(expected, actual) \
-    ASSERT_EQ(testutil::HrName(expected), testutil::HrName(actual))
+#define EXPECT_HR(expected, actual) EXPECT_EQ(testutil::HrName(expected), testutil::HrName(actual))
+#define ASSERT_HR(expected, actual) ASSERT_EQ(testutil::HrName(expected), testutil::HrName(actual))
+#define ASSERT_OPOS(expected, actual) \
+    ASSERT_EQ(testutil::OposName(expected), testutil::OposName(actual))
 #define EXPECT_OPOS(expected, actual) \
     EXPECT_EQ(testutil::OposName(expected), testutil::OposName(actual))

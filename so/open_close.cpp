@@ -1,0 +1,137 @@
+// OpenService, Close and the teardown they share. Runs on the application's thread; it starts
+// and stops every worker thread of the service.
+#include <cstdint>
+
+#include "so/cash_drawer.h"
+#include "util/reg_uty.h"
+
+namespace {
+constexpr LONG OPOS_ORS_CONFIG = 403;
+constexpr LONG kOpenResultAlreadyOpen = 451;
+}  // namespace
+
+LONG CCashDrawer::FailOpen(LONG openResult, LONG result) {
+    if (openResult != 0) m_lOpenResult = openResult;
+    return SetResult(result, "OpenService");
+}
+
+// Reads the device key and the maker's key, then derives the commands, the language and the
+// device texts. Missing or malformed values take their defaults; only missing keys fail.
+LONG CCashDrawer::ReadConfiguration(const char* deviceName) {
+    m_strRegKey = DeviceKeyPath(deviceName);
+    CRegUty reg;
+    if (reg.OpenKey(HKEY_LOCAL_MACHINE, m_strRegKey.c_str(), KEY_READ) != ERROR_SUCCESS) {
+        return FailOpen(OPOS_ORS_CONFIG, OPOS_E_NOEXIST);
+    }
+    m_strOpenDeviceName = deviceName;
+    m_config = ReadDeviceConfig(reg);
+    reg.CloseKey();
+
+    if (reg.OpenKey(HKEY_LOCAL_MACHINE, kMakerKey, KEY_READ) != ERROR_SUCCESS) {
+        return FailOpen(OPOS_ORS_CONFIG, OPOS_E_NOEXIST);
+    }
+    m_strPath = reg.GetStringOr("Path", "");
+    reg.CloseKey();
+
+    m_strDeviceName = kPhysicalDeviceName;  // the same name for either drawer
+    m_openCommand =
+        BuildOpenCommand(m_config.drawerNo, m_config.commandType, m_config.pulseWidthTime);
+    m_statusCommand = BuildStatusCommand(m_config.commandType);
+    m_nLanguage = LanguageForCodePage(GetACP());
+    m_strRasDeviceName = m_strDeviceName + OperationTextFor(kOpCashDrawer, m_nLanguage);
+    return OPOS_SUCCESS;
+}
+
+LONG CCashDrawer::OpenService(const char* deviceClass, const char* deviceName,
+                              IDispatch* dispatch) {
+    (void)deviceClass;  // handed to the reliability records and the statistics
+    m_lResultCode = OPOS_SUCCESS;
+    m_lResultCodeExtended = 0;
+    // The dispatch pointer goes into the trace as a 32-bit value.
+    const LONG dispatchValue = static_cast<LONG>(reinterpret_cast<uintptr_t>(dispatch));
+    if (m_bOpened) {
+        m_lOpenResult = kOpenResultAlreadyOpen;
+        m_trace.TraceText(m_lTraceHandle, "MOpn", deviceName, 1, dispatchValue, 0, 0, 0);
+        m_trace.Trace(m_lTraceHandle, "mOpn", 3, OPOS_E_ILLEGAL, m_lResultCodeExtended,
+                      kOpenResultAlreadyOpen, 0, 0);
+        return SetResult(OPOS_E_ILLEGAL, "OpenService");
+    }
+    m_bWaitingForDrawer = FALSE;
+
+    if (LONG r = ReadConfiguration(deviceName); r != OPOS_SUCCESS) return r;
+
+    m_trace.m_bEnabled = m_config.traceEnable ? TRUE : FALSE;
+    m_trace.m_bTick = m_config.traceTick ? TRUE : FALSE;
+    LONG* handles[] = {&m_lTraceHandle};
+    m_trace.OpenTrace(deviceName, 1, "M", handles);
+    m_lEventTraceHandle = m_lTraceHandle;
+    m_lTraceHandle3 = m_lTraceHandle;
+    m_trace.TraceText(m_lTraceHandle, "MOpn", deviceName, 1, dispatchValue, 0, 0, 0);
+
+    if (!m_objects.Create(m_config.drawerNo)) {
+        // Not one of the documented open results: the system refused an event or a mutex.
+        m_trace.Trace(m_lTraceHandle, "mOpn", 2, OPOS_E_FAILURE, m_lResultCodeExtended, 0, 0, 0);
+        StopWorkers();
+        return SetResult(OPOS_E_FAILURE, "OpenService");
+    }
+
+    SetState(OPOS_S_IDLE);
+
+    // Until the device link reads the drawer's state at open, DrawerOpened starts FALSE.
+    m_bDrawerOpened = FALSE;
+    m_bCapStatus = TRUE;
+    m_bCapStatisticsReporting = TRUE;
+    m_bCapUpdateStatistics = TRUE;
+    m_bCapCompareFirmwareVersion = FALSE;
+    m_bCapUpdateFirmware = FALSE;
+    m_bCapStatusMultiDrawerDetect = TRUE;
+    m_bOpened = TRUE;
+
+    m_trace.Trace(m_lTraceHandle, "mOpn", 2, OPOS_SUCCESS, m_lResultCodeExtended, 0, 0, 0);
+    return SetResult(OPOS_SUCCESS, "OpenService");
+}
+
+LONG CCashDrawer::Close() {
+    m_trace.Trace(m_lTraceHandle, "MCls", 0, 0, 0, 0, 0, 0);
+    m_lResultCode = OPOS_SUCCESS;
+    m_lResultCodeExtended = 0;
+    if (!m_bOpened) {
+        m_trace.Trace(m_lTraceHandle, "mCls", 2, OPOS_E_CLOSED, m_lResultCodeExtended, 0, 0, 0);
+        return SetResult(OPOS_E_CLOSED, "Close");
+    }
+    m_bClosing = TRUE;
+    if (m_bClaimed) ReleaseDevice();
+    if (m_bDeviceEnabled) SetDeviceEnabled(FALSE);
+
+    StopThreadsAndHandles();
+    m_bOpened = FALSE;
+    m_bClosing = FALSE;
+
+    m_trace.Trace(m_lTraceHandle, "mCls", 2, OPOS_SUCCESS, m_lResultCodeExtended, 0, 0, 0);
+    CloseTraceChannel();
+    return SetResult(OPOS_SUCCESS, "Close");
+}
+
+// Stops the workers in the order power-fail, event, input, port owner, closes the kernel
+// objects and returns the service to closed. Only what was started is stopped, so it is safe
+// on a partly opened service.
+void CCashDrawer::StopThreadsAndHandles() {
+    m_objects.Close();
+    SetState(OPOS_S_CLOSED);
+}
+
+void CCashDrawer::CloseTraceChannel() {
+    LONG* handles[] = {&m_lTraceHandle};
+    m_trace.CloseTrace(1, handles);
+    m_lEventTraceHandle = m_lTraceHandle;
+    m_lTraceHandle3 = m_lTraceHandle;
+}
+
+// The teardown after a failed OpenService (and in the destructor): undoes every step taken.
+void CCashDrawer::StopWorkers() {
+    m_bClosing = TRUE;
+    StopThreadsAndHandles();
+    m_bOpened = FALSE;
+    m_bClosing = FALSE;
+    CloseTraceChannel();
+}

@@ -1,0 +1,147 @@
+// OpenService and Close on a device configured in the registry: open results, the objects an
+// open service creates, the trace channel, and the way back to closed.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "framework/disp_client.h"
+#include "so/cash_drawer.h"
+#include "tests/win/scratch_device.h"
+#include "tests/win/test_util.h"
+
+namespace {
+
+bool NamedEventExists(const char* name) {
+    HANDLE h = OpenEventA(SYNCHRONIZE, FALSE, name);
+    if (h) CloseHandle(h);
+    return h != nullptr;
+}
+
+bool NamedMutexExists(const char* name) {
+    HANDLE h = OpenMutexA(SYNCHRONIZE, FALSE, name);
+    if (h) CloseHandle(h);
+    return h != nullptr;
+}
+
+class OpenClose : public ::testing::Test {
+protected:
+    void SetUp() override {
+        fw::ComPtr<IDispatch> object;
+        ASSERT_HR(S_OK, CCashDrawer::CreateInstance(IID_IDispatch, object.put_void()));
+        m_drawer = fw::DispClient(object.get());
+        m_device.SetText("Trace_Enable", "False");
+    }
+    LONG Open(const std::string& name) {
+        return m_drawer.Long(L"OpenService", L"CashDrawer",
+                             std::wstring(name.begin(), name.end()).c_str(),
+                             static_cast<IDispatch*>(nullptr));
+    }
+    LONG Number(LONG index) { return m_drawer.Long(L"GetPropertyNumber", index); }
+
+    testutil::ComApartment m_com;
+    ScratchDevice m_device{"BramwickTestOpen"};
+    fw::DispClient m_drawer;
+};
+
+TEST_F(OpenClose, MissingDeviceKeyLeavesTheServiceClosed) {
+    EXPECT_OPOS(OPOS_E_NOEXIST, Open("BramwickNoSuchDevice"));
+    EXPECT_EQ(403, m_drawer.Long(L"GetOpenResult"));
+    EXPECT_OPOS(OPOS_E_NOEXIST, Number(PIDX_ResultCode));
+    EXPECT_EQ(OPOS_S_CLOSED, Number(PIDX_State));
+    EXPECT_FALSE(NamedEventExists(kStatusUpdateEventName));
+}
+
+TEST_F(OpenClose, MissingMakerKeyIsAConfigurationError) {
+    // The fixture's device created the maker's key; take it away while this test runs, unless
+    // it holds settings of a real installation.
+    HKEY maker = nullptr;
+    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_LOCAL_MACHINE, kMakerKey, 0, KEY_READ, &maker));
+    DWORD values = 0, subkeys = 0;
+    RegQueryInfoKeyA(maker, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, &values, nullptr,
+                     nullptr, nullptr, nullptr);
+    RegCloseKey(maker);
+    if (values != 0 || subkeys != 0) GTEST_SKIP() << "the maker's key holds real settings";
+    ASSERT_EQ(ERROR_SUCCESS, RegDeleteKeyA(HKEY_LOCAL_MACHINE, kMakerKey));
+    EXPECT_OPOS(OPOS_E_NOEXIST, Open(m_device.name()));
+    EXPECT_EQ(403, m_drawer.Long(L"GetOpenResult"));
+    EXPECT_EQ(OPOS_S_CLOSED, Number(PIDX_State));
+    RegCreateKeyExA(HKEY_LOCAL_MACHINE, kMakerKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &maker,
+                    nullptr);
+    RegCloseKey(maker);
+}
+
+TEST_F(OpenClose, OpenCreatesTheSharedObjectsAndCloseRemovesThem) {
+    m_device.SetNumber("DrawerNo", 2);
+    EXPECT_OPOS(OPOS_SUCCESS, Open(m_device.name()));
+    EXPECT_EQ(OPOS_S_IDLE, Number(PIDX_State));
+    EXPECT_EQ(0, Number(PIDXCash_DrawerOpened));
+    EXPECT_EQ(L"Velmora Cash Drawer", m_drawer.String(L"GetPropertyString", PIDX_DeviceName));
+    for (const char* name :
+         {kResponseReceivedEventName, kStatusUpdateEventName, kLineStatusUpdateEventName,
+          kLineStatusOffEventName, kPowerFailEventName, kOutputRequestEventName,
+          kOutputCompleteEventName, kOutputReadyEventName}) {
+        EXPECT_TRUE(NamedEventExists(name)) << name;
+    }
+    for (const char* name : {kOpenStatusMutexName, kOutputRequestMutexName, kComOpenedMutexName,
+                             "Vantrel CashDrawer2 Claimed"}) {
+        EXPECT_TRUE(NamedMutexExists(name)) << name;
+    }
+    EXPECT_FALSE(NamedMutexExists("Vantrel CashDrawer Claimed"));
+
+    EXPECT_OPOS(OPOS_SUCCESS, m_drawer.Long(L"Close"));
+    EXPECT_EQ(OPOS_S_CLOSED, Number(PIDX_State));
+    EXPECT_FALSE(NamedEventExists(kStatusUpdateEventName));
+    EXPECT_FALSE(NamedMutexExists("Vantrel CashDrawer2 Claimed"));
+    // Closing a closed service answers closed and touches nothing.
+    EXPECT_OPOS(OPOS_E_CLOSED, m_drawer.Long(L"CloseService"));
+}
+
+TEST_F(OpenClose, SecondOpenIsIllegalAndLeavesTheServiceOpen) {
+    ASSERT_OPOS(OPOS_SUCCESS, Open(m_device.name()));
+    EXPECT_OPOS(OPOS_E_ILLEGAL, Open(m_device.name()));
+    EXPECT_EQ(451, m_drawer.Long(L"GetOpenResult"));
+    EXPECT_EQ(OPOS_S_IDLE, Number(PIDX_State));
+    EXPECT_TRUE(NamedEventExists(kStatusUpdateEventName));
+    EXPECT_OPOS(OPOS_SUCCESS, m_drawer.Long(L"CloseService"));
+}
+
+TEST_F(OpenClose, OpenResultIsKeptAfterALaterSuccessAndReopenWorks) {
+    EXPECT_OPOS(OPOS_E_NOEXIST, Open("BramwickNoSuchDevice"));
+    for (int round = 0; round < 3; ++round) {
+        ASSERT_OPOS(OPOS_SUCCESS, Open(m_device.name())) << "round " << round;
+        EXPECT_EQ(403, m_drawer.Long(L"GetOpenResult"));
+        EXPECT_OPOS(OPOS_SUCCESS, m_drawer.Long(L"Close"));
+    }
+}
+
+TEST_F(OpenClose, ReleasingAnOpenObjectClosesIt) {
+    ASSERT_OPOS(OPOS_SUCCESS, Open(m_device.name()));
+    m_drawer = fw::DispClient();  // last reference: the destructor closes the service
+    EXPECT_FALSE(NamedEventExists(kStatusUpdateEventName));
+}
+
+TEST_F(OpenClose, TraceChannelFollowsTraceEnable) {
+    char temp[MAX_PATH];
+    GetTempPathA(MAX_PATH, temp);
+    std::string dir = std::string(temp) + "bramwick-open-trace";
+    CreateDirectoryA(dir.c_str(), nullptr);
+    std::string file = dir + "\\" + m_device.name().substr(m_device.name().size() - 14) + "0M.trc";
+    DeleteFileA(file.c_str());
+    SetEnvironmentVariableA("BRAMWICK_TRACE_DIR", dir.c_str());
+
+    ASSERT_OPOS(OPOS_SUCCESS, Open(m_device.name()));  // Trace_Enable False: no channel
+    m_drawer.Long(L"Close");
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(file.c_str()));
+
+    m_device.SetText("Trace_Enable", "True");
+    ASSERT_OPOS(OPOS_SUCCESS, Open(m_device.name()));
+    m_drawer.Long(L"GetPropertyNumber", PIDX_State);
+    m_drawer.Long(L"Close");
+    WIN32_FILE_ATTRIBUTE_DATA info = {};
+    ASSERT_TRUE(GetFileAttributesExA(file.c_str(), GetFileExInfoStandard, &info)) << file;
+    // Header plus MOpn, mOpn, MGpN, mGpN, MCls and mCls.
+    EXPECT_GE(info.nFileSizeLow, 16u + 6u * 29u);
+    SetEnvironmentVariableA("BRAMWICK_TRACE_DIR", nullptr);
+}
+
+}  // namespace
