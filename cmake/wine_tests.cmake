@@ -28,10 +28,16 @@ bramwick_wine_test(service_tests
         ${BRAMWICK_WIN_TESTS}
         tests/win/handles_test.cpp
         tests/win/framework_test.cpp
+        tests/win/test_control_object.cpp
         tests/win/test_typelib.rc
     LIBS bramwick_core)
 set_source_files_properties(tests/win/test_typelib.rc PROPERTIES OBJECT_DEPENDS ${GEN}/Bramwick.tlb)
-add_dependencies(service_tests xtrlog32)
+add_dependencies(service_tests xtrlog32 claim_holder)
+
+# Second process for the claim tests.
+add_executable(claim_holder tests/win/claim_holder.cpp tests/win/test_control_object.cpp)
+set_target_properties(claim_holder PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${TEST_BIN})
+target_link_libraries(claim_holder PRIVATE bramwick_core)
 
 bramwick_wine_test(trace_lib_tests
     SOURCES tests/win/trace_lib_test.cpp

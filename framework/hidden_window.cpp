@@ -33,10 +33,11 @@ HiddenWindow::~HiddenWindow() {
     Destroy();
 }
 
-bool HiddenWindow::Create(const char* windowName, UINT classStyle, DWORD exStyle) {
+bool HiddenWindow::Create(const char* windowName, UINT classStyle, DWORD exStyle, HWND parent) {
     Destroy();
-    HWND hwnd = CreateWindowExA(exStyle, ClassFor(classStyle).c_str(), windowName, WS_OVERLAPPED, 0,
-                                0, 0, 0, nullptr, nullptr, ThisModule(), nullptr);
+    // No style bits: the window is never shown.
+    HWND hwnd = CreateWindowExA(exStyle, ClassFor(classStyle).c_str(), windowName, 0, 0, 0, 0, 0,
+                                parent, nullptr, ThisModule(), nullptr);
     if (hwnd == nullptr) return false;
     // Route this window's messages to the object from now on.
     SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));

@@ -21,6 +21,15 @@ public:
     MutexGuard(MutexGuard&& o) noexcept : m_mutex(o.m_mutex), m_result(o.m_result) {
         o.m_mutex = nullptr;
     }
+    MutexGuard& operator=(MutexGuard&& o) noexcept {
+        if (this != &o) {
+            Unlock();
+            m_mutex = o.m_mutex;
+            m_result = o.m_result;
+            o.m_mutex = nullptr;
+        }
+        return *this;
+    }
     ~MutexGuard() { Unlock(); }
 
     AcquireResult result() const noexcept { return m_result; }

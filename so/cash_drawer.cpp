@@ -67,16 +67,6 @@ LONG CCashDrawer::EndMethod(const char* tag, LONG result) {
 // The methods below answer OPOS_E_CLOSED until their subsystem serves them: the service
 // cannot be opened yet, and every one of them requires an open service.
 
-LONG CCashDrawer::Claim(LONG timeout) {
-    BeginMethod("MClm", 1, timeout);
-    return EndMethod("mClm", OPOS_E_CLOSED);
-}
-
-LONG CCashDrawer::ReleaseDevice() {
-    BeginMethod("MRls");
-    return EndMethod("mRls", OPOS_E_CLOSED);
-}
-
 LONG CCashDrawer::CheckHealth(LONG level) {
     BeginMethod("MChk", 1, level);
     return EndMethod("mChk", OPOS_E_CLOSED);
@@ -96,11 +86,6 @@ LONG CCashDrawer::WaitForDrawerClose(LONG beepTimeout, LONG beepFrequency, LONG 
                                      LONG beepDelay) {
     BeginMethod("MWat", 4, beepTimeout, beepFrequency, beepDuration, beepDelay);
     return EndMethod("mWat", OPOS_E_CLOSED);
-}
-
-LONG CCashDrawer::COFreezeEvents(LONG freeze) {
-    BeginMethod("MCFz", 1, freeze);
-    return EndMethod("mCFz", OPOS_E_CLOSED);
 }
 
 LONG CCashDrawer::GetOpenResult() {

@@ -5,9 +5,14 @@
 
 #include <windows.h>
 
+#include <list>
+#include <memory>
 #include <string>
 
+#include "events/dll_to_co.h"
+#include "events/opos_event.h"
 #include "framework/automation.h"
+#include "framework/thread.h"
 #include "framework/sync.h"
 #include "so/device_config.h"
 #include "so/kernel_objects.h"
@@ -53,6 +58,14 @@ public:
     BOOL IsOpened() const { return m_bOpened; }
     BOOL IsClaimed() const { return m_bClaimed; }
     BOOL IsEnabled() const { return m_bDeviceEnabled; }
+    // TRUE while another instance holds this drawer's claim.
+    BOOL IsClaimedByOther();
+
+    // Event queue: producers hand over records they allocated; the queue owns them.
+    void QueueEvent(COPOSEvent* record);
+    // Queues a status-update record, unless the device is disabled.
+    void QueueStatusUpdate(LONG status);
+    size_t QueuedEventCount();
 
 protected:
     ~CCashDrawer() override;
@@ -79,10 +92,16 @@ private:
     LONG SetPowerNotify(LONG number);
     LONG SetDeviceEnabled(LONG number);
 
+    static DWORD EventThreadProc(void* self);
+    DWORD RunEventThread();
+    std::list<std::unique_ptr<COPOSEvent>>::iterator FindDeliverableEvent();
+    LONG StartWorker(fw::WorkerThread& thread, fw::WorkerThread::Procedure procedure, int priority,
+                     int operationText);
+
     // UnifiedPOS properties.
-    BOOL m_bClaimed = FALSE;
-    BOOL m_bDeviceEnabled = FALSE;
-    BOOL m_bFreezeEvents = FALSE;
+    volatile BOOL m_bClaimed = FALSE;
+    volatile BOOL m_bDeviceEnabled = FALSE;
+    volatile BOOL m_bFreezeEvents = FALSE;
     LONG m_lResultCode = OPOS_E_CLOSED;
     LONG m_lState = OPOS_S_CLOSED;  // guarded by m_stateLock
     LONG m_lServiceObjectVersion = 1013001;
@@ -104,6 +123,8 @@ private:
     BOOL m_bCapStatus = TRUE;
     BOOL m_bCapStatusMultiDrawerDetect = TRUE;
 
+    CDllToCO m_bridge;
+    std::list<std::unique_ptr<COPOSEvent>> m_eventQueue;  // guarded by m_queueLock
     COPOStr m_opostr;      // its mode always equals m_lBinaryConversion
     LONG m_nLanguage = 0;  // 0 Japanese, 1 English
     CVmTrace m_trace;
@@ -115,17 +136,18 @@ private:
     DeviceConfig m_config;
     std::string m_strPath;  // from the maker's key, for the port library
     std::string m_strRasDeviceName;
-    BOOL m_bOpened = FALSE;
-    BOOL m_bClosing = FALSE;
-    BOOL m_bCOFreezeEvents = FALSE;  // guarded by m_coFreezeLock
+    volatile BOOL m_bOpened = FALSE;
+    volatile BOOL m_bClosing = FALSE;
+    volatile BOOL m_bCOFreezeEvents = FALSE;  // guarded by m_coFreezeLock
     BOOL m_bPortOwner = FALSE;
     std::string m_strRegKey;
     std::string m_strOpenDeviceName;  // the DeviceName given to OpenService
-    BOOL m_bStopEventThread = FALSE;
-    BOOL m_bStopInputThread = FALSE;
-    BOOL m_bStopPowerFailThread = FALSE;
-    BOOL m_bStopPortOwnerThread = FALSE;
-    BOOL m_bStopOutputThread = FALSE;
+    volatile BOOL m_bStopEventThread = FALSE;
+    volatile BOOL m_bStopInputThread = FALSE;
+    volatile BOOL m_bStopPowerFailThread = FALSE;
+    volatile BOOL m_bStopPortOwnerThread = FALSE;
+    volatile BOOL m_bStopOutputThread = FALSE;
+    fw::WorkerThread m_eventThread;
 
     // Process-local locks, one per concern. Lock order where they nest: m_freezeLock,
     // m_coFreezeLock, m_queueLock (event thread); the input-thread lock before the shared

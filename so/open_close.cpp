@@ -8,6 +8,8 @@
 namespace {
 constexpr LONG OPOS_ORS_CONFIG = 403;
 constexpr LONG kOpenResultAlreadyOpen = 451;
+constexpr LONG kOpenResultNoControlObject = 452;
+constexpr LONG kOpenResultNoThread = 453;
 }  // namespace
 
 LONG CCashDrawer::FailOpen(LONG openResult, LONG result) {
@@ -60,6 +62,10 @@ LONG CCashDrawer::OpenService(const char* deviceClass, const char* deviceName,
 
     if (LONG r = ReadConfiguration(deviceName); r != OPOS_SUCCESS) return r;
 
+    if (!m_bridge.ConnectCO(dispatch, CDllToCO::kCashDrawerMask, deviceName)) {
+        return FailOpen(kOpenResultNoControlObject, OPOS_E_NOSERVICE);
+    }
+
     m_trace.m_bEnabled = m_config.traceEnable ? TRUE : FALSE;
     m_trace.m_bTick = m_config.traceTick ? TRUE : FALSE;
     LONG* handles[] = {&m_lTraceHandle};
@@ -77,6 +83,12 @@ LONG CCashDrawer::OpenService(const char* deviceClass, const char* deviceName,
 
     SetState(OPOS_S_IDLE);
 
+    if (LONG r = StartWorker(m_eventThread, &CCashDrawer::EventThreadProc, THREAD_PRIORITY_NORMAL,
+                             kOpCreateEventThread);
+        r != OPOS_SUCCESS) {
+        return r;
+    }
+
     // Until the device link reads the drawer's state at open, DrawerOpened starts FALSE.
     m_bDrawerOpened = FALSE;
     m_bCapStatus = TRUE;
@@ -88,7 +100,22 @@ LONG CCashDrawer::OpenService(const char* deviceClass, const char* deviceName,
     m_bOpened = TRUE;
 
     m_trace.Trace(m_lTraceHandle, "mOpn", 2, OPOS_SUCCESS, m_lResultCodeExtended, 0, 0, 0);
+    m_bridge.SetTrace(m_lTraceHandle, &m_trace);
     return SetResult(OPOS_SUCCESS, "OpenService");
+}
+
+// Starts a worker suspended, then lets it run. On failure the open is undone.
+LONG CCashDrawer::StartWorker(fw::WorkerThread& thread, fw::WorkerThread::Procedure procedure,
+                              int priority, int operationText) {
+    if (thread.Create(procedure, this, priority)) {
+        thread.Resume();
+        return OPOS_SUCCESS;
+    }
+    (void)operationText;  // the event-log record names the thread that could not start
+    m_lOpenResult = kOpenResultNoThread;
+    m_trace.Trace(m_lTraceHandle, "mOpn", 2, OPOS_E_FAILURE, m_lResultCodeExtended, 0, 0, 0);
+    StopWorkers();
+    return SetResult(OPOS_E_FAILURE, "OpenService");
 }
 
 LONG CCashDrawer::Close() {
@@ -99,9 +126,15 @@ LONG CCashDrawer::Close() {
         m_trace.Trace(m_lTraceHandle, "mCls", 2, OPOS_E_CLOSED, m_lResultCodeExtended, 0, 0, 0);
         return SetResult(OPOS_E_CLOSED, "Close");
     }
+    // The control object is inside an event call on another thread: nothing is torn down.
+    if (m_bridge.TryDisableEvents()) {
+        m_trace.Trace(m_lTraceHandle, "mCls", 2, OPOS_E_BUSY, m_lResultCodeExtended, 0, 0, 0);
+        return SetResult(OPOS_E_BUSY, "Close");
+    }
     m_bClosing = TRUE;
     if (m_bClaimed) ReleaseDevice();
     if (m_bDeviceEnabled) SetDeviceEnabled(FALSE);
+    m_bridge.DisconnectCO();
 
     StopThreadsAndHandles();
     m_bOpened = FALSE;
@@ -116,8 +149,19 @@ LONG CCashDrawer::Close() {
 // objects and returns the service to closed. Only what was started is stopped, so it is safe
 // on a partly opened service.
 void CCashDrawer::StopThreadsAndHandles() {
+    if (m_eventThread.IsStarted()) {
+        {
+            fw::MutexGuard lock = m_eventThreadLock.Acquire();
+            m_bStopEventThread = TRUE;
+        }
+        m_objects.eventWake.Set();
+        m_eventThread.WaitForExit();
+        m_bStopEventThread = FALSE;
+    }
     m_objects.Close();
     SetState(OPOS_S_CLOSED);
+    m_bridge.SetTrace(-2, nullptr);
+    m_bridge.DestroyBridgeWindow();
 }
 
 void CCashDrawer::CloseTraceChannel() {
@@ -129,7 +173,9 @@ void CCashDrawer::CloseTraceChannel() {
 
 // The teardown after a failed OpenService (and in the destructor): undoes every step taken.
 void CCashDrawer::StopWorkers() {
+    m_bridge.SetEventsEnabled(FALSE);
     m_bClosing = TRUE;
+    m_bridge.DisconnectCO();
     StopThreadsAndHandles();
     m_bOpened = FALSE;
     m_bClosing = FALSE;

@@ -170,6 +170,7 @@ LONG CCashDrawer::SetDeviceEnabled(LONG number) {
     }
     auto guard = m_enableLock.Acquire();
     m_bDeviceEnabled = enable;
+    m_bridge.SetEventsEnabled(enable);
     // Records are delivered only while enabled: let the event thread look at its queue again.
     m_objects.eventWake.Set();
     if (!(m_bDeviceEnabled && m_lCapPowerReporting != OPOS_PR_NONE &&

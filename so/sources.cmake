@@ -7,6 +7,7 @@ list(APPEND BRAMWICK_WIN_SOURCES
     so/properties.cpp
     so/dispatch_table.cpp
     so/kernel_objects.cpp
+    so/claim.cpp
     so/open_close.cpp
 )
 list(APPEND BRAMWICK_NATIVE_TESTS

@@ -7,6 +7,7 @@
 #include "framework/disp_client.h"
 #include "so/cash_drawer.h"
 #include "tests/win/scratch_device.h"
+#include "tests/win/test_control_object.h"
 #include "tests/win/test_util.h"
 
 namespace {
@@ -30,17 +31,23 @@ protected:
         ASSERT_HR(S_OK, CCashDrawer::CreateInstance(IID_IDispatch, object.put_void()));
         m_drawer = fw::DispClient(object.get());
         m_device.SetText("Trace_Enable", "False");
+        m_co = TestControlObject::Create();
+    }
+    void TearDown() override {
+        m_drawer = fw::DispClient();
+        m_co->Release();
     }
     LONG Open(const std::string& name) {
         return m_drawer.Long(L"OpenService", L"CashDrawer",
                              std::wstring(name.begin(), name.end()).c_str(),
-                             static_cast<IDispatch*>(nullptr));
+                             static_cast<IDispatch*>(m_co));
     }
     LONG Number(LONG index) { return m_drawer.Long(L"GetPropertyNumber", index); }
 
     testutil::ComApartment m_com;
     ScratchDevice m_device{"BramwickTestOpen"};
     fw::DispClient m_drawer;
+    TestControlObject* m_co = nullptr;
 };
 
 TEST_F(OpenClose, MissingDeviceKeyLeavesTheServiceClosed) {

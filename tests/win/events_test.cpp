@@ -1,0 +1,198 @@
+// Event delivery through a real control object: on the application's thread, in order, one at
+// a time, under FreezeEvents, COFreezeEvents and DeviceEnabled; Close inside and during a
+// callback. Every wait pumps messages until a condition holds, with a bound.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+
+#include "framework/disp_client.h"
+#include "so/cash_drawer.h"
+#include "tests/win/scratch_device.h"
+#include "tests/win/test_control_object.h"
+#include "tests/win/test_util.h"
+
+namespace {
+
+constexpr DWORD kBound = 5000;  // generous upper bound for something that must happen
+constexpr DWORD kQuiet = 300;   // how long nothing may happen when nothing must
+
+class Events : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_device.SetText("Trace_Enable", "False");
+        fw::ComPtr<IDispatch> object;
+        ASSERT_HR(S_OK, CCashDrawer::CreateInstance(IID_IDispatch, object.put_void()));
+        m_drawer = fw::DispClient(object.get());
+        m_service = static_cast<CCashDrawer*>(static_cast<fw::DispatchObject*>(object.get()));
+    }
+    void TearDown() override {
+        if (m_co) m_co->Release();
+    }
+    LONG Open(TestControlObject::Options options = {}) {
+        m_co = TestControlObject::Create(options);
+        return m_drawer.Long(L"OpenService", L"CashDrawer", L"BramwickTestEvents",
+                             static_cast<IDispatch*>(m_co));
+    }
+    LONG Set(LONG index, LONG value) {
+        VARIANT r;
+        VariantInit(&r);
+        m_drawer.Call(L"SetPropertyNumber", &r, index, value);
+        return m_drawer.Long(L"GetPropertyNumber", PIDX_ResultCode);
+    }
+    bool WaitForUpdates(size_t n) {
+        return PumpUntil([&] { return m_co->StatusUpdateCount() >= n; }, kBound);
+    }
+    // Pumps for a while and reports whether anything was delivered meanwhile.
+    size_t DeliveredDuringQuietPeriod() {
+        size_t before = m_co->StatusUpdateCount();
+        PumpUntil([] { return false; }, kQuiet);
+        return m_co->StatusUpdateCount() - before;
+    }
+
+    testutil::ComApartment m_com;
+    ScratchDevice m_device{"BramwickTestEvents"};
+    fw::DispClient m_drawer;
+    CCashDrawer* m_service = nullptr;
+    TestControlObject* m_co = nullptr;
+};
+
+TEST_F(Events, ConnectReadsTheVersionAndNeedsSODirectIO) {
+    TestControlObject::Options noDirectIO;
+    noDirectIO.directIO = false;
+    EXPECT_OPOS(OPOS_E_NOSERVICE, Open(noDirectIO));
+    EXPECT_EQ(452, m_drawer.Long(L"GetOpenResult"));
+    EXPECT_EQ(OPOS_S_CLOSED, m_drawer.Long(L"GetPropertyNumber", PIDX_State));
+    m_co->Release();
+
+    ASSERT_OPOS(OPOS_SUCCESS, Open());
+    auto calls = m_co->Calls();
+    ASSERT_EQ(1u, calls.size());
+    EXPECT_EQ("ControlObjectVersion", calls[0].name);
+    EXPECT_EQ(GetCurrentThreadId(), calls[0].threadId);
+    EXPECT_OPOS(OPOS_SUCCESS, m_drawer.Long(L"Close"));
+    EXPECT_TRUE(m_co->Unexpected().empty());
+}
+
+TEST_F(Events, DeliveredInOrderOnTheApplicationThread) {
+    ASSERT_OPOS(OPOS_SUCCESS, Open());
+    ASSERT_OPOS(OPOS_SUCCESS, Set(PIDX_DeviceEnabled, 1));
+    for (LONG v : {CASH_SUE_DRAWEROPEN, CASH_SUE_DRAWERCLOSED, OPOS_SUE_POWER_OFF_OFFLINE,
+                   CASH_SUE_DRAWEROPEN}) {
+        m_service->QueueStatusUpdate(v);
+    }
+    ASSERT_TRUE(WaitForUpdates(4));
+    EXPECT_EQ((std::vector<LONG>{1, 0, 2004, 1}), m_co->StatusUpdates());
+    for (const auto& call : m_co->Calls()) EXPECT_EQ(GetCurrentThreadId(), call.threadId);
+    EXPECT_TRUE(m_co->Unexpected().empty());
+}
+
+TEST_F(Events, FreezeEventsHoldsTheBacklogUntilCleared) {
+    ASSERT_OPOS(OPOS_SUCCESS, Open());
+    Set(PIDX_DeviceEnabled, 1);
+    Set(PIDX_FreezeEvents, 1);
+    for (LONG v : {1, 0, 1}) m_service->QueueStatusUpdate(v);
+    EXPECT_EQ(0u, DeliveredDuringQuietPeriod());
+    EXPECT_EQ(3u, m_service->QueuedEventCount());
+    Set(PIDX_FreezeEvents, 0);
+    ASSERT_TRUE(WaitForUpdates(3));
+    EXPECT_EQ((std::vector<LONG>{1, 0, 1}), m_co->StatusUpdates());
+}
+
+TEST_F(Events, BothFreezesMustBeClearedAndCOFreezeAlwaysSucceeds) {
+    EXPECT_OPOS(OPOS_SUCCESS, m_drawer.Long(L"COFreezeEvents", 1));  // even while closed
+    EXPECT_OPOS(OPOS_SUCCESS, m_drawer.Long(L"COFreezeEvents", 0));
+    ASSERT_OPOS(OPOS_SUCCESS, Open());
+    Set(PIDX_DeviceEnabled, 1);
+    Set(PIDX_FreezeEvents, 1);
+    EXPECT_OPOS(OPOS_SUCCESS, m_drawer.Long(L"COFreezeEvents", 1));
+    m_service->QueueStatusUpdate(1);
+    m_service->QueueStatusUpdate(0);
+    Set(PIDX_FreezeEvents, 0);
+    EXPECT_EQ(0u, DeliveredDuringQuietPeriod());
+    EXPECT_OPOS(OPOS_SUCCESS, m_drawer.Long(L"COFreezeEvents", 0));
+    ASSERT_TRUE(WaitForUpdates(2));
+    EXPECT_EQ((std::vector<LONG>{1, 0}), m_co->StatusUpdates());
+}
+
+TEST_F(Events, NothingIsQueuedWhileDisabledAndHeldRecordsWaitForEnable) {
+    ASSERT_OPOS(OPOS_SUCCESS, Open());
+    m_service->QueueStatusUpdate(1);  // disabled: lost, not deferred
+    EXPECT_EQ(0u, m_service->QueuedEventCount());
+    Set(PIDX_DeviceEnabled, 1);
+    EXPECT_EQ(0u, DeliveredDuringQuietPeriod());
+
+    Set(PIDX_FreezeEvents, 1);
+    m_service->QueueStatusUpdate(0);
+    m_service->QueueStatusUpdate(1);
+    Set(PIDX_DeviceEnabled, 0);
+    Set(PIDX_FreezeEvents, 0);
+    EXPECT_EQ(0u, DeliveredDuringQuietPeriod());
+    EXPECT_EQ(2u, m_service->QueuedEventCount());
+    Set(PIDX_DeviceEnabled, 1);
+    ASSERT_TRUE(WaitForUpdates(2));
+    EXPECT_EQ((std::vector<LONG>{0, 1}), m_co->StatusUpdates());
+}
+
+TEST_F(Events, CloseDropsQueuedRecordsUndelivered) {
+    ASSERT_OPOS(OPOS_SUCCESS, Open());
+    Set(PIDX_DeviceEnabled, 1);
+    Set(PIDX_FreezeEvents, 1);
+    m_service->QueueStatusUpdate(1);
+    m_service->QueueStatusUpdate(0);
+    EXPECT_OPOS(OPOS_SUCCESS, m_drawer.Long(L"Close"));
+    EXPECT_EQ(0u, m_service->QueuedEventCount());
+    Set(PIDX_FreezeEvents, 0);
+    EXPECT_EQ(0u, DeliveredDuringQuietPeriod());
+}
+
+TEST_F(Events, WithoutSOStatusUpdateRecordsReachNobodyButDrain) {
+    TestControlObject::Options options;
+    options.statusUpdate = false;
+    ASSERT_OPOS(OPOS_SUCCESS, Open(options));
+    Set(PIDX_DeviceEnabled, 1);
+    for (int i = 0; i < 3; ++i) m_service->QueueStatusUpdate(i % 2);
+    EXPECT_TRUE(PumpUntil([&] { return m_service->QueuedEventCount() == 0; }, kBound));
+    EXPECT_EQ(0u, m_co->StatusUpdateCount());
+    EXPECT_OPOS(OPOS_SUCCESS, m_drawer.Long(L"Close"));
+}
+
+TEST_F(Events, AFailingCallbackStillReleasesTheEventThread) {
+    TestControlObject::Options options;
+    options.statusUpdateResult = E_FAIL;
+    ASSERT_OPOS(OPOS_SUCCESS, Open(options));
+    Set(PIDX_DeviceEnabled, 1);
+    m_service->QueueStatusUpdate(1);
+    m_service->QueueStatusUpdate(0);
+    ASSERT_TRUE(WaitForUpdates(2));
+    EXPECT_OPOS(OPOS_SUCCESS, m_drawer.Long(L"Close"));
+}
+
+TEST_F(Events, CloseFromInsideTheHandlerIsNotBusy) {
+    ASSERT_OPOS(OPOS_SUCCESS, Open());
+    Set(PIDX_DeviceEnabled, 1);
+    std::atomic<LONG> closeResult{-1};
+    m_co->onStatusUpdate = [&](LONG) { closeResult = m_drawer.Long(L"Close"); };
+    m_service->QueueStatusUpdate(1);
+    ASSERT_TRUE(PumpUntil([&] { return closeResult != -1; }, kBound));
+    EXPECT_OPOS(OPOS_SUCCESS, closeResult.load());
+    EXPECT_EQ(OPOS_S_CLOSED, m_drawer.Long(L"GetPropertyNumber", PIDX_State));
+}
+
+TEST_F(Events, CloseFromAnotherThreadDuringACallbackIsBusy) {
+    ASSERT_OPOS(OPOS_SUCCESS, Open());
+    Set(PIDX_DeviceEnabled, 1);
+    std::atomic<LONG> otherResult{-1};
+    m_co->onStatusUpdate = [&](LONG) {
+        // While the control object is inside the callback, another thread tries to close.
+        std::thread([&] { otherResult = m_service->Close(); }).join();
+    };
+    m_service->QueueStatusUpdate(1);
+    ASSERT_TRUE(WaitForUpdates(1));
+    EXPECT_OPOS(OPOS_E_BUSY, otherResult.load());
+    EXPECT_EQ(OPOS_S_IDLE, m_drawer.Long(L"GetPropertyNumber", PIDX_State));
+    m_co->onStatusUpdate = nullptr;
+    EXPECT_OPOS(OPOS_SUCCESS, m_drawer.Long(L"Close"));
+}
+
+}  // namespace
