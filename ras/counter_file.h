@@ -1,0 +1,27 @@
+// Reading, writing and probing the counter file. Results are OPOS codes: 0, OPOS_E_ILLEGAL
+// (106) for an empty file, OPOS_E_NOEXIST (109) when the file or its folder is missing or the
+// device fails, OPOS_E_FAILURE (111) for anything else (see FileErrorToResult).
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+// Reads the whole file, opened without text translation while others may not write it.
+LONG ReadCounterFile(const std::string& path, std::string* contents);
+
+// Replaces the file's contents with text so that the file is never seen torn or empty: the
+// text goes to "<path>.tmp" in the same folder, is flushed to the disk, and only then takes
+// the old file's place in one atomic rename (written through to the disk). When any step
+// fails the old file is left as it was and the temporary file is removed.
+LONG WriteCounterFile(const std::string& path, const std::string& text);
+
+// The temporary file WriteCounterFile writes before the rename.
+std::string CounterFileTempPath(const std::string& path);
+
+// Whether the file can be used: it exists and can be read, or it can be created (a file
+// created only for this check is deleted again).
+LONG CheckCounterFile(const std::string& path);
+
+// Full path of the loaded module of that name (as GetModuleHandleA finds it), or empty.
+std::string LoadedModulePath(const char* moduleName);

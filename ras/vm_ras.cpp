@@ -1,0 +1,444 @@
+// CVmRAS: the shared reliability block, event-log reports and DirectIO 110 to 115.
+#include "ras/vm_ras.h"
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+
+#include "messages.h"
+#include "ras/counter_file.h"
+#include "ras/counter_path.h"
+#include "ras/counter_text.h"
+#include "ras/ras_rules.h"
+#include "ras/windows_event_log.h"
+#include "util/opos_constants.h"
+#include "util/opostr.h"
+#include "util/reg_uty.h"
+
+static_assert(kRasMsgNoResponse == MSG_NO_RESPONSE, "identifier of the message table");
+static_assert(kRasMsgOperationFailed == MSG_OPERATION_FAILED, "identifier of the message table");
+static_assert(kRasMsgOperationTimeout == MSG_OPERATION_TIMEOUT, "identifier of the message table");
+static_assert(kRasEventTypeError == EVENTLOG_ERROR_TYPE, "event type of error records");
+
+namespace {
+
+std::string Text(const char* text) {
+    return text != nullptr ? std::string(text) : std::string();
+}
+
+// The level is a single aligned 32-bit word: reports read it without the mutex.
+int32_t ReadLevel(const RASDATA* block) {
+    return *static_cast<const volatile int32_t*>(&block->nEventLogLevel);
+}
+
+// The DirectIO string argument as bytes under the binary conversion; empty when it does not
+// convert (no string, no characters of the mode).
+std::string BytesFromArgument(const std::string& text, LONG binaryConversion) {
+    COPOStr conversion;
+    int32_t length = 0;
+    std::unique_ptr<uint8_t[]> bytes(
+        conversion.StringToBytes(text.c_str(), &length, binaryConversion));
+    if (!bytes || length <= 0) return {};
+    return std::string(reinterpret_cast<const char*>(bytes.get()), static_cast<size_t>(length));
+}
+
+std::string ArgumentFromBytes(const std::string& bytes, LONG binaryConversion) {
+    COPOStr conversion;
+    return conversion.BytesToString(reinterpret_cast<const uint8_t*>(bytes.data()),
+                                    static_cast<int32_t>(bytes.size()), binaryConversion);
+}
+
+void StorePath(RASDATA* block, const std::string& path) {
+    std::memset(block->szCounterFile, 0, sizeof(block->szCounterFile));
+    std::memcpy(block->szCounterFile, path.data(), std::min(path.size(), kRasCounterPathMax));
+}
+
+}  // namespace
+
+CVmRAS::CVmRAS() : CVmRAS(std::make_unique<WindowsEventLog>()) {}
+
+CVmRAS::CVmRAS(std::unique_ptr<RasEventLog> eventLog) : m_eventLog(std::move(eventLog)) {}
+
+CVmRAS::~CVmRAS() {
+    if (m_bOpen) Close();
+}
+
+LONG CVmRAS::Open(const char* deviceClass, const char* deviceName, const char* description,
+                  const char* portName, const char* sourceName, const char* serverName,
+                  LONG counterCount, const char* const* counterNames, const char* moduleName) {
+    m_lResultCodeExtended = 0;
+    if (m_bOpen) return OPOS_E_ILLEGAL;
+
+    m_bEventLogAvailable = m_eventLog->Available();
+    if (m_bEventLogAvailable) {
+        m_bSourceRegistered = m_eventLog->Register(serverName, Text(sourceName).c_str());
+    }
+
+    if (!CounterNamesValid(counterNames, counterCount)) {
+        ReleaseAll();
+        return OPOS_E_ILLEGAL;
+    }
+
+    try {
+        m_strDeviceClass = Text(deviceClass);
+        m_strDeviceName = Text(deviceName);
+        m_strDescription = Text(description);
+        m_strPortName = Text(portName);
+        m_strSourceName = Text(sourceName);
+        m_strServerName = Text(serverName);
+        m_strModuleName = Text(moduleName);
+        m_strInsertPort = PortInsert(m_strPortName);
+        m_strInsertDevice = DeviceInsert(m_strDeviceName, m_strDescription);
+        const LONG used = counterCount < kRasMaxCounters ? counterCount : kRasMaxCounters;
+        m_counterNames.assign(counterNames, counterNames + (used > 0 ? used : 0));
+    } catch (const std::bad_alloc&) {
+        ReleaseAll();
+        return OPOS_E_FAILURE;
+    }
+
+    CRegUty key;
+    if (key.OpenKey(HKEY_LOCAL_MACHINE, RasDeviceKeyPath(m_strDeviceClass, m_strDeviceName).c_str(),
+                    KEY_READ) != ERROR_SUCCESS) {
+        ReleaseAll();
+        return OPOS_E_NOEXIST;
+    }
+
+    // From here on the object is open even when the mutex cannot be had, so that Close gives
+    // back the event source.
+    m_bOpen = true;
+    if (!m_mutex.Create(RasMutexName(m_strDeviceClass, m_strDeviceName).c_str())) {
+        return OPOS_E_FAILURE;
+    }
+    auto guard = m_mutex.Acquire(INFINITE);
+    if (!guard.ok()) {
+        guard.Unlock();
+        m_mutex.Close();
+        return OPOS_E_FAILURE;
+    }
+
+    // Attach to the block, or create it and become its first user.
+    const std::string mappingName = RasMappingName(m_strDeviceClass, m_strDeviceName);
+    bool creator = false;
+    m_hMapping.reset(OpenFileMappingA(FILE_MAP_WRITE, FALSE, mappingName.c_str()));
+    if (!m_hMapping) {
+        m_hMapping.reset(CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
+                                            sizeof(RASDATA), mappingName.c_str()));
+        // Under the mutex nobody else can have made it meanwhile; should it exist all the
+        // same, attach to it rather than wipe it.
+        creator = m_hMapping && GetLastError() != ERROR_ALREADY_EXISTS;
+    }
+    if (m_hMapping) {
+        m_view.reset(MapViewOfFile(m_hMapping.get(), FILE_MAP_WRITE, 0, 0, sizeof(RASDATA)));
+    }
+    if (m_view) {
+        m_pData = static_cast<RASDATA*>(m_view.get());
+        m_bSharedView = true;
+    } else {
+        m_hMapping.reset();
+        m_pData = &m_private;
+        m_bSharedView = false;
+        creator = true;
+    }
+
+    if (creator) InitialiseBlock(key, counterCount);
+    ++m_pData->nUsers;
+    key.CloseKey();
+    return OPOS_SUCCESS;
+}
+
+void CVmRAS::InitialiseBlock(const CRegUty& key, LONG counterCount) {
+    std::memset(m_pData, 0, sizeof(RASDATA));
+    m_pData->nVerboseLimit = VerboseLimitFromValue(key.GetLongDefZero("VerboseLimit"));
+    if (m_bEventLogAvailable) {
+        std::unique_ptr<char[]> text(key.GetString("EventLog"));
+        m_pData->nEventLogLevel = EventLogLevelFromText(text.get(), m_pData->nVerboseLimit);
+    }
+    m_pData->nCounters = counterCount <= 0                ? 0
+                         : counterCount > kRasMaxCounters ? kRasMaxCounters
+                                                          : counterCount;
+    if (m_pData->nCounters == 0) return;
+
+    std::unique_ptr<char[]> mode(key.GetString("Statistics"));
+    m_pData->nStatisticsMode = StatisticsModeFromText(mode.get());
+    if (m_pData->nStatisticsMode != kRasModeFile) return;
+
+    // The counters start at 0 whenever the file is missing, unreadable or not a counter text.
+    std::unique_ptr<char[]> name(key.GetString("StatFileName"));
+    StorePath(m_pData, ResolvePath(name.get()));
+    std::string contents;
+    if (ReadCounterFile(m_pData->szCounterFile, &contents) == OPOS_SUCCESS) {
+        std::vector<const char*> names = NamePointers();
+        ParseCounterText(contents.data(), contents.size(), names.data(), CountersInUse(),
+                         m_pData->adwCounters);
+    }
+}
+
+LONG CVmRAS::Close() {
+    m_lResultCodeExtended = 0;
+    if (!m_bOpen) return OPOS_E_CLOSED;
+
+    LONG result = OPOS_SUCCESS;
+    {
+        auto guard = m_mutex.Acquire(INFINITE);
+        if (guard.ok() && m_pData != nullptr) {
+            --m_pData->nUsers;
+            if (m_pData->nUsers < 1 && m_pData->nCounters > 0 &&
+                RasModeUsesFile(m_pData->nStatisticsMode)) {
+                result = SaveCounters(0, nullptr, OPOS_BC_NONE);
+            }
+            m_pData = nullptr;
+            m_view.reset();
+            m_hMapping.reset();
+        }
+    }
+    ReleaseAll();
+    return result;
+}
+
+void CVmRAS::ReleaseAll() {
+    m_mutex.Close();
+    if (m_bSourceRegistered) m_eventLog->Deregister();
+    m_bSourceRegistered = false;
+    m_pData = nullptr;
+    m_view.reset();
+    m_hMapping.reset();
+    m_bSharedView = false;
+    m_strDeviceClass.clear();
+    m_strDeviceName.clear();
+    m_strDescription.clear();
+    m_strPortName.clear();
+    m_strSourceName.clear();
+    m_strServerName.clear();
+    m_strModuleName.clear();
+    m_strInsertPort.clear();
+    m_strInsertDevice.clear();
+    m_counterNames.clear();
+    m_bOpen = false;
+}
+
+LONG CVmRAS::ReportEvent(int requiredLevel, WORD type, DWORD eventId, DWORD dataSize,
+                         const void* data, WORD stringCount, const char* const* strings) {
+    if (!m_bOpen) return OPOS_E_CLOSED;
+    const int32_t level = m_pData != nullptr ? ReadLevel(m_pData) : kRasLevelDisabled;
+    if (!RasReportAllowed(level, requiredLevel)) return OPOS_SUCCESS;
+    if (!m_bSourceRegistered) return OPOS_E_FAILURE;
+
+    std::vector<const char*> inserts;
+    try {
+        inserts.reserve(2u + static_cast<size_t>(stringCount));
+        inserts.push_back(m_strInsertPort.c_str());
+        inserts.push_back(m_strInsertDevice.c_str());
+        for (WORD i = 0; strings != nullptr && i < stringCount; ++i) {
+            inserts.push_back(strings[i] != nullptr ? strings[i] : "");
+        }
+    } catch (const std::bad_alloc&) {
+        return OPOS_E_FAILURE;
+    }
+    if (inserts.size() > 0xFFFF) return OPOS_E_FAILURE;  // more than the log takes
+    const bool written =
+        m_eventLog->Write(type, 0, eventId, inserts.data(), static_cast<uint16_t>(inserts.size()),
+                          dataSize > 0 ? data : nullptr, dataSize);
+    return written ? OPOS_SUCCESS : OPOS_E_FAILURE;
+}
+
+LONG CVmRAS::ReportError(int requiredLevel, DWORD eventId, const char* operationText) {
+    const char* inserts[] = {operationText != nullptr ? operationText : ""};
+    return ReportEvent(requiredLevel, EVENTLOG_ERROR_TYPE, eventId, 0, nullptr, 1, inserts);
+}
+
+LONG CVmRAS::ReportError(int requiredLevel, DWORD eventId, const char* operationText, LONG code) {
+    const char* inserts[] = {operationText != nullptr ? operationText : ""};
+    static_assert(sizeof(code) == 4, "raw data is one 32-bit code");
+    return ReportEvent(requiredLevel, EVENTLOG_ERROR_TYPE, eventId, sizeof(code), &code, 1,
+                       inserts);
+}
+
+LONG CVmRAS::IncrementCounter(LONG index) {
+    if (!m_bOpen) return OPOS_E_CLOSED;
+    if (index < 0 || index >= CountersInUse()) return OPOS_E_ILLEGAL;
+    auto guard = m_mutex.Acquire(INFINITE);
+    if (!guard.ok()) return OPOS_E_FAILURE;
+    ++m_pData->adwCounters[index];  // unsigned: 4294967295 wraps to 0
+    return OPOS_SUCCESS;
+}
+
+LONG CVmRAS::ExecuteCommand(LONG command, LONG* data, std::string* text, LONG binaryConversion) {
+    m_lResultCodeExtended = 0;
+    if (!m_bOpen) return OPOS_E_CLOSED;
+    if (data == nullptr) return OPOS_E_ILLEGAL;
+    auto guard = m_mutex.Acquire(INFINITE);
+    if (!guard.ok() || m_pData == nullptr) return OPOS_E_FAILURE;
+
+    switch (command) {
+        case kRasCmdSetEventLogLevel:
+            return SetEventLogLevel(data);
+        case kRasCmdGetEventLogLevel:
+            *data = m_pData->nEventLogLevel;
+            return OPOS_SUCCESS;
+        case kRasCmdSetStatisticsMode:
+            return SetStatisticsMode(data, text, binaryConversion);
+        case kRasCmdGetStatisticsMode:
+            return GetStatisticsMode(data, text, binaryConversion);
+        case kRasCmdLoadCounters:
+            return LoadCounters(data, text, binaryConversion);
+        case kRasCmdSaveCounters:
+            return SaveCounters(*data, text, binaryConversion);
+        default:
+            return OPOS_E_ILLEGAL;
+    }
+}
+
+LONG CVmRAS::SetEventLogLevel(LONG* data) {
+    const uint32_t value = static_cast<uint32_t>(*data);
+    const int64_t level = value & ~kRasStoreInRegistry;
+    if (!m_bEventLogAvailable || level > int64_t{m_pData->nVerboseLimit} + 1) {
+        return OPOS_E_ILLEGAL;
+    }
+    if (value & kRasStoreInRegistry) {
+        CRegUty key;
+        if (OpenDeviceKeyForWriting(&key) != OPOS_SUCCESS) return OPOS_E_FAILURE;
+        const LONG result =
+            key.SetString("EventLog", EventLogTextForLevel(static_cast<uint32_t>(level)).c_str());
+        if (result != OPOS_SUCCESS) return result;
+    }
+    m_pData->nEventLogLevel = static_cast<int32_t>(level);
+    return OPOS_SUCCESS;
+}
+
+LONG CVmRAS::SetStatisticsMode(LONG* data, std::string* text, LONG binaryConversion) {
+    const uint32_t value = static_cast<uint32_t>(*data);
+    const bool store = (value & kRasStoreInRegistry) != 0;
+    const uint32_t mode = value & ~kRasStoreInRegistry;
+    if (mode > kRasModeNamedFile || CountersInUse() == 0) return OPOS_E_ILLEGAL;
+
+    // A file mode without a file yet: find and probe the file before anything changes.
+    const bool choosesFile =
+        mode == kRasModeNamedFile || (mode == kRasModeFile && m_pData->szCounterFile[0] == '\0');
+    bool nameIsNone = true;
+    std::string path;
+    if (choosesFile) {
+        std::string name;
+        if (mode == kRasModeNamedFile) {
+            if (text == nullptr) return OPOS_E_ILLEGAL;
+            name = BytesFromArgument(*text, binaryConversion);
+        }
+        nameIsNone = CounterNameIsNone(name.c_str());
+        path = ResolvePath(nameIsNone ? nullptr : name.c_str());
+        const LONG check = CheckCounterFile(path);
+        if (check != OPOS_SUCCESS) return check;
+    }
+
+    if (store) {
+        CRegUty key;
+        if (OpenDeviceKeyForWriting(&key) != OPOS_SUCCESS) return OPOS_E_FAILURE;
+        LONG result = key.SetString("Statistics", StatisticsModeText(static_cast<int32_t>(mode)));
+        if (result == OPOS_SUCCESS && mode == kRasModeNamedFile) {
+            result = key.SetString("StatFileName", nameIsNone ? "" : path.c_str());
+        }
+        if (result != OPOS_SUCCESS) return result;
+    }
+
+    // A named file stored in the registry is an ordinary file setting from now on; so is a
+    // named file without a name (it is the default file).
+    int32_t newMode = static_cast<int32_t>(mode);
+    if (mode == kRasModeNamedFile && (store || nameIsNone)) newMode = kRasModeFile;
+    m_pData->nStatisticsMode = newMode;
+    if (choosesFile) StorePath(m_pData, path);
+    return OPOS_SUCCESS;
+}
+
+LONG CVmRAS::GetStatisticsMode(LONG* data, std::string* text, LONG binaryConversion) {
+    *data = m_pData->nStatisticsMode;
+    if (!RasModeUsesFile(m_pData->nStatisticsMode)) return OPOS_SUCCESS;
+    if (text == nullptr) return OPOS_E_ILLEGAL;
+    if (m_pData->szCounterFile[0] == '\0') {
+        const std::string path = ResolvePath(nullptr);
+        if (path.empty()) return OPOS_E_ILLEGAL;
+        StorePath(m_pData, path);
+    }
+    *text = ArgumentFromBytes(m_pData->szCounterFile, binaryConversion);
+    return OPOS_SUCCESS;
+}
+
+LONG CVmRAS::LoadCounters(LONG* data, std::string* text, LONG binaryConversion) {
+    const LONG value = *data;
+    const int32_t count = CountersInUse();
+    if (value < 0 || value > 2 || count == 0 || m_pData->nStatisticsMode == kRasModeDisable) {
+        return OPOS_E_ILLEGAL;
+    }
+
+    std::string counterText;
+    if (value == 1 || value == 2) {
+        if (text == nullptr || text->empty()) return OPOS_E_ILLEGAL;
+        counterText = BytesFromArgument(*text, binaryConversion);
+        if (counterText.empty()) return OPOS_E_ILLEGAL;
+    }
+    if (value == 2) {
+        const std::string path = counterText;  // used as given, not resolved
+        const LONG read = ReadCounterFile(path, &counterText);
+        if (read != OPOS_SUCCESS) return read;
+    }
+
+    LONG result = OPOS_SUCCESS;
+    if (value == 0) {
+        std::memset(m_pData->adwCounters, 0, sizeof(uint32_t) * static_cast<size_t>(count));
+    } else {
+        std::vector<const char*> names = NamePointers();
+        result = ParseCounterText(counterText.data(), counterText.size(), names.data(), count,
+                                  m_pData->adwCounters);
+    }
+    if (result == OPOS_SUCCESS && RasModeUsesFile(m_pData->nStatisticsMode)) {
+        return SaveCounters(0, nullptr, binaryConversion);
+    }
+    return result;
+}
+
+LONG CVmRAS::SaveCounters(LONG value, std::string* text, LONG binaryConversion) {
+    const int32_t count = CountersInUse();
+    const int32_t mode = m_pData->nStatisticsMode;
+    if (value < 0 || value > 2 || count == 0 || mode == kRasModeDisable ||
+        (value == 0 && mode == kRasModeMemory) || (value != 0 && text == nullptr)) {
+        return OPOS_E_ILLEGAL;
+    }
+
+    std::vector<const char*> names = NamePointers();
+    const std::string counterText = BuildCounterText(names.data(), m_pData->adwCounters, count);
+    if (value == 1) {
+        *text = ArgumentFromBytes(counterText, binaryConversion);
+        return OPOS_SUCCESS;
+    }
+    std::string path;
+    if (value == 0) {
+        path = m_pData->szCounterFile;
+    } else {
+        path = BytesFromArgument(*text, binaryConversion);  // used as given, not resolved
+        if (path.empty()) return OPOS_E_ILLEGAL;
+    }
+    return WriteCounterFile(path, counterText);
+}
+
+std::string CVmRAS::ResolvePath(const char* name) const {
+    return ResolveCounterFilePath(name, m_strDeviceName, LoadedModulePath(m_strModuleName.c_str()));
+}
+
+int32_t CVmRAS::CountersInUse() const {
+    if (m_pData == nullptr) return 0;
+    // A block made by another build could announce more counters than this object has names.
+    const int32_t inBlock = m_pData->nCounters;
+    const int32_t named = static_cast<int32_t>(m_counterNames.size());
+    return inBlock < named ? (inBlock > 0 ? inBlock : 0) : named;
+}
+
+std::vector<const char*> CVmRAS::NamePointers() const {
+    std::vector<const char*> names;
+    names.reserve(m_counterNames.size());
+    for (const std::string& name : m_counterNames) names.push_back(name.c_str());
+    return names;
+}
+
+LONG CVmRAS::OpenDeviceKeyForWriting(CRegUty* key) const {
+    const std::string path = RasDeviceKeyPath(m_strDeviceClass, m_strDeviceName);
+    return key->OpenKey(HKEY_LOCAL_MACHINE, path.c_str(), KEY_READ | KEY_WRITE) == ERROR_SUCCESS
+               ? OPOS_SUCCESS
+               : OPOS_E_FAILURE;
+}

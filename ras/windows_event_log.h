@@ -1,0 +1,21 @@
+// The Windows event log behind RasEventLog: RegisterEventSourceA, ReportEventA and
+// DeregisterEventSource. The records are displayed with the message table of the DLL that
+// is registered as the source's message file.
+#pragma once
+
+#include <windows.h>
+
+#include "framework/handles.h"
+#include "ras/event_log.h"
+
+class WindowsEventLog final : public RasEventLog {
+public:
+    bool Available() override;
+    bool Register(const char* server, const char* source) override;
+    bool Write(uint16_t type, uint16_t category, uint32_t eventId, const char* const* strings,
+               uint16_t stringCount, const void* data, uint32_t dataSize) override;
+    void Deregister() override { m_source.reset(); }
+
+private:
+    fw::UniqueEventSource m_source;
+};

@@ -1,0 +1,157 @@
+// CDevStat under Wine: the named block shared by two stores, the first user's registry load,
+// the last user's save, the open/closed rules, SetText in the store and mutex failures.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "stats_test_util.h"
+#include "util/opos_constants.h"
+
+namespace {
+
+using statstest::RawBlock;
+
+class StatsStoreTest : public statstest::StatsRegistryTest {};
+
+std::string Text(CDevStat& stats, LONG row) {
+    char buffer[kStatTextSize] = {};
+    EXPECT_EQ(OPOS_SUCCESS, stats.GetText(kStatTableEquipment, row, buffer, sizeof(buffer)));
+    return buffer;
+}
+
+TEST_F(StatsStoreTest, MissingStatKeyFailsTheFirstOpenOnly) {
+    ASSERT_EQ(ERROR_SUCCESS, RegDeleteKeyA(HKEY_LOCAL_MACHINE, StatKey().c_str()));
+    CDevStat first, second;
+    EXPECT_EQ(OPOS_E_NOEXIST, Open(first));
+    EXPECT_FALSE(first.IsOpen());
+    EXPECT_FALSE(RawBlock(Device()).exists()) << "the failed open left its block behind";
+    RecreateStatKey();
+    ASSERT_EQ(OPOS_SUCCESS, Open(first));
+    // A store attaching to the existing block does not need the key.
+    ASSERT_EQ(ERROR_SUCCESS, RegDeleteKeyA(HKEY_LOCAL_MACHINE, StatKey().c_str()));
+    EXPECT_EQ(OPOS_SUCCESS, Open(second));
+    EXPECT_EQ(OPOS_SUCCESS, second.Close());
+    EXPECT_EQ(OPOS_SUCCESS, first.Close()) << "nothing to write without the key";
+}
+
+TEST_F(StatsStoreTest, TwoStoresShareOneBlockLoadedByTheFirst) {
+    Put("DrawerGoodOpenCount", " 42 ");
+    Put("HoursPoweredCount", "7");
+    CDevStat first, second;
+    ASSERT_EQ(OPOS_SUCCESS, Open(first));
+    RawBlock raw(Device());
+    ASSERT_TRUE(raw.exists());
+    EXPECT_EQ(1, raw.block.Users());
+    EXPECT_EQ("42", raw.Value("DrawerGoodOpenCount"));
+    EXPECT_EQ("7", raw.Value("HoursPoweredCount"));
+
+    Put("DrawerGoodOpenCount", "100");  // too late: the block is loaded
+    ASSERT_EQ(OPOS_SUCCESS, Open(second));
+    EXPECT_EQ(2, raw.block.Users());
+    EXPECT_EQ(OPOS_SUCCESS, second.IncrementCounter(kStatTableUpos, kStatRowDrawerGoodOpenCount));
+    EXPECT_EQ(OPOS_SUCCESS, first.SetText(kStatTableEquipment, kStatRowModelName, "CD-2"));
+    EXPECT_EQ("CD-2", Text(second, kStatRowModelName));
+    // The bytes where the layout puts them: slot 12 names counter offset 16.
+    int32_t offset;
+    int64_t value;
+    memcpy(&offset, raw.bytes() + 4 + 12 * 89 + 81, 4);
+    memcpy(&value, raw.bytes() + 1250 + 16, 8);
+    EXPECT_EQ(16, offset);
+    EXPECT_EQ(43, value);
+    EXPECT_STREQ("CD-2", reinterpret_cast<const char*>(raw.bytes() + 1282 + 3 * 129));
+}
+
+TEST_F(StatsStoreTest, OnlyTheLastCloseSavesPersistentStatistics) {
+    Put("DrawerGoodOpenCount", "5");
+    Put("HoursPoweredCount", "7");
+    {
+        CDevStat first, second;
+        ASSERT_EQ(OPOS_SUCCESS, Open(first));
+        ASSERT_EQ(OPOS_SUCCESS, Open(second));
+        EXPECT_EQ(OPOS_SUCCESS, second.SetCounter(kStatTableUpos, kStatRowHoursPoweredCount, 99));
+        EXPECT_EQ(OPOS_SUCCESS, first.SetCounter(kStatTableUpos, kStatRowDrawerGoodOpenCount, -6));
+        EXPECT_EQ(OPOS_SUCCESS, first.Close());
+        EXPECT_EQ("5", Saved("DrawerGoodOpenCount"));
+        EXPECT_FALSE(Saved("ModelName").has_value());
+    }  // the second store closes in its destructor
+    EXPECT_EQ("-6", Saved("DrawerGoodOpenCount"));
+    EXPECT_EQ("7", Saved("HoursPoweredCount")) << "not persistent: never written back";
+    EXPECT_EQ("", Saved("ModelName"));
+    EXPECT_EQ("USB", Saved("Interface"));
+    EXPECT_FALSE(RawBlock(Device()).exists()) << "the block outlived its last user";
+
+    CDevStat again;
+    ASSERT_EQ(OPOS_SUCCESS, Open(again));
+    EXPECT_EQ("-6", RawBlock(Device()).Value("DrawerGoodOpenCount"));
+}
+
+TEST_F(StatsStoreTest, AFailedLastWriteIsReportedButTheStoreCloses) {
+    // DrawerFailedOpenCount is written last; as a DWORD value it refuses the text.
+    const DWORD dword = 1;
+    ASSERT_EQ(ERROR_SUCCESS, RegSetValueExA(m_key, "DrawerFailedOpenCount", 0, REG_DWORD,
+                                            reinterpret_cast<const BYTE*>(&dword), sizeof(dword)));
+    CDevStat stats;
+    ASSERT_EQ(OPOS_SUCCESS, Open(stats));
+    EXPECT_EQ(OPOS_E_FAILURE, stats.Close());
+    EXPECT_FALSE(stats.IsOpen());
+    EXPECT_EQ("0", Saved("DrawerGoodOpenCount")) << "the other statistics are still written";
+}
+
+TEST_F(StatsStoreTest, ClosedStoreRefusesAndOpenStoreRefusesToOpen) {
+    CDevStat stats;
+    const STATREQ* records = nullptr;
+    LONG count = 0;
+    EXPECT_EQ(OPOS_E_CLOSED, stats.Close());
+    EXPECT_EQ(OPOS_E_CLOSED, stats.IncrementCounter(1, 1));
+    EXPECT_EQ(OPOS_E_CLOSED, stats.PrepareRequest(kStatModeRetrieve, "", &records, &count));
+    ASSERT_EQ(OPOS_SUCCESS, Open(stats));
+    EXPECT_EQ(OPOS_E_ILLEGAL, Open(stats));
+    EXPECT_EQ(1, RawBlock(Device()).block.Users()) << "a refused open attached again";
+}
+
+TEST_F(StatsStoreTest, SetTextChecksBeforeStoringAndCutsDoubleByteText) {
+    CDevStat stats;
+    ASSERT_EQ(OPOS_SUCCESS, Open(stats));
+    ASSERT_EQ(OPOS_SUCCESS, stats.SetText(0, kStatRowInstallationDate, ""));
+    EXPECT_EQ(statstest::TodayText(), Text(stats, kStatRowInstallationDate));
+    EXPECT_EQ(OPOS_E_ILLEGAL, stats.SetText(0, kStatRowInstallationDate, "2011-02-30"));
+    EXPECT_EQ(statstest::TodayText(), Text(stats, kStatRowInstallationDate));
+    EXPECT_EQ(OPOS_E_ILLEGAL, stats.SetText(1, kStatRowDrawerGoodOpenCount, "1"));
+    EXPECT_EQ(OPOS_E_ILLEGAL, stats.SetText(0, kStatRowModelName, nullptr));
+    // Shift JIS: hiragana A (82 A0) whose lead byte would be byte 128 is dropped whole.
+    stats.SetCodePage(932);
+    const std::string sjis = std::string(127, 'k') + "\x82\xA0\x82\xA0";
+    ASSERT_EQ(OPOS_SUCCESS, stats.SetText(0, kStatRowModelName, sjis.c_str()));
+    EXPECT_EQ(std::string(127, 'k'), Text(stats, kStatRowModelName));
+    ASSERT_EQ(OPOS_SUCCESS, stats.SetText(0, kStatRowModelName, sjis.substr(1).c_str()));
+    EXPECT_EQ(sjis.substr(1, 128), Text(stats, kStatRowModelName));
+}
+
+TEST_F(StatsStoreTest, AnAbandonedMutexFailsOneOperation) {
+    CDevStat stats;
+    ASSERT_EQ(OPOS_SUCCESS, Open(stats));
+    const std::string name = StatMutexName(statstest::kClass, Device());
+    // A thread that ends while holding the device mutex abandons it.
+    fw::UniqueKernel thread(CreateThread(
+        nullptr, 0,
+        [](void* p) -> DWORD {
+            HANDLE m = OpenMutexA(SYNCHRONIZE, FALSE, static_cast<const char*>(p));
+            const DWORD wait = m ? WaitForSingleObject(m, 5000) : WAIT_FAILED;
+            if (m) CloseHandle(m);
+            return wait;
+        },
+        const_cast<char*>(name.c_str()), 0, nullptr));
+    ASSERT_TRUE(thread);
+    ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(thread.get(), 5000));
+    DWORD code = 1;
+    ASSERT_TRUE(GetExitCodeThread(thread.get(), &code));
+    ASSERT_EQ(WAIT_OBJECT_0, code) << "the thread could not take the mutex by its name";
+
+    EXPECT_EQ(OPOS_E_FAILURE, stats.IncrementCounter(kStatTableUpos, kStatRowDrawerGoodOpenCount));
+    EXPECT_EQ("0", RawBlock(Device()).Value("DrawerGoodOpenCount"));
+    EXPECT_EQ(OPOS_SUCCESS, stats.IncrementCounter(kStatTableUpos, kStatRowDrawerGoodOpenCount))
+        << "the failed call must give the mutex back";
+}
+
+}  // namespace
