@@ -22,7 +22,7 @@ x64: bootstrap
 x86: bootstrap
 	@cmake -S . -B build/x86 $(CMAKE_GEN) -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-i686-w64-mingw32.cmake \
 		-DBRAMWICK_OUT_DIR=$(ROOT)/out/x86 -DBRAMWICK_TESTS=OFF >/dev/null
-	@cmake --build build/x86 -j $(JOBS) --target Bramwick xtrlog32
+	@cmake --build build/x86 -j $(JOBS) --target Bramwick xtrlog32 zezaz
 
 native: bootstrap
 	@cmake -S . -B build/native $(CMAKE_GEN) >/dev/null

@@ -89,3 +89,9 @@ add_dependencies(cdctl bramwick_generated)
 if(BRAMWICK_TESTS)
     include(cmake/wine_tests.cmake)
 endif()
+
+# Our port library (simulated controller and serial port) and `cdctl sim`.
+if("ports" IN_LIST BRAMWICK_SUBSYSTEMS)
+    include(ports/ports.cmake)
+    target_sources(cdctl PRIVATE ${BRAMWICK_CDCTL_SOURCES})
+endif()

@@ -34,6 +34,15 @@ bramwick_wine_test(service_tests
 set_source_files_properties(tests/win/test_typelib.rc PROPERTIES OBJECT_DEPENDS ${GEN}/Bramwick.tlb)
 add_dependencies(service_tests xtrlog32 claim_holder)
 
+# Port libraries that fail on purpose at each stage of loading, or record what they get.
+foreach(mode 1 2 3 4 5)
+    add_library(fake_port${mode} SHARED tests/win/fake_port.cpp)
+    set_target_properties(fake_port${mode} PROPERTIES PREFIX "" RUNTIME_OUTPUT_DIRECTORY ${TEST_BIN})
+    target_compile_definitions(fake_port${mode} PRIVATE FAKE_PORT_MODE=${mode})
+    target_include_directories(fake_port${mode} PRIVATE ${CMAKE_SOURCE_DIR})
+    add_dependencies(service_tests fake_port${mode})
+endforeach()
+
 # Second process for the claim tests.
 add_executable(claim_holder tests/win/claim_holder.cpp tests/win/test_control_object.cpp)
 set_target_properties(claim_holder PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${TEST_BIN})
@@ -63,6 +72,16 @@ bramwick_wine_test(com_tests
     LIBS bramwick_framework bramwick_ids
     FIXTURES registered)
 add_dependencies(com_tests Bramwick)
+
+# The device link across processes: the registered DLL, peers and the simulator.
+add_executable(drawer_peer tests/win/drawer_peer.cpp tests/win/test_control_object.cpp)
+set_target_properties(drawer_peer PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${TEST_BIN})
+target_link_libraries(drawer_peer PRIVATE bramwick_framework)
+bramwick_wine_test(link_tests
+    SOURCES tests/win/link_test.cpp tests/win/test_control_object.cpp
+    LIBS bramwick_framework bramwick_ids bramwick_pure
+    FIXTURES registered)
+add_dependencies(link_tests drawer_peer Bramwick cdctl)
 
 add_test(NAME vbscript_tests COMMAND ${CMAKE_SOURCE_DIR}/tests/e2e/run_vbs.sh
     ${CMAKE_SOURCE_DIR}/tests/e2e/properties.vbs)

@@ -33,11 +33,12 @@ HiddenWindow::~HiddenWindow() {
     Destroy();
 }
 
-bool HiddenWindow::Create(const char* windowName, UINT classStyle, DWORD exStyle, HWND parent) {
+bool HiddenWindow::Create(const char* windowName, UINT classStyle, DWORD exStyle, HWND parent,
+                          DWORD style) {
     Destroy();
-    // No style bits: the window is never shown.
-    HWND hwnd = CreateWindowExA(exStyle, ClassFor(classStyle).c_str(), windowName, 0, 0, 0, 0, 0,
-                                parent, nullptr, ThisModule(), nullptr);
+    // The window is never shown, whatever its style.
+    HWND hwnd = CreateWindowExA(exStyle, ClassFor(classStyle).c_str(), windowName, style, 0, 0, 0,
+                                0, parent, nullptr, ThisModule(), nullptr);
     if (hwnd == nullptr) return false;
     // Route this window's messages to the object from now on.
     SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));

@@ -19,7 +19,7 @@ public:
     // Creates the window on the calling thread. classStyle and exStyle are the window class
     // and extended window styles; the class is registered once per module.
     bool Create(const char* windowName, UINT classStyle = 0, DWORD exStyle = 0,
-                HWND parent = nullptr);
+                HWND parent = nullptr, DWORD style = 0);
     // Destroys the window; only the creating thread can do so.
     void Destroy();
     HWND hwnd() const { return m_hwnd.get(); }

@@ -4,6 +4,9 @@
 
 #include <new>
 
+#include "ras/direct_io.h"
+#include "stats/cash_drawer_stats.h"
+#include "stats/statistics_methods.h"
 #include "server/bramwick_ids.h"
 
 namespace {
@@ -30,11 +33,14 @@ CCashDrawer::CCashDrawer()
                             &m_spareLock, &m_portThreadLock, &m_outputThreadLock}) {
         lock->Create();
     }
+    m_shutdownWindow = std::make_unique<CDrwShutDown>();
+    m_shutdownWindow->SetOwner(this);
 }
 
 CCashDrawer::~CCashDrawer() {
     if (m_bOpened) Close();
     StopWorkers();  // anything a failed or interrupted open left behind
+    m_shutdownWindow.reset();
 }
 
 LONG CCashDrawer::SetResult(LONG code, const char* /*method*/) {
@@ -67,62 +73,56 @@ LONG CCashDrawer::EndMethod(const char* tag, LONG result) {
 // The methods below answer OPOS_E_CLOSED until their subsystem serves them: the service
 // cannot be opened yet, and every one of them requires an open service.
 
-LONG CCashDrawer::CheckHealth(LONG level) {
-    BeginMethod("MChk", 1, level);
-    return EndMethod("mChk", OPOS_E_CLOSED);
-}
-
-LONG CCashDrawer::DirectIO(LONG command, LONG& data, std::string& /*text*/) {
+LONG CCashDrawer::DirectIO(LONG command, LONG& data, std::string& text) {
     BeginMethod("MDio", 2, command, data);
-    return EndMethod("mDio", OPOS_E_CLOSED);
-}
-
-LONG CCashDrawer::OpenDrawer() {
-    BeginMethod("MOpD");
-    return EndMethod("mOpD", OPOS_E_CLOSED);
-}
-
-LONG CCashDrawer::WaitForDrawerClose(LONG beepTimeout, LONG beepFrequency, LONG beepDuration,
-                                     LONG beepDelay) {
-    BeginMethod("MWat", 4, beepTimeout, beepFrequency, beepDuration, beepDelay);
-    return EndMethod("mWat", OPOS_E_CLOSED);
+    return EndMethod("mDio", DirectIOFrame(m_ras, m_bOpened != FALSE, command, data, text,
+                                           m_lBinaryConversion, &m_lResultCodeExtended));
 }
 
 LONG CCashDrawer::GetOpenResult() {
     return m_lOpenResult;
 }
 
+StatMethodState CCashDrawer::StatisticsState() {
+    StatMethodState state;
+    state.opened = m_bOpened != FALSE;
+    state.claimedByOther = m_bOpened && IsClaimedByOther();
+    state.enabled = m_bDeviceEnabled != FALSE;
+    state.capStatisticsReporting = m_bCapStatisticsReporting != FALSE;
+    state.capUpdateStatistics = m_bCapUpdateStatistics != FALSE;
+    return state;
+}
+
+LONG CCashDrawer::FinishStatistics(const char* tag, const StatMethodOutcome& outcome) {
+    m_lResultCodeExtended = outcome.resultCodeExtended;
+    SetResult(outcome.result, tag);
+    m_trace.Trace(m_lTraceHandle, tag, 3, outcome.result, m_lResultCodeExtended,
+                  outcome.exitPoint, 0, 0);
+    return outcome.result;
+}
+
 LONG CCashDrawer::ResetStatistics(const char* statistics) {
     m_lResultCode = OPOS_SUCCESS;
     m_lResultCodeExtended = 0;
     m_trace.TraceText(m_lTraceHandle, "MRss", statistics, 0, 0, 0, 0, 0);
-    return EndMethod("mRss", OPOS_E_CLOSED);
+    return FinishStatistics(
+        "mRss", ResetStatisticsFrame(m_devStat, kCashDrawerStatTables, StatisticsState(),
+                                     statistics));
 }
 
 LONG CCashDrawer::RetrieveStatistics(std::string& statistics) {
     m_lResultCode = OPOS_SUCCESS;
     m_lResultCodeExtended = 0;
-    m_trace.TraceText(m_lTraceHandle, "MRts", statistics.c_str(), 0, 0, 0, 0, 0);
-    return EndMethod("mRts", OPOS_E_CLOSED);
+    m_trace.Trace(m_lTraceHandle, "MRts", 0, 0, 0, 0, 0, 0);
+    return FinishStatistics("mRts",
+                            RetrieveStatisticsFrame(m_devStat, StatisticsState(), &statistics));
 }
 
 LONG CCashDrawer::UpdateStatistics(const char* statistics) {
     m_lResultCode = OPOS_SUCCESS;
     m_lResultCodeExtended = 0;
     m_trace.TraceText(m_lTraceHandle, "MUds", statistics, 0, 0, 0, 0, 0);
-    return EndMethod("mUds", OPOS_E_CLOSED);
-}
-
-LONG CCashDrawer::CompareFirmwareVersion(const char* fileName, LONG& /*result*/) {
-    m_lResultCode = OPOS_SUCCESS;
-    m_lResultCodeExtended = 0;
-    m_trace.TraceText(m_lTraceHandle, "MCfv", fileName, 0, 0, 0, 0, 0);
-    return EndMethod("mCfv", OPOS_E_CLOSED);
-}
-
-LONG CCashDrawer::UpdateFirmware(const char* fileName) {
-    m_lResultCode = OPOS_SUCCESS;
-    m_lResultCodeExtended = 0;
-    m_trace.TraceText(m_lTraceHandle, "MUfw", fileName, 0, 0, 0, 0, 0);
-    return EndMethod("mUfw", OPOS_E_CLOSED);
+    return FinishStatistics(
+        "mUds", UpdateStatisticsFrame(m_devStat, kCashDrawerStatTables, StatisticsState(),
+                                      statistics));
 }

@@ -13,12 +13,22 @@
 #include "events/opos_event.h"
 #include "framework/automation.h"
 #include "framework/thread.h"
+#include "link/drw_shutdown.h"
+#include "link/port_library.h"
+#include "link/receive_buffer.h"
 #include "framework/sync.h"
+#include "ras/vm_ras.h"
+#include "stats/dev_stat.h"
 #include "so/device_config.h"
 #include "so/kernel_objects.h"
 #include "util/opos_constants.h"
 #include "util/opostr.h"
 #include "util/vmtrace.h"
+
+// Event-log records the service itself writes.
+constexpr DWORD kEventNoResponse = 0xC000006B;
+constexpr DWORD kEventOperationFailed = 0xC000006F;
+constexpr DWORD kEventTimeout = 0xC0000070;
 
 class CCashDrawer final : public fw::DispatchObject {
 public:
@@ -67,6 +77,12 @@ public:
     void QueueStatusUpdate(LONG status);
     size_t QueuedEventCount();
 
+    // Log-off or shutdown: with ending TRUE, stops the reader and gives up the port.
+    void ShutdownStep(bool ending);
+
+    // Hands a command to whichever process owns the port and waits for it to be written.
+    LONG SendCommand(const BYTE* bytes, LONG length);
+
 protected:
     ~CCashDrawer() override;
     HRESULT InvokeMember(DISPID id, const DISPPARAMS* params, VARIANT* result,
@@ -82,9 +98,12 @@ private:
 
     // Steps of OpenService and the teardown shared with Close.
     LONG FailOpen(LONG openResult, LONG result);
+    LONG FailAfterStart(LONG result);
     LONG ReadConfiguration(const char* deviceName);
     void StopWorkers();
     void StopThreadsAndHandles();
+    void StopInputThread();
+    void StopPortOwnerThread();
     void CloseTraceChannel();
 
     void SetFreezeEvents(LONG number);
@@ -95,6 +114,41 @@ private:
     static DWORD EventThreadProc(void* self);
     DWORD RunEventThread();
     std::list<std::unique_ptr<COPOSEvent>>::iterator FindDeliverableEvent();
+    // Device link (port library, reader, writer, worker threads, power watch).
+    LONG OpenPort();
+    void ReadPortEvents();
+    void WriteCommand(const BYTE* bytes, LONG length);
+    void ProcessStatus();
+    void CheckLineStatus();
+    void NotifyListeners(LONG count);
+    BOOL DrawerStateFromShared() const;
+    void RefreshModemStatus();
+    void AcknowledgeStatus(const char* tag);
+    void ReportPowerState(LONG state);
+    static DWORD PortOwnerThreadProc(void* self);
+    static DWORD InputThreadProc(void* self);
+    static DWORD OutputThreadProc(void* self);
+    static DWORD PowerFailThreadProc(void* self);
+    DWORD RunPortOwnerThread();
+    DWORD RunInputThread();
+    DWORD RunOutputThread();
+    DWORD RunPowerFailThread();
+    void TraceLink(const char* tag, int count, LONG v1 = 0, LONG v2 = 0, LONG v3 = 0,
+                   LONG v4 = 0);
+
+    // Reliability and statistics hooks used by the device link and the methods.
+    void ReportErrorRecord(DWORD eventId, LONG data, int operationText);
+    void ReportRecord(int level, DWORD eventId, int operationText);
+    void CountCommunicationError();
+    // DrawerGoodOpenCount and the reliability counter, or DrawerFailedOpenCount.
+    void CountDrawerOpen(bool good);
+
+    LONG RefuseDrawerWork();
+    struct StatMethodState StatisticsState();
+    LONG FinishStatistics(const char* tag, const struct StatMethodOutcome& outcome);
+    LONG RefuseFirmwareWork();
+    LONG ExternalHealthCheck();
+
     LONG StartWorker(fw::WorkerThread& thread, fw::WorkerThread::Procedure procedure, int priority,
                      int operationText);
 
@@ -126,6 +180,8 @@ private:
     CDllToCO m_bridge;
     std::list<std::unique_ptr<COPOSEvent>> m_eventQueue;  // guarded by m_queueLock
     COPOStr m_opostr;      // its mode always equals m_lBinaryConversion
+    CVmRAS m_ras;          // event log and reliability counters
+    CDevStat m_devStat;    // UnifiedPOS statistics shared by every instance of the device
     LONG m_nLanguage = 0;  // 0 Japanese, 1 English
     CVmTrace m_trace;
     LONG m_lTraceHandle = -2;       // method trace channel
@@ -148,6 +204,21 @@ private:
     volatile BOOL m_bStopPortOwnerThread = FALSE;
     volatile BOOL m_bStopOutputThread = FALSE;
     fw::WorkerThread m_eventThread;
+    fw::WorkerThread m_inputThread;
+    fw::WorkerThread m_powerFailThread;
+    fw::WorkerThread m_portOwnerThread;
+    fw::WorkerThread m_outputThread;
+
+    // Port side: the library binding and what travels to it.
+    CPortLibrary m_portLibrary;
+    ReceiveBuffer m_receive;
+    PortOpenParams m_portOpenParams = {};
+    DcbChange m_dcbChanges[kDcbMemberCount] = {};
+    OVERLAPPED m_overlapped = {};
+    DWORD m_dwEventMask = 0;
+    LONG m_detailCode = 0;
+
+    std::unique_ptr<CDrwShutDown> m_shutdownWindow;
 
     // Process-local locks, one per concern. Lock order where they nest: m_freezeLock,
     // m_coFreezeLock, m_queueLock (event thread); the input-thread lock before the shared

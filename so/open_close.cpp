@@ -2,7 +2,10 @@
 // and stops every worker thread of the service.
 #include <cstdint>
 
+#include "link/shared_state.h"
 #include "so/cash_drawer.h"
+#include "stats/cash_drawer_stats.h"
+#include "stats/statistics_methods.h"
 #include "util/reg_uty.h"
 
 namespace {
@@ -10,6 +13,10 @@ constexpr LONG OPOS_ORS_CONFIG = 403;
 constexpr LONG kOpenResultAlreadyOpen = 451;
 constexpr LONG kOpenResultNoControlObject = 452;
 constexpr LONG kOpenResultNoThread = 453;
+constexpr LONG kOpenResultNoReliability = 454;
+constexpr LONG kOpenResultNoStatistics = 455;
+constexpr LONG kOpenResultNoPort = 456;
+constexpr char kModuleName[] = "BRAMWICK";
 }  // namespace
 
 LONG CCashDrawer::FailOpen(LONG openResult, LONG result) {
@@ -46,7 +53,6 @@ LONG CCashDrawer::ReadConfiguration(const char* deviceName) {
 
 LONG CCashDrawer::OpenService(const char* deviceClass, const char* deviceName,
                               IDispatch* dispatch) {
-    (void)deviceClass;  // handed to the reliability records and the statistics
     m_lResultCode = OPOS_SUCCESS;
     m_lResultCodeExtended = 0;
     // The dispatch pointer goes into the trace as a 32-bit value.
@@ -62,7 +68,24 @@ LONG CCashDrawer::OpenService(const char* deviceClass, const char* deviceName,
 
     if (LONG r = ReadConfiguration(deviceName); r != OPOS_SUCCESS) return r;
 
+    // The one counter of the reliability records, its name padded to 28 characters.
+    static const char* const kRasCounters[] = {"DrawerOpenCount             "};
+    if (m_ras.Open(deviceClass, deviceName, OperationTextFor(kOpCashDrawer, m_nLanguage),
+                   m_config.eventLogPortName.c_str(), kModuleName, nullptr, 1, kRasCounters,
+                   kModuleName) != OPOS_SUCCESS) {
+        m_ras.Close();
+        return FailOpen(kOpenResultNoReliability, OPOS_E_FAILURE);
+    }
+
+    if (LONG r = m_devStat.Open(deviceClass, deviceName, kCashDrawerStatTables);
+        r != OPOS_SUCCESS) {
+        m_ras.Close();
+        return FailOpen(kOpenResultNoStatistics, r);
+    }
+
     if (!m_bridge.ConnectCO(dispatch, CDllToCO::kCashDrawerMask, deviceName)) {
+        m_ras.Close();
+        m_devStat.Close();
         return FailOpen(kOpenResultNoControlObject, OPOS_E_NOSERVICE);
     }
 
@@ -81,16 +104,66 @@ LONG CCashDrawer::OpenService(const char* deviceClass, const char* deviceName,
         return SetResult(OPOS_E_FAILURE, "OpenService");
     }
 
+    m_overlapped = {};
+    m_overlapped.hEvent = m_objects.overlapped.get();
+
+    // The port-owner thread either opens the port or finds that another process has it.
+    m_bStopPortOwnerThread = FALSE;
+    if (LONG r = StartWorker(m_portOwnerThread, &CCashDrawer::PortOwnerThreadProc,
+                             THREAD_PRIORITY_ABOVE_NORMAL, kOpCreateInputThread);
+        r != OPOS_SUCCESS) {
+        return r;
+    }
+    m_objects.ownerStarted.Wait(INFINITE);
+    m_objects.ownerStarted.Reset();
+    if (m_nPortOpenError != 0) {
+        ReportErrorRecord(kEventOperationFailed, m_nPortOpenError, kOpInitializePort);
+        return FailAfterStart(OPOS_E_FAILURE);
+    }
+
     SetState(OPOS_S_IDLE);
 
-    if (LONG r = StartWorker(m_eventThread, &CCashDrawer::EventThreadProc, THREAD_PRIORITY_NORMAL,
-                             kOpCreateEventThread);
+    m_bStopInputThread = FALSE;
+    m_bStopEventThread = FALSE;
+    m_bStopPowerFailThread = FALSE;
+    if (LONG r = StartWorker(m_inputThread, &CCashDrawer::InputThreadProc,
+                             THREAD_PRIORITY_ABOVE_NORMAL, kOpCreateInputThread);
+        r != OPOS_SUCCESS) {
+        return r;
+    }
+    if (LONG r = StartWorker(m_eventThread, &CCashDrawer::EventThreadProc,
+                             THREAD_PRIORITY_NORMAL, kOpCreateEventThread);
+        r != OPOS_SUCCESS) {
+        return r;
+    }
+    if (LONG r = StartWorker(m_powerFailThread, &CCashDrawer::PowerFailThreadProc,
+                             THREAD_PRIORITY_NORMAL, kOpCreatePowerFailThread);
         r != OPOS_SUCCESS) {
         return r;
     }
 
-    // Until the device link reads the drawer's state at open, DrawerOpened starts FALSE.
-    m_bDrawerOpened = FALSE;
+    StampInstallationDate(m_devStat);  // first use of the device: today's date
+
+    // Ask the drawer for its state; the reply sets DrawerOpened.
+    g_bInitialQuery = 1;
+    m_objects.responseReceived.Reset();
+    LONG sent = SendCommand(m_statusCommand.bytes, m_statusCommand.length);
+    if (sent != OPOS_SUCCESS) {
+        g_bInitialQuery = 0;
+        ReportErrorRecord(kEventOperationFailed, sent, kOpSendStatusCommand);
+        return FailAfterStart(OPOS_E_FAILURE);
+    }
+    if (m_objects.responseReceived.Wait(static_cast<DWORD>(m_config.commandTimeout)) !=
+        WAIT_OBJECT_0) {
+        g_bInitialQuery = 0;
+        ReportErrorRecord(kEventNoResponse, 0, kOpSendStatusCommand);
+        return FailAfterStart(OPOS_E_FAILURE);
+    }
+    {
+        fw::MutexGuard lock = m_objects.openStatus.Acquire();
+        m_bDrawerOpened = DrawerStateFromShared();
+    }
+
     m_bCapStatus = TRUE;
     m_bCapStatisticsReporting = TRUE;
     m_bCapUpdateStatistics = TRUE;
@@ -104,6 +177,48 @@ LONG CCashDrawer::OpenService(const char* deviceClass, const char* deviceName,
     return SetResult(OPOS_SUCCESS, "OpenService");
 }
 
+void CCashDrawer::StopInputThread() {
+    if (!m_inputThread.IsStarted()) return;
+    {
+        fw::MutexGuard lock = m_inputThreadLock.Acquire();
+        m_bStopInputThread = TRUE;
+    }
+    m_objects.inputWake.Set();
+    m_inputThread.WaitForExit();
+    m_objects.inputWake.Reset();
+}
+
+// Stopping the port-owner thread closes the port, stops the output thread and lets the next
+// process take the port.
+void CCashDrawer::StopPortOwnerThread() {
+    if (!m_portOwnerThread.IsStarted()) return;
+    {
+        fw::MutexGuard lock = m_portThreadLock.Acquire();
+        m_bStopPortOwnerThread = TRUE;
+    }
+    m_objects.ownerStop.Set();
+    m_portOwnerThread.WaitForExit();
+    m_objects.ownerStop.Reset();
+}
+
+void CCashDrawer::ShutdownStep(bool ending) {
+    if (!ending) return;
+    try {
+        StopInputThread();
+        StopPortOwnerThread();
+    } catch (...) {
+        // Nothing may escape into the window procedure during a shutdown.
+    }
+}
+
+// A failure once the port-owner thread runs: undo everything and report the port error.
+LONG CCashDrawer::FailAfterStart(LONG result) {
+    m_trace.Trace(m_lTraceHandle, "mOpn", 2, result, m_lResultCodeExtended, 0, 0, 0);
+    m_lOpenResult = kOpenResultNoPort;
+    StopWorkers();
+    return SetResult(result, "OpenService");
+}
+
 // Starts a worker suspended, then lets it run. On failure the open is undone.
 LONG CCashDrawer::StartWorker(fw::WorkerThread& thread, fw::WorkerThread::Procedure procedure,
                               int priority, int operationText) {
@@ -111,7 +226,7 @@ LONG CCashDrawer::StartWorker(fw::WorkerThread& thread, fw::WorkerThread::Proced
         thread.Resume();
         return OPOS_SUCCESS;
     }
-    (void)operationText;  // the event-log record names the thread that could not start
+    ReportErrorRecord(kEventOperationFailed, static_cast<LONG>(GetLastError()), operationText);
     m_lOpenResult = kOpenResultNoThread;
     m_trace.Trace(m_lTraceHandle, "mOpn", 2, OPOS_E_FAILURE, m_lResultCodeExtended, 0, 0, 0);
     StopWorkers();
@@ -142,6 +257,8 @@ LONG CCashDrawer::Close() {
 
     m_trace.Trace(m_lTraceHandle, "mCls", 2, OPOS_SUCCESS, m_lResultCodeExtended, 0, 0, 0);
     CloseTraceChannel();
+    m_ras.Close();      // the last instance writes the counter file
+    m_devStat.Close();  // and saves the persistent statistics
     return SetResult(OPOS_SUCCESS, "Close");
 }
 
@@ -149,6 +266,13 @@ LONG CCashDrawer::Close() {
 // objects and returns the service to closed. Only what was started is stopped, so it is safe
 // on a partly opened service.
 void CCashDrawer::StopThreadsAndHandles() {
+    if (m_powerFailThread.IsStarted()) {
+        {
+            fw::MutexGuard lock = m_powerThreadLock.Acquire();
+            m_bStopPowerFailThread = TRUE;
+        }
+        m_powerFailThread.WaitForExit();
+    }
     if (m_eventThread.IsStarted()) {
         {
             fw::MutexGuard lock = m_eventThreadLock.Acquire();
@@ -156,8 +280,9 @@ void CCashDrawer::StopThreadsAndHandles() {
         }
         m_objects.eventWake.Set();
         m_eventThread.WaitForExit();
-        m_bStopEventThread = FALSE;
     }
+    StopInputThread();
+    StopPortOwnerThread();
     m_objects.Close();
     SetState(OPOS_S_CLOSED);
     m_bridge.SetTrace(-2, nullptr);
@@ -180,4 +305,6 @@ void CCashDrawer::StopWorkers() {
     m_bOpened = FALSE;
     m_bClosing = FALSE;
     CloseTraceChannel();
+    m_ras.Close();
+    m_devStat.Close();
 }

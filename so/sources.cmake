@@ -8,6 +8,10 @@ list(APPEND BRAMWICK_WIN_SOURCES
     so/dispatch_table.cpp
     so/kernel_objects.cpp
     so/claim.cpp
+    so/reliability_hooks.cpp
+    so/beeper.cpp
+    so/drawer_methods.cpp
+    so/health_and_firmware.cpp
     so/open_close.cpp
 )
 list(APPEND BRAMWICK_NATIVE_TESTS

@@ -35,13 +35,13 @@ imports_system_only() {
     [ -z "$bad" ] || { echo "$1 imports: $bad"; return 1; }
 }
 
-for f in "$x86/Bramwick.dll" "$x86/XTRLOG32.DLL"; do
+for f in "$x86/Bramwick.dll" "$x86/XTRLOG32.DLL" "$x86/ZeZAZ.dll"; do
     check "$f exists" test -f "$f"
     check "$f is PE32 i386" is_pe32_i386 "$f"
     check "$f imports only system DLLs" imports_system_only "$f"
 done
 check "x86 Bramwick.dll exports the COM entry points" exports_com_entry_points "$x86/Bramwick.dll"
-for f in "$x64/Bramwick.dll" "$x64/XTRLOG32.DLL" "$x64/cdctl.exe"; do
+for f in "$x64/Bramwick.dll" "$x64/XTRLOG32.DLL" "$x64/ZeZAZ.dll" "$x64/cdctl.exe"; do
     check "$f exists" test -f "$f"
     check "$f is PE32+ x86-64" is_pe32plus "$f"
     check "$f imports only system DLLs" imports_system_only "$f"

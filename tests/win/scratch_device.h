@@ -7,6 +7,7 @@
 #include <string>
 
 #include "so/device_config.h"
+#include "tests/win/sim_control.h"
 
 class ScratchDevice {
 public:
@@ -18,6 +19,10 @@ public:
         RegSetValueExA(key, nullptr, 0, REG_SZ,
                        reinterpret_cast<const BYTE*>("OPOS.CashDrawer.Bramwick.1"), 27);
         RegCloseKey(key);
+        // The statistics of a device live in its "Stat" subkey, which must exist.
+        RegCreateKeyExA(HKEY_LOCAL_MACHINE, (KeyPath() + "\\Stat").c_str(), 0, nullptr, 0,
+                        KEY_ALL_ACCESS, nullptr, &key, nullptr);
+        RegCloseKey(key);
         if (withMakerKey) {
             DWORD disposition = 0;
             RegCreateKeyExA(HKEY_LOCAL_MACHINE, kMakerKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
@@ -25,7 +30,11 @@ public:
             m_createdMakerKey = disposition == REG_CREATED_NEW_KEY;
             RegCloseKey(key);
         }
+        // Every test device talks to its own simulated controller, fresh for each test.
+        SetText("Port", SimName().c_str());
+        Sim(SimName(), "reset");
     }
+    std::string SimName() const { return "SIM" + m_name; }
     ~ScratchDevice() {
         RegDeleteTreeA(HKEY_LOCAL_MACHINE, KeyPath().c_str());
         RegDeleteKeyA(HKEY_LOCAL_MACHINE, KeyPath().c_str());

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "tools/cdctl/cmd_props.h"
+#include "tools/cdctl/cmd_sim.h"
 #include "tools/cdctl/cmd_trace.h"
 
 namespace {
@@ -16,6 +17,7 @@ struct Command {
 
 const Command kCommands[] = {
     {"props", "create the service object by ProgID and print its properties", RunPropsCommand},
+    {"sim", "show and drive a simulated drawer controller", RunSimCommand},
     {"trace", "decode a trace file written by XTRLOG32.DLL", RunTraceCommand},
 };
 

@@ -1,0 +1,250 @@
+// The port worker threads and the cross-process hand-off. One process at a time owns the
+// port (its port-owner thread holds "Shared CashDrawer COM Opened"); every process's commands
+// reach that owner's output thread through the shared command block, and every decoded
+// status reaches every process's input thread through the status-update event.
+// Lock order: "Shared CashDrawer Open Status", then "Vantrel CashDrawer Output Request", then
+// the output-thread lock.
+#include <cstring>
+
+#include "link/shared_state.h"
+#include "so/cash_drawer.h"
+
+namespace {
+constexpr int kAckTries = 300;     // 300 tries 10 ms apart: about 3 s for all listeners
+constexpr DWORD kAckPollMs = 10;
+constexpr DWORD kPowerPollMs = 200;
+constexpr DWORD kPowerPauseMs = 20;
+}  // namespace
+
+LONG CCashDrawer::SendCommand(const BYTE* bytes, LONG length) {
+    fw::MutexGuard lock = m_objects.outputRequestMutex.Acquire();
+    LONG result;
+    if (m_objects.outputReady.Wait(static_cast<DWORD>(m_config.sendReadyTimeout)) !=
+        WAIT_OBJECT_0) {
+        result = OPOS_E_TIMEOUT;  // no process has the port open
+    } else {
+        g_nWriteResult = 0;
+        LONG n = length < 4 ? length : 4;
+        g_nCommandLength = n;
+        for (LONG i = 0; i < n; ++i) g_abCommand[i] = bytes[i];
+        m_objects.outputComplete.Reset();
+        m_objects.outputRequest.Set();
+        if (m_objects.outputComplete.Wait(static_cast<DWORD>(m_config.sendDoneTimeout)) !=
+            WAIT_OBJECT_0) {
+            result = OPOS_E_TIMEOUT;
+        } else if (g_nWriteResult != 0) {
+            CountCommunicationError();
+            result = OPOS_E_FAILURE;
+        } else {
+            result = OPOS_SUCCESS;
+        }
+    }
+    return result;
+}
+
+void CCashDrawer::NotifyListeners(LONG count) {
+    TraceLink("LCDW", 2, count, 1);
+    g_nPendingAcks = count;
+    m_objects.statusUpdate.Set();
+    int tries = 0;
+    bool acknowledged = false;
+    for (; tries < kAckTries; ++tries) {
+        {
+            fw::MutexGuard lock = m_objects.openStatus.Acquire();
+            if (g_nPendingAcks < 1) {
+                acknowledged = true;
+                break;
+            }
+        }
+        Sleep(kAckPollMs);
+    }
+    m_objects.statusUpdate.Reset();
+    if (!acknowledged) {
+        // Listeners that did not answer in time are no longer counted.
+        InterlockedExchangeAdd(&g_nListeners, -g_nPendingAcks);
+        TraceLink("Tout", 0);
+    }
+    TraceLink("lCDW", 2, g_nPendingAcks, tries);
+}
+
+DWORD CCashDrawer::OutputThreadProc(void* self) {
+    return static_cast<CCashDrawer*>(self)->RunOutputThread();
+}
+
+DWORD CCashDrawer::RunOutputThread() {
+    BYTE local[5] = {};
+    for (;;) {
+        m_objects.outputRequest.Wait(INFINITE);
+        m_objects.outputRequest.Reset();
+        {
+            fw::MutexGuard lock = m_outputThreadLock.Acquire();
+            if (m_bStopOutputThread) return 0;
+        }
+        LONG length = g_nCommandLength;
+        if (length > 4) length = 4;
+        for (LONG i = 0; i < length; ++i) local[i] = g_abCommand[i];
+        WriteCommand(local, length);
+        m_objects.outputComplete.Set();
+    }
+}
+
+DWORD CCashDrawer::InputThreadProc(void* self) {
+    return static_cast<CCashDrawer*>(self)->RunInputThread();
+}
+
+DWORD CCashDrawer::RunInputThread() {
+    m_nLastStatusSeq = -1;
+    InterlockedIncrement(&g_nListeners);
+
+    // Listening: another process owns the port, or this one has not opened it yet.
+    HANDLE waits[] = {m_objects.statusUpdate.get(), m_objects.lineStatusUpdate.get(),
+                      m_objects.inputWake.get(), m_objects.portOpened.get()};
+    bool stopping = false;
+    DWORD ended = WAIT_FAILED;
+    for (;;) {
+        DWORD which = WaitForMultipleObjects(4, waits, FALSE, INFINITE);
+        if (which == WAIT_OBJECT_0 || which == WAIT_OBJECT_0 + 1) {
+            fw::MutexGuard lock = m_inputThreadLock.Acquire();
+            if (m_bStopInputThread) {
+                stopping = true;
+                break;
+            }
+            if (which == WAIT_OBJECT_0) {
+                ProcessStatus();
+            } else {
+                CheckLineStatus();
+            }
+        } else if (which == WAIT_OBJECT_0 + 2 || which == WAIT_OBJECT_0 + 3) {
+            ended = which;
+            break;
+        }
+    }
+    if (!stopping) m_objects.portOpened.Reset();
+    if (stopping || ended != WAIT_OBJECT_0 + 3) {
+        InterlockedDecrement(&g_nListeners);
+        return 0;
+    }
+
+    // Reading: this process owns the port.
+    for (;;) {
+        ReadPortEvents();
+        fw::MutexGuard lock = m_inputThreadLock.Acquire();
+        if (m_bStopInputThread) break;
+        ProcessStatus();
+        CheckLineStatus();
+    }
+    InterlockedDecrement(&g_nListeners);
+    return 0;
+}
+
+DWORD CCashDrawer::PortOwnerThreadProc(void* self) {
+    return static_cast<CCashDrawer*>(self)->RunPortOwnerThread();
+}
+
+DWORD CCashDrawer::RunPortOwnerThread() {
+    m_nPortOpenError = 0;
+    bool successor = false;
+    fw::MutexGuard comOpened = m_objects.comOpened.Acquire(0);
+    if (!comOpened.owned()) {
+        // Another process has the port: OpenService goes on, this thread waits its turn.
+        successor = true;
+        m_objects.ownerStarted.Set();
+        TraceLink("50s1", 0);
+        HANDLE waits[] = {m_objects.ownerStop.get(), m_objects.comOpened.get()};
+        DWORD which = WaitForMultipleObjects(2, waits, FALSE, INFINITE);
+        TraceLink("50s2", 1, static_cast<LONG>(which));
+        bool gotMutex = which == WAIT_OBJECT_0 + 1 || which == WAIT_ABANDONED_0 + 1;
+        if (gotMutex) {
+            comOpened = fw::MutexGuard(m_objects.comOpened.get(),
+                                       which == WAIT_OBJECT_0 + 1 ? fw::AcquireResult::Acquired
+                                                                  : fw::AcquireResult::Abandoned);
+        }
+        bool stop;
+        {
+            fw::MutexGuard lock = m_portThreadLock.Acquire();
+            stop = m_bStopPortOwnerThread;
+        }
+        if (stop) {
+            TraceLink("50s3", 0);
+            return 0;  // the guard releases the mutex if it was obtained
+        }
+        if (!gotMutex) {
+            TraceLink("50s4", 0);
+            return 0;
+        }
+    }
+
+    TraceLink("50s5", 0);
+    {
+        fw::MutexGuard lock = m_objects.openStatus.Acquire();
+        m_bPortOwner = TRUE;
+    }
+    TraceLink("50s6", 0);
+    LONG result = OpenPort();
+    if (result != 0) {
+        m_nPortOpenError = result;
+        {
+            fw::MutexGuard lock = m_objects.openStatus.Acquire();
+            m_bPortOwner = FALSE;
+        }
+        m_objects.ownerStarted.Set();
+        comOpened.Unlock();
+        TraceLink("50s7", 1, result);
+        return 0;
+    }
+    m_objects.ownerStarted.Set();
+    m_objects.portOpened.Set();
+    m_objects.outputReady.Set();
+    TraceLink("50s8", 0);
+    // A new owner learns the drawer's state and fans it out to everyone.
+    if (successor) SendCommand(m_statusCommand.bytes, m_statusCommand.length);
+
+    m_objects.ownerStop.Wait(INFINITE);
+
+    {
+        fw::MutexGuard status = m_objects.openStatus.Acquire();
+        if (m_bPortOwner) {
+            TraceLink("50s9", 0);
+            fw::MutexGuard request = m_objects.outputRequestMutex.Acquire();
+            if (m_outputThread.IsStarted()) {
+                {
+                    fw::MutexGuard lock = m_outputThreadLock.Acquire();
+                    m_bStopOutputThread = TRUE;
+                }
+                m_objects.outputRequest.Set();
+                m_outputThread.WaitForExit();
+            }
+            result = m_portLibrary.Unload();
+            m_objects.outputReady.Reset();
+            request.Unlock();
+            PulseEvent(m_objects.statusUpdate.get());
+            m_bPortOwner = FALSE;
+        }
+    }
+    comOpened.Unlock();
+    TraceLink("50sA", 2, m_bPortOwner, result);
+    return 0;
+}
+
+DWORD CCashDrawer::PowerFailThreadProc(void* self) {
+    return static_cast<CCashDrawer*>(self)->RunPowerFailThread();
+}
+
+DWORD CCashDrawer::RunPowerFailThread() {
+    for (;;) {
+        if (m_objects.powerFail.Wait(kPowerPollMs) == WAIT_OBJECT_0) {
+            LONG before = m_lPowerState;
+            ReportPowerState(OPOS_PS_OFF_OFFLINE);
+            if (before != m_lPowerState) TraceLink("PPFl", 0);
+        } else if (g_dwModemStatus & MS_DSR_ON) {
+            LONG before = m_lPowerState;
+            ReportPowerState(OPOS_PS_ONLINE);
+            if (before != m_lPowerState) TraceLink("pPFl", 0);
+        }
+        {
+            fw::MutexGuard lock = m_powerThreadLock.Acquire();
+            if (m_bStopPowerFailThread) return 0;
+        }
+        Sleep(kPowerPauseMs);
+    }
+}

@@ -1,0 +1,49 @@
+// The reader's receive buffer and frame decoding.
+#include "link/receive_buffer.h"
+
+#include <cstring>
+
+void ReceiveBuffer::Reset() {
+    memset(m_buffer, 0, sizeof(m_buffer));
+    memset(m_frame, 0, sizeof(m_frame));
+    m_held = 0;
+}
+
+void ReceiveBuffer::Discard() {
+    memset(m_buffer, 0, sizeof(m_buffer));
+    m_held = 0;
+}
+
+void ReceiveBuffer::Accept(int got) {
+    int total = m_held + got;
+    if (total >= 4) {
+        // The newest complete frame wins.
+        for (int i = total - 1; i >= 3; --i) {
+            if (m_buffer[i] == kFrameEnd && m_buffer[i - 3] == kFrameStart) {
+                memcpy(m_frame, m_buffer + i - 3, 4);
+                break;
+            }
+        }
+        // Keep an unfinished frame start for the next read.
+        int keep = 0;
+        if (m_buffer[total - 1] == kFrameStart) {
+            keep = 1;
+        } else if (m_buffer[total - 2] == kFrameStart) {
+            keep = 2;
+        } else if (m_buffer[total - 3] == kFrameStart) {
+            keep = 3;
+        }
+        memmove(m_buffer, m_buffer + total - keep, static_cast<size_t>(keep));
+        m_held = keep;
+    } else {
+        // Too few bytes to search: keep them all for the next read rather than lose them.
+        m_held = total;
+    }
+    memset(m_buffer + m_held, 0, static_cast<size_t>(kReceiveBufferSize - m_held));
+}
+
+std::optional<DrawerBits> DecodeStatusFrame(const uint8_t frame[4]) {
+    if (frame[0] != kFrameStart || frame[3] != kFrameEnd) return std::nullopt;
+    if (frame[1] != 0x01 && frame[1] != 0x02) return std::nullopt;
+    return DrawerBits{frame[2] & 0x01, (frame[2] >> 1) & 0x01};
+}

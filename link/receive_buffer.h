@@ -1,0 +1,44 @@
+// The reader's receive buffer: reads land behind the bytes held over from the previous read,
+// the newest complete ESC ... CR frame is remembered, and an unfinished frame start at the
+// end is kept for the next read. Pure; tested natively.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+
+constexpr int kReceiveBufferSize = 128;
+constexpr uint8_t kFrameStart = 0x1B;
+constexpr uint8_t kFrameEnd = 0x0D;
+
+struct DrawerBits {
+    int32_t drawer1;  // 0 or 1
+    int32_t drawer2;
+};
+
+class ReceiveBuffer {
+public:
+    // Starts a read pass: empty buffer, nothing held, no frame.
+    void Reset();
+    // Where the next read goes, and how much may be read (128 minus the held bytes).
+    uint8_t* WritePointer() { return m_buffer + m_held; }
+    int Room() const { return kReceiveBufferSize - m_held; }
+    // Takes `got` newly read bytes: finds the newest frame among held + new bytes when there
+    // are at least four and keeps an unfinished frame start; fewer than four are all kept.
+    // The rest of the buffer is zeroed.
+    void Accept(int got);
+    // Throws away the bytes of the pass after a failed read; a frame found earlier stays.
+    void Discard();
+
+    int held() const { return m_held; }
+    const uint8_t* frame() const { return m_frame; }
+    const uint8_t* data() const { return m_buffer; }
+
+private:
+    uint8_t m_buffer[kReceiveBufferSize] = {};
+    uint8_t m_frame[4] = {};
+    int m_held = 0;
+};
+
+// The drawer bits of a status frame: ESC, type 0x01 or 0x02, bits, CR. Nothing for anything
+// else (including a frame of another type).
+std::optional<DrawerBits> DecodeStatusFrame(const uint8_t frame[4]);

@@ -1,0 +1,12 @@
+# Port library: the simulated controller, the port texts and the `cdctl sim` commands, all
+# without Windows headers, and their native tests.
+list(APPEND BRAMWICK_PURE_SOURCES
+    ports/sim_controller.cpp
+    ports/sim_command.cpp
+    ports/port_settings.cpp
+)
+list(APPEND BRAMWICK_NATIVE_TESTS
+    tests/native/sim_controller_test.cpp
+    tests/native/sim_command_test.cpp
+    tests/native/sim_port_settings_test.cpp
+)

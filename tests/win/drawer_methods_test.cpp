@@ -1,0 +1,241 @@
+// OpenDrawer, WaitForDrawerClose, CheckHealth, power reporting and the firmware methods
+// against the simulated controller, in one process. Every wait is on a condition with a bound.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <mutex>
+#include <vector>
+
+#include "framework/disp_client.h"
+#include "framework/handles.h"
+#include "so/beeper.h"
+#include "so/cash_drawer.h"
+#include "tests/win/scratch_device.h"
+#include "tests/win/sim_control.h"
+#include "tests/win/test_control_object.h"
+#include "tests/win/test_util.h"
+
+namespace {
+
+constexpr DWORD kBound = 10000;
+
+struct BeepCall {
+    DWORD at;  // ms since the recorder was cleared
+    DWORD frequency;
+    DWORD duration;
+};
+
+std::mutex g_beepMutex;
+std::vector<BeepCall> g_beeps;
+DWORD g_beepStart = 0;
+
+BOOL RecordBeep(DWORD frequency, DWORD duration) {
+    std::lock_guard<std::mutex> lock(g_beepMutex);
+    g_beeps.push_back({GetTickCount() - g_beepStart, frequency, duration});
+    return TRUE;
+}
+
+class DrawerMethods : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_EQ(0u, Sim(kSim, "reset"));
+        m_device.SetText("Port", kSim);
+        m_device.SetText("Trace_Enable", "False");
+        m_device.SetNumber("DetectDelay_Time", 20);
+        m_device.SetNumber("OpenDrawer_Timeout", 1500);
+        m_co = TestControlObject::Create();
+        fw::ComPtr<IDispatch> object;
+        ASSERT_HR(S_OK, CCashDrawer::CreateInstance(IID_IDispatch, object.put_void()));
+        m_drawer = fw::DispClient(object.get());
+        m_service = static_cast<CCashDrawer*>(static_cast<fw::DispatchObject*>(object.get()));
+        m_previousBeep = SetBeepFunction(&RecordBeep);
+        m_powerFail.reset(CreateEventA(nullptr, TRUE, FALSE, "Vantrel PowerFail Event"));
+        ResetEvent(m_powerFail.get());
+    }
+    void TearDown() override {
+        ResetEvent(m_powerFail.get());
+        SetBeepFunction(m_previousBeep);
+        m_drawer.Long(L"Close");
+        m_drawer = fw::DispClient();
+        m_co->Release();
+    }
+    LONG Open() {
+        return m_drawer.Long(L"OpenService", L"CashDrawer", L"BramwickTestDrawer",
+                             static_cast<IDispatch*>(m_co));
+    }
+    LONG Number(LONG index) { return m_drawer.Long(L"GetPropertyNumber", index); }
+    void Set(LONG index, LONG value) {
+        VARIANT r;
+        VariantInit(&r);
+        m_drawer.Call(L"SetPropertyNumber", &r, index, value);
+    }
+    void OpenAndEnable() {
+        ASSERT_OPOS(OPOS_SUCCESS, Open());
+        Set(PIDX_DeviceEnabled, 1);
+    }
+    bool PropertyBecomes(LONG index, LONG value) {
+        return PumpUntil([&] { return Number(index) == value; }, kBound);
+    }
+
+    static constexpr const char* kSim = "SIMDRAW1";
+    testutil::ComApartment m_com;
+    ScratchDevice m_device{"BramwickTestDrawer"};
+    TestControlObject* m_co = nullptr;
+    fw::DispClient m_drawer;
+    CCashDrawer* m_service = nullptr;
+    BeepFunction m_previousBeep = nullptr;
+    fw::UniqueKernel m_powerFail;
+};
+
+TEST_F(DrawerMethods, RefusalsComeInTheirOrder) {
+    EXPECT_OPOS(OPOS_E_CLOSED, m_drawer.Long(L"OpenDrawer"));
+    EXPECT_OPOS(OPOS_E_CLOSED, m_drawer.Long(L"WaitForDrawerClose", 100, 1000, 100, 100));
+    EXPECT_OPOS(OPOS_E_CLOSED, m_drawer.Long(L"CheckHealth", 1));
+    ASSERT_OPOS(OPOS_SUCCESS, Open());
+    EXPECT_OPOS(OPOS_E_DISABLED, m_drawer.Long(L"OpenDrawer"));
+    EXPECT_OPOS(OPOS_E_DISABLED, m_drawer.Long(L"WaitForDrawerClose", 100, 1000, 100, 100));
+    EXPECT_OPOS(OPOS_E_DISABLED, m_drawer.Long(L"CheckHealth", 1));
+    EXPECT_EQ(0, Number(PIDXCash_DrawerOpened));
+}
+
+TEST_F(DrawerMethods, OpenDrawerOpensAndReportsTheChange) {
+    OpenAndEnable();
+    EXPECT_OPOS(OPOS_SUCCESS, m_drawer.Long(L"OpenDrawer"));
+    EXPECT_EQ(1, Number(PIDXCash_DrawerOpened));
+    EXPECT_TRUE(PumpUntil([&] { return m_co->StatusUpdateCount() >= 1; }, kBound));
+    EXPECT_EQ(CASH_SUE_DRAWEROPEN, m_co->StatusUpdates().front());
+    // Already open: the command still goes out and the answer comes at once.
+    EXPECT_OPOS(OPOS_SUCCESS, m_drawer.Long(L"OpenDrawer"));
+}
+
+TEST_F(DrawerMethods, OpenDrawerFailsWhenTheDrawerStaysShut) {
+    OpenAndEnable();
+    ASSERT_EQ(0u, Sim(kSim, "answer off"));  // the command is swallowed
+    EXPECT_OPOS(OPOS_E_FAILURE, m_drawer.Long(L"OpenDrawer"));
+    EXPECT_EQ(0, Number(PIDXCash_DrawerOpened));
+}
+
+TEST_F(DrawerMethods, OpenDrawerWithDsrOffTriesTwiceAndFails) {
+    OpenAndEnable();
+    ASSERT_EQ(0u, Sim(kSim, "dsr off"));
+    // The line change reaches the reader; then the writer refuses the command.
+    EXPECT_TRUE(PumpUntil(
+        [&] { return m_drawer.Long(L"OpenDrawer") == OPOS_E_FAILURE; }, kBound));
+}
+
+TEST_F(DrawerMethods, OpenDrawerWithoutPortOwnerTimesOut) {
+    m_device.SetNumber("SendReady_Timeout", 300);
+    OpenAndEnable();
+    m_service->ShutdownStep(true);  // log-off: the port is given up
+    EXPECT_OPOS(OPOS_E_TIMEOUT, m_drawer.Long(L"OpenDrawer"));
+    m_service->ShutdownStep(false);  // nothing happens without an ending session
+}
+
+TEST_F(DrawerMethods, WaitForDrawerCloseBeepsInRhythmUntilClosed) {
+    OpenAndEnable();
+    EXPECT_OPOS(OPOS_SUCCESS, m_drawer.Long(L"WaitForDrawerClose", 500, 1000, 200, 300));
+    {
+        std::lock_guard<std::mutex> lock(g_beepMutex);
+        EXPECT_TRUE(g_beeps.empty()) << "a closed drawer needs no waiting";
+    }
+    ASSERT_OPOS(OPOS_SUCCESS, m_drawer.Long(L"OpenDrawer"));
+    ASSERT_EQ(0u, Sim(kSim, "autoclose 1500"));
+    ASSERT_EQ(0u, Sim(kSim, "open 1"));  // re-arms the auto-close
+    {
+        std::lock_guard<std::mutex> lock(g_beepMutex);
+        g_beeps.clear();
+        g_beepStart = GetTickCount();
+    }
+    EXPECT_OPOS(OPOS_SUCCESS, m_drawer.Long(L"WaitForDrawerClose", 500, 1000, 200, 300));
+    std::lock_guard<std::mutex> lock(g_beepMutex);
+    ASSERT_GE(g_beeps.size(), 2u);
+    EXPECT_GE(g_beeps[0].at, 450u) << "first beep only after BeepTimeout";
+    for (size_t i = 0; i + 1 < g_beeps.size(); ++i) {
+        EXPECT_EQ(1000u, g_beeps[i].frequency);
+        EXPECT_EQ(200u, g_beeps[i].duration);
+        if (i > 0) {
+            EXPECT_GE(g_beeps[i].at - g_beeps[i - 1].at, 250u) << "BeepDelay between";
+        }
+    }
+    EXPECT_EQ(0u, g_beeps.back().frequency);  // the beeper is silenced at the end
+    EXPECT_EQ(0u, g_beeps.back().duration);
+}
+
+TEST_F(DrawerMethods, WaitForDrawerCloseEndsOnPowerFailure) {
+    OpenAndEnable();
+    ASSERT_OPOS(OPOS_SUCCESS, m_drawer.Long(L"OpenDrawer"));
+    SetEvent(m_powerFail.get());
+    EXPECT_OPOS(OPOS_E_FAILURE, m_drawer.Long(L"WaitForDrawerClose", 100, 1000, 10, 100));
+}
+
+TEST_F(DrawerMethods, HealthCheckAtEveryLevel) {
+    OpenAndEnable();
+    EXPECT_OPOS(OPOS_SUCCESS, m_drawer.Long(L"CheckHealth", 1));
+    EXPECT_EQ(L"Internal HCheck: Successful", m_drawer.String(L"GetPropertyString", PIDX_CheckHealthText));
+    EXPECT_OPOS(OPOS_SUCCESS, m_drawer.Long(L"CheckHealth", 2));
+    EXPECT_EQ(L"External HCheck: Successful, CD Opened",
+              m_drawer.String(L"GetPropertyString", PIDX_CheckHealthText));
+    EXPECT_EQ(1, Number(PIDXCash_DrawerOpened));
+    EXPECT_OPOS(OPOS_E_ILLEGAL, m_drawer.Long(L"CheckHealth", 3));
+    EXPECT_EQ(L"Interactive HCheck: Not Supported",
+              m_drawer.String(L"GetPropertyString", PIDX_CheckHealthText));
+    EXPECT_OPOS(OPOS_E_ILLEGAL, m_drawer.Long(L"CheckHealth", 4));
+    EXPECT_EQ(L"Interactive HCheck: Not Supported",
+              m_drawer.String(L"GetPropertyString", PIDX_CheckHealthText));
+    ASSERT_EQ(0u, Sim(kSim, "close 1"));
+    ASSERT_TRUE(PropertyBecomes(PIDXCash_DrawerOpened, 0));
+    ASSERT_EQ(0u, Sim(kSim, "answer off"));
+    EXPECT_OPOS(OPOS_E_FAILURE, m_drawer.Long(L"CheckHealth", 2));
+    EXPECT_EQ(L"External HCheck: Failed, See ResultCode",
+              m_drawer.String(L"GetPropertyString", PIDX_CheckHealthText));
+}
+
+TEST_F(DrawerMethods, ExternalCheckCanBeToldNotToOpenTheDrawer) {
+    m_device.SetText("NoDwOpenAtChkExt", "TRUE");
+    OpenAndEnable();
+    EXPECT_OPOS(OPOS_SUCCESS, m_drawer.Long(L"CheckHealth", 2));
+    EXPECT_EQ(L"External HCheck: Complete",
+              m_drawer.String(L"GetPropertyString", PIDX_CheckHealthText));
+    EXPECT_EQ(0, Number(PIDXCash_DrawerOpened));
+}
+
+TEST_F(DrawerMethods, PowerStateFollowsPowerFailureAndTheLines) {
+    ASSERT_OPOS(OPOS_SUCCESS, Open());
+    Set(PIDX_PowerNotify, OPOS_PN_ENABLED);
+    Set(PIDX_DeviceEnabled, 1);
+    ASSERT_TRUE(PropertyBecomes(PIDX_PowerState, OPOS_PS_ONLINE));
+    SetEvent(m_powerFail.get());
+    ASSERT_TRUE(PropertyBecomes(PIDX_PowerState, OPOS_PS_OFF_OFFLINE));
+    ResetEvent(m_powerFail.get());
+    ASSERT_TRUE(PropertyBecomes(PIDX_PowerState, OPOS_PS_ONLINE));
+    ASSERT_EQ(0u, Sim(kSim, "dsr off"));  // a pulled cable
+    ASSERT_TRUE(PropertyBecomes(PIDX_PowerState, OPOS_PS_OFF_OFFLINE));
+    ASSERT_EQ(0u, Sim(kSim, "dsr on"));
+    ASSERT_TRUE(PropertyBecomes(PIDX_PowerState, OPOS_PS_ONLINE));
+    // Each change is reported once, in order.
+    EXPECT_TRUE(PumpUntil([&] { return m_co->StatusUpdateCount() >= 5; }, kBound));
+    EXPECT_EQ((std::vector<LONG>{2001, 2004, 2001, 2004, 2001}), m_co->StatusUpdates());
+}
+
+TEST_F(DrawerMethods, FirmwareMethodsAreNotSupported) {
+    ASSERT_OPOS(OPOS_SUCCESS, Open());
+    LONG result = 0;
+    VARIANT r;
+    VariantInit(&r);
+    EXPECT_HR(S_OK, m_drawer.Call(L"CompareFirmwareVersion", &r, L"fw.bin",
+                                  fw::Arg::Ref(&result)));
+    EXPECT_EQ(OPOS_E_NOTCLAIMED, V_I4(&r));
+    EXPECT_EQ(5, result);
+    EXPECT_OPOS(OPOS_E_NOTCLAIMED, m_drawer.Long(L"UpdateFirmware", L"fw.bin"));
+    ASSERT_OPOS(OPOS_SUCCESS, m_drawer.Long(L"Claim", 0));
+    EXPECT_OPOS(OPOS_E_DISABLED, m_drawer.Long(L"UpdateFirmware", L"fw.bin"));
+    Set(PIDX_DeviceEnabled, 1);
+    result = 0;
+    EXPECT_HR(S_OK, m_drawer.Call(L"CompareFirmwareVersion", &r, L"fw.bin",
+                                  fw::Arg::Ref(&result)));
+    EXPECT_EQ(OPOS_E_ILLEGAL, V_I4(&r));
+    EXPECT_EQ(5, result);
+    EXPECT_OPOS(OPOS_E_ILLEGAL, m_drawer.Long(L"UpdateFirmware", L"fw.bin"));
+}
+
+}  // namespace

@@ -1,0 +1,100 @@
+// Another application with the drawer open, for the cross-process tests. It creates the
+// registered service by ProgID, acts as its control object and runs the steps it is given,
+// pumping messages while it waits:
+//   drawer_peer DEVICE STEP...
+//   open | open=CODE          OpenService, expecting 0 or CODE
+//   enable                    DeviceEnabled = 1
+//   opened=0|1                wait (at most 10 s) until DrawerOpened reads the value
+//   signal=NAME               set the named event "BramwickTest NAME"
+//   wait=NAME                 wait (at most 30 s) for "BramwickTest NAME"
+//   close                     Close, expecting 0
+//   crash                     end the process at once, without closing anything
+// Exit code: 0 when every step did what was asked, otherwise 10 + the failing step's index.
+#include <windows.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "framework/disp_client.h"
+#include "tests/win/test_control_object.h"
+#include "util/opos_constants.h"
+
+namespace {
+
+HANDLE NamedEvent(const std::string& name) {
+    return CreateEventA(nullptr, TRUE, FALSE, ("BramwickTest " + name).c_str());
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 3) {
+        fprintf(stderr, "usage: drawer_peer DEVICE STEP...\n");
+        return 2;
+    }
+    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    std::wstring device(argv[1], argv[1] + strlen(argv[1]));
+    CLSID clsid;
+    fw::ComPtr<IDispatch> object;
+    if (FAILED(CLSIDFromProgID(L"OPOS.CashDrawer.Bramwick.1", &clsid)) ||
+        FAILED(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch,
+                                object.put_void()))) {
+        fprintf(stderr, "drawer_peer: cannot create the service\n");
+        return 3;
+    }
+    fw::DispClient drawer(object.get());
+    TestControlObject* co = TestControlObject::Create();
+    for (int i = 2; i < argc; ++i) {
+        std::string step = argv[i];
+        std::string arg;
+        size_t eq = step.find('=');
+        if (eq != std::string::npos) {
+            arg = step.substr(eq + 1);
+            step = step.substr(0, eq);
+        }
+        bool ok = true;
+        if (step == "open") {
+            LONG expected = arg.empty() ? OPOS_SUCCESS : atol(arg.c_str());
+            LONG r = drawer.Long(L"OpenService", L"CashDrawer", device.c_str(),
+                                 static_cast<IDispatch*>(co));
+            ok = r == expected;
+            printf("open %ld\n", static_cast<long>(r));
+        } else if (step == "enable") {
+            VARIANT r;
+            VariantInit(&r);
+            drawer.Call(L"SetPropertyNumber", &r, PIDX_DeviceEnabled, 1);
+        } else if (step == "opened") {
+            LONG want = atol(arg.c_str());
+            ok = PumpUntil(
+                [&] { return drawer.Long(L"GetPropertyNumber", PIDXCash_DrawerOpened) == want; },
+                10000);
+        } else if (step == "signal") {
+            HANDLE e = NamedEvent(arg);
+            SetEvent(e);
+            CloseHandle(e);
+        } else if (step == "wait") {
+            HANDLE e = NamedEvent(arg);
+            ok = PumpUntil([&] { return WaitForSingleObject(e, 0) == WAIT_OBJECT_0; }, 30000);
+            CloseHandle(e);
+        } else if (step == "close") {
+            ok = drawer.Long(L"Close") == OPOS_SUCCESS;
+        } else if (step == "crash") {
+            fflush(stdout);
+            TerminateProcess(GetCurrentProcess(), 9);
+        } else {
+            fprintf(stderr, "drawer_peer: unknown step %s\n", argv[i]);
+            return 2;
+        }
+        fflush(stdout);
+        if (!ok) {
+            fprintf(stderr, "drawer_peer: step %d (%s) failed\n", i - 2, argv[i]);
+            return 10 + (i - 2);
+        }
+    }
+    drawer = fw::DispClient();
+    object.reset();
+    co->Release();
+    CoUninitialize();
+    return 0;
+}

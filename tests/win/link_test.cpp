@@ -1,0 +1,217 @@
+// The device link across real processes, through the registered DLL and the simulated
+// controller: one process owns the port and serves the others, status reaches every process,
+// the port passes to a successor when the owner closes or dies, and faults at open give the
+// documented results. Peers are drawer_peer.exe; the controller is driven with cdctl sim.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "framework/disp_client.h"
+#include "framework/handles.h"
+#include "tests/win/scratch_device.h"
+#include "tests/win/test_control_object.h"
+#include "tests/win/test_util.h"
+
+namespace {
+
+constexpr DWORD kBound = 10000;
+
+std::string ExeDir() {
+    char exe[MAX_PATH];
+    GetModuleFileNameA(nullptr, exe, MAX_PATH);
+    std::string path(exe);
+    return path.substr(0, path.find_last_of('\\') + 1);
+}
+
+std::string OutDir() {
+    char dir[MAX_PATH] = {};
+    GetEnvironmentVariableA("BRAMWICK_OUT_DIR", dir, MAX_PATH);
+    return dir;
+}
+
+class Process {
+public:
+    explicit Process(const std::string& commandLine) {
+        STARTUPINFOA si = {};
+        si.cb = sizeof(si);
+        PROCESS_INFORMATION pi = {};
+        std::string line = commandLine;
+        if (CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                           &si, &pi)) {
+            m_process.reset(pi.hProcess);
+            CloseHandle(pi.hThread);
+        }
+    }
+    bool started() const { return static_cast<bool>(m_process); }
+    // Exit code, or 999 when it did not end in time.
+    DWORD Wait(DWORD ms = 30000) {
+        if (!m_process || WaitForSingleObject(m_process.get(), ms) != WAIT_OBJECT_0) return 999;
+        DWORD code = 0;
+        GetExitCodeProcess(m_process.get(), &code);
+        return code;
+    }
+
+private:
+    fw::UniqueKernel m_process;
+};
+
+// Runs `cdctl sim NAME ARGS` and returns its exit code.
+DWORD Sim(const std::string& name, const std::string& args) {
+    Process p("\"" + OutDir() + "\\cdctl.exe\" sim " + name + " " + args);
+    return p.Wait();
+}
+
+Process Peer(const std::string& device, const std::string& steps) {
+    return Process("\"" + ExeDir() + "drawer_peer.exe\" " + device + " " + steps);
+}
+
+HANDLE Named(const std::string& name) {
+    return CreateEventA(nullptr, TRUE, FALSE, ("BramwickTest " + name).c_str());
+}
+
+bool WaitNamed(const std::string& name, DWORD ms = kBound) {
+    fw::UniqueKernel e(Named(name));
+    return PumpUntil([&] { return WaitForSingleObject(e.get(), 0) == WAIT_OBJECT_0; }, ms);
+}
+
+void SetNamed(const std::string& name) {
+    fw::UniqueKernel e(Named(name));
+    SetEvent(e.get());
+}
+
+void ResetNamed(std::initializer_list<const char*> names) {
+    for (const char* n : names) {
+        fw::UniqueKernel e(Named(n));
+        ResetEvent(e.get());
+    }
+}
+
+class Link : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_EQ(0u, Sim(kSim, "reset"));
+        m_device.SetText("Port", kSim);
+        m_device.SetText("Trace_Enable", "False");
+        m_device.SetNumber("DetectDelay_Time", 20);
+        m_device.SetNumber("Command_Timeout", 2000);
+        m_co = TestControlObject::Create();
+        CLSID clsid;
+        ASSERT_HR(S_OK, CLSIDFromProgID(L"OPOS.CashDrawer.Bramwick.1", &clsid));
+        fw::ComPtr<IDispatch> object;
+        ASSERT_HR(S_OK, CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch,
+                                         object.put_void()));
+        m_drawer = fw::DispClient(object.get());
+    }
+    void TearDown() override {
+        m_drawer.Long(L"Close");
+        m_drawer = fw::DispClient();
+        m_co->Release();
+    }
+    LONG Open() {
+        return m_drawer.Long(L"OpenService", L"CashDrawer", L"BramwickTestLink",
+                             static_cast<IDispatch*>(m_co));
+    }
+    bool OpenedBecomes(LONG value) {
+        return PumpUntil(
+            [&] { return m_drawer.Long(L"GetPropertyNumber", PIDXCash_DrawerOpened) == value; },
+            kBound);
+    }
+
+    static constexpr const char* kSim = "SIMLINK1";
+    testutil::ComApartment m_com;
+    ScratchDevice m_device{"BramwickTestLink"};
+    TestControlObject* m_co = nullptr;
+    fw::DispClient m_drawer;
+};
+
+TEST_F(Link, StatusReachesEveryProcessAndOpenReadsIt) {
+    ASSERT_EQ(0u, Sim(kSim, "open 1"));
+    ResetNamed({"peers-open", "peer1-open", "peer2-open", "seen-closed"});
+    ASSERT_OPOS(OPOS_SUCCESS, Open());
+    EXPECT_EQ(1, m_drawer.Long(L"GetPropertyNumber", PIDXCash_DrawerOpened));  // read at open
+    // The peers open one after the other: the reply to an open's status query is claimed by
+    // whichever open is waiting first.
+    Process peer1 = Peer("BramwickTestLink",
+                         "open opened=1 signal=peer1-open opened=0 wait=seen-closed close");
+    ASSERT_TRUE(WaitNamed("peer1-open"));
+    Process peer2 = Peer("BramwickTestLink",
+                         "open opened=1 signal=peer2-open opened=0 wait=seen-closed close");
+    ASSERT_TRUE(WaitNamed("peer2-open"));
+    ASSERT_EQ(0u, Sim(kSim, "close 1"));
+    EXPECT_TRUE(OpenedBecomes(0));
+    SetNamed("seen-closed");
+    EXPECT_EQ(0u, peer1.Wait());
+    EXPECT_EQ(0u, peer2.Wait());
+}
+
+TEST_F(Link, ASuccessorTakesThePortWhenTheOwnerCloses) {
+    ResetNamed({"owner-open", "owner-go"});
+    // The peer opens first and owns the port; this process waits as its successor.
+    Process owner = Peer("BramwickTestLink", "open signal=owner-open wait=owner-go close");
+    ASSERT_TRUE(WaitNamed("owner-open"));
+    ASSERT_OPOS(OPOS_SUCCESS, Open());
+    ASSERT_EQ(0u, Sim(kSim, "open 1"));
+    EXPECT_TRUE(OpenedBecomes(1));  // served by the owner's reader
+    SetNamed("owner-go");
+    EXPECT_EQ(0u, owner.Wait());
+    ASSERT_EQ(0u, Sim(kSim, "close 1"));
+    EXPECT_TRUE(OpenedBecomes(0));  // now served by this process's own reader
+}
+
+TEST_F(Link, ASuccessorTakesThePortWhenTheOwnerDies) {
+    ResetNamed({"owner-open", "owner-go"});
+    Process owner = Peer("BramwickTestLink", "open signal=owner-open wait=owner-go crash");
+    ASSERT_TRUE(WaitNamed("owner-open"));
+    ASSERT_OPOS(OPOS_SUCCESS, Open());
+    SetNamed("owner-go");
+    EXPECT_EQ(9u, owner.Wait());
+    ASSERT_EQ(0u, Sim(kSim, "open 2"));
+    ASSERT_EQ(0u, Sim(kSim, "open 1"));
+    EXPECT_TRUE(OpenedBecomes(1));
+}
+
+TEST_F(Link, OnlyTheNewestWellFormedFrameCounts) {
+    // A long second look keeps a frame split over two injections within one read pass.
+    m_device.SetNumber("DetectDelay_Time", 1500);
+    m_device.SetNumber("Command_Timeout", 6000);
+    ASSERT_OPOS(OPOS_SUCCESS, Open());
+    ASSERT_EQ(0u, Sim(kSim, "notify off"));
+    // Two frames in one read: the later one (drawer 1 open) wins.
+    ASSERT_EQ(0u, Sim(kSim, "inject 1b 02 00 0d 1b 02 01 0d"));
+    EXPECT_TRUE(OpenedBecomes(1));
+    // A frame of an unknown type changes nothing; the next good frame still does.
+    ASSERT_EQ(0u, Sim(kSim, "inject 1b 03 00 0d"));
+    ASSERT_EQ(0u, Sim(kSim, "inject 00 1b 02"));
+    ASSERT_EQ(0u, Sim(kSim, "inject 00 0d"));
+    EXPECT_TRUE(OpenedBecomes(0));
+}
+
+TEST_F(Link, ASilentControllerFailsTheOpenAfterCommandTimeout) {
+    ASSERT_EQ(0u, Sim(kSim, "answer off"));
+    EXPECT_OPOS(OPOS_E_FAILURE, Open());
+    EXPECT_EQ(456, m_drawer.Long(L"GetOpenResult"));
+    EXPECT_EQ(OPOS_S_CLOSED, m_drawer.Long(L"GetPropertyNumber", PIDX_State));
+    ASSERT_EQ(0u, Sim(kSim, "answer on"));
+    EXPECT_OPOS(OPOS_SUCCESS, Open());  // recovers once the controller answers
+}
+
+TEST_F(Link, DsrOffAtOpenRefusesTheStatusCommand) {
+    ASSERT_EQ(0u, Sim(kSim, "dsr off"));
+    EXPECT_OPOS(OPOS_E_FAILURE, Open());
+    EXPECT_EQ(456, m_drawer.Long(L"GetOpenResult"));
+    ASSERT_EQ(0u, Sim(kSim, "dsr on"));
+    EXPECT_OPOS(OPOS_SUCCESS, Open());
+}
+
+TEST_F(Link, NoPortOwnerMakesTheStatusQueryTimeOut) {
+    // Something else holds the port-owner mutex but never opens the port.
+    m_device.SetNumber("SendReady_Timeout", 300);
+    fw::UniqueKernel held(CreateMutexA(nullptr, TRUE, "Shared CashDrawer COM Opened"));
+    ASSERT_TRUE(held);
+    EXPECT_OPOS(OPOS_E_FAILURE, Open());
+    EXPECT_EQ(456, m_drawer.Long(L"GetOpenResult"));
+    ReleaseMutex(held.get());
+}
+
+}  // namespace

@@ -1,0 +1,284 @@
+// The simulator backend through the request entry, with `cdctl sim` as the second process that
+// changes the controller: answers and their delays, frames on changes, line events, the
+// service's wait protocol, status-query requests (DllMode) and the state's persistence.
+#include "tests/win/port_lib_test_util.h"
+
+namespace {
+
+using portlib::Bytes;
+using portlib::LineWait;
+using portlib::Port;
+using portlib::SimScope;
+
+constexpr char kDefaults[] =
+    "drawer1=closed drawer2=closed cts=on dsr=on answer=on reply-delay=10 open-delay=50 "
+    "notify=on autoclose=off";
+
+const Bytes kStatusCommand = {0x1B, 0x02, 0x01};
+
+Bytes Frame(uint8_t type, uint8_t bits) {
+    return {0x1B, type, bits, 0x0D};
+}
+
+class SimPortTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(lib.Load());
+        port = std::make_unique<Port>(lib);
+        ASSERT_EQ(0, port->Open({scope.name()}));
+    }
+    // Runs `cdctl sim NAME args` and expects it to succeed.
+    void Sim(const std::string& args) {
+        const portlib::ToolResult r = scope.Sim(args);
+        EXPECT_EQ(0u, r.exitCode) << args << ": " << r.output;
+    }
+    std::string Show() { return scope.Sim("show").output; }
+    void Write(const Bytes& bytes) {
+        DWORD written = 0;
+        ASSERT_EQ(0, port->Write(bytes, &written));
+        ASSERT_EQ(bytes.size(), written);
+    }
+
+    SimScope scope;
+    portlib::Library lib;
+    std::unique_ptr<Port> port;
+};
+
+TEST_F(SimPortTest, StatusCommandWrittenDuringAWaitIsAnsweredAfterTheReplyDelay) {
+    Sim("reply-delay 150");
+    LineWait wait;
+    ASSERT_EQ(0, wait.Arm(*port));
+    EXPECT_FALSE(wait.Signalled(0)) << "a wait starts with its event reset";
+    const portlib::Stopwatch clock;
+    Write(kStatusCommand);
+    ASSERT_TRUE(wait.Signalled());
+    EXPECT_GE(clock.Ms(), 150.0);
+    EXPECT_EQ(static_cast<DWORD>(EV_RXCHAR), wait.mask());
+    EXPECT_EQ(0u, wait.overlapped()->Internal) << "the block reads as completed";
+    EXPECT_EQ(4u, port->InQueue());
+    EXPECT_EQ(Frame(0x02, 0), port->ReadAtLeast(4));
+}
+
+TEST_F(SimPortTest, OpenCommandOpensTheDrawerAfterTheOpenDelay) {
+    Sim("open-delay 100");
+    const portlib::Stopwatch clock;
+    Write({0x1B, 0x01, 0x01, 0x05});  // drawer 2, four-byte form with a pulse width
+    EXPECT_EQ(Frame(0x01, 2), port->ReadAtLeast(4));
+    EXPECT_GE(clock.Ms(), 100.0);
+    EXPECT_NE(std::string::npos, Show().find("drawer1=closed drawer2=open"));
+    Write({0x1B, 0x02, 0x01, 0x00});
+    EXPECT_EQ(Frame(0x02, 2), port->ReadAtLeast(4));
+}
+
+TEST_F(SimPortTest, ChangesFromAnotherProcessArriveAsUnsolicitedFrames) {
+    LineWait wait;
+    ASSERT_EQ(0, wait.Arm(*port));
+    Sim("open 1");
+    ASSERT_TRUE(wait.Signalled());
+    EXPECT_EQ(static_cast<DWORD>(EV_RXCHAR), wait.mask());
+    EXPECT_EQ(Frame(0x01, 1), port->ReadAtLeast(4));
+
+    // Without notification a change sends nothing: the next frame is the later change's only.
+    Sim("notify off");
+    Sim("open 2");
+    Sim("notify on");
+    Sim("close 1");
+    EXPECT_EQ(Frame(0x01, 2), port->ReadAtLeast(4));
+}
+
+TEST_F(SimPortTest, SetEventMaskCompletesAPendingWaitWithMaskZero) {
+    LineWait wait;
+    ASSERT_EQ(0, wait.Arm(*port));
+    EXPECT_EQ(ERROR_INVALID_PARAMETER, port->WaitEvent(wait.maskWord(), wait.overlapped()))
+        << "one wait at a time";
+    ASSERT_EQ(0, port->SetEventMask(0));
+    ASSERT_TRUE(wait.Signalled(0)) << "completed by the request itself";
+    EXPECT_EQ(0u, wait.mask());
+    // With mask 0 there is nothing to wait for.
+    EXPECT_EQ(ERROR_INVALID_PARAMETER, port->WaitEvent(wait.maskWord(), wait.overlapped()));
+}
+
+// Bytes that arrive while the service is between two waits must still wake its next wait, even
+// though it sets the mask again first; only a mask without EV_RXCHAR forgets them.
+TEST_F(SimPortTest, EventsBetweenWaitsCompleteTheNextWaitUnlessTheMaskDropsThem) {
+    ASSERT_EQ(0, port->SetEventMask(kPortEventMask));
+    Sim("inject 55");
+    ASSERT_TRUE(portlib::WaitUntil([&] { return port->InQueue() == 1; }));
+    LineWait wait;
+    ASSERT_EQ(0, wait.Arm(*port));
+    ASSERT_TRUE(wait.Signalled(0)) << "completed by the wait request itself";
+    EXPECT_EQ(static_cast<DWORD>(EV_RXCHAR), wait.mask());
+
+    Sim("inject 56");
+    ASSERT_TRUE(portlib::WaitUntil([&] { return port->InQueue() == 2; }));
+    ASSERT_EQ(0, port->SetEventMask(EV_CTS));
+    ASSERT_EQ(0, wait.Arm(*port));
+    EXPECT_FALSE(wait.Signalled(0));
+    ASSERT_EQ(0, port->SetEventMask(0));
+}
+
+TEST_F(SimPortTest, ModemLinesFollowCdctlAndWritesStillGoOut) {
+    DWORD status = 0;
+    ASSERT_EQ(0, port->GetModemStatus(&status));
+    EXPECT_EQ(static_cast<DWORD>(MS_CTS_ON | MS_DSR_ON), status);
+
+    LineWait wait;
+    ASSERT_EQ(0, wait.Arm(*port));
+    Sim("cts off");
+    ASSERT_TRUE(wait.Signalled());
+    EXPECT_EQ(static_cast<DWORD>(EV_CTS), wait.mask());
+    ASSERT_EQ(0, port->GetModemStatus(&status));
+    EXPECT_EQ(static_cast<DWORD>(MS_DSR_ON), status);
+
+    ASSERT_EQ(0, wait.Arm(*port));
+    Sim("dsr off");
+    ASSERT_TRUE(wait.Signalled());
+    EXPECT_EQ(static_cast<DWORD>(EV_DSR), wait.mask());
+    ASSERT_EQ(0, port->GetModemStatus(&status));
+    EXPECT_EQ(0u, status);
+
+    Write(kStatusCommand);  // refusing this is the service's business, not the port's
+    EXPECT_EQ(Frame(0x02, 0), port->ReadAtLeast(4));
+}
+
+TEST_F(SimPortTest, InjectedBreakErrorAndBytesReachThePort) {
+    LineWait wait;
+    DWORD errors = 0;
+    COMSTAT stat{};
+    ASSERT_EQ(0, wait.Arm(*port));
+    Sim("break");
+    ASSERT_TRUE(wait.Signalled());
+    EXPECT_EQ(static_cast<DWORD>(EV_BREAK), wait.mask());
+    ASSERT_EQ(0, port->ClearError(&errors, &stat));
+    EXPECT_EQ(static_cast<DWORD>(CE_BREAK), errors);
+    EXPECT_EQ(0u, stat.cbInQue);
+
+    ASSERT_EQ(0, wait.Arm(*port));
+    Sim("error");
+    ASSERT_TRUE(wait.Signalled());
+    EXPECT_EQ(static_cast<DWORD>(EV_ERR), wait.mask());
+    EXPECT_EQ(0, port->LineError());
+    ASSERT_EQ(0, port->ClearError(&errors, &stat));
+    EXPECT_EQ(0u, errors) << "the reported line error is forgotten";
+
+    ASSERT_EQ(0, wait.Arm(*port));
+    Sim("inject 1b 02 03 0d 00");
+    ASSERT_TRUE(wait.Signalled());
+    EXPECT_EQ(static_cast<DWORD>(EV_RXCHAR), wait.mask());
+    EXPECT_EQ((Bytes{0x1B, 0x02, 0x03, 0x0D, 0x00}), port->ReadAtLeast(5));
+}
+
+TEST_F(SimPortTest, PurgeAndShortReads) {
+    Sim("inject 01 02 03 04");
+    ASSERT_EQ(4u, port->ReadAtLeast(4).size());
+    Sim("inject 05 06 07");
+    ASSERT_TRUE(portlib::WaitUntil([&] { return port->InQueue() == 3; }));
+    uint8_t buffer[8] = {};
+    DWORD got = 0;
+    // More than is there: the read ends after its total time-out with what it has.
+    ASSERT_EQ(0, port->Read(buffer, 2, &got));
+    EXPECT_EQ(2u, got);
+    ASSERT_EQ(0, port->Read(buffer, 8, &got));
+    EXPECT_EQ(1u, got);
+    EXPECT_EQ(0x07, buffer[0]);
+
+    Sim("inject 08");
+    ASSERT_TRUE(portlib::WaitUntil([&] { return port->InQueue() == 1; }));
+    ASSERT_EQ(0, port->Purge(kPurgeAll));
+    EXPECT_EQ(0u, port->InQueue());
+    EXPECT_EQ(ERROR_INVALID_PARAMETER, port->Purge(0x10));
+}
+
+TEST_F(SimPortTest, NotAnsweringSwallowsCommands) {
+    Sim("answer off");
+    Write(kStatusCommand);
+    Write({0x1B, 0x01, 0x00});
+    Sim("answer on");  // the commands above reached the controller while it was not answering
+    Write(kStatusCommand);
+    // Had the first status command been answered, its frame would have come first.
+    EXPECT_EQ(Frame(0x02, 0), port->ReadAtLeast(4));
+    EXPECT_NE(std::string::npos, Show().find("drawer1=closed"));
+}
+
+TEST_F(SimPortTest, AutoCloseClosesTheDrawerAndReportsIt) {
+    Sim("autoclose 120");
+    Sim("open-delay 0");
+    const portlib::Stopwatch clock;
+    Write({0x1B, 0x01, 0x00});
+    EXPECT_EQ(Frame(0x01, 1), port->ReadAtLeast(4));
+    EXPECT_EQ(Frame(0x01, 0), port->ReadAtLeast(4));
+    EXPECT_GE(clock.Ms(), 120.0);
+    EXPECT_NE(std::string::npos, Show().find("drawer1=closed"));
+}
+
+TEST_F(SimPortTest, DllModeSetsTheStatusRequestEventRepeatedly) {
+    HANDLE request = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    ASSERT_EQ(0, port->Close());
+    portlib::OpenOptions options{scope.name()};
+    options.dllMode = 40;
+    options.statusRequest = request;
+    ASSERT_EQ(0, port->Open(options));
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(request, 5000)) << "request " << i;
+        ResetEvent(request);
+    }
+    EXPECT_EQ(0, port->Close());
+    CloseHandle(request);
+}
+
+TEST_F(SimPortTest, StatePersistsAcrossCloseReopenAndProcesses) {
+    Write({0x1B, 0x01, 0x00});
+    ASSERT_EQ(Frame(0x01, 1), port->ReadAtLeast(4));
+    Sim("reply-delay 0");
+    ASSERT_EQ(0, port->Close());
+    port.reset();
+
+    EXPECT_EQ(
+        "drawer1=open drawer2=closed cts=on dsr=on answer=on reply-delay=0 open-delay=50 "
+        "notify=on autoclose=off",
+        Show());
+    EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(scope.StateFile().c_str()));
+    // An injection finds no open port now.
+    EXPECT_EQ(1u, scope.Sim("break").exitCode);
+
+    port = std::make_unique<Port>(lib);
+    ASSERT_EQ(0, port->Open({scope.name()}));
+    Write(kStatusCommand);
+    EXPECT_EQ(Frame(0x02, 1), port->ReadAtLeast(4));
+}
+
+TEST_F(SimPortTest, ResetRestoresTheDefaultsForAnOpenPort) {
+    Sim("open 2");
+    Sim("cts off");
+    Sim("answer off");
+    Sim("reset");
+    EXPECT_EQ(kDefaults, Show());
+    DWORD status = 0;
+    ASSERT_EQ(0, port->GetModemStatus(&status));
+    EXPECT_EQ(static_cast<DWORD>(MS_CTS_ON | MS_DSR_ON), status);
+    ASSERT_EQ(0, port->Purge(kPurgeAll));
+    Write(kStatusCommand);
+    EXPECT_EQ(Frame(0x02, 0), port->ReadAtLeast(4));
+}
+
+TEST(CdctlSim, ExitCodesAndMessages) {
+    SimScope scope;
+    portlib::ToolResult r = scope.Sim("show");
+    EXPECT_EQ(0u, r.exitCode);
+    EXPECT_EQ(kDefaults, r.output);
+    r = portlib::RunCdctl("sim --help");
+    EXPECT_EQ(0u, r.exitCode);
+    EXPECT_NE(std::string::npos, r.output.find("usage: cdctl sim PORT COMMAND"));
+    for (const char* bad : {"open 3", "fly"}) {
+        r = scope.Sim(bad);
+        EXPECT_EQ(2u, r.exitCode) << bad;
+        EXPECT_NE(std::string::npos, r.output.find("cdctl sim: ")) << bad << ": " << r.output;
+    }
+    r = portlib::RunCdctl("sim COM1 show");
+    EXPECT_EQ(2u, r.exitCode);
+    r = scope.Sim("inject 1b");
+    EXPECT_EQ(1u, r.exitCode);
+    EXPECT_NE(std::string::npos, r.output.find("no port has")) << r.output;
+}
+
+}  // namespace
