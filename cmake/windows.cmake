@@ -95,3 +95,11 @@ if("ports" IN_LIST BRAMWICK_SUBSYSTEMS)
     include(ports/ports.cmake)
     target_sources(cdctl PRIVATE ${BRAMWICK_CDCTL_SOURCES})
 endif()
+
+# cdctl's setup, session, stats and ras commands and the control object it acts as.
+if("tools/cdctl" IN_LIST BRAMWICK_SUBSYSTEMS)
+    target_sources(cdctl PRIVATE ${BRAMWICK_CDCTL_EXTRA})
+    if(BRAMWICK_TESTS AND EXISTS ${CMAKE_SOURCE_DIR}/tools/cdctl/cdctl_tests.cmake)
+        include(tools/cdctl/cdctl_tests.cmake)
+    endif()
+endif()

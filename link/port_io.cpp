@@ -225,6 +225,7 @@ void CCashDrawer::AcknowledgeStatus(const char* tag) {
         TraceLink(tag, 2, m_nLastStatusSeq, seq);
         m_nLastStatusSeq = seq;
         InterlockedDecrement(&g_nPendingAcks);
+        m_objects.statusSeen.Set();
     }
 }
 

@@ -99,6 +99,7 @@ private:
     // Steps of OpenService and the teardown shared with Close.
     LONG FailOpen(LONG openResult, LONG result);
     LONG FailAfterStart(LONG result);
+    bool WaitForStatusReply(LONG seqBeforeQuery);
     LONG ReadConfiguration(const char* deviceName);
     void StopWorkers();
     void StopThreadsAndHandles();

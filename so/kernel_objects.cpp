@@ -27,6 +27,7 @@ bool DrawerKernelObjects::Create(int drawerNo) {
         {&libStatusRequest, nullptr},
         {&libCancelWait, nullptr},
         {&overlapped, nullptr},
+        {&statusSeen, nullptr},
     };
     for (const EventSpec& e : events) {
         if (!e.event->Create(true, false, e.name)) {

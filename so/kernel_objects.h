@@ -38,6 +38,7 @@ struct DrawerKernelObjects {
     fw::Event libStatusRequest;
     fw::Event libCancelWait;
     fw::Event overlapped;
+    fw::Event statusSeen;  // this instance's input thread took a new status
     // Mutexes: created not owned.
     fw::Mutex openStatus;
     fw::Mutex outputRequestMutex;

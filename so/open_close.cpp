@@ -145,6 +145,7 @@ LONG CCashDrawer::OpenService(const char* deviceClass, const char* deviceName,
     StampInstallationDate(m_devStat);  // first use of the device: today's date
 
     // Ask the drawer for its state; the reply sets DrawerOpened.
+    const LONG seqBeforeQuery = g_nStatusSeq;
     g_bInitialQuery = 1;
     m_objects.responseReceived.Reset();
     LONG sent = SendCommand(m_statusCommand.bytes, m_statusCommand.length);
@@ -153,8 +154,7 @@ LONG CCashDrawer::OpenService(const char* deviceClass, const char* deviceName,
         ReportErrorRecord(kEventOperationFailed, sent, kOpSendStatusCommand);
         return FailAfterStart(OPOS_E_FAILURE);
     }
-    if (m_objects.responseReceived.Wait(static_cast<DWORD>(m_config.commandTimeout)) !=
-        WAIT_OBJECT_0) {
+    if (!WaitForStatusReply(seqBeforeQuery)) {
         g_bInitialQuery = 0;
         ReportErrorRecord(kEventNoResponse, 0, kOpSendStatusCommand);
         return FailAfterStart(OPOS_E_FAILURE);
@@ -208,6 +208,25 @@ void CCashDrawer::ShutdownStep(bool ending) {
         StopPortOwnerThread();
     } catch (...) {
         // Nothing may escape into the window procedure during a shutdown.
+    }
+}
+
+// Waits up to Command_Timeout for the reply to the status query at open. The reply normally
+// arrives as "response received"; when another process opened at the same moment, the first
+// reply answers its query and ours reaches this instance as an ordinary status fan-out, which
+// the input thread reports through statusSeen.
+bool CCashDrawer::WaitForStatusReply(LONG seqBeforeQuery) {
+    const DWORD timeout = static_cast<DWORD>(m_config.commandTimeout);
+    const DWORD start = GetTickCount();
+    HANDLE waits[] = {m_objects.responseReceived.get(), m_objects.statusSeen.get()};
+    for (;;) {
+        DWORD elapsed = GetTickCount() - start;
+        if (elapsed >= timeout) return false;
+        DWORD which = WaitForMultipleObjects(2, waits, FALSE, timeout - elapsed);
+        if (which == WAIT_OBJECT_0) return true;
+        if (which != WAIT_OBJECT_0 + 1) return false;
+        m_objects.statusSeen.Reset();
+        if (m_nLastStatusSeq != -1 && m_nLastStatusSeq != seqBeforeQuery) return true;
     }
 }
 

@@ -70,22 +70,36 @@ HANDLE Named(const std::string& name) {
     return CreateEventA(nullptr, TRUE, FALSE, ("BramwickTest " + name).c_str());
 }
 
-bool WaitNamed(const std::string& name, DWORD ms = kBound) {
-    fw::UniqueKernel e(Named(name));
-    return PumpUntil([&] { return WaitForSingleObject(e.get(), 0) == WAIT_OBJECT_0; }, ms);
-}
+// The named events a test waits for, held open (and reset) before any peer starts, so a
+// peer's signal cannot fall between a peer closing the event and the test opening it.
+class Signals {
+public:
+    Signals(std::initializer_list<const char*> names) {
+        for (const char* n : names) {
+            m_names.push_back(n);
+            m_events.emplace_back(Named(n));
+            ResetEvent(m_events.back().get());
+        }
+    }
+    bool Wait(const std::string& name, DWORD ms = kBound) const {
+        for (size_t i = 0; i < m_names.size(); ++i) {
+            if (m_names[i] != name) continue;
+            HANDLE e = m_events[i].get();
+            return PumpUntil([&] { return WaitForSingleObject(e, 0) == WAIT_OBJECT_0; }, ms);
+        }
+        return false;
+    }
+
+private:
+    std::vector<std::string> m_names;
+    std::vector<fw::UniqueKernel> m_events;
+};
 
 void SetNamed(const std::string& name) {
     fw::UniqueKernel e(Named(name));
     SetEvent(e.get());
 }
 
-void ResetNamed(std::initializer_list<const char*> names) {
-    for (const char* n : names) {
-        fw::UniqueKernel e(Named(n));
-        ResetEvent(e.get());
-    }
-}
 
 class Link : public ::testing::Test {
 protected:
@@ -127,17 +141,17 @@ protected:
 
 TEST_F(Link, StatusReachesEveryProcessAndOpenReadsIt) {
     ASSERT_EQ(0u, Sim(kSim, "open 1"));
-    ResetNamed({"peers-open", "peer1-open", "peer2-open", "seen-closed"});
+    Signals signals({"peers-open", "peer1-open", "peer2-open", "seen-closed"});
     ASSERT_OPOS(OPOS_SUCCESS, Open());
     EXPECT_EQ(1, m_drawer.Long(L"GetPropertyNumber", PIDXCash_DrawerOpened));  // read at open
     // The peers open one after the other: the reply to an open's status query is claimed by
     // whichever open is waiting first.
     Process peer1 = Peer("BramwickTestLink",
                          "open opened=1 signal=peer1-open opened=0 wait=seen-closed close");
-    ASSERT_TRUE(WaitNamed("peer1-open"));
+    ASSERT_TRUE(signals.Wait("peer1-open"));
     Process peer2 = Peer("BramwickTestLink",
                          "open opened=1 signal=peer2-open opened=0 wait=seen-closed close");
-    ASSERT_TRUE(WaitNamed("peer2-open"));
+    ASSERT_TRUE(signals.Wait("peer2-open"));
     ASSERT_EQ(0u, Sim(kSim, "close 1"));
     EXPECT_TRUE(OpenedBecomes(0));
     SetNamed("seen-closed");
@@ -145,11 +159,24 @@ TEST_F(Link, StatusReachesEveryProcessAndOpenReadsIt) {
     EXPECT_EQ(0u, peer2.Wait());
 }
 
+TEST_F(Link, OpensAtTheSameMomentAllGetTheirReply) {
+    Signals signals({"go-close", "p1", "p2", "p3"});
+    ASSERT_OPOS(OPOS_SUCCESS, Open());
+    std::vector<Process> peers;
+    for (const char* name : {"p1", "p2", "p3"}) {
+        peers.push_back(Peer("BramwickTestLink",
+                             std::string("open signal=") + name + " wait=go-close close"));
+    }
+    for (const char* name : {"p1", "p2", "p3"}) EXPECT_TRUE(signals.Wait(name)) << name;
+    SetNamed("go-close");
+    for (Process& p : peers) EXPECT_EQ(0u, p.Wait());
+}
+
 TEST_F(Link, ASuccessorTakesThePortWhenTheOwnerCloses) {
-    ResetNamed({"owner-open", "owner-go"});
+    Signals signals({"owner-open", "owner-go"});
     // The peer opens first and owns the port; this process waits as its successor.
     Process owner = Peer("BramwickTestLink", "open signal=owner-open wait=owner-go close");
-    ASSERT_TRUE(WaitNamed("owner-open"));
+    ASSERT_TRUE(signals.Wait("owner-open"));
     ASSERT_OPOS(OPOS_SUCCESS, Open());
     ASSERT_EQ(0u, Sim(kSim, "open 1"));
     EXPECT_TRUE(OpenedBecomes(1));  // served by the owner's reader
@@ -160,9 +187,9 @@ TEST_F(Link, ASuccessorTakesThePortWhenTheOwnerCloses) {
 }
 
 TEST_F(Link, ASuccessorTakesThePortWhenTheOwnerDies) {
-    ResetNamed({"owner-open", "owner-go"});
+    Signals signals({"owner-open", "owner-go"});
     Process owner = Peer("BramwickTestLink", "open signal=owner-open wait=owner-go crash");
-    ASSERT_TRUE(WaitNamed("owner-open"));
+    ASSERT_TRUE(signals.Wait("owner-open"));
     ASSERT_OPOS(OPOS_SUCCESS, Open());
     SetNamed("owner-go");
     EXPECT_EQ(9u, owner.Wait());

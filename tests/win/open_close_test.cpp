@@ -121,6 +121,20 @@ TEST_F(OpenClose, OpenResultIsKeptAfterALaterSuccessAndReopenWorks) {
     }
 }
 
+TEST_F(OpenClose, ReopeningLeavesNoHandleBehind) {
+    // The first round loads the libraries and creates what lives with the process.
+    ASSERT_OPOS(OPOS_SUCCESS, Open(m_device.name()));
+    ASSERT_OPOS(OPOS_SUCCESS, m_drawer.Long(L"Close"));
+    DWORD before = 0, after = 0;
+    GetProcessHandleCount(GetCurrentProcess(), &before);
+    for (int round = 0; round < 5; ++round) {
+        ASSERT_OPOS(OPOS_SUCCESS, Open(m_device.name())) << "round " << round;
+        ASSERT_OPOS(OPOS_SUCCESS, m_drawer.Long(L"Close")) << "round " << round;
+    }
+    GetProcessHandleCount(GetCurrentProcess(), &after);
+    EXPECT_EQ(before, after);
+}
+
 TEST_F(OpenClose, ReleasingAnOpenObjectClosesIt) {
     ASSERT_OPOS(OPOS_SUCCESS, Open(m_device.name()));
     m_drawer = fw::DispClient();  // last reference: the destructor closes the service
