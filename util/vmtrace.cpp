@@ -55,7 +55,26 @@ PFNOPOSTRACEEX WriterFor(BOOL enabled, BOOL loaded, LONG handle) {
 
 }  // namespace
 
-CVmTrace::CVmTrace() : m_bEnabled(FALSE), m_bTick(FALSE), m_hLib(LoadLibraryA("XTRLOG32.DLL")) {
+// The trace library is found the usual way; an installation that keeps it beside the service
+// DLL, outside the search path, is served from there.
+static HMODULE LoadTraceLibrary() {
+    HMODULE lib = LoadLibraryA("XTRLOG32.DLL");
+    if (lib != nullptr) return lib;
+    HMODULE self = nullptr;
+    if (!GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
+                                GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                            reinterpret_cast<LPCSTR>(&LoadTraceLibrary), &self)) {
+        return nullptr;
+    }
+    char path[MAX_PATH];
+    DWORD n = GetModuleFileNameA(self, path, MAX_PATH);
+    if (n == 0 || n >= MAX_PATH) return nullptr;
+    std::string beside(path, n);
+    beside = beside.substr(0, beside.find_last_of('\\') + 1) + "XTRLOG32.DLL";
+    return LoadLibraryA(beside.c_str());
+}
+
+CVmTrace::CVmTrace() : m_bEnabled(FALSE), m_bTick(FALSE), m_hLib(LoadTraceLibrary()) {
     const HMODULE module = m_hLib.Get();
     g_pfnOpen = Export<PFNOPOSTRACEOPENEX>(module, "OPOSTraceOpenEx");
     g_pfnTrace = Export<PFNOPOSTRACEEX>(module, "OPOSTraceEx");
