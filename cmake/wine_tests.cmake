@@ -87,6 +87,11 @@ add_test(NAME vbscript_tests COMMAND ${CMAKE_SOURCE_DIR}/tests/e2e/run_vbs.sh
     ${CMAKE_SOURCE_DIR}/tests/e2e/properties.vbs)
 set_tests_properties(vbscript_tests PROPERTIES FIXTURES_REQUIRED registered TIMEOUT 120)
 
+# The demo as a smoke test: a whole session on a simulated drawer, driven by cdctl.
+add_test(NAME demo_smoke COMMAND ${CMAKE_SOURCE_DIR}/tools/demo.sh)
+set_tests_properties(demo_smoke PROPERTIES FIXTURES_REQUIRED registered TIMEOUT 300
+    ENVIRONMENT "BRAMWICK_DEMO_OUT=${BRAMWICK_OUT_DIR}")
+
 # The 32-bit build cannot run here: check its files statically.
 add_test(NAME x86_static_check COMMAND ${CMAKE_SOURCE_DIR}/tools/check_pe.sh
     ${CMAKE_SOURCE_DIR}/out/x86 ${CMAKE_SOURCE_DIR}/out/x64)

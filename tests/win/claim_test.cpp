@@ -166,7 +166,8 @@ TEST_F(Claims, EnablingResetsPowerStateUnlessPowerNotifyIsOn) {
     EXPECT_EQ(OPOS_PS_UNKNOWN, Number(PIDX_PowerState));
     EXPECT_OPOS(OPOS_SUCCESS, Set(PIDX_PowerNotify, OPOS_PN_ENABLED));
     EXPECT_OPOS(OPOS_SUCCESS, Set(PIDX_DeviceEnabled, 1));
-    EXPECT_EQ(OPOS_PS_UNKNOWN, Number(PIDX_PowerState));
+    // Enabled with power notification: the workers report the lines, which are on.
+    EXPECT_TRUE(PumpUntil([&] { return Number(PIDX_PowerState) == OPOS_PS_ONLINE; }, 5000));
     EXPECT_OPOS(OPOS_SUCCESS, m_drawer.Long(L"Close"));
     EXPECT_EQ(0, Number(PIDX_DeviceEnabled));
 }

@@ -4,7 +4,11 @@
 #include <cstring>
 
 #include "tools/cdctl/cmd_props.h"
+#include "tools/cdctl/cmd_ras.h"
+#include "tools/cdctl/cmd_session.h"
+#include "tools/cdctl/cmd_setup.h"
 #include "tools/cdctl/cmd_sim.h"
+#include "tools/cdctl/cmd_stats.h"
 #include "tools/cdctl/cmd_trace.h"
 
 namespace {
@@ -16,6 +20,11 @@ struct Command {
 };
 
 const Command kCommands[] = {
+    {"setup", "add, list, show or remove a cash drawer in the OPOS registry", RunSetupCommand},
+    {"session", "run a scripted OPOS session on a device, printing results and events",
+     RunSessionCommand},
+    {"stats", "print the statistics document of a device", RunStatsCommand},
+    {"ras", "read and set the event-log level and the drawer-open counter", RunRasCommand},
     {"props", "create the service object by ProgID and print its properties", RunPropsCommand},
     {"sim", "show and drive a simulated drawer controller", RunSimCommand},
     {"trace", "decode a trace file written by XTRLOG32.DLL", RunTraceCommand},

@@ -1,0 +1,122 @@
+// "cdctl ras": opens the device, runs the DirectIO steps of the command and words the answer.
+#include "tools/cdctl/cmd_ras.h"
+
+#include <iostream>
+
+#include "tools/cdctl/cdctl_text.h"
+#include "tools/cdctl/cmd_session.h"
+#include "util/opos_constants.h"
+
+using namespace cdctl;
+
+namespace {
+
+void PrintCounters(const std::string& text) {
+    const auto lines = SplitCounterText(text);
+    if (lines.empty()) std::cout << "counter text " << Quoted(text) << "\n";
+    for (const auto& line : lines) std::cout << line.first << " " << line.second << "\n";
+}
+
+const char* StoredNote(bool store) {
+    return store ? ", also stored in the registry"
+                 : ", until the last program closes the device (--store keeps it)";
+}
+
+// What a refusal most likely means for this command.
+void Hint(const RasArgs& args, int32_t result) {
+    if (result != OPOS_E_ILLEGAL) return;
+    switch (args.action) {
+        case RasAction::SetLevel:
+            std::cerr << "hint: levels above VerboseLimit + 1 are refused\n";
+            break;
+        case RasAction::SetCounter:
+        case RasAction::ClearCounter:
+        case RasAction::Save:
+        case RasAction::Load:
+            std::cerr << "hint: the counter commands are refused in the Disable counter mode "
+                         "(cdctl ras "
+                      << args.device << " counter), and save without FILE in Memory mode\n";
+            break;
+        default:
+            break;
+    }
+}
+
+}  // namespace
+
+int RunRasCommand(int argc, char** argv) {
+    RasArgs args;
+    std::string error;
+    switch (ParseRasArgs(argc, argv, &args, &error)) {
+        case ArgsResult::Help:
+            std::cout << RasUsage();
+            return kExitOk;
+        case ArgsResult::Error:
+            std::cerr << "cdctl ras: " << error << "\n" << RasUsage();
+            return kExitBadScript;
+        case ArgsResult::Ok:
+            break;
+    }
+    Session::Options options;
+    options.narrate = false;
+    options.who = "cdctl ras";
+    Session session(args.device, options);
+    if (!session.Start()) return kExitCannotRun;
+    Step open;
+    ParseStep("open", &open, &error);
+    int code = session.Run(open);
+    if (code != kExitOk) return code;
+
+    std::vector<Step> steps = RasSteps(args);
+    std::vector<StepReport> reports;
+    code = session.RunAll(steps, &reports);
+    if (code != kExitOk) {
+        Hint(args, reports.back().result);
+        return code;
+    }
+    const StepReport& r = reports.back();
+    switch (args.action) {
+        case RasAction::ShowLevel:
+            std::cout << "event-log level " << DescribeEventLogLevel(r.data) << "\n";
+            break;
+        case RasAction::SetLevel:
+            std::cout << "event-log level set to " << DescribeEventLogLevel(args.value)
+                      << StoredNote(args.store) << "\n";
+            break;
+        case RasAction::ShowCounter: {
+            std::cout << "counter mode " << DescribeCounterMode(r.data) << "\n";
+            if (r.data == 2 || r.data == 3) std::cout << "counter file " << r.text << "\n";
+            if (r.data == 0) {
+                std::cout << "the counter cannot be read in the Disable mode (cdctl ras "
+                          << args.device << " counter mode Memory)\n";
+                break;
+            }
+            StepReport text;
+            code = session.Run(CounterTextStep(), &text);
+            if (code != kExitOk) return code;
+            PrintCounters(text.text);
+            break;
+        }
+        case RasAction::SetCounter:
+        case RasAction::ClearCounter:
+            std::cout << "DrawerOpenCount set to " << static_cast<uint32_t>(args.value) << "\n";
+            break;
+        case RasAction::SetMode:
+            std::cout << "counter mode set to " << DescribeCounterMode(args.value);
+            if (!args.file.empty()) std::cout << ", file " << args.file;
+            std::cout << StoredNote(args.store) << "\n";
+            break;
+        case RasAction::Save:
+            if (args.file.empty()) {
+                std::cout << "counter file written\n";
+            } else {
+                std::cout << "counter text written to " << args.file << "\n";
+            }
+            break;
+        case RasAction::Load:
+            std::cout << "counter loaded from " << args.file << "\n";
+            break;
+    }
+    session.Finish();
+    return kExitOk;
+}

@@ -1,0 +1,451 @@
+// The session machinery and "cdctl session".
+#include "tools/cdctl/cmd_session.h"
+
+#include <oleauto.h>
+
+#include <cstdio>
+#include <functional>
+#include <iostream>
+
+#include "so/device_config.h"
+#include "tools/cdctl/cdctl_text.h"
+#include "util/opos_constants.h"
+
+namespace cdctl {
+
+namespace {
+
+constexpr char kDeviceClass[] = "CashDrawer";
+
+std::string Hex(HRESULT hr) {
+    char text[16];
+    snprintf(text, sizeof(text), "0x%08lX", static_cast<unsigned long>(hr));
+    return text;
+}
+
+// The ProgID in the default value of the device key, as a control object finds it.
+// Returns the Win32 error of the lookup (0 on success).
+LONG ReadProgId(const std::string& device, std::string* progId) {
+    char buffer[256] = {};
+    DWORD size = sizeof(buffer);
+    LONG error = RegGetValueA(HKEY_LOCAL_MACHINE, DeviceKeyPath(device).c_str(), nullptr,
+                              RRF_RT_REG_SZ, nullptr, buffer, &size);
+    if (error == ERROR_SUCCESS) *progId = buffer;
+    return error;
+}
+
+// A document with CR LF line ends, as lines.
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::string line;
+    for (char c : text) {
+        if (c == '\n') {
+            lines.push_back(line);
+            line.clear();
+        } else if (c != '\r') {
+            line += c;
+        }
+    }
+    if (!line.empty()) lines.push_back(line);
+    return lines;
+}
+
+}  // namespace
+
+std::wstring Widen(const std::string& text) {
+    if (text.empty()) return std::wstring();
+    int n = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    std::wstring wide(static_cast<size_t>(n), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), wide.data(), n);
+    return wide;
+}
+
+std::string Narrow(const std::wstring& text) {
+    if (text.empty()) return std::string();
+    int n = WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
+                                nullptr, nullptr);
+    std::string narrow(static_cast<size_t>(n), '\0');
+    WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), narrow.data(), n,
+                        nullptr, nullptr);
+    return narrow;
+}
+
+Session::Session(std::string device, Options options)
+    : m_device(std::move(device)),
+      m_options(std::move(options)),
+      m_start(std::chrono::steady_clock::now()) {}
+
+Session::~Session() {
+    Finish();
+}
+
+bool Session::Start() {
+    HRESULT hr = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    if (FAILED(hr)) {
+        std::cerr << m_options.who << ": cannot enter a COM apartment (" << Hex(hr) << ")\n";
+        return false;
+    }
+    m_comStarted = true;
+    m_start = std::chrono::steady_clock::now();
+    m_co = CdctlControlObject::Create(
+        [this](const CdctlControlObject::Event& event) { OnEvent(event); });
+    return true;
+}
+
+uint64_t Session::ElapsedMs() const {
+    return static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                     std::chrono::steady_clock::now() - m_start)
+                                     .count());
+}
+
+void Session::Say(const std::string& line) {
+    if (!m_options.narrate) return;
+    fputs(line.c_str(), stdout);
+    fputc('\n', stdout);
+    fflush(stdout);
+}
+
+void Session::OnEvent(const CdctlControlObject::Event& event) {
+    if (event.kind == CdctlControlObject::Event::Kind::StatusUpdate) {
+        Say(Timestamp(ElapsedMs()) + " StatusUpdate " + DescribeStatusUpdate(event.number));
+    } else {
+        Say(Timestamp(ElapsedMs()) + " DirectIOEvent " + std::to_string(event.number) + " data " +
+            std::to_string(event.data) + " string " + Quoted(Narrow(event.text)));
+    }
+}
+
+void Session::Drain() {
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+    }
+}
+
+bool Session::PumpUntil(const std::function<bool()>& done, DWORD ms) {
+    const uint64_t deadline = ElapsedMs() + ms;
+    for (;;) {
+        Drain();
+        if (done()) return true;
+        const uint64_t now = ElapsedMs();
+        if (now >= deadline) return false;
+        const DWORD wait = static_cast<DWORD>(deadline - now);
+        MsgWaitForMultipleObjectsEx(0, nullptr, wait, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+    }
+}
+
+bool Session::Create(StepReport& r, std::string& note) {
+    std::string progId = m_options.progId;
+    if (progId.empty()) {
+        LONG error = ReadProgId(m_device, &progId);
+        if (error != ERROR_SUCCESS || progId.empty()) {
+            // A control object finds no service for a device that is not configured.
+            r.result = OPOS_E_NOEXIST;
+            note = "no ProgID in HKLM\\" + DeviceKeyPath(m_device) +
+                   " (add the device with: cdctl setup add " + m_device + " Port=...)";
+            return false;
+        }
+    }
+    CLSID clsid;
+    fw::ComPtr<IDispatch> object;
+    HRESULT hr = CLSIDFromProgID(Widen(progId).c_str(), &clsid);
+    if (SUCCEEDED(hr)) {
+        hr = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch,
+                              object.put_void());
+    }
+    if (FAILED(hr)) {
+        r.result = OPOS_E_NOSERVICE;
+        note = "cannot create " + progId + " (" + Hex(hr) + "); is Bramwick.dll registered?";
+        return false;
+    }
+    m_drawer = fw::DispClient(object.get());
+    note = "created " + progId;
+    return true;
+}
+
+namespace {
+
+// Notes a failed dispatch call in the report; true when it failed.
+bool Failed(HRESULT hr, StepReport& r) {
+    if (SUCCEEDED(hr)) return false;
+    if (!r.dispatchFailed) r.hresult = hr;
+    r.dispatchFailed = true;
+    return true;
+}
+
+}  // namespace
+
+LONG Session::Property(LONG index, StepReport& r) {
+    LONG value = m_drawer.Long(L"GetPropertyNumber", index);
+    Failed(m_drawer.LastResult(), r);
+    return value;
+}
+
+std::wstring Session::StringProperty(LONG index, StepReport& r) {
+    std::wstring value = m_drawer.String(L"GetPropertyString", index);
+    Failed(m_drawer.LastResult(), r);
+    return value;
+}
+
+void Session::SetProperty(LONG index, LONG value, StepReport& r) {
+    if (Failed(m_drawer.Call(L"SetPropertyNumber", nullptr, index, value), r)) return;
+    r.result = Property(PIDX_ResultCode, r);
+}
+
+void Session::Execute(const Step& step, StepReport& r, std::vector<std::string>& details) {
+    auto longCall = [&](const wchar_t* name, auto&&... args) {
+        r.result = m_drawer.Long(name, std::forward<decltype(args)>(args)...);
+        Failed(m_drawer.LastResult(), r);
+    };
+    const std::vector<int32_t>& n = step.numbers;
+    switch (step.kind) {
+        case StepKind::Open: {
+            longCall(L"OpenService", Widen(kDeviceClass).c_str(), Widen(m_device).c_str(),
+                     static_cast<IDispatch*>(m_co));
+            if (r.dispatchFailed) return;
+            if (r.result == OPOS_SUCCESS) {
+                m_opened = true;
+                LONG version = Property(PIDX_ServiceObjectVersion, r);
+                details.push_back("ServiceObjectVersion " + std::to_string(version / 1000000) +
+                                  "." + std::to_string(version / 1000 % 1000) + "." +
+                                  std::to_string(version % 1000) + ", DeviceName " +
+                                  Quoted(Narrow(StringProperty(PIDX_DeviceName, r))));
+            } else {
+                // A control object asks for the reason only when the open failed.
+                LONG openResult = m_drawer.Long(L"GetOpenResult");
+                if (Failed(m_drawer.LastResult(), r)) return;
+                std::string line = "OpenResult " + std::to_string(openResult);
+                const char* meaning = OpenResultMeaning(openResult);
+                if (*meaning) line += std::string(": ") + meaning;
+                details.push_back(line);
+            }
+            return;
+        }
+        case StepKind::Close:
+            longCall(L"CloseService");
+            if (!r.dispatchFailed && r.result == OPOS_SUCCESS) m_opened = false;
+            return;
+        case StepKind::Claim:
+            longCall(L"ClaimDevice", static_cast<LONG>(n[0]));
+            return;
+        case StepKind::Release:
+            longCall(L"ReleaseDevice");
+            return;
+        case StepKind::Enable:
+        case StepKind::Disable:
+            SetProperty(PIDX_DeviceEnabled, step.kind == StepKind::Enable ? 1 : 0, r);
+            return;
+        case StepKind::Freeze:
+            SetProperty(PIDX_FreezeEvents, step.on ? 1 : 0, r);
+            return;
+        case StepKind::CoFreeze:
+            longCall(L"COFreezeEvents", static_cast<LONG>(step.on ? 1 : 0));
+            return;
+        case StepKind::OpenDrawer:
+            longCall(L"OpenDrawer");
+            return;
+        case StepKind::WaitClose:
+            longCall(L"WaitForDrawerClose", static_cast<LONG>(n[0]), static_cast<LONG>(n[1]),
+                     static_cast<LONG>(n[2]), static_cast<LONG>(n[3]));
+            return;
+        case StepKind::Health:
+            longCall(L"CheckHealth", static_cast<LONG>(n[0]));
+            if (r.dispatchFailed) return;
+            r.text = Narrow(StringProperty(PIDX_CheckHealthText, r));
+            details.push_back("CheckHealthText " + Quoted(r.text));
+            return;
+        case StepKind::Stats: {
+            BSTR buffer = SysAllocString(Widen(step.text).c_str());
+            VARIANT result;
+            VariantInit(&result);
+            HRESULT hr = m_drawer.Call(L"RetrieveStatistics", &result, fw::Arg::Ref(&buffer));
+            if (SUCCEEDED(hr)) hr = VariantChangeType(&result, &result, 0, VT_I4);
+            if (!Failed(hr, r)) {
+                r.result = V_I4(&result);
+                if (r.result == OPOS_SUCCESS && buffer) {
+                    r.text = Narrow(std::wstring(buffer, SysStringLen(buffer)));
+                    for (const std::string& line : Lines(r.text)) details.push_back(line);
+                }
+            }
+            VariantClear(&result);
+            SysFreeString(buffer);
+            return;
+        }
+        case StepKind::ResetStats:
+            longCall(L"ResetStatistics", Widen(step.text).c_str());
+            return;
+        case StepKind::UpdateStats:
+            longCall(L"UpdateStatistics", Widen(step.text).c_str());
+            return;
+        case StepKind::DirectIO: {
+            LONG data = n[1];
+            BSTR text = SysAllocString(Widen(step.text).c_str());
+            VARIANT result;
+            VariantInit(&result);
+            HRESULT hr = m_drawer.Call(L"DirectIO", &result, static_cast<LONG>(n[0]),
+                                       fw::Arg::Ref(&data), fw::Arg::Ref(&text));
+            if (SUCCEEDED(hr)) hr = VariantChangeType(&result, &result, 0, VT_I4);
+            if (!Failed(hr, r)) {
+                r.result = V_I4(&result);
+                r.data = data;
+                r.text = text ? Narrow(std::wstring(text, SysStringLen(text))) : std::string();
+                details.push_back("data " + std::to_string(data) + ", string " + Quoted(r.text));
+            }
+            VariantClear(&result);
+            SysFreeString(text);
+            return;
+        }
+        case StepKind::Props:
+            for (const PropertyName& p : NumericProperties()) {
+                LONG value = Property(p.index, r);
+                if (r.dispatchFailed) return;
+                char line[96];
+                snprintf(line, sizeof(line), "%-28s %ld", p.name, static_cast<long>(value));
+                details.push_back(line);
+            }
+            for (const PropertyName& p : StringProperties()) {
+                std::wstring value = StringProperty(p.index, r);
+                if (r.dispatchFailed) return;
+                char line[40];
+                snprintf(line, sizeof(line), "%-28s ", p.name);
+                details.push_back(line + Quoted(Narrow(value)));
+            }
+            return;
+        case StepKind::Sleep:
+        case StepKind::WaitEvents:
+            return;  // handled by Run: they need no service object
+    }
+}
+
+int Session::Run(const Step& step, StepReport* out) {
+    StepReport r;
+    std::vector<std::string> details;
+    std::string note;
+    const uint64_t started = ElapsedMs();
+
+    if (step.kind == StepKind::Sleep) {
+        PumpUntil([] { return false; }, static_cast<DWORD>(step.numbers[0]));
+    } else if (step.kind == StepKind::WaitEvents) {
+        const size_t wanted = static_cast<size_t>(step.numbers[0]);
+        bool seen = PumpUntil([&] { return m_co->EventCount() - m_consumedEvents >= wanted; },
+                              static_cast<DWORD>(step.numbers[1]));
+        const size_t got = m_co->EventCount() - m_consumedEvents;
+        if (seen) {
+            m_consumedEvents += wanted;
+        } else {
+            m_consumedEvents = m_co->EventCount();
+            r.result = OPOS_E_TIMEOUT;
+            note = std::to_string(got) + " of " + std::to_string(wanted) + " events in " +
+                   std::to_string(step.numbers[1]) + " ms";
+        }
+    } else if (m_drawer.get() == nullptr && step.kind != StepKind::Open) {
+        // Nothing was opened yet: a control object answers this itself.
+        r.result = OPOS_E_CLOSED;
+        note = "not opened yet; answered by cdctl";
+    } else if (m_drawer.get() == nullptr && !Create(r, note)) {
+        // r.result says why (OPOS_E_NOEXIST or OPOS_E_NOSERVICE), as a control object would.
+    } else {
+        Execute(step, r, details);
+        if (!r.dispatchFailed && step.kind != StepKind::Props) {
+            r.extended = Property(PIDX_ResultCodeExtended, r);
+        }
+    }
+
+    const bool met = !r.dispatchFailed && ResultMeets(step, r.result);
+    std::string line = Timestamp(ElapsedMs()) + " " + step.written + " -> ";
+    if (r.dispatchFailed) {
+        line += "the call through IDispatch failed (" + Hex(r.hresult) + ")";
+    } else {
+        line += DescribeResult(r.result);
+        if (r.extended != 0) line += ", ResultCodeExtended " + std::to_string(r.extended);
+        if (met && step.hasExpectation && r.result != 0) line += " (as asked)";
+        if (!met) {
+            line += "; asked for " + DescribeResult(step.hasExpectation ? step.expected : 0);
+        }
+    }
+    const uint64_t took = ElapsedMs() - started;
+    if (took >= 50) line += " (" + Seconds(took) + ")";
+    if (!note.empty()) details.insert(details.begin(), note);
+
+    if (m_options.narrate) {
+        Say(line);
+        for (const std::string& d : details) Say("    " + d);
+    } else if (!met) {
+        std::cerr << m_options.who << ": " << m_device << ": " << line.substr(line.find(' ') + 1)
+                  << "\n";
+        for (const std::string& d : details) {
+            if (step.kind != StepKind::Stats) std::cerr << "    " << d << "\n";
+        }
+    }
+    // Events that came in during the step are printed after its result.
+    Drain();
+    if (out) *out = r;
+    if (met) return kExitOk;
+    return r.dispatchFailed ? kExitCannotRun : ExitCodeForResult(r.result);
+}
+
+int Session::RunAll(const std::vector<Step>& steps, std::vector<StepReport>* reports) {
+    int first = kExitOk;
+    for (size_t i = 0; i < steps.size(); ++i) {
+        StepReport r;
+        int code = Run(steps[i], &r);
+        if (reports) reports->push_back(r);
+        if (code == kExitOk) continue;
+        if (first == kExitOk) first = code;
+        if (!m_options.keepGoing) {
+            if (i + 1 < steps.size()) {
+                Say("stopping after the first unexpected result (--keep-going runs every step)");
+            }
+            break;
+        }
+    }
+    return first;
+}
+
+void Session::Finish() {
+    if (m_drawer.get() != nullptr) {
+        Drain();
+        if (m_opened) {
+            LONG result = m_drawer.Long(L"CloseService");
+            Say(Timestamp(ElapsedMs()) + " (closing the service the steps left open) -> " +
+                DescribeResult(result));
+            m_opened = false;
+        }
+        m_drawer = fw::DispClient();
+    }
+    // The service held the control object without a reference of its own; it goes last.
+    if (m_co) {
+        m_co->Release();
+        m_co = nullptr;
+    }
+    if (m_comStarted) {
+        CoUninitialize();
+        m_comStarted = false;
+    }
+}
+
+}  // namespace cdctl
+
+int RunSessionCommand(int argc, char** argv) {
+    using namespace cdctl;
+    SessionArgs args;
+    std::string error;
+    switch (ParseSessionArgs(argc, argv, &args, &error)) {
+        case ArgsResult::Help:
+            std::cout << SessionUsage();
+            return kExitOk;
+        case ArgsResult::Error:
+            std::cerr << "cdctl session: " << error << "\n" << SessionUsage();
+            return kExitBadScript;
+        case ArgsResult::Ok:
+            break;
+    }
+    Session::Options options;
+    options.keepGoing = args.keepGoing;
+    options.progId = args.progId;
+    Session session(args.device, options);
+    if (!session.Start()) return kExitCannotRun;
+    int code = session.RunAll(args.steps);
+    session.Finish();
+    return code;
+}

@@ -1,0 +1,398 @@
+// "cdctl setup": the OPOS registry entry of a cash drawer, the maker's key and the Stat
+// subkey, written and read the way the service reads them.
+#include "tools/cdctl/cmd_setup.h"
+
+#include <windows.h>
+
+#include <cstdio>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "so/device_config.h"
+#include "tools/cdctl/cdctl_text.h"
+#include "tools/cdctl/setup_values.h"
+#include "util/reg_uty.h"
+
+using namespace cdctl;
+
+namespace {
+
+constexpr char kProgId[] = "OPOS.CashDrawer.Bramwick.1";
+constexpr int kExitRegistry = 1;
+constexpr int kExitUsage = 2;
+
+// An open registry key, closed on scope exit.
+class Key {
+public:
+    Key() = default;
+    ~Key() {
+        if (m_key) RegCloseKey(m_key);
+    }
+    Key(const Key&) = delete;
+    Key& operator=(const Key&) = delete;
+    HKEY* put() { return &m_key; }
+    HKEY get() const { return m_key; }
+
+private:
+    HKEY m_key = nullptr;
+};
+
+std::string SystemMessage(LONG error) {
+    char* text = nullptr;
+    DWORD n = FormatMessageA(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, static_cast<DWORD>(error), 0, reinterpret_cast<char*>(&text), 0, nullptr);
+    std::string message = n && text ? std::string(text, n) : std::string();
+    if (text) LocalFree(text);
+    while (!message.empty() && (message.back() == '\n' || message.back() == '\r' ||
+                                message.back() == ' ' || message.back() == '.')) {
+        message.pop_back();
+    }
+    return "error " + std::to_string(error) + (message.empty() ? "" : " (" + message + ")");
+}
+
+int RegistryFailure(const std::string& what, LONG error) {
+    std::cerr << "cdctl setup: " << what << ": " << SystemMessage(error) << "\n";
+    if (error == ERROR_ACCESS_DENIED) {
+        std::cerr << "cdctl setup: writing HKEY_LOCAL_MACHINE needs an administrator\n";
+    }
+    return kExitRegistry;
+}
+
+struct Stored {
+    bool present = false;
+    DWORD type = 0;
+    std::string text;  // REG_SZ
+    DWORD number = 0;  // REG_DWORD
+};
+
+Stored ReadStored(HKEY key, const char* name) {
+    Stored s;
+    DWORD type = 0, size = 0;
+    if (RegQueryValueExA(key, name, nullptr, &type, nullptr, &size) != ERROR_SUCCESS) return s;
+    std::vector<BYTE> data(size + 2, 0);
+    DWORD got = size;
+    if (RegQueryValueExA(key, name, nullptr, &type, data.data(), &got) != ERROR_SUCCESS) return s;
+    s.present = true;
+    s.type = type;
+    if (type == REG_SZ || type == REG_EXPAND_SZ) {
+        s.text = reinterpret_cast<const char*>(data.data());
+    } else if (type == REG_DWORD && got >= sizeof(DWORD)) {
+        memcpy(&s.number, data.data(), sizeof(DWORD));
+    }
+    return s;
+}
+
+std::string DescribeStored(const Stored& s) {
+    if (!s.present) return "(not set)";
+    switch (s.type) {
+        case REG_SZ:
+            return Quoted(s.text);
+        case REG_DWORD:
+            return std::to_string(static_cast<LONG>(s.number)) + " (REG_DWORD)";
+        case REG_EXPAND_SZ:
+            return Quoted(s.text) + " (REG_EXPAND_SZ: not read)";
+        default:
+            return "(type " + std::to_string(s.type) + ": not read)";
+    }
+}
+
+// The service DLL registered for the ProgID, through its class registration.
+std::string RegisteredModule(const std::string& progId, REGSAM view) {
+    Key progKey;
+    if (RegOpenKeyExA(HKEY_CLASSES_ROOT, (progId + "\\CLSID").c_str(), 0, KEY_READ | view,
+                      progKey.put()) != ERROR_SUCCESS) {
+        return "";
+    }
+    Stored clsid = ReadStored(progKey.get(), nullptr);
+    if (!clsid.present || clsid.type != REG_SZ) return "";
+    Key server;
+    if (RegOpenKeyExA(HKEY_CLASSES_ROOT, ("CLSID\\" + clsid.text + "\\InprocServer32").c_str(), 0,
+                      KEY_READ | view, server.put()) != ERROR_SUCCESS) {
+        return "";
+    }
+    Stored path = ReadStored(server.get(), nullptr);
+    return path.present ? path.text : "";
+}
+
+std::string OwnFolder() {
+    char path[MAX_PATH] = {};
+    DWORD n = GetModuleFileNameA(nullptr, path, MAX_PATH);
+    return n == 0 || n >= MAX_PATH ? std::string() : FolderOf(path);
+}
+
+std::string TypeName(const SettingWrite& w) {
+    return w.type == SettingWrite::Type::Dword ? "REG_DWORD" : "REG_SZ";
+}
+
+std::string WrittenValue(const SettingWrite& w) {
+    return w.type == SettingWrite::Type::Dword ? std::to_string(static_cast<LONG>(w.number))
+                                               : Quoted(w.text);
+}
+
+LONG WriteValue(HKEY key, const SettingWrite& w) {
+    switch (w.type) {
+        case SettingWrite::Type::Remove: {
+            LONG error = RegDeleteValueA(key, w.setting->name);
+            return error == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : error;
+        }
+        case SettingWrite::Type::Dword:
+            return RegSetValueExA(key, w.setting->name, 0, REG_DWORD,
+                                  reinterpret_cast<const BYTE*>(&w.number), sizeof(w.number));
+        case SettingWrite::Type::Text:
+            break;
+    }
+    return RegSetValueExA(key, w.setting->name, 0, REG_SZ,
+                          reinterpret_cast<const BYTE*>(w.text.c_str()),
+                          static_cast<DWORD>(w.text.size() + 1));
+}
+
+int Add(const SetupArgs& args, REGSAM view) {
+    const std::string path = DeviceKeyPath(args.device);
+    Key device;
+    DWORD disposition = 0;
+    LONG error = RegCreateKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0,
+                                 KEY_READ | KEY_WRITE | view, nullptr, device.put(), &disposition);
+    if (error != ERROR_SUCCESS) return RegistryFailure("cannot create HKLM\\" + path, error);
+    error = RegSetValueExA(device.get(), nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(kProgId),
+                           sizeof(kProgId));
+    if (error != ERROR_SUCCESS) return RegistryFailure("cannot write the ProgID", error);
+    printf("HKLM\\%s (%s)\n", path.c_str(),
+           disposition == REG_CREATED_NEW_KEY ? "created" : "updated");
+    printf("  %-24s %s\n", "(default)", Quoted(kProgId).c_str());
+
+    for (const SettingWrite& w : args.writes) {
+        if (w.setting->place != SettingPlace::DeviceKey) continue;
+        error = WriteValue(device.get(), w);
+        if (error != ERROR_SUCCESS) {
+            return RegistryFailure(std::string("cannot write ") + w.setting->name, error);
+        }
+        if (w.type == SettingWrite::Type::Remove) {
+            printf("  %-24s removed (the default applies)\n", w.setting->name);
+        } else {
+            printf("  %-24s %s (%s)\n", w.setting->name, WrittenValue(w).c_str(),
+                   TypeName(w).c_str());
+        }
+    }
+
+    // The statistics store refuses to start without this subkey.
+    Key stat;
+    error = RegCreateKeyExA(device.get(), "Stat", 0, nullptr, 0, KEY_READ | view, nullptr,
+                            stat.put(), &disposition);
+    if (error != ERROR_SUCCESS) return RegistryFailure("cannot create the Stat subkey", error);
+    printf("  %-24s %s\n", "Stat",
+           disposition == REG_CREATED_NEW_KEY ? "subkey created" : "subkey present");
+
+    Key maker;
+    error = RegCreateKeyExA(HKEY_LOCAL_MACHINE, kMakerKey, 0, nullptr, 0,
+                            KEY_READ | KEY_WRITE | view, nullptr, maker.put(), nullptr);
+    if (error != ERROR_SUCCESS) {
+        return RegistryFailure(std::string("cannot create HKLM\\") + kMakerKey, error);
+    }
+    printf("HKLM\\%s\n", kMakerKey);
+    const SettingWrite* givenPath = nullptr;
+    for (const SettingWrite& w : args.writes) {
+        if (w.setting->place == SettingPlace::MakerKey) givenPath = &w;
+    }
+    if (givenPath != nullptr) {
+        error = WriteValue(maker.get(), *givenPath);
+        if (error != ERROR_SUCCESS) return RegistryFailure("cannot write Path", error);
+        if (givenPath->type == SettingWrite::Type::Remove) {
+            printf("  %-24s removed (the port library is then searched for by name)\n", "Path");
+        } else {
+            printf("  %-24s %s (REG_SZ)\n", "Path", Quoted(givenPath->text).c_str());
+        }
+    } else {
+        Stored current = ReadStored(maker.get(), "Path");
+        if (current.present) {
+            printf("  %-24s %s (kept)\n", "Path", DescribeStored(current).c_str());
+        } else {
+            SettingWrite w;
+            w.setting = FindSetting("Path");
+            w.text = OwnFolder();
+            error = WriteValue(maker.get(), w);
+            if (error != ERROR_SUCCESS) return RegistryFailure("cannot write Path", error);
+            printf("  %-24s %s (REG_SZ, the folder of cdctl.exe)\n", "Path",
+                   Quoted(w.text).c_str());
+        }
+    }
+
+    // How the service reads what was written.
+    bool header = false;
+    CRegUty reader;
+    if (reader.OpenKey(HKEY_LOCAL_MACHINE, path.c_str(), KEY_READ | view) == ERROR_SUCCESS) {
+        const auto effective =
+            EffectiveSettings(reader, args.device, RegisteredModule(kProgId, view));
+        for (const SettingWrite& w : args.writes) {
+            for (const EffectiveSetting& e : effective) {
+                if (e.name != w.setting->name) continue;
+                if (!header) printf("The service reads:\n");
+                header = true;
+                printf("  %-24s %s\n", e.name.c_str(), e.value.c_str());
+            }
+            if (w.setting->kind == SettingKind::Boolean && w.type == SettingWrite::Type::Text &&
+                w.text[0] != 'T' && w.text[0] != 't' && w.text[0] != 'F' && w.text[0] != 'f') {
+                printf("  note: %s is TRUE only when its text starts with T\n", w.setting->name);
+            }
+        }
+    }
+    return 0;
+}
+
+int List(REGSAM view) {
+    Key root;
+    LONG error = RegOpenKeyExA(HKEY_LOCAL_MACHINE, kDeviceKeyRoot, 0, KEY_READ | view, root.put());
+    if (error == ERROR_FILE_NOT_FOUND) {
+        printf("no cash drawers: HKLM\\%s does not exist\n", kDeviceKeyRoot);
+        return 0;
+    }
+    if (error != ERROR_SUCCESS)
+        return RegistryFailure("cannot open HKLM\\" + std::string(kDeviceKeyRoot), error);
+    int count = 0;
+    for (DWORD i = 0;; ++i) {
+        char name[256];
+        DWORD length = sizeof(name);
+        error = RegEnumKeyExA(root.get(), i, name, &length, nullptr, nullptr, nullptr, nullptr);
+        if (error == ERROR_NO_MORE_ITEMS) break;
+        if (error != ERROR_SUCCESS) return RegistryFailure("cannot list the cash drawers", error);
+        Key device;
+        std::string progId = "(unreadable)", port;
+        if (RegOpenKeyExA(root.get(), name, 0, KEY_READ | view, device.put()) == ERROR_SUCCESS) {
+            progId = DescribeStored(ReadStored(device.get(), nullptr));
+            Stored p = ReadStored(device.get(), "Port");
+            port = p.present ? "Port " + DescribeStored(p) : "no Port";
+        }
+        printf("%-20s %-32s %s\n", name, progId.c_str(), port.c_str());
+        ++count;
+    }
+    if (count == 0) printf("no cash drawers under HKLM\\%s\n", kDeviceKeyRoot);
+    return 0;
+}
+
+int Show(const SetupArgs& args, REGSAM view) {
+    const std::string path = DeviceKeyPath(args.device);
+    Key device;
+    LONG error = RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ | view, device.put());
+    if (error == ERROR_FILE_NOT_FOUND) {
+        std::cerr << "cdctl setup: no device " << args.device << " (HKLM\\" << path
+                  << " does not exist; see cdctl setup list)\n";
+        return kExitRegistry;
+    }
+    if (error != ERROR_SUCCESS) return RegistryFailure("cannot open HKLM\\" + path, error);
+
+    const Stored progId = ReadStored(device.get(), nullptr);
+    const std::string module = progId.present ? RegisteredModule(progId.text, view) : "";
+    printf("HKLM\\%s\n", path.c_str());
+    printf("  %-24s %s\n", "ProgID", DescribeStored(progId).c_str());
+    printf("  %-24s %s\n", "service DLL",
+           module.empty() ? "(the ProgID is not registered: run regsvr32 Bramwick.dll)"
+                          : module.c_str());
+    {
+        Key stat;
+        LONG statError = RegOpenKeyExA(device.get(), "Stat", 0, KEY_READ | view, stat.put());
+        DWORD values = 0;
+        if (statError == ERROR_SUCCESS) {
+            RegQueryInfoKeyA(stat.get(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                             &values, nullptr, nullptr, nullptr, nullptr);
+        }
+        printf("  %-24s %s\n", "Stat subkey",
+               statError == ERROR_SUCCESS
+                   ? ("present, " + std::to_string(values) + " saved statistics").c_str()
+                   : "MISSING: OpenService fails with 109 and OpenResult 455");
+    }
+    {
+        Key maker;
+        LONG makerError =
+            RegOpenKeyExA(HKEY_LOCAL_MACHINE, kMakerKey, 0, KEY_READ | view, maker.put());
+        std::string text = makerError == ERROR_SUCCESS
+                               ? DescribeStored(ReadStored(maker.get(), "Path"))
+                               : std::string("MISSING: HKLM\\") + kMakerKey +
+                                     " does not exist; OpenService fails with 109 and "
+                                     "OpenResult 403";
+        printf("  %-24s %s\n", "Path (maker's key)", text.c_str());
+    }
+
+    CRegUty reader;
+    error = reader.OpenKey(HKEY_LOCAL_MACHINE, path.c_str(), KEY_READ | view);
+    if (error != ERROR_SUCCESS) return RegistryFailure("cannot read HKLM\\" + path, error);
+    printf("\n  %-24s %-28s %s\n", "Setting", "Stored", "The service reads");
+    for (const EffectiveSetting& e : EffectiveSettings(reader, args.device, module)) {
+        printf("  %-24s %-28s %s\n", e.name.c_str(),
+               DescribeStored(ReadStored(device.get(), e.name.c_str())).c_str(), e.value.c_str());
+    }
+
+    // Values the service does not read are most often misspelt settings.
+    for (DWORD i = 0;; ++i) {
+        char name[256];
+        DWORD length = sizeof(name);
+        if (RegEnumValueA(device.get(), i, name, &length, nullptr, nullptr, nullptr, nullptr) !=
+            ERROR_SUCCESS) {
+            break;
+        }
+        if (name[0] == '\0') continue;
+        // Value names are not case-sensitive, so "port" is Port.
+        const SettingInfo* known = FindSetting(name);
+        if (known != nullptr && known->place == SettingPlace::DeviceKey) continue;
+        printf("  %-24s %-28s not read by the service%s\n", name,
+               DescribeStored(ReadStored(device.get(), name)).c_str(),
+               known ? (std::string(" (it belongs in HKLM\\") + kMakerKey + ")").c_str() : "");
+    }
+    return 0;
+}
+
+int Remove(const SetupArgs& args, REGSAM view) {
+    const std::string path = DeviceKeyPath(args.device);
+    Key device;
+    LONG error =
+        RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_ALL_ACCESS | view, device.put());
+    if (error == ERROR_FILE_NOT_FOUND) {
+        std::cerr << "cdctl setup: no device " << args.device << " (HKLM\\" << path
+                  << " does not exist)\n";
+        return kExitRegistry;
+    }
+    if (error != ERROR_SUCCESS) return RegistryFailure("cannot open HKLM\\" + path, error);
+    error = RegDeleteTreeA(device.get(), nullptr);
+    if (error != ERROR_SUCCESS) return RegistryFailure("cannot empty HKLM\\" + path, error);
+    error = RegDeleteKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), view, 0);
+    if (error != ERROR_SUCCESS) return RegistryFailure("cannot delete HKLM\\" + path, error);
+    printf("removed HKLM\\%s with its statistics (HKLM\\%s stays for the other devices)\n",
+           path.c_str(), kMakerKey);
+    return 0;
+}
+
+}  // namespace
+
+int RunSetupCommand(int argc, char** argv) {
+    SetupArgs args;
+    std::string error;
+    switch (ParseSetupArgs(argc, argv, &args, &error)) {
+        case SetupParse::Help:
+            std::cout << SetupUsage();
+            return 0;
+        case SetupParse::Error:
+            std::cerr << "cdctl setup: " << error << "\n";
+            return kExitUsage;
+        case SetupParse::Ok:
+            break;
+    }
+    const REGSAM view = args.registry32 ? KEY_WOW64_32KEY : 0;
+    std::cout.flush();
+    int code = 0;
+    switch (args.verb) {
+        case SetupArgs::Verb::Add:
+            code = Add(args, view);
+            break;
+        case SetupArgs::Verb::List:
+            code = List(view);
+            break;
+        case SetupArgs::Verb::Show:
+            code = Show(args, view);
+            break;
+        case SetupArgs::Verb::Remove:
+            code = Remove(args, view);
+            break;
+    }
+    fflush(stdout);
+    return code;
+}

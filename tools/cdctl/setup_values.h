@@ -1,0 +1,89 @@
+// `cdctl setup`: the settings a device entry may hold, how a KEY=VALUE argument is stored,
+// and how every setting reads once the service's defaults and corrections are applied.
+// Pure C++; the registry itself is reached by cmd_setup.cpp.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "util/config_source.h"
+
+namespace cdctl {
+
+enum class SettingKind {
+    Text,     // any text
+    Number,   // REG_DWORD, or a decimal REG_SZ
+    Boolean,  // REG_SZ; TRUE when it starts with T or t
+    Word,     // REG_SZ compared with a few known words
+};
+
+enum class SettingPlace {
+    DeviceKey,  // HKLM\SOFTWARE\OLEforRetail\ServiceOPOS\CashDrawer\NAME
+    MakerKey,   // HKLM\SOFTWARE\Velmora\Vantrel
+};
+
+struct SettingInfo {
+    const char* name;  // registry value name, in its own spelling
+    SettingKind kind;
+    SettingPlace place;
+};
+
+// Every setting cdctl setup accepts, in the order `setup show` lists them: the configuration
+// read by OpenService, then the reliability settings, then the maker's Path.
+const std::vector<SettingInfo>& AllSettings();
+// The setting of that name, compared without regard to letter case; null when unknown.
+const SettingInfo* FindSetting(const std::string& name);
+// "PortDll, Port, ..." for messages.
+std::string SettingNames();
+
+// What `setup add` writes for one KEY=VALUE.
+struct SettingWrite {
+    enum class Type { Text, Dword, Remove };
+    const SettingInfo* setting = nullptr;
+    Type type = Type::Text;
+    std::string text;     // Text
+    uint32_t number = 0;  // Dword
+};
+
+// Number settings whose value is a plain decimal number (an optional '-' and digits, within
+// 32 bits) are stored as REG_DWORD; every other value is stored as REG_SZ text as given. An
+// empty value removes the setting so that its default applies again. Path gets a trailing
+// backslash when it has none.
+bool ParseSettingWrite(const std::string& arg, SettingWrite* out, std::string* error);
+
+// True for an optional '-' followed by decimal digits whose value fits a signed 32-bit number.
+bool IsPlainNumber(const std::string& text, int32_t* value);
+
+// The folder of a Windows path, up to and including its last backslash ("" when none).
+std::string FolderOf(const std::string& path);
+
+// `cdctl setup [--32] add|list|show|remove ...`
+struct SetupArgs {
+    enum class Verb { Add, List, Show, Remove };
+    Verb verb = Verb::List;
+    std::string device;
+    std::vector<SettingWrite> writes;
+    bool registry32 = false;  // the 32-bit registry view, where a 32-bit service reads
+};
+
+enum class SetupParse { Ok, Help, Error };
+// argv[0] is "setup". A setting named twice, an unknown setting or a bad device name is an
+// error that lists what is accepted.
+SetupParse ParseSetupArgs(int argc, const char* const* argv, SetupArgs* out, std::string* error);
+const char* SetupUsage();
+
+// One line of `setup show`: the value the service works with.
+struct EffectiveSetting {
+    std::string name;
+    std::string value;
+};
+
+// Every device-key setting of AllSettings() as the service reads it from deviceKey, after its
+// defaults and corrections (the maker's Path is not part of the device key and is left out).
+// modulePath is the full path of the service DLL, used to place a relative counter file.
+std::vector<EffectiveSetting> EffectiveSettings(const ConfigSource& deviceKey,
+                                                const std::string& deviceName,
+                                                const std::string& modulePath);
+
+}  // namespace cdctl

@@ -1,0 +1,22 @@
+# cdctl's command-line rules (session scripts, setup settings, output wording) are pure and
+# tested natively; its Windows commands and control object go into cdctl.exe only.
+list(APPEND BRAMWICK_PURE_SOURCES
+    tools/cdctl/session_script.cpp
+    tools/cdctl/cdctl_text.cpp
+    tools/cdctl/setup_values.cpp
+)
+list(APPEND BRAMWICK_NATIVE_TESTS
+    tests/native/cdctl_session_script_test.cpp
+    tests/native/cdctl_text_test.cpp
+    tests/native/cdctl_setup_values_test.cpp
+)
+# Added to the cdctl target by cmake/windows.cmake:
+#   target_sources(cdctl PRIVATE ${BRAMWICK_CDCTL_EXTRA})
+set(BRAMWICK_CDCTL_EXTRA
+    tools/cdctl/cmd_setup.cpp
+    tools/cdctl/cmd_session.cpp
+    tools/cdctl/cmd_stats.cpp
+    tools/cdctl/cmd_ras.cpp
+    tools/cdctl/cdctl_control_object.cpp
+    util/reg_uty.cpp
+)
