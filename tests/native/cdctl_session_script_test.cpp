@@ -2,6 +2,8 @@
 // lines of session, stats and ras, and the exit-code rules.
 #include <gtest/gtest.h>
 
+#include <iterator>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -27,8 +29,10 @@ std::string Rejected(const std::string& word) {
     return error;
 }
 
-std::vector<std::string> Words(std::initializer_list<const char*> list) {
-    return std::vector<std::string>(list.begin(), list.end());
+// A script given as one text, split at blanks.
+bool Script(const std::string& line, std::vector<Step>* steps, std::string* error) {
+    std::istringstream in(line);
+    return cdctl::ParseScript({std::istream_iterator<std::string>(in), {}}, steps, error);
 }
 
 // --- Steps and their arguments -----------------------------------------------------------
@@ -66,18 +70,11 @@ TEST(SessionStep, NumericArgumentsAreCheckedForCountAndRange) {
 
     EXPECT_NE(std::string::npos, Rejected("claim").find("claim:1000"));
     EXPECT_NE(std::string::npos, Rejected("claim:-2").find("-1 waits forever"));
-    Rejected("claim:1s");
-    Rejected("claim:0x10");
-    EXPECT_NE(std::string::npos, Rejected("waitclose:500,1000,200").find("four numbers"));
-    Rejected("waitclose:500,1000,200,300,1");
-    Rejected("waitclose:500,,200,300");
-    Rejected("health");
-    Rejected("health:two");
-    Rejected("sleep:3600001");
-    Rejected("sleep:-1");
-    Rejected("wait-events:0");
-    Rejected("wait-events:1,2,3");
-    Rejected("wait-events");
+    for (const char* bad : {"claim:1s", "claim:0x10", "waitclose:500,1000,200,300,1",
+                            "waitclose:500,,200,300", "health", "health:two", "sleep:3600001",
+                            "sleep:-1", "wait-events:0", "wait-events:1,2,3", "wait-events"}) {
+        Rejected(bad);
+    }
 }
 
 TEST(SessionStep, FreezeStepsTakeOnOrOff) {
@@ -114,9 +111,7 @@ TEST(SessionExpectation, NumbersAndOposNamesInAnyCase) {
 
 TEST(SessionExpectation, BadCodesAreRefused) {
     EXPECT_NE(std::string::npos, Rejected("open=NOPE").find("'NOPE' is not a result code"));
-    Rejected("open=");
-    Rejected("open=E_");
-    Rejected("open=OPOS_");
+    for (const char* bad : {"open=", "open=E_", "open=OPOS_"}) Rejected(bad);
     int32_t code = 0;
     EXPECT_FALSE(cdctl::ParseResultCode("SUCCESS_", &code));
     EXPECT_FALSE(cdctl::ParseResultCode("OPOS_E_NOEXISTS", &code));
@@ -127,28 +122,28 @@ TEST(SessionExpectation, BadCodesAreRefused) {
 TEST(SessionExpectation, ExpectWordAppliesToTheStepBefore) {
     std::vector<Step> steps;
     std::string error;
-    ASSERT_TRUE(cdctl::ParseScript(Words({"open", "opendrawer", "expect:OPOS_E_DISABLED", "close"}),
-                                   &steps, &error))
-        << error;
+    ASSERT_TRUE(Script("open opendrawer expect:OPOS_E_DISABLED close", &steps, &error)) << error;
     ASSERT_EQ(3u, steps.size());
     EXPECT_FALSE(steps[0].hasExpectation);
     EXPECT_EQ(105, steps[1].expected);
     EXPECT_FALSE(steps[2].hasExpectation);
 }
 
-TEST(SessionExpectation, ExpectWordErrorsNameTheWord) {
-    std::vector<Step> steps;
-    std::string error;
-    EXPECT_FALSE(cdctl::ParseScript(Words({"expect:0", "open"}), &steps, &error));
-    EXPECT_EQ("step 1 'expect:0': expect:CODE must follow the step it belongs to", error);
-    EXPECT_FALSE(cdctl::ParseScript(Words({"open=109", "expect:109"}), &steps, &error));
-    EXPECT_EQ("step 2 'expect:109': the step before already says which result it expects", error);
-    EXPECT_FALSE(cdctl::ParseScript(Words({"open", "expect:what"}), &steps, &error));
-    EXPECT_NE(std::string::npos, error.find("step 2"));
-    EXPECT_FALSE(cdctl::ParseScript(Words({"open", "claim:x"}), &steps, &error));
-    EXPECT_EQ(0u, error.find("step 2 'claim:x': claim takes"));
-    EXPECT_FALSE(cdctl::ParseScript({}, &steps, &error));
-    EXPECT_EQ("no steps given", error);
+TEST(SessionExpectation, ScriptErrorsNameTheStep) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"expect:0 open", "step 1 'expect:0': expect:CODE must follow the step it belongs to"},
+        {"open=109 expect:109",
+         "step 2 'expect:109': the step before already says which result it expects"},
+        {"open expect:what", "step 2 'expect:what': "},
+        {"open claim:x", "step 2 'claim:x': claim takes"},
+        {"", "no steps given"},
+    };
+    for (const auto& [line, message] : cases) {
+        std::vector<Step> steps;
+        std::string error;
+        EXPECT_FALSE(Script(line, &steps, &error)) << line;
+        EXPECT_EQ(0u, error.find(message)) << error;
+    }
 }
 
 // --- Free-text steps -----------------------------------------------------------------------
@@ -176,8 +171,7 @@ TEST(SessionFreeText, WithoutATextTheSuffixIsAnExpectation) {
     EXPECT_EQ(101, s.expected);
     std::vector<Step> steps;
     std::string error;
-    ASSERT_TRUE(cdctl::ParseScript(
-        Words({"updatestats:HoursPoweredCount=5", "expect:OPOS_E_ILLEGAL"}), &steps, &error));
+    ASSERT_TRUE(Script("updatestats:HoursPoweredCount=5 expect:OPOS_E_ILLEGAL", &steps, &error));
     EXPECT_EQ("HoursPoweredCount=5", steps[0].text);
     EXPECT_EQ(106, steps[0].expected);
 }
@@ -206,10 +200,9 @@ TEST(SessionFreeText, DirectIOCommandDataAndText) {
 
 TEST(SessionFreeText, DirectIOErrors) {
     EXPECT_NE(std::string::npos, Rejected("directio").find("directio needs a command"));
-    Rejected("directio=0");
-    Rejected("directio:abc");
-    Rejected("directio:110,zz");
-    Rejected("directio:");
+    for (const char* bad : {"directio=0", "directio:abc", "directio:110,zz", "directio:"}) {
+        Rejected(bad);
+    }
     EXPECT_NE(std::string::npos, Rejected("directio:110=0,1,x").find("expect:CODE"));
     EXPECT_NE(std::string::npos, Rejected("directio:114,1,50%").find("directio text: %"));
 }
@@ -233,57 +226,56 @@ TEST(SessionFreeText, PercentEscapesGiveBytesAndPathsStayAsWritten) {
 // --- Numbers ---------------------------------------------------------------------------
 
 TEST(SessionNumbers, Int32RangesDecimalAndHex) {
+    const std::pair<const char*, int32_t> accepted[] = {
+        {"2147483647", INT32_MAX}, {"-2147483648", INT32_MIN}, {"+7", 7}, {"0xFFFFFFFF", -1}};
+    for (const auto& [text, expected] : accepted) {
+        int32_t v = 0;
+        EXPECT_TRUE(cdctl::ParseInt32(text, &v)) << text;
+        EXPECT_EQ(expected, v) << text;
+    }
     int32_t v = 0;
-    EXPECT_TRUE(cdctl::ParseInt32("2147483647", &v));
-    EXPECT_EQ(2147483647, v);
-    EXPECT_TRUE(cdctl::ParseInt32("-2147483648", &v));
-    EXPECT_EQ(INT32_MIN, v);
-    EXPECT_FALSE(cdctl::ParseInt32("2147483648", &v));
-    EXPECT_FALSE(cdctl::ParseInt32("-2147483649", &v));
-    EXPECT_FALSE(cdctl::ParseInt32("99999999999999999999", &v));
-    EXPECT_TRUE(cdctl::ParseInt32("+7", &v));
-    EXPECT_EQ(7, v);
-    EXPECT_FALSE(cdctl::ParseInt32("-", &v));
-    EXPECT_FALSE(cdctl::ParseInt32("", &v));
-    EXPECT_FALSE(cdctl::ParseInt32("1 ", &v));
-    EXPECT_TRUE(cdctl::ParseInt32("0xFFFFFFFF", &v));
-    EXPECT_EQ(-1, v);
-    EXPECT_FALSE(cdctl::ParseInt32("0x100000000", &v));
-    EXPECT_FALSE(cdctl::ParseInt32("0x", &v));
+    for (const char* bad : {"2147483648", "-2147483649", "99999999999999999999", "-", "", "1 ",
+                            "0x100000000", "0x"}) {
+        EXPECT_FALSE(cdctl::ParseInt32(bad, &v)) << bad;
+    }
 }
 
 // --- Exit codes ------------------------------------------------------------------------
 
 TEST(SessionExitCode, FirstUnexpectedResultBecomesTheExitCode) {
-    EXPECT_EQ(111, cdctl::ExitCodeForResult(111));
-    EXPECT_EQ(109, cdctl::ExitCodeForResult(109));
-    EXPECT_EQ(4, cdctl::ExitCodeForResult(4));
-    EXPECT_EQ(255, cdctl::ExitCodeForResult(255));
+    for (int32_t code : {111, 109, 4, 255}) EXPECT_EQ(code, cdctl::ExitCodeForResult(code));
     // Success where a failure was asked for must not read as a passed session.
     EXPECT_EQ(cdctl::kExitUnexpectedSuccess, cdctl::ExitCodeForResult(0));
     // Codes that would collide with cdctl's own exit codes, or do not fit, become 255.
-    EXPECT_EQ(255, cdctl::ExitCodeForResult(1));
-    EXPECT_EQ(255, cdctl::ExitCodeForResult(2));
-    EXPECT_EQ(255, cdctl::ExitCodeForResult(3));
-    EXPECT_EQ(255, cdctl::ExitCodeForResult(256));
-    EXPECT_EQ(255, cdctl::ExitCodeForResult(-1));
-    EXPECT_EQ(255, cdctl::ExitCodeForResult(400));
+    for (int32_t code : {1, 2, 3, 256, -1, 400}) EXPECT_EQ(255, cdctl::ExitCodeForResult(code));
 }
 
 // --- Command lines -----------------------------------------------------------------------
 
-ArgsResult Session(std::initializer_list<const char*> argv, cdctl::SessionArgs* out,
-                   std::string* error) {
-    std::vector<const char*> v(argv);
-    return cdctl::ParseSessionArgs(static_cast<int>(v.size()), v.data(), out, error);
+// A command line given as one text, split at blanks.
+template <class Args>
+ArgsResult Parse(ArgsResult (*parse)(int, const char* const*, Args*, std::string*),
+                 const std::string& line, Args* out, std::string* error) {
+    std::istringstream in(line);
+    const std::vector<std::string> words{std::istream_iterator<std::string>(in), {}};
+    std::vector<const char*> argv;
+    for (const std::string& w : words) argv.push_back(w.c_str());
+    return parse(static_cast<int>(argv.size()), argv.data(), out, error);
+}
+ArgsResult Session(const std::string& line, cdctl::SessionArgs* out, std::string* error) {
+    return Parse(cdctl::ParseSessionArgs, "session " + line, out, error);
+}
+ArgsResult Stats(const std::string& line, cdctl::StatsArgs* out, std::string* error) {
+    return Parse(cdctl::ParseStatsArgs, "stats " + line, out, error);
+}
+ArgsResult Ras(const std::string& line, cdctl::RasArgs* out, std::string* error) {
+    return Parse(cdctl::ParseRasArgs, "ras " + line, out, error);
 }
 
 TEST(SessionArgs, OptionsNameAndSteps) {
     cdctl::SessionArgs args;
     std::string error;
-    ASSERT_EQ(ArgsResult::Ok,
-              Session({"session", "--keep-going", "--progid", "X.Y.1", "Demo", "open", "close"},
-                      &args, &error))
+    ASSERT_EQ(ArgsResult::Ok, Session("--keep-going --progid X.Y.1 Demo open close", &args, &error))
         << error;
     EXPECT_TRUE(args.keepGoing);
     EXPECT_EQ("X.Y.1", args.progId);
@@ -291,24 +283,23 @@ TEST(SessionArgs, OptionsNameAndSteps) {
     ASSERT_EQ(2u, args.steps.size());
 
     // After NAME every word is a step, so an option there is a bad step.
-    EXPECT_EQ(ArgsResult::Error,
-              Session({"session", "Demo", "open", "--keep-going"}, &args, &error));
+    EXPECT_EQ(ArgsResult::Error, Session("Demo open --keep-going", &args, &error));
     EXPECT_EQ("step 2 '--keep-going': unknown step '--keep-going'", error);
 }
 
 TEST(SessionArgs, MissingOrBadParts) {
     cdctl::SessionArgs args;
     std::string error;
-    EXPECT_EQ(ArgsResult::Error, Session({"session"}, &args, &error));
+    EXPECT_EQ(ArgsResult::Error, Session("", &args, &error));
     EXPECT_EQ("NAME and steps are missing", error);
-    EXPECT_EQ(ArgsResult::Error, Session({"session", "Demo"}, &args, &error));
+    EXPECT_EQ(ArgsResult::Error, Session("Demo", &args, &error));
     EXPECT_EQ("no steps given", error);
-    EXPECT_EQ(ArgsResult::Error, Session({"session", "--progid"}, &args, &error));
-    EXPECT_EQ(ArgsResult::Error, Session({"session", "--fast", "Demo", "open"}, &args, &error));
+    EXPECT_EQ(ArgsResult::Error, Session("--progid", &args, &error));
+    EXPECT_EQ(ArgsResult::Error, Session("--fast Demo open", &args, &error));
     EXPECT_EQ("unknown option --fast", error);
-    EXPECT_EQ(ArgsResult::Error, Session({"session", "A\\B", "open"}, &args, &error));
+    EXPECT_EQ(ArgsResult::Error, Session("A\\B open", &args, &error));
     EXPECT_NE(std::string::npos, error.find("backslash"));
-    EXPECT_EQ(ArgsResult::Help, Session({"session", "Demo", "open", "--help"}, &args, &error));
+    EXPECT_EQ(ArgsResult::Help, Session("Demo open --help", &args, &error));
 }
 
 TEST(SessionArgs, DeviceNames) {
@@ -320,121 +311,78 @@ TEST(SessionArgs, DeviceNames) {
     EXPECT_FALSE(cdctl::ValidDeviceName("tab\there", &error));
 }
 
-ArgsResult Stats(std::initializer_list<const char*> argv, cdctl::StatsArgs* out,
-                 std::string* error) {
-    std::vector<const char*> v(argv);
-    return cdctl::ParseStatsArgs(static_cast<int>(v.size()), v.data(), out, error);
-}
-
 TEST(StatsArgs, NameAndOptionalRequest) {
     cdctl::StatsArgs args;
     std::string error;
-    ASSERT_EQ(ArgsResult::Ok, Stats({"stats", "Demo"}, &args, &error));
+    ASSERT_EQ(ArgsResult::Ok, Stats("Demo", &args, &error));
     EXPECT_EQ("", args.request);
-    ASSERT_EQ(ArgsResult::Ok, Stats({"stats", "Demo", "U_"}, &args, &error));
+    ASSERT_EQ(ArgsResult::Ok, Stats("Demo U_", &args, &error));
     EXPECT_EQ("U_", args.request);
-    EXPECT_EQ(ArgsResult::Error, Stats({"stats"}, &args, &error));
-    EXPECT_EQ(ArgsResult::Error, Stats({"stats", "Demo", "U_", "M_"}, &args, &error));
+    EXPECT_EQ(ArgsResult::Error, Stats("", &args, &error));
+    EXPECT_EQ(ArgsResult::Error, Stats("Demo U_ M_", &args, &error));
     EXPECT_NE(std::string::npos, error.find("one word"));
 }
 
-ArgsResult Ras(std::initializer_list<const char*> argv, cdctl::RasArgs* out, std::string* error) {
-    std::vector<const char*> v(argv);
-    return cdctl::ParseRasArgs(static_cast<int>(v.size()), v.data(), out, error);
-}
-
-TEST(RasArgs, LevelWordsAndTheStoreBit) {
-    cdctl::RasArgs args;
-    std::string error;
-    ASSERT_EQ(ArgsResult::Ok, Ras({"ras", "Demo", "level"}, &args, &error));
-    EXPECT_EQ(cdctl::RasAction::ShowLevel, args.action);
-    ASSERT_EQ(ArgsResult::Ok, Ras({"ras", "Demo", "level", "Verbose1", "--store"}, &args, &error));
-    EXPECT_EQ(cdctl::RasAction::SetLevel, args.action);
-    EXPECT_EQ(2, args.value);
-    EXPECT_TRUE(args.store);
-    std::vector<Step> steps = cdctl::RasSteps(args);
-    ASSERT_EQ(1u, steps.size());
-    EXPECT_EQ((std::vector<int32_t>{110, static_cast<int32_t>(0x80000002u)}), steps[0].numbers);
-
-    int32_t level = -1;
-    EXPECT_TRUE(cdctl::ParseEventLogLevel("enable", &level));
-    EXPECT_EQ(1, level);
-    EXPECT_TRUE(cdctl::ParseEventLogLevel("DISABLE", &level));
-    EXPECT_EQ(0, level);
-    EXPECT_TRUE(cdctl::ParseEventLogLevel("3", &level));
-    EXPECT_EQ(3, level);
-    EXPECT_FALSE(cdctl::ParseEventLogLevel("Verbose", &level));
-    EXPECT_FALSE(cdctl::ParseEventLogLevel("Verbose0", &level));
-    EXPECT_FALSE(cdctl::ParseEventLogLevel("Verbose-1", &level));
-    EXPECT_FALSE(cdctl::ParseEventLogLevel("-1", &level));
-    EXPECT_FALSE(cdctl::ParseEventLogLevel("0x80000001", &level));
-    EXPECT_EQ(ArgsResult::Error, Ras({"ras", "Demo", "level", "loud"}, &args, &error));
-}
-
-TEST(RasArgs, CounterCommandsBecomeTheirDirectIOSteps) {
-    cdctl::RasArgs args;
-    std::string error;
-    ASSERT_EQ(ArgsResult::Ok, Ras({"ras", "Demo", "counter", "set", "1200"}, &args, &error));
-    std::vector<Step> steps = cdctl::RasSteps(args);
-    ASSERT_EQ(1u, steps.size());
-    EXPECT_EQ((std::vector<int32_t>{114, 1}), steps[0].numbers);
-    EXPECT_EQ(std::string("DrawerOpenCount                   1200\r\n"), steps[0].text);
-    EXPECT_EQ(40u, steps[0].text.size());
-
-    ASSERT_EQ(ArgsResult::Ok, Ras({"ras", "Demo", "counter", "set", "4294967295"}, &args, &error));
-    EXPECT_EQ(std::string("DrawerOpenCount             4294967295\r\n"),
-              cdctl::RasSteps(args)[0].text);
-    EXPECT_EQ(ArgsResult::Error,
-              Ras({"ras", "Demo", "counter", "set", "4294967296"}, &args, &error));
-    EXPECT_EQ(ArgsResult::Error, Ras({"ras", "Demo", "counter", "set", "-1"}, &args, &error));
-    EXPECT_EQ(ArgsResult::Error, Ras({"ras", "Demo", "counter", "set"}, &args, &error));
-
-    ASSERT_EQ(ArgsResult::Ok, Ras({"ras", "Demo", "counter", "clear"}, &args, &error));
-    EXPECT_EQ((std::vector<int32_t>{114, 0}), cdctl::RasSteps(args)[0].numbers);
-
-    ASSERT_EQ(ArgsResult::Ok, Ras({"ras", "Demo", "counter"}, &args, &error));
-    EXPECT_EQ((std::vector<int32_t>{113, 0}), cdctl::RasSteps(args)[0].numbers);
+TEST(RasArgs, EachCommandBecomesItsDirectIOStep) {
+    const struct {
+        const char* words;  // after "ras Demo"
+        std::vector<int32_t> numbers;
+        std::string text;
+    } cases[] = {
+        {"level", {111, 0}, ""},
+        {"level Verbose1 --store", {110, static_cast<int32_t>(0x80000002u)}, ""},
+        {"level enable", {110, 1}, ""},
+        {"counter", {113, 0}, ""},
+        {"counter set 1200", {114, 1}, "DrawerOpenCount                   1200\r\n"},
+        {"counter set 4294967295", {114, 1}, "DrawerOpenCount             4294967295\r\n"},
+        {"counter clear", {114, 0}, ""},
+        {"counter mode file D:\\pos\\c.txt --store",
+         {112, static_cast<int32_t>(0x80000003u)},
+         "D:\\pos\\c.txt"},
+        {"counter mode Memory", {112, 1}, ""},
+        {"save", {115, 0}, ""},
+        {"save C:\\b.cnt", {115, 2}, "C:\\b.cnt"},
+        {"load C:\\b.cnt", {114, 2}, "C:\\b.cnt"},
+    };
+    for (const auto& c : cases) {
+        cdctl::RasArgs args;
+        std::string error;
+        ASSERT_EQ(ArgsResult::Ok, Ras(std::string("Demo ") + c.words, &args, &error))
+            << c.words << ": " << error;
+        const std::vector<Step> steps = cdctl::RasSteps(args);
+        ASSERT_EQ(1u, steps.size()) << c.words;
+        EXPECT_EQ(c.numbers, steps[0].numbers) << c.words;
+        EXPECT_EQ(c.text, steps[0].text) << c.words;
+    }
     EXPECT_EQ((std::vector<int32_t>{115, 1}), cdctl::CounterTextStep().numbers);
 }
 
-TEST(RasArgs, CounterModesAndFiles) {
-    cdctl::RasArgs args;
-    std::string error;
-    ASSERT_EQ(ArgsResult::Ok,
-              Ras({"ras", "Demo", "counter", "mode", "file", "D:\\pos\\c.txt", "--store"}, &args,
-                  &error));
-    std::vector<Step> steps = cdctl::RasSteps(args);
-    EXPECT_EQ((std::vector<int32_t>{112, static_cast<int32_t>(0x80000003u)}), steps[0].numbers);
-    EXPECT_EQ("D:\\pos\\c.txt", steps[0].text);
-
-    ASSERT_EQ(ArgsResult::Ok, Ras({"ras", "Demo", "counter", "mode", "Memory"}, &args, &error));
-    EXPECT_EQ((std::vector<int32_t>{112, 1}), cdctl::RasSteps(args)[0].numbers);
-    EXPECT_EQ(ArgsResult::Error,
-              Ras({"ras", "Demo", "counter", "mode", "Memory", "x.txt"}, &args, &error));
-    EXPECT_EQ("only the File mode takes a FILE", error);
-    EXPECT_EQ(ArgsResult::Error, Ras({"ras", "Demo", "counter", "mode", "3"}, &args, &error));
-    EXPECT_EQ(ArgsResult::Error, Ras({"ras", "Demo", "counter", "mode", "4"}, &args, &error));
-
-    ASSERT_EQ(ArgsResult::Ok, Ras({"ras", "Demo", "save"}, &args, &error));
-    EXPECT_EQ((std::vector<int32_t>{115, 0}), cdctl::RasSteps(args)[0].numbers);
-    ASSERT_EQ(ArgsResult::Ok, Ras({"ras", "Demo", "save", "C:\\b.cnt"}, &args, &error));
-    EXPECT_EQ((std::vector<int32_t>{115, 2}), cdctl::RasSteps(args)[0].numbers);
-    EXPECT_EQ("C:\\b.cnt", cdctl::RasSteps(args)[0].text);
-    ASSERT_EQ(ArgsResult::Ok, Ras({"ras", "Demo", "load", "C:\\b.cnt"}, &args, &error));
-    EXPECT_EQ((std::vector<int32_t>{114, 2}), cdctl::RasSteps(args)[0].numbers);
-    EXPECT_EQ(ArgsResult::Error, Ras({"ras", "Demo", "load"}, &args, &error));
+TEST(RasArgs, LevelWords) {
+    const std::pair<const char*, int32_t> accepted[] = {{"enable", 1}, {"DISABLE", 0}, {"3", 3}};
+    for (const auto& [word, expected] : accepted) {
+        int32_t level = -1;
+        EXPECT_TRUE(cdctl::ParseEventLogLevel(word, &level)) << word;
+        EXPECT_EQ(expected, level) << word;
+    }
+    int32_t level = -1;
+    for (const char* bad : {"Verbose", "Verbose0", "Verbose-1", "-1", "0x80000001"}) {
+        EXPECT_FALSE(cdctl::ParseEventLogLevel(bad, &level)) << bad;
+    }
 }
 
-TEST(RasArgs, StoreOnlyWhereASettingIsChanged) {
+TEST(RasArgs, BadCommandLinesAndStoreOnlyWhereASettingIsChanged) {
     cdctl::RasArgs args;
     std::string error;
-    EXPECT_EQ(ArgsResult::Error, Ras({"ras", "Demo", "level", "--store"}, &args, &error));
-    EXPECT_EQ(ArgsResult::Error, Ras({"ras", "Demo", "save", "--store"}, &args, &error));
-    EXPECT_EQ(ArgsResult::Error,
-              Ras({"ras", "Demo", "counter", "set", "1", "--store"}, &args, &error));
-    EXPECT_EQ(ArgsResult::Error, Ras({"ras", "Demo"}, &args, &error));
+    for (const char* words :
+         {"level loud", "counter set 4294967296", "counter set -1", "counter set", "counter mode 3",
+          "counter mode 4", "load", "level --store", "save --store", "counter set 1 --store"}) {
+        EXPECT_EQ(ArgsResult::Error, Ras(std::string("Demo ") + words, &args, &error)) << words;
+    }
+    EXPECT_EQ(ArgsResult::Error, Ras("Demo counter mode Memory x.txt", &args, &error));
+    EXPECT_EQ("only the File mode takes a FILE", error);
+    EXPECT_EQ(ArgsResult::Error, Ras("Demo", &args, &error));
     EXPECT_EQ("the command is missing", error);
-    EXPECT_EQ(ArgsResult::Error, Ras({"ras", "Demo", "count"}, &args, &error));
+    EXPECT_EQ(ArgsResult::Error, Ras("Demo count", &args, &error));
     EXPECT_NE(std::string::npos, error.find("unknown command 'count'"));
 }
 

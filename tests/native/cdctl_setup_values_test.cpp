@@ -2,65 +2,35 @@
 // effective values `setup show` prints.
 #include <gtest/gtest.h>
 
-#include <cstring>
+#include <iterator>
 #include <map>
 #include <string>
 #include <vector>
 
+#include "tests/native/memory_key.h"
 #include "tools/cdctl/setup_values.h"
-#include "util/config_rules.h"
 
 namespace {
 
 using cdctl::SettingWrite;
 using cdctl::SetupArgs;
 using cdctl::SetupParse;
-
-// A device key in memory with the registry utility's reading rules: texts are REG_SZ
-// values, numbers REG_DWORD values.
-class MemoryKey : public ConfigSource {
-public:
-    std::map<std::string, std::string> texts;
-    std::map<std::string, int32_t> numbers;
-
-    // Stores what `setup add` would write for one argument.
-    void Apply(const SettingWrite& w) {
-        texts.erase(w.setting->name);
-        numbers.erase(w.setting->name);
-        if (w.type == SettingWrite::Type::Text) texts[w.setting->name] = w.text;
-        if (w.type == SettingWrite::Type::Dword) {
-            numbers[w.setting->name] = static_cast<int32_t>(w.number);
-        }
-    }
-    BOOL GetBoolDefFalse(const char* name) const override { return Bool(name, 0); }
-    BOOL GetBoolDefTrue(const char* name) const override { return Bool(name, 1); }
-    LONG GetLongDefZero(const char* name) const override { return Long(name, 0); }
-    LONG GetLongDefMinusOne(const char* name) const override { return Long(name, -1); }
-    char* GetString(const char* name) const override {
-        auto it = texts.find(name);
-        if (it == texts.end()) return nullptr;
-        char* copy = new char[it->second.size() + 1];
-        memcpy(copy, it->second.c_str(), it->second.size() + 1);
-        return copy;
-    }
-
-private:
-    BOOL Bool(const char* name, BOOL fallback) const {
-        auto it = texts.find(name);
-        return it == texts.end() ? fallback : BoolFromText(it->second.c_str());
-    }
-    LONG Long(const char* name, LONG fallback) const {
-        if (auto n = numbers.find(name); n != numbers.end()) return n->second;
-        auto t = texts.find(name);
-        return t == texts.end() ? fallback : LongFromText(t->second.c_str());
-    }
-};
+using Type = SettingWrite::Type;
 
 SettingWrite Write(const std::string& arg) {
     SettingWrite w;
     std::string error;
     EXPECT_TRUE(cdctl::ParseSettingWrite(arg, &w, &error)) << arg << ": " << error;
     return w;
+}
+
+// Stores in the key what `setup add` would write for one argument.
+void Apply(MemoryKey& key, const std::string& arg) {
+    const SettingWrite w = Write(arg);
+    key.texts.erase(w.setting->name);
+    key.numbers.erase(w.setting->name);
+    if (w.type == Type::Text) key.texts[w.setting->name] = w.text;
+    if (w.type == Type::Dword) key.numbers[w.setting->name] = static_cast<int32_t>(w.number);
 }
 
 std::map<std::string, std::string> Effective(const MemoryKey& key,
@@ -86,59 +56,44 @@ TEST(SetupSettings, NamesAreFoundWithoutRegardToCase) {
     EXPECT_EQ(cdctl::SettingKind::Boolean, cdctl::FindSetting("Trace_Enable")->kind);
 }
 
-TEST(SetupSettings, EveryDeviceSettingHasAnEffectiveValue) {
-    MemoryKey empty;
-    auto values = Effective(empty);
-    size_t deviceSettings = 0;
-    for (const cdctl::SettingInfo& s : cdctl::AllSettings()) {
-        if (s.place != cdctl::SettingPlace::DeviceKey) continue;
-        ++deviceSettings;
-        ASSERT_EQ(1u, values.count(s.name)) << s.name;
-        EXPECT_NE("", values[s.name]) << s.name;
-    }
-    EXPECT_EQ(deviceSettings, values.size());
-    EXPECT_EQ(24u, deviceSettings);  // 21 configuration values and 3 reliability settings
-}
-
 // --- How arguments are stored ------------------------------------------------------------
 
-TEST(SetupWrite, PlainNumbersOfNumericSettingsBecomeDwords) {
-    SettingWrite w = Write("DrawerNo=2");
-    EXPECT_EQ(SettingWrite::Type::Dword, w.type);
-    EXPECT_EQ(2u, w.number);
-    SettingWrite negative = Write("DetectDelay_Time=-1");
-    EXPECT_EQ(SettingWrite::Type::Dword, negative.type);
-    EXPECT_EQ(0xFFFFFFFFu, negative.number);
-    EXPECT_EQ(SettingWrite::Type::Dword, Write("command_timeout=0100").type);
-    EXPECT_STREQ("Command_Timeout", Write("command_timeout=0100").setting->name);
-}
-
-TEST(SetupWrite, EverythingElseIsTextAsGiven) {
-    // Text settings keep digits as text.
-    SettingWrite port = Write("Port=1");
-    EXPECT_EQ(SettingWrite::Type::Text, port.type);
-    EXPECT_EQ("1", port.text);
-    // Numbers that are not plain stay text, for the service to read by its own rules.
-    for (const char* arg : {"DrawerNo= 2", "DrawerNo=2ms", "DrawerNo=+2", "DrawerNo=0x2",
-                            "DrawerNo=4294967296", "DrawerNo=-"}) {
-        EXPECT_EQ(SettingWrite::Type::Text, Write(arg).type) << arg;
+TEST(SetupWrite, PlainNumbersOfNumberSettingsAreDwordsEverythingElseTextAsGiven) {
+    const struct {
+        const char* arg;
+        Type type;
+        const char* text;
+        uint32_t number = 0;
+    } cases[] = {
+        {"DrawerNo=2", Type::Dword, "", 2},
+        {"DetectDelay_Time=-1", Type::Dword, "", 0xFFFFFFFFu},
+        {"command_timeout=0100", Type::Dword, "", 100},
+        {"Port=1", Type::Text, "1"},  // a text setting keeps digits as text
+        // Numbers that are not plain stay text, for the service to read by its own rules.
+        {"DrawerNo= 2", Type::Text, " 2"},
+        {"DrawerNo=2ms", Type::Text, "2ms"},
+        {"DrawerNo=+2", Type::Text, "+2"},
+        {"DrawerNo=0x2", Type::Text, "0x2"},
+        {"DrawerNo=4294967296", Type::Text, "4294967296"},
+        {"DrawerNo=-", Type::Text, "-"},
+        {"Trace_Enable=1", Type::Text, "1"},
+        {"EventLog=Verbose 1", Type::Text, "Verbose 1"},
+        {"Port_Initialize_String=19200,N,8,1=x", Type::Text, "19200,N,8,1=x"},
+        // An empty value removes the setting; Path, and only Path, ends with a backslash.
+        {"Port=", Type::Remove, ""},
+        {"DrawerNo=", Type::Remove, ""},
+        {"Path=", Type::Remove, ""},
+        {"Path=C:\\OPOS", Type::Text, "C:\\OPOS\\"},
+        {"Path=C:\\OPOS\\", Type::Text, "C:\\OPOS\\"},
+        {"StatFileName=C:\\logs", Type::Text, "C:\\logs"},
+    };
+    for (const auto& c : cases) {
+        const SettingWrite w = Write(c.arg);
+        EXPECT_EQ(c.type, w.type) << c.arg;
+        EXPECT_EQ(c.type == Type::Text ? c.text : w.text, w.text) << c.arg;
+        EXPECT_EQ(c.type == Type::Dword ? c.number : w.number, w.number) << c.arg;
     }
-    EXPECT_EQ(SettingWrite::Type::Text, Write("Trace_Enable=1").type);
-    EXPECT_EQ("Verbose 1", Write("EventLog=Verbose 1").text);
-    EXPECT_EQ("19200,N,8,1=x", Write("Port_Initialize_String=19200,N,8,1=x").text);
-}
-
-TEST(SetupWrite, EmptyValueRemovesTheSetting) {
-    EXPECT_EQ(SettingWrite::Type::Remove, Write("Port=").type);
-    EXPECT_EQ(SettingWrite::Type::Remove, Write("DrawerNo=").type);
-    EXPECT_EQ(SettingWrite::Type::Remove, Write("Path=").type);
-}
-
-TEST(SetupWrite, PathEndsWithABackslash) {
-    EXPECT_EQ("C:\\OPOS\\", Write("Path=C:\\OPOS").text);
-    EXPECT_EQ("C:\\OPOS\\", Write("Path=C:\\OPOS\\").text);
-    // Other texts are never changed.
-    EXPECT_EQ("C:\\logs", Write("StatFileName=C:\\logs").text);
+    EXPECT_STREQ("Command_Timeout", Write("command_timeout=0100").setting->name);
 }
 
 TEST(SetupWrite, UnknownOrMalformedArguments) {
@@ -214,95 +169,61 @@ TEST(SetupArgs, BadInputIsRefusedWithAReason) {
 
 // --- Effective values --------------------------------------------------------------------
 
-TEST(SetupEffective, EmptyKeyShowsEveryDefault) {
+TEST(SetupEffective, AbsentValuesShowTheDefaults) {
     auto v = Effective(MemoryKey());
     EXPECT_EQ("\"ZeZAZ.dll\"", v["PortDll"]);
     EXPECT_EQ("\"\"", v["Port"]);
-    EXPECT_EQ("\"19200,N,8,1\"", v["Port_Initialize_String"]);
     EXPECT_EQ("event-log level 0 (Disable); port library mode 0 (Disable)", v["EventLog"]);
-    EXPECT_EQ("TRUE", v["Trace_Enable"]);
-    EXPECT_EQ("FALSE", v["Trace_Tick"]);
-    EXPECT_EQ("6000 ms", v["Command_Timeout"]);
-    EXPECT_EQ("3000 ms", v["OpenDrawer_Timeout"]);
-    EXPECT_EQ("1", v["DrawerNo"]);
-    EXPECT_EQ("300 ms", v["DetectDelay_Time"]);
-    EXPECT_EQ("3000 ms", v["SendReady_Timeout"]);
-    EXPECT_EQ("6000 ms", v["SendDone_Timeout"]);
-    EXPECT_EQ("Normal", v["CommandType"]);
-    EXPECT_EQ("3", v["RestartCount"]);
-    EXPECT_EQ("3000 ms", v["RestartTimeout"]);
-    EXPECT_EQ("Normal", v["Status_Mode"]);
     EXPECT_EQ("1", v["VerboseLimit"]);
     EXPECT_EQ("0 (Disable)", v["Statistics"]);
     EXPECT_EQ("C:\\OPOS\\RASDemo.LOG", v["StatFileName"]);
 }
 
-TEST(SetupEffective, CorrectionsApplyToWhatSetupWrites) {
+// Every setting with a value of its own, written as `setup add` writes it: each line shows its
+// own setting after the service's reading rules and corrections.
+TEST(SetupEffective, EachSettingShowsItsOwnValue) {
+    const struct {
+        const char* arg;
+        const char* shows;
+    } cases[] = {
+        {"PortDll=X.dll", "\"X.dll\""},
+        {"Port=SIM1", "\"SIM1\""},
+        {"Port_Initialize_String=9600,E,7,1", "\"9600,E,7,1\""},
+        {"EventLogPortName=P9", "\"P9\""},
+        {"EventLog=Verbose2", "event-log level 3 (Verbose2); port library mode 2 (other text)"},
+        {"DllMode=5", "5"},
+        {"NoDwOpenAtChkExt=Yes", "FALSE"},
+        {"Trace_Enable=1", "FALSE"},
+        {"Trace_Tick=true", "TRUE"},
+        {"Command_Timeout=99", "6000 ms"},
+        {"OpenDrawer_Timeout=101", "101 ms"},
+        {"DrawerNo=2", "2"},
+        {"DetectDelay_Time=-1", "300 ms"},
+        {"SendReady_Timeout=5000ms", "5000 ms"},
+        {"SendDone_Timeout= 7000", "7000 ms"},
+        {"CommandType= solenoid ", "Solenoid"},
+        {"PulseWidthTime=300", "44"},  // the low 8 bits of 300
+        {"RestartHardwareID=USB\\1", "\"USB\\1\""},
+        {"RestartCount=-1", "3"},
+        {"RestartTimeout=104", "104 ms"},
+        {"Status_Mode=invert", "Invert"},
+        {"VerboseLimit=3", "3"},
+        {"Statistics=file", "2 (File)"},
+        {"StatFileName=counters.txt", "C:\\Program Files\\OPOS\\counters.txt"},
+    };
     MemoryKey key;
-    for (const char* arg : {"OpenDrawer_Timeout=100", "Command_Timeout=99", "DrawerNo=3",
-                            "DetectDelay_Time=-5", "PulseWidthTime=300", "RestartCount=-1"}) {
-        key.Apply(Write(arg));
+    for (const auto& c : cases) Apply(key, c.arg);
+    auto shown = Effective(key, "Drawer1", "C:\\Program Files\\OPOS\\Bramwick.dll");
+    EXPECT_EQ(std::size(cases), shown.size());
+    for (const auto& c : cases) {
+        const std::string name = std::string(c.arg).substr(0, std::string(c.arg).find('='));
+        EXPECT_EQ(c.shows, shown[name]) << c.arg;
     }
-    auto v = Effective(key);
-    EXPECT_EQ("3000 ms", v["OpenDrawer_Timeout"]);
-    EXPECT_EQ("6000 ms", v["Command_Timeout"]);
-    EXPECT_EQ("1", v["DrawerNo"]);
-    EXPECT_EQ("300 ms", v["DetectDelay_Time"]);
-    EXPECT_EQ("44", v["PulseWidthTime"]);  // the low 8 bits of 300
-    EXPECT_EQ("3", v["RestartCount"]);
 
-    key.Apply(Write("OpenDrawer_Timeout=101"));
-    key.Apply(Write("DrawerNo=2"));
-    EXPECT_EQ("101 ms", Effective(key)["OpenDrawer_Timeout"]);
-    EXPECT_EQ("2", Effective(key)["DrawerNo"]);
-}
-
-TEST(SetupEffective, TextNumbersReadLikeTheirDwords) {
-    // A number stored as text (not plain) is read by the service's own text rules.
-    MemoryKey key;
-    key.Apply(Write("SendReady_Timeout=5000ms"));
-    key.Apply(Write("SendDone_Timeout= 7000"));
-    auto v = Effective(key);
-    EXPECT_EQ("5000 ms", v["SendReady_Timeout"]);
-    EXPECT_EQ("7000 ms", v["SendDone_Timeout"]);
-}
-
-TEST(SetupEffective, BooleansAreTrueOnlyForTextStartingWithT) {
-    MemoryKey key;
-    key.Apply(Write("Trace_Enable=1"));
-    key.Apply(Write("Trace_Tick=true"));
-    key.Apply(Write("NoDwOpenAtChkExt=Yes"));
-    auto v = Effective(key);
-    EXPECT_EQ("FALSE", v["Trace_Enable"]);
-    EXPECT_EQ("TRUE", v["Trace_Tick"]);
-    EXPECT_EQ("FALSE", v["NoDwOpenAtChkExt"]);
-}
-
-TEST(SetupEffective, WordsAndTheReliabilitySettings) {
-    MemoryKey key;
-    key.Apply(Write("CommandType= solenoid "));
-    key.Apply(Write("Status_Mode=invert"));
-    key.Apply(Write("EventLog=Verbose2"));
-    key.Apply(Write("VerboseLimit=3"));
-    key.Apply(Write("Statistics=file"));
-    key.Apply(Write("StatFileName=counters.txt"));
-    auto v = Effective(key, "Drawer1", "C:\\Program Files\\OPOS\\Bramwick.dll");
-    EXPECT_EQ("Solenoid", v["CommandType"]);
-    EXPECT_EQ("Invert", v["Status_Mode"]);
-    EXPECT_EQ("event-log level 3 (Verbose2); port library mode 2 (other text)", v["EventLog"]);
-    EXPECT_EQ("3", v["VerboseLimit"]);
-    EXPECT_EQ("2 (File)", v["Statistics"]);
-    EXPECT_EQ("C:\\Program Files\\OPOS\\counters.txt", v["StatFileName"]);
-
-    // Above the limit the level is off, while the port library still sees "other text".
-    key.Apply(Write("VerboseLimit="));
+    // Without the limit the level is off, while the port library still sees "other text".
+    Apply(key, "VerboseLimit=");
     EXPECT_EQ("event-log level 0 (Disable); port library mode 2 (other text)",
               Effective(key)["EventLog"]);
-    // A blank before the word means normal status.
-    key.Apply(Write("Status_Mode= Invert"));
-    EXPECT_EQ("Normal", Effective(key)["Status_Mode"]);
-    key.Apply(Write("StatFileName=D:\\pos\\c.cnt"));
-    EXPECT_EQ("D:\\pos\\c.cnt", Effective(key)["StatFileName"]);
 }
 
 }  // namespace

@@ -2,52 +2,16 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <map>
 #include <string>
 #include <vector>
 
 #include "so/device_config.h"
-#include "util/config_rules.h"
+#include "tests/native/memory_key.h"
 
 namespace {
 
-// A device key held in memory: texts are REG_SZ values, numbers REG_DWORD values. The reads
-// follow the registry utility's rules and are recorded in order.
-class FakeKey : public ConfigSource {
-public:
-    std::map<std::string, std::string> texts;
-    std::map<std::string, int32_t> numbers;
-    mutable std::vector<std::string> reads;
-
-    BOOL GetBoolDefFalse(const char* name) const override { return Bool(name, 0); }
-    BOOL GetBoolDefTrue(const char* name) const override { return Bool(name, 1); }
-    LONG GetLongDefZero(const char* name) const override { return Long(name, 0); }
-    LONG GetLongDefMinusOne(const char* name) const override { return Long(name, -1); }
-    char* GetString(const char* name) const override {
-        reads.push_back(name);
-        auto it = texts.find(name);
-        if (it == texts.end()) return nullptr;
-        char* copy = new char[it->second.size() + 1];
-        memcpy(copy, it->second.c_str(), it->second.size() + 1);
-        return copy;
-    }
-
-private:
-    BOOL Bool(const char* name, BOOL fallback) const {
-        reads.push_back(name);
-        auto it = texts.find(name);
-        return it == texts.end() ? fallback : BoolFromText(it->second.c_str());
-    }
-    LONG Long(const char* name, LONG fallback) const {
-        reads.push_back(name);
-        if (auto n = numbers.find(name); n != numbers.end()) return n->second;
-        auto t = texts.find(name);
-        return t == texts.end() ? fallback : LongFromText(t->second.c_str());
-    }
-};
-
 TEST(DeviceConfig, EmptyKeyGivesEveryDefaultInTheDocumentedOrder) {
-    FakeKey key;
+    MemoryKey key;
     DeviceConfig c = ReadDeviceConfig(key);
     EXPECT_EQ("ZeZAZ.dll", c.portDll);
     EXPECT_EQ("", c.port);
@@ -68,28 +32,14 @@ TEST(DeviceConfig, EmptyKeyGivesEveryDefaultInTheDocumentedOrder) {
     EXPECT_EQ(3, c.restartCount);
     EXPECT_EQ(3000, c.restartTimeout);
     EXPECT_FALSE(c.statusInvert);
-    const std::vector<std::string> order = {"PortDll",
-                                            "Port",
-                                            "Port_Initialize_String",
-                                            "EventLogPortName",
-                                            "EventLog",
-                                            "DllMode",
-                                            "NoDwOpenAtChkExt",
-                                            "Trace_Enable",
-                                            "Trace_Tick",
-                                            "Command_Timeout",
-                                            "OpenDrawer_Timeout",
-                                            "DrawerNo",
-                                            "DetectDelay_Time",
-                                            "SendReady_Timeout",
-                                            "SendDone_Timeout",
-                                            "CommandType",
-                                            "PulseWidthTime",
-                                            "RestartHardwareID",
-                                            "RestartCount",
-                                            "RestartTimeout",
-                                            "Status_Mode"};
-    EXPECT_EQ(order, key.reads);
+    std::string reads;
+    for (const std::string& name : key.reads) reads += name + " ";
+    EXPECT_EQ(
+        "PortDll Port Port_Initialize_String EventLogPortName EventLog DllMode NoDwOpenAtChkExt "
+        "Trace_Enable Trace_Tick Command_Timeout OpenDrawer_Timeout DrawerNo DetectDelay_Time "
+        "SendReady_Timeout SendDone_Timeout CommandType PulseWidthTime RestartHardwareID "
+        "RestartCount RestartTimeout Status_Mode ",
+        reads);
 }
 
 struct Correction {
@@ -102,7 +52,7 @@ struct Correction {
 class Corrections : public ::testing::TestWithParam<Correction> {};
 
 TEST_P(Corrections, ApplyAtTheirBoundaries) {
-    FakeKey key;
+    MemoryKey key;
     key.numbers[GetParam().name] = GetParam().stored;
     DeviceConfig c = ReadDeviceConfig(key);
     EXPECT_EQ(GetParam().expected, c.*(GetParam().field))
@@ -128,11 +78,10 @@ INSTANTIATE_TEST_SUITE_P(
                       Correction{"RestartTimeout", -1, 3000, &DeviceConfig::restartTimeout}));
 
 TEST(DeviceConfig, WordsAreComparedAsDocumented) {
-    FakeKey key;
-    key.texts["CommandType"] = "  solenoid \t";
-    key.texts["Status_Mode"] = "invert";
-    key.texts["EventLog"] = " enable ";
-    key.texts["RestartHardwareID"] = "  USB\\VID_1234 ";
+    MemoryKey key({{"CommandType", "  solenoid \t"},
+                   {"Status_Mode", "invert"},
+                   {"EventLog", " enable "},
+                   {"RestartHardwareID", "  USB\\VID_1234 "}});
     key.numbers["PulseWidthTime"] = 0x1234;
     DeviceConfig c = ReadDeviceConfig(key);
     EXPECT_EQ(CommandType::Solenoid, c.commandType);
@@ -152,10 +101,7 @@ TEST(DeviceConfig, WordsAreComparedAsDocumented) {
 }
 
 TEST(DeviceConfig, EmptyTextsArePresentNotAbsent) {
-    FakeKey key;
-    key.texts["PortDll"] = "";
-    key.texts["Trace_Enable"] = "False";
-    key.texts["Command_Timeout"] = "  250 ms";
+    MemoryKey key({{"PortDll", ""}, {"Trace_Enable", "False"}, {"Command_Timeout", "  250 ms"}});
     DeviceConfig c = ReadDeviceConfig(key);
     EXPECT_EQ("", c.portDll);
     EXPECT_FALSE(c.traceEnable);
@@ -163,20 +109,13 @@ TEST(DeviceConfig, EmptyTextsArePresentNotAbsent) {
 }
 
 TEST(DrawerCommands, NormalAndSolenoidForBothDrawers) {
-    DrawerCommand open1 = BuildOpenCommand(1, CommandType::Normal, 9);
-    EXPECT_EQ(3, open1.length);
-    EXPECT_EQ(std::vector<uint8_t>({0x1B, 0x01, 0x00}),
-              std::vector<uint8_t>(open1.bytes, open1.bytes + open1.length));
-    DrawerCommand open2 = BuildOpenCommand(2, CommandType::Solenoid, 9);
-    EXPECT_EQ(std::vector<uint8_t>({0x1B, 0x01, 0x01, 0x09}),
-              std::vector<uint8_t>(open2.bytes, open2.bytes + open2.length));
-    DrawerCommand status = BuildStatusCommand(CommandType::Normal);
-    EXPECT_EQ(std::vector<uint8_t>({0x1B, 0x02, 0x01}),
-              std::vector<uint8_t>(status.bytes, status.bytes + status.length));
-    DrawerCommand solenoidStatus = BuildStatusCommand(CommandType::Solenoid);
-    EXPECT_EQ(
-        std::vector<uint8_t>({0x1B, 0x02, 0x01, 0x00}),
-        std::vector<uint8_t>(solenoidStatus.bytes, solenoidStatus.bytes + solenoidStatus.length));
+    using Bytes = std::vector<uint8_t>;
+    auto bytes = [](const DrawerCommand& c) { return Bytes(c.bytes, c.bytes + c.length); };
+    EXPECT_EQ((Bytes{0x1B, 0x01, 0x00}), bytes(BuildOpenCommand(1, CommandType::Normal, 9)));
+    EXPECT_EQ((Bytes{0x1B, 0x01, 0x01, 0x09}),
+              bytes(BuildOpenCommand(2, CommandType::Solenoid, 9)));
+    EXPECT_EQ((Bytes{0x1B, 0x02, 0x01}), bytes(BuildStatusCommand(CommandType::Normal)));
+    EXPECT_EQ((Bytes{0x1B, 0x02, 0x01, 0x00}), bytes(BuildStatusCommand(CommandType::Solenoid)));
     EXPECT_STREQ("Vantrel CashDrawer Claimed", ClaimMutexName(1));
     EXPECT_STREQ("Vantrel CashDrawer2 Claimed", ClaimMutexName(2));
 }

@@ -9,49 +9,46 @@
 
 namespace {
 
+using Bytes = std::vector<uint8_t>;
+
 // Feeds each chunk as one read and returns the frame found by the end of the pass.
-std::vector<uint8_t> Scan(ReceiveBuffer& rb, const std::vector<std::vector<uint8_t>>& reads) {
+Bytes Scan(ReceiveBuffer& rb, const std::vector<Bytes>& reads) {
     rb.Reset();
     for (const auto& chunk : reads) {
         EXPECT_LE(chunk.size(), static_cast<size_t>(rb.Room()));
         memcpy(rb.WritePointer(), chunk.data(), chunk.size());
         rb.Accept(static_cast<int>(chunk.size()));
     }
-    return std::vector<uint8_t>(rb.frame(), rb.frame() + 4);
+    return Bytes(rb.frame(), rb.frame() + 4);
 }
 
-const std::vector<uint8_t> kNone = {0, 0, 0, 0};
+const Bytes kNone = {0, 0, 0, 0};
 
-TEST(ReceiveBuffer, OneFrameInOneRead) {
+TEST(ReceiveBuffer, TheLastWholeFrameOfAPassCounts) {
+    const struct {
+        std::vector<Bytes> reads;
+        Bytes frame;
+    } cases[] = {
+        {{{0x1B, 0x02, 0x01, 0x0D}}, {0x1B, 0x02, 0x01, 0x0D}},
+        {{{0x1B, 0x02, 0x01, 0x0D, 0x1B, 0x01, 0x02, 0x0D}}, {0x1B, 0x01, 0x02, 0x0D}},
+        // A frame start at the end of a read, after other bytes, joins the next read.
+        {{{0x00, 0x00, 0x00, 0x1B}, {0x02, 0x03, 0x0D}}, {0x1B, 0x02, 0x03, 0x0D}},
+        {{{0x55, 0x55, 0x1B, 0x01}, {0x01, 0x0D}}, {0x1B, 0x01, 0x01, 0x0D}},
+        {{{0x55, 0x1B, 0x01, 0x00}, {0x0D}}, {0x1B, 0x01, 0x00, 0x0D}},
+    };
     ReceiveBuffer rb;
-    EXPECT_EQ((std::vector<uint8_t>{0x1B, 0x02, 0x01, 0x0D}), Scan(rb, {{0x1B, 0x02, 0x01, 0x0D}}));
-    EXPECT_EQ(0, rb.held());
-}
-
-TEST(ReceiveBuffer, TwoFramesInOneReadKeepTheLater) {
-    ReceiveBuffer rb;
-    EXPECT_EQ((std::vector<uint8_t>{0x1B, 0x01, 0x02, 0x0D}),
-              Scan(rb, {{0x1B, 0x02, 0x01, 0x0D, 0x1B, 0x01, 0x02, 0x0D}}));
-}
-
-TEST(ReceiveBuffer, HeldFrameStartJoinsTheNextRead) {
-    ReceiveBuffer rb;
-    EXPECT_EQ((std::vector<uint8_t>{0x1B, 0x02, 0x03, 0x0D}),
-              Scan(rb, {{0x00, 0x00, 0x00, 0x1B}, {0x02, 0x03, 0x0D}}));
-    // Two and three held bytes as well.
-    EXPECT_EQ((std::vector<uint8_t>{0x1B, 0x01, 0x01, 0x0D}),
-              Scan(rb, {{0x55, 0x55, 0x1B, 0x01}, {0x01, 0x0D}}));
-    EXPECT_EQ((std::vector<uint8_t>{0x1B, 0x01, 0x00, 0x0D}),
-              Scan(rb, {{0x55, 0x1B, 0x01, 0x00}, {0x0D}}));
+    for (const auto& c : cases) {
+        EXPECT_EQ(c.frame, Scan(rb, c.reads));
+        EXPECT_EQ(0, rb.held());
+    }
 }
 
 TEST(ReceiveBuffer, AFrameSplitAtEveryByteBoundaryIsFound) {
-    const std::vector<uint8_t> frame = {0x1B, 0x02, 0x02, 0x0D};
+    const Bytes frame = {0x1B, 0x02, 0x02, 0x0D};
     for (size_t first = 1; first < 4; ++first) {
         for (size_t second = first; second <= 4; ++second) {
             ReceiveBuffer rb;
-            std::vector<std::vector<uint8_t>> reads = {
-                {frame.begin(), frame.begin() + first}};
+            std::vector<Bytes> reads = {{frame.begin(), frame.begin() + first}};
             if (second > first) reads.push_back({frame.begin() + first, frame.begin() + second});
             if (second < 4) reads.push_back({frame.begin() + second, frame.end()});
             EXPECT_EQ(frame, Scan(rb, reads)) << "split at " << first << "," << second;
@@ -63,7 +60,7 @@ TEST(ReceiveBuffer, GarbageAndCarriedBytesAreBounded) {
     ReceiveBuffer rb;
     EXPECT_EQ(kNone, Scan(rb, {{0x01, 0x02, 0x03, 0x04, 0x05}}));
     EXPECT_EQ(0, rb.held());
-    std::vector<uint8_t> many(128, 0x41);
+    Bytes many(128, 0x41);
     many[124] = 0x1B;  // four from the end: too far back to be a frame start
     EXPECT_EQ(kNone, Scan(rb, {many}));
     EXPECT_EQ(0, rb.held());
@@ -77,22 +74,18 @@ TEST(ReceiveBuffer, GarbageAndCarriedBytesAreBounded) {
 }
 
 TEST(DecodeStatusFrame, KnownTypesOnly) {
-    const uint8_t open1[] = {0x1B, 0x02, 0x01, 0x0D};
+    const uint8_t open1[] = {0x1B, 0x02, 0x01, 0x0D}, both[] = {0x1B, 0x01, 0xFF, 0x0D};
     auto bits = DecodeStatusFrame(open1);
     ASSERT_TRUE(bits.has_value());
     EXPECT_EQ(1, bits->drawer1);
     EXPECT_EQ(0, bits->drawer2);
-    const uint8_t both[] = {0x1B, 0x01, 0xFF, 0x0D};
     bits = DecodeStatusFrame(both);
     ASSERT_TRUE(bits.has_value());
     EXPECT_EQ(1, bits->drawer1);
     EXPECT_EQ(1, bits->drawer2);
-    const uint8_t type3[] = {0x1B, 0x03, 0x01, 0x0D};
-    EXPECT_FALSE(DecodeStatusFrame(type3).has_value());
-    const uint8_t noEnd[] = {0x1B, 0x02, 0x01, 0x0A};
-    EXPECT_FALSE(DecodeStatusFrame(noEnd).has_value());
-    const uint8_t nothing[] = {0, 0, 0, 0};
-    EXPECT_FALSE(DecodeStatusFrame(nothing).has_value());
+    const uint8_t type3[] = {0x1B, 0x03, 0x01, 0x0D}, noEnd[] = {0x1B, 0x02, 0x01, 0x0A},
+                  nothing[] = {0, 0, 0, 0};
+    for (const uint8_t* bad : {type3, noEnd, nothing}) EXPECT_FALSE(DecodeStatusFrame(bad));
 }
 
 }  // namespace

@@ -4,42 +4,24 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <map>
 #include <string>
 #include <vector>
 
 #include "stats/cash_drawer_stats.h"
 #include "stats/stat_block.h"
-#include "util/config_source.h"
+#include "tests/native/memory_key.h"
 
 namespace statstest {
 
 using Values = std::map<std::string, std::string>;
-
-class MapSource final : public ConfigSource {
-public:
-    explicit MapSource(const Values& values) : m_values(values) {}
-    BOOL GetBoolDefFalse(const char*) const override { return 0; }
-    BOOL GetBoolDefTrue(const char*) const override { return 1; }
-    LONG GetLongDefZero(const char*) const override { return 0; }
-    LONG GetLongDefMinusOne(const char*) const override { return -1; }
-    char* GetString(const char* name) const override {
-        auto it = m_values.find(name);
-        return it == m_values.end() ? nullptr
-                                    : strcpy(new char[it->second.size() + 1], it->second.c_str());
-    }
-
-private:
-    const Values& m_values;
-};
 
 struct TestBlock {
     explicit TestBlock(const Values& values = {}, const StatTables& tables = kCashDrawerStatTables)
         : bytes(ComputeStatLayout(tables).size, 0xCC),
           block(bytes.data(), ComputeStatLayout(tables)) {
         block.Format(tables);
-        block.Load(tables, MapSource(values));
+        block.Load(tables, MemoryKey(values));
     }
     std::string Value(const std::string& name) const {
         int32_t table, row;

@@ -23,21 +23,18 @@ std::string Str(const TraceRecord& rec, size_t offset, size_t n) {
     return std::string(reinterpret_cast<const char*>(rec.data()) + offset, n);
 }
 
+std::vector<uint8_t> Bytes(const TraceRecord& rec, size_t offset, size_t n) {
+    return std::vector<uint8_t>(rec.begin() + offset, rec.begin() + offset + n);
+}
+
 TEST(TraceTimeTest, StoresBcdDigits) {
     TraceRecord rec{};
     PutTime(rec, kTime);
-    EXPECT_EQ(0x13, rec[0]);
-    EXPECT_EQ(0x05, rec[1]);
-    EXPECT_EQ(0x09, rec[2]);
-    EXPECT_EQ(0x04, rec[3]);
-    EXPECT_EQ(0x70, rec[4]);
-
+    EXPECT_EQ((std::vector<uint8_t>{0x13, 0x05, 0x09, 0x04, 0x70}), Bytes(rec, 0, 5));
     PutTime(rec, TraceTime{23, 59, 58, 999});
-    EXPECT_EQ((std::vector<uint8_t>{0x23, 0x59, 0x58, 0x99, 0x90}),
-              std::vector<uint8_t>(rec.begin(), rec.begin() + 5));
+    EXPECT_EQ((std::vector<uint8_t>{0x23, 0x59, 0x58, 0x99, 0x90}), Bytes(rec, 0, 5));
     PutTime(rec, TraceTime{0, 0, 0, 100});
-    EXPECT_EQ(0x10, rec[3]);
-    EXPECT_EQ(0x00, rec[4]);
+    EXPECT_EQ((std::vector<uint8_t>{0x10, 0x00}), Bytes(rec, 3, 2));
 }
 
 TEST(TraceRecordTest, ValuesRecordStoresTagAndFiveLittleEndianValues) {
@@ -47,8 +44,7 @@ TEST(TraceRecordTest, ValuesRecordStoresTagAndFiveLittleEndianValues) {
     EXPECT_EQ("MGpN", Str(rec, 5, 4));
     EXPECT_EQ(0x44, rec[9]);
     EXPECT_EQ(0x11, rec[12]);
-    EXPECT_EQ((std::vector<uint8_t>{0xFE, 0xFF, 0xFF, 0xFF}),
-              std::vector<uint8_t>(rec.begin() + 13, rec.begin() + 17));
+    EXPECT_EQ((std::vector<uint8_t>{0xFE, 0xFF, 0xFF, 0xFF}), Bytes(rec, 13, 4));
     EXPECT_EQ(111, Le32At(rec, 21));
     EXPECT_EQ(INT32_MIN, Le32At(rec, 25));
 

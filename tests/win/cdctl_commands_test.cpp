@@ -1,79 +1,21 @@
 // cdctl setup, session, stats and ras run as processes, as a user runs them: what they write
 // to the registry, what they print, and the exit codes, against the registered service and a
 // simulated controller.
-#include <gtest/gtest.h>
-
-#include <windows.h>
-
 #include <string>
 
-#include "framework/handles.h"
 #include "so/device_config.h"
 #include "tests/win/sim_control.h"
+#include "tests/win/test_util.h"
 
 namespace {
 
-constexpr char kDevice[] = "CdctlTestDevice";
+const std::string kDevice = "CdctlTestDevice";
 constexpr char kSim[] = "SIMCDCTLTEST";
 
-struct Outcome {
-    DWORD code = 999;
-    std::string output;  // stdout and stderr together
-};
-
-std::string OutDir() {
-    char dir[MAX_PATH] = {};
-    GetEnvironmentVariableA("BRAMWICK_OUT_DIR", dir, MAX_PATH);
-    return dir;
-}
-
-// Runs cdctl.exe from the output folder with the arguments and collects what it prints.
-Outcome Cdctl(const std::string& args) {
-    Outcome run;
-    SECURITY_ATTRIBUTES sa = {sizeof(sa), nullptr, TRUE};
-    HANDLE readEnd = nullptr, writeEnd = nullptr;
-    if (!CreatePipe(&readEnd, &writeEnd, &sa, 0)) return run;
-    SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
-    STARTUPINFOA si = {};
-    si.cb = sizeof(si);
-    si.dwFlags = STARTF_USESTDHANDLES;
-    si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-    si.hStdOutput = writeEnd;
-    si.hStdError = writeEnd;
-    PROCESS_INFORMATION pi = {};
-    std::string line = "\"" + OutDir() + "\\cdctl.exe\" " + args;
-    BOOL started =
-        CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi);
-    CloseHandle(writeEnd);
-    if (started) {
-        // Read while the process runs, without waiting for the end of the pipe: a process it
-        // starts (the desktop of its hidden windows) may hold the pipe open much longer.
-        auto drain = [&] {
-            DWORD available = 0;
-            while (PeekNamedPipe(readEnd, nullptr, 0, nullptr, &available, nullptr) &&
-                   available > 0) {
-                char buffer[4096];
-                DWORD got = 0;
-                DWORD want = available < sizeof(buffer) ? available : sizeof(buffer);
-                if (!ReadFile(readEnd, buffer, want, &got, nullptr) || got == 0) break;
-                run.output.append(buffer, got);
-            }
-        };
-        const ULONGLONG deadline = GetTickCount64() + 60000;
-        DWORD wait = WAIT_TIMEOUT;
-        while (wait == WAIT_TIMEOUT && GetTickCount64() < deadline) {
-            drain();
-            wait = WaitForSingleObject(pi.hProcess, 20);
-        }
-        drain();
-        if (wait == WAIT_OBJECT_0) GetExitCodeProcess(pi.hProcess, &run.code);
-        if (wait != WAIT_OBJECT_0) TerminateProcess(pi.hProcess, 999);
-        CloseHandle(pi.hProcess);
-        CloseHandle(pi.hThread);
-    }
-    CloseHandle(readEnd);
-    return run;
-}
+using testproc::Cdctl;
+using testproc::Outcome;
+using testutil::RegKeyExists;
+using testutil::RegValue;
 
 bool Contains(const Outcome& run, const std::string& text) {
     return run.output.find(text) != std::string::npos;
@@ -82,36 +24,12 @@ bool Contains(const Outcome& run, const std::string& text) {
 #define EXPECT_PRINTS(run, text) \
     EXPECT_TRUE(Contains(run, text)) << "missing: " << (text) << "\noutput:\n" << (run).output
 
-struct Value {
-    bool present = false;
-    DWORD type = 0;
-    std::string text;
-    DWORD number = 0;
-};
-
-Value Read(const std::string& key, const char* name) {
-    Value v;
-    HKEY h = nullptr;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_READ, &h) != ERROR_SUCCESS) return v;
-    char data[1024] = {};
-    DWORD size = sizeof(data) - 1;
-    if (RegQueryValueExA(h, name, nullptr, &v.type, reinterpret_cast<BYTE*>(data), &size) ==
-        ERROR_SUCCESS) {
-        v.present = true;
-        if (v.type == REG_DWORD) memcpy(&v.number, data, sizeof(DWORD));
-        if (v.type == REG_SZ) v.text = data;
-    }
-    RegCloseKey(h);
-    return v;
+RegValue Read(const std::string& key, const char* name) {
+    return testutil::ReadRegValue(HKEY_LOCAL_MACHINE, key, name);
 }
 
 bool KeyExists(const std::string& key) {
-    HKEY h = nullptr;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_READ, &h) != ERROR_SUCCESS) {
-        return false;
-    }
-    RegCloseKey(h);
-    return true;
+    return RegKeyExists(HKEY_LOCAL_MACHINE, key);
 }
 
 // Keeps the maker's key as it was before the test: it is shared by every device.
@@ -121,43 +39,27 @@ public:
     ~MakerKeyGuard() {
         if (!m_existed) {
             RegDeleteKeyA(HKEY_LOCAL_MACHINE, kMakerKey);
-            return;
-        }
-        HKEY h = nullptr;
-        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kMakerKey, 0, KEY_SET_VALUE, &h) != ERROR_SUCCESS) {
-            return;
-        }
-        if (m_path.present) {
-            RegSetValueExA(h, "Path", 0, REG_SZ, reinterpret_cast<const BYTE*>(m_path.text.c_str()),
-                           static_cast<DWORD>(m_path.text.size() + 1));
+        } else if (m_path.present) {
+            testutil::WriteRegText(HKEY_LOCAL_MACHINE, kMakerKey, "Path", m_path.text);
         } else {
-            RegDeleteValueA(h, "Path");
+            RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, kMakerKey, "Path");
         }
-        RegCloseKey(h);
     }
-    MakerKeyGuard(const MakerKeyGuard&) = delete;
-    MakerKeyGuard& operator=(const MakerKeyGuard&) = delete;
 
 private:
     bool m_existed;
-    Value m_path;
+    RegValue m_path;
 };
 
 class Commands : public ::testing::Test {
 protected:
-    void SetUp() override {
-        RegDeleteTreeA(HKEY_LOCAL_MACHINE, Path().c_str());
-        RegDeleteKeyA(HKEY_LOCAL_MACHINE, Path().c_str());
-    }
-    void TearDown() override {
-        RegDeleteTreeA(HKEY_LOCAL_MACHINE, Path().c_str());
-        RegDeleteKeyA(HKEY_LOCAL_MACHINE, Path().c_str());
-    }
+    void SetUp() override { RegDeleteTreeA(HKEY_LOCAL_MACHINE, Path().c_str()); }
+    void TearDown() override { RegDeleteTreeA(HKEY_LOCAL_MACHINE, Path().c_str()); }
     static std::string Path() { return DeviceKeyPath(kDevice); }
     // A device on the simulated controller, quick to notice status changes.
     void AddSimDevice(const std::string& more = "") {
         ASSERT_EQ(0u, Sim(kSim, "reset"));
-        Outcome add = Cdctl(std::string("setup add ") + kDevice + " Port=" + kSim +
+        Outcome add = Cdctl("setup add " + kDevice + " Port=" + kSim +
                             " Trace_Enable=False DetectDelay_Time=20 Command_Timeout=1500 " + more);
         ASSERT_EQ(0u, add.code) << add.output;
     }
@@ -168,73 +70,60 @@ protected:
 // --- setup --------------------------------------------------------------------------------
 
 TEST_F(Commands, SetupAddWritesTheEntryTheServiceNeeds) {
-    Outcome run = Cdctl(std::string("setup add ") + kDevice +
+    Outcome run = Cdctl("setup add " + kDevice +
                         " Port=COM3 DrawerNo=2 OpenDrawer_Timeout=250ms trace_enable=False");
     ASSERT_EQ(0u, run.code) << run.output;
-    Value progId = Read(Path(), nullptr);
-    EXPECT_EQ(static_cast<DWORD>(REG_SZ), progId.type);
-    EXPECT_EQ("OPOS.CashDrawer.Bramwick.1", progId.text);
-    Value port = Read(Path(), "Port");
-    EXPECT_EQ(static_cast<DWORD>(REG_SZ), port.type);
-    EXPECT_EQ("COM3", port.text);
-    Value drawer = Read(Path(), "DrawerNo");
+    auto text = [](const RegValue& v) { return v.type == REG_SZ ? v.text : "<not REG_SZ>"; };
+    EXPECT_EQ("OPOS.CashDrawer.Bramwick.1", text(Read(Path(), nullptr)));
+    EXPECT_EQ("COM3", text(Read(Path(), "Port")));
+    const RegValue drawer = Read(Path(), "DrawerNo");
     EXPECT_EQ(static_cast<DWORD>(REG_DWORD), drawer.type);
     EXPECT_EQ(2u, drawer.number);
     // Not a plain number: kept as the text given, which the service reads as 250.
-    Value timeout = Read(Path(), "OpenDrawer_Timeout");
-    EXPECT_EQ(static_cast<DWORD>(REG_SZ), timeout.type);
-    EXPECT_EQ("250ms", timeout.text);
+    EXPECT_EQ("250ms", text(Read(Path(), "OpenDrawer_Timeout")));
     // The value name takes its documented spelling.
     EXPECT_PRINTS(run, "Trace_Enable");
     EXPECT_TRUE(KeyExists(Path() + "\\Stat"));
-    Value path = Read(kMakerKey, "Path");
+    const RegValue path = Read(kMakerKey, "Path");
     ASSERT_TRUE(path.present);
     EXPECT_EQ('\\', path.text.back());
     EXPECT_PRINTS(run, "OpenDrawer_Timeout       250 ms");
 }
 
 TEST_F(Commands, SetupAddChangesOnlyWhatIsGivenAndKeepsAnExistingPath) {
-    ASSERT_EQ(0u, Cdctl(std::string("setup add ") + kDevice + " Port=COM3 DrawerNo=2").code);
-    HKEY maker = nullptr;
-    ASSERT_EQ(ERROR_SUCCESS,
-              RegOpenKeyExA(HKEY_LOCAL_MACHINE, kMakerKey, 0, KEY_SET_VALUE, &maker));
+    ASSERT_EQ(0u, Cdctl("setup add " + kDevice + " Port=COM3 DrawerNo=2").code);
     const char kKept[] = "C:\\Kept\\";
-    RegSetValueExA(maker, "Path", 0, REG_SZ, reinterpret_cast<const BYTE*>(kKept), sizeof(kKept));
-    RegCloseKey(maker);
+    ASSERT_TRUE(testutil::WriteRegText(HKEY_LOCAL_MACHINE, kMakerKey, "Path", kKept));
 
-    Outcome again = Cdctl(std::string("setup add ") + kDevice + " Port=");
+    Outcome again = Cdctl("setup add " + kDevice + " Port=");
     ASSERT_EQ(0u, again.code) << again.output;
     EXPECT_FALSE(Read(Path(), "Port").present);
     EXPECT_EQ(2u, Read(Path(), "DrawerNo").number);
     EXPECT_EQ(kKept, Read(kMakerKey, "Path").text);
     EXPECT_PRINTS(again, "(kept)");
 
-    ASSERT_EQ(0u, Cdctl(std::string("setup add ") + kDevice + " Path=D:\\POS").code);
+    ASSERT_EQ(0u, Cdctl("setup add " + kDevice + " Path=D:\\POS").code);
     EXPECT_EQ("D:\\POS\\", Read(kMakerKey, "Path").text);
 }
 
 TEST_F(Commands, SetupRefusesUnknownSettingsAndWritesNothing) {
-    Outcome run = Cdctl(std::string("setup add ") + kDevice + " Port=COM1 Prot=COM2");
+    Outcome run = Cdctl("setup add " + kDevice + " Port=COM1 Prot=COM2");
     EXPECT_EQ(2u, run.code);
     EXPECT_PRINTS(run, "unknown setting 'Prot'. Valid settings: PortDll, Port,");
     EXPECT_FALSE(KeyExists(Path()));
-    EXPECT_EQ(2u, Cdctl(std::string("setup add ") + kDevice + " Port=1 Port=2").code);
+    EXPECT_EQ(2u, Cdctl("setup add " + kDevice + " Port=1 Port=2").code);
     EXPECT_EQ(2u, Cdctl("setup frobnicate").code);
     EXPECT_FALSE(KeyExists(Path()));
 }
 
 TEST_F(Commands, SetupShowPrintsStoredAndEffectiveValues) {
-    ASSERT_EQ(0u, Cdctl(std::string("setup add ") + kDevice +
-                        " OpenDrawer_Timeout=100 Status_Mode=invert DrawerNo=7")
-                      .code);
+    ASSERT_EQ(
+        0u, Cdctl("setup add " + kDevice + " OpenDrawer_Timeout=100 Status_Mode=invert DrawerNo=7")
+                .code);
     // A value setup does not know, as a misspelt setting would be.
-    HKEY key = nullptr;
-    ASSERT_EQ(ERROR_SUCCESS,
-              RegOpenKeyExA(HKEY_LOCAL_MACHINE, Path().c_str(), 0, KEY_SET_VALUE, &key));
-    RegSetValueExA(key, "Comand_Timeout", 0, REG_SZ, reinterpret_cast<const BYTE*>("50"), 3);
-    RegCloseKey(key);
+    ASSERT_TRUE(testutil::WriteRegText(HKEY_LOCAL_MACHINE, Path(), "Comand_Timeout", "50"));
 
-    Outcome show = Cdctl(std::string("setup show ") + kDevice);
+    Outcome show = Cdctl("setup show " + kDevice);
     ASSERT_EQ(0u, show.code) << show.output;
     EXPECT_PRINTS(show, "OpenDrawer_Timeout       100 (REG_DWORD)");
     EXPECT_PRINTS(show, "3000 ms");
@@ -251,20 +140,20 @@ TEST_F(Commands, SetupShowPrintsStoredAndEffectiveValues) {
 }
 
 TEST_F(Commands, SetupRemoveDeletesTheEntryWithItsStatistics) {
-    ASSERT_EQ(0u, Cdctl(std::string("setup add ") + kDevice).code);
-    Outcome run = Cdctl(std::string("setup remove ") + kDevice);
+    ASSERT_EQ(0u, Cdctl("setup add " + kDevice).code);
+    Outcome run = Cdctl("setup remove " + kDevice);
     EXPECT_EQ(0u, run.code) << run.output;
     EXPECT_FALSE(KeyExists(Path()));
     EXPECT_TRUE(KeyExists(kMakerKey));
-    EXPECT_EQ(1u, Cdctl(std::string("setup remove ") + kDevice).code);
-    EXPECT_EQ(1u, Cdctl(std::string("setup show ") + kDevice).code);
+    EXPECT_EQ(1u, Cdctl("setup remove " + kDevice).code);
+    EXPECT_EQ(1u, Cdctl("setup show " + kDevice).code);
 }
 
 // --- session --------------------------------------------------------------------------------
 
 TEST_F(Commands, SessionOpensTheDrawerAndPrintsItsEvents) {
     AddSimDevice();
-    Outcome run = Cdctl(std::string("session ") + kDevice +
+    Outcome run = Cdctl("session " + kDevice +
                         " open claim:1000 enable opendrawer wait-events:1,10000 health:1 props "
                         "release close");
     EXPECT_EQ(0u, run.code) << run.output;
@@ -279,59 +168,57 @@ TEST_F(Commands, SessionOpensTheDrawerAndPrintsItsEvents) {
 TEST_F(Commands, SessionExitCodeIsTheFirstUnexpectedResult) {
     AddSimDevice();
     // Not enabled: the service refuses, and the rest is not run.
-    Outcome refused = Cdctl(std::string("session ") + kDevice + " open opendrawer claim:0");
+    Outcome refused = Cdctl("session " + kDevice + " open opendrawer claim:0");
     EXPECT_EQ(105u, refused.code) << refused.output;
     EXPECT_PRINTS(refused, "asked for 0 OPOS_SUCCESS");
     EXPECT_FALSE(Contains(refused, "claim:0 ->")) << refused.output;
     EXPECT_PRINTS(refused, "closing the service the steps left open");
 
     // Asked for, the refusal passes; an unexpected success is 3.
-    EXPECT_EQ(0u, Cdctl(std::string("session ") + kDevice + " open opendrawer=105 close").code);
-    EXPECT_EQ(3u, Cdctl(std::string("session ") + kDevice + " open=OPOS_E_FAILURE").code);
+    EXPECT_EQ(0u, Cdctl("session " + kDevice + " open opendrawer=105 close").code);
+    EXPECT_EQ(3u, Cdctl("session " + kDevice + " open=OPOS_E_FAILURE").code);
+    // A script that does not parse runs nothing.
+    Outcome bad = Cdctl("session " + kDevice + " open claim:soon close");
+    EXPECT_EQ(2u, bad.code);
+    EXPECT_PRINTS(bad, "step 2 'claim:soon'");
+    EXPECT_FALSE(Contains(bad, "open ->")) << bad.output;
 
     // --keep-going runs every step and still reports the first failure.
-    Outcome all = Cdctl(std::string("session --keep-going ") + kDevice +
-                        " open opendrawer health:1 directio:109 close");
+    Outcome all =
+        Cdctl("session --keep-going " + kDevice + " open opendrawer health:1 directio:109 close");
     EXPECT_EQ(105u, all.code) << all.output;
     EXPECT_PRINTS(all, "directio:109 -> 106 OPOS_E_ILLEGAL");
     EXPECT_PRINTS(all, "close -> 0 OPOS_SUCCESS");
 }
 
-TEST_F(Commands, SessionBadScriptRunsNothing) {
-    Outcome run = Cdctl(std::string("session ") + kDevice + " open claim:soon close");
-    EXPECT_EQ(2u, run.code);
-    EXPECT_PRINTS(run, "step 2 'claim:soon'");
-    EXPECT_FALSE(Contains(run, "open ->")) << run.output;
-}
-
 TEST_F(Commands, SessionReportsWhyTheOpenFailed) {
     // No device entry: a control object finds no service.
-    Outcome missing = Cdctl(std::string("session ") + kDevice + " open");
+    Outcome missing = Cdctl("session " + kDevice + " open");
     EXPECT_EQ(109u, missing.code) << missing.output;
     EXPECT_PRINTS(missing, "cdctl setup add");
     // The service itself, created by ProgID, reports OpenResult 403.
-    Outcome direct = Cdctl(std::string("session --progid OPOS.CashDrawer.Bramwick.1 ") + kDevice +
-                           " open=OPOS_E_NOEXIST");
+    Outcome direct =
+        Cdctl("session --progid OPOS.CashDrawer.Bramwick.1 " + kDevice + " open=OPOS_E_NOEXIST");
     EXPECT_EQ(0u, direct.code) << direct.output;
     EXPECT_PRINTS(direct, "OpenResult 403:");
 
     // The drawer does not answer the status command.
     AddSimDevice();
     ASSERT_EQ(0u, Sim(kSim, "answer off"));
-    Outcome silent = Cdctl(std::string("session ") + kDevice + " open");
+    Outcome silent = Cdctl("session " + kDevice + " open");
     EXPECT_EQ(111u, silent.code) << silent.output;
     EXPECT_PRINTS(silent, "OpenResult 456:");
     // A missing Stat subkey stops the statistics.
     ASSERT_EQ(0u, Sim(kSim, "answer on"));
     ASSERT_EQ(ERROR_SUCCESS, RegDeleteKeyA(HKEY_LOCAL_MACHINE, (Path() + "\\Stat").c_str()));
-    Outcome noStat = Cdctl(std::string("session ") + kDevice + " open");
+    Outcome noStat = Cdctl("session " + kDevice + " open");
     EXPECT_EQ(109u, noStat.code) << noStat.output;
     EXPECT_PRINTS(noStat, "OpenResult 455:");
 }
 
 TEST_F(Commands, SessionStatisticsRequestsKeepTheirEqualsSigns) {
     AddSimDevice();
-    Outcome run = Cdctl(std::string("session ") + kDevice +
+    Outcome run = Cdctl("session " + kDevice +
                         " open enable updatestats:DrawerGoodOpenCount=41 "
                         "updatestats:HoursPoweredCount=5 expect:OPOS_E_ILLEGAL "
                         "stats:DrawerGoodOpenCount close");
@@ -344,13 +231,13 @@ TEST_F(Commands, SessionStatisticsRequestsKeepTheirEqualsSigns) {
 
 TEST_F(Commands, StatsPrintsTheDocumentAlone) {
     AddSimDevice();
-    Outcome run = Cdctl(std::string("stats ") + kDevice + " U_");
+    Outcome run = Cdctl("stats " + kDevice + " U_");
     EXPECT_EQ(0u, run.code) << run.output;
     EXPECT_EQ(0u, run.output.find("<?xml version= '1.0' ?>")) << run.output;
     EXPECT_PRINTS(run, "<Name>DrawerFailedOpenCount</Name>");
     EXPECT_FALSE(Contains(run, "OPOS_SUCCESS"));
     EXPECT_FALSE(Contains(run, "\r\r"));
-    EXPECT_EQ(106u, Cdctl(std::string("stats ") + kDevice + " NoSuchStatistic").code);
+    EXPECT_EQ(106u, Cdctl("stats " + kDevice + " NoSuchStatistic").code);
     EXPECT_EQ(2u, Cdctl("stats").code);
 }
 
@@ -361,20 +248,20 @@ TEST_F(Commands, RasCounterRoundTripsThroughTheCounterFile) {
     DeleteFileA(file.c_str());
     AddSimDevice("Statistics=File \"StatFileName=" + file + "\"");
 
-    Outcome set = Cdctl(std::string("ras ") + kDevice + " counter set 1200");
+    Outcome set = Cdctl("ras " + kDevice + " counter set 1200");
     EXPECT_EQ(0u, set.code) << set.output;
     EXPECT_PRINTS(set, "DrawerOpenCount set to 1200");
     // The counter file outlives the session that wrote it; the next one reads it.
-    Outcome show = Cdctl(std::string("ras ") + kDevice + " counter");
+    Outcome show = Cdctl("ras " + kDevice + " counter");
     EXPECT_EQ(0u, show.code) << show.output;
     EXPECT_PRINTS(show, "counter mode 2 (File)");
     EXPECT_PRINTS(show, "counter file " + file);
     EXPECT_PRINTS(show, "DrawerOpenCount 1200");
 
-    Outcome level = Cdctl(std::string("ras ") + kDevice + " level Verbose9");
+    Outcome level = Cdctl("ras " + kDevice + " level Verbose9");
     EXPECT_EQ(106u, level.code) << level.output;
     EXPECT_PRINTS(level, "VerboseLimit");
-    EXPECT_EQ(2u, Cdctl(std::string("ras ") + kDevice + " counter set many").code);
+    EXPECT_EQ(2u, Cdctl("ras " + kDevice + " counter set many").code);
     DeleteFileA(file.c_str());
 }
 

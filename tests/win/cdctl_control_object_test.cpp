@@ -1,17 +1,15 @@
-// cdctl's control object: reached only by name, as the service reaches it, and connected to
-// the registered service for real.
+// cdctl's control object, reached only by name as the service reaches it. The registered
+// service delivering events to it runs in cdctl_commands_test.cpp (`cdctl session`).
 #include <gtest/gtest.h>
 
 #include <windows.h>
 #include <oleauto.h>
 
+#include <set>
 #include <string>
 #include <vector>
 
 #include "framework/disp_client.h"
-#include "tests/win/scratch_device.h"
-#include "tests/win/sim_control.h"
-#include "tests/win/test_control_object.h"
 #include "tests/win/test_util.h"
 #include "tools/cdctl/cdctl_control_object.h"
 
@@ -52,20 +50,16 @@ protected:
 };
 
 TEST_F(CdctlCo, TheFourNamesResolveInAnyCaseAndNothingElseDoes) {
-    HRESULT hr = E_FAIL;
-    DISPID version = Id(L"controlobjectversion", &hr);
-    EXPECT_HR(S_OK, hr);
-    DISPID directIO = Id(L"SODIRECTIO", &hr);
-    EXPECT_HR(S_OK, hr);
-    DISPID status = Id(L"SOStatusUpdate", &hr);
-    EXPECT_HR(S_OK, hr);
-    DISPID process = Id(L"soProcessId", &hr);
-    EXPECT_HR(S_OK, hr);
-    std::vector<DISPID> ids = {version, directIO, status, process};
-    for (size_t i = 0; i < ids.size(); ++i) {
-        EXPECT_NE(DISPID_UNKNOWN, ids[i]);
-        for (size_t j = i + 1; j < ids.size(); ++j) EXPECT_NE(ids[i], ids[j]);
+    std::vector<DISPID> ids;
+    for (const wchar_t* name :
+         {L"controlobjectversion", L"SODIRECTIO", L"SOStatusUpdate", L"soProcessId"}) {
+        HRESULT hr = E_FAIL;
+        ids.push_back(Id(name, &hr));
+        EXPECT_HR(S_OK, hr) << testutil::Narrow(name);
+        EXPECT_NE(DISPID_UNKNOWN, ids.back());
     }
+    EXPECT_EQ(4u, std::set<DISPID>(ids.begin(), ids.end()).size()) << "distinct ids";
+    HRESULT hr = S_OK;
     // The callbacks the cash drawer never asks for are not offered.
     for (const wchar_t* name :
          {L"SOData", L"SOError", L"SOOutputComplete", L"SOStatusUpdat", L""}) {
@@ -77,7 +71,7 @@ TEST_F(CdctlCo, TheFourNamesResolveInAnyCaseAndNothingElseDoes) {
     DISPID out[2] = {0, 0};
     EXPECT_HR(DISP_E_UNKNOWNNAME,
               m_co->GetIDsOfNames(IID_NULL, names, 2, LOCALE_SYSTEM_DEFAULT, out));
-    EXPECT_EQ(status, out[0]);
+    EXPECT_EQ(ids[2], out[0]);
     EXPECT_EQ(DISPID_UNKNOWN, out[1]);
 }
 
@@ -169,54 +163,15 @@ TEST_F(CdctlCo, DirectIOEventsKeepTheirArgumentsUnchanged) {
 TEST_F(CdctlCo, ProcessIdAndInterfaces) {
     EXPECT_EQ(static_cast<LONG>(GetCurrentProcessId()), m_client.Long(L"SOProcessID"));
     EXPECT_HR(S_OK, m_client.LastResult());
-    IUnknown* unknown = nullptr;
-    ASSERT_HR(S_OK, m_co->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&unknown)));
-    unknown->Release();
-    IDispatch* dispatch = nullptr;
-    ASSERT_HR(S_OK, m_co->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(&dispatch)));
-    dispatch->Release();
+    fw::ComPtr<IUnknown> unknown, dispatch;
+    EXPECT_HR(S_OK, m_co->QueryInterface(IID_IUnknown, unknown.put_void()));
+    EXPECT_HR(S_OK, m_co->QueryInterface(IID_IDispatch, dispatch.put_void()));
     void* other = reinterpret_cast<void*>(1);
     EXPECT_HR(E_NOINTERFACE, m_co->QueryInterface(IID_IClassFactory, &other));
     EXPECT_EQ(nullptr, other);
     UINT count = 7;
     EXPECT_HR(S_OK, m_co->GetTypeInfoCount(&count));
     EXPECT_EQ(0u, count);
-}
-
-// The registered service accepts cdctl's control object, reads its version once at open and
-// delivers the drawer's status changes to it on this thread.
-TEST_F(CdctlCo, TheServiceConnectsAndDeliversDrawerEvents) {
-    const char* kSim = "SIMCDCTLCO";
-    ScratchDevice device("CdctlTestControlObject");
-    device.SetText("Port", kSim);
-    device.SetText("Trace_Enable", "False");
-    device.SetNumber("DetectDelay_Time", 20);
-    device.SetNumber("Command_Timeout", 2000);
-    ASSERT_EQ(0u, Sim(kSim, "reset"));
-
-    CLSID clsid;
-    ASSERT_HR(S_OK, CLSIDFromProgID(L"OPOS.CashDrawer.Bramwick.1", &clsid));
-    fw::ComPtr<IDispatch> object;
-    ASSERT_HR(S_OK, CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch,
-                                     object.put_void()));
-    fw::DispClient drawer(object.get());
-    ASSERT_OPOS(OPOS_SUCCESS, drawer.Long(L"OpenService", L"CashDrawer", L"CdctlTestControlObject",
-                                          static_cast<IDispatch*>(m_co)));
-    EXPECT_EQ(1u, m_co->VersionReads());
-    drawer.Call(L"SetPropertyNumber", nullptr, PIDX_DeviceEnabled, 1);
-    ASSERT_OPOS(OPOS_SUCCESS, drawer.Long(L"GetPropertyNumber", PIDX_ResultCode));
-    ASSERT_OPOS(OPOS_SUCCESS, drawer.Long(L"OpenDrawer"));
-    EXPECT_TRUE(PumpUntil([&] { return !m_events.empty(); }, 10000));
-    ASSERT_EQ(0u, Sim(kSim, "close 1"));
-    EXPECT_TRUE(PumpUntil([&] { return m_events.size() >= 2; }, 10000));
-    EXPECT_OPOS(OPOS_SUCCESS, drawer.Long(L"CloseService"));
-    drawer = fw::DispClient();
-    object.reset();
-
-    ASSERT_EQ(2u, m_events.size());
-    EXPECT_EQ(Event::Kind::StatusUpdate, m_events[0].kind);
-    EXPECT_EQ(CASH_SUE_DRAWEROPEN, m_events[0].number);
-    EXPECT_EQ(CASH_SUE_DRAWERCLOSED, m_events[1].number);
 }
 
 }  // namespace

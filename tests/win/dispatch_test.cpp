@@ -2,6 +2,8 @@
 // library, argument coercion, by-reference write-back and the error HRESULTs.
 #include <gtest/gtest.h>
 
+#include <sstream>
+
 #include "framework/automation.h"
 #include "framework/disp_client.h"
 #include "server/bramwick_ids.h"
@@ -18,43 +20,36 @@ fw::ComPtr<IDispatch> NewDrawer() {
     return d;
 }
 
-struct NameCase {
-    const wchar_t* name;
-    DISPID id;
+class Dispatch : public ::testing::Test {
+protected:
+    testutil::ComApartment com;
+    fw::ComPtr<IDispatch> object = NewDrawer();
+    fw::DispClient drawer{object.get()};
 };
 
-class NameLookup : public ::testing::TestWithParam<NameCase> {};
-
-TEST_P(NameLookup, ResolvesEveryMethodWithoutRegardToCase) {
-    testutil::ComApartment com;
-    fw::DispClient drawer(NewDrawer().get());
-    std::wstring lower = GetParam().name, upper = GetParam().name;
-    for (auto& c : lower) c = towlower(c);
-    for (auto& c : upper) c = towupper(c);
-    for (const std::wstring& name : {std::wstring(GetParam().name), lower, upper}) {
-        HRESULT hr = E_FAIL;
-        EXPECT_EQ(GetParam().id, drawer.IdOf(name.c_str(), &hr)) << testutil::Narrow(name);
-        EXPECT_HR(S_OK, hr);
+TEST_F(Dispatch, EveryMethodResolvesToItsIdWithoutRegardToCase) {
+    // In DISPID order, from 1.
+    std::wistringstream names(
+        L"GetPropertyNumber SetPropertyNumber GetPropertyString OpenService Close Claim Release "
+        L"CheckHealth DirectIO OpenDrawer WaitForDrawerClose SetPropertyString COFreezeEvents "
+        L"CloseService ClaimDevice ReleaseDevice GetOpenResult ResetStatistics "
+        L"RetrieveStatistics UpdateStatistics CompareFirmwareVersion UpdateFirmware");
+    DISPID id = 0;
+    for (std::wstring name; names >> name;) {
+        ++id;
+        std::wstring lower = name, upper = name;
+        for (auto& c : lower) c = towlower(c);
+        for (auto& c : upper) c = towupper(c);
+        for (const std::wstring& spelling : {name, lower, upper}) {
+            HRESULT hr = E_FAIL;
+            EXPECT_EQ(id, drawer.IdOf(spelling.c_str(), &hr)) << testutil::Narrow(spelling);
+            EXPECT_HR(S_OK, hr);
+        }
     }
+    EXPECT_EQ(22, id);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    AllMethods, NameLookup,
-    ::testing::Values(NameCase{L"GetPropertyNumber", 1}, NameCase{L"SetPropertyNumber", 2},
-                      NameCase{L"GetPropertyString", 3}, NameCase{L"OpenService", 4},
-                      NameCase{L"Close", 5}, NameCase{L"Claim", 6}, NameCase{L"Release", 7},
-                      NameCase{L"CheckHealth", 8}, NameCase{L"DirectIO", 9},
-                      NameCase{L"OpenDrawer", 10}, NameCase{L"WaitForDrawerClose", 11},
-                      NameCase{L"SetPropertyString", 12}, NameCase{L"COFreezeEvents", 13},
-                      NameCase{L"CloseService", 14}, NameCase{L"ClaimDevice", 15},
-                      NameCase{L"ReleaseDevice", 16}, NameCase{L"GetOpenResult", 17},
-                      NameCase{L"ResetStatistics", 18}, NameCase{L"RetrieveStatistics", 19},
-                      NameCase{L"UpdateStatistics", 20}, NameCase{L"CompareFirmwareVersion", 21},
-                      NameCase{L"UpdateFirmware", 22}));
-
-TEST(Dispatch, UnknownNamesAndMembersAreRefused) {
-    testutil::ComApartment com;
-    fw::DispClient drawer(NewDrawer().get());
+TEST_F(Dispatch, UnknownNamesAndMembersAreRefused) {
     HRESULT hr = S_OK;
     EXPECT_EQ(DISPID_UNKNOWN, drawer.IdOf(L"OpenDrawers", &hr));
     EXPECT_HR(DISP_E_UNKNOWNNAME, hr);
@@ -66,19 +61,17 @@ TEST(Dispatch, UnknownNamesAndMembersAreRefused) {
               drawer.InvokeArgs(1, &index, 1, nullptr, nullptr, DISPATCH_PROPERTYPUT));
 }
 
-TEST(Dispatch, InterfacesAndTypeInfo) {
-    testutil::ComApartment com;
-    fw::ComPtr<IDispatch> drawer = NewDrawer();
+TEST_F(Dispatch, InterfacesAndTypeInfo) {
     fw::ComPtr<IUnknown> viaIid;
-    EXPECT_HR(S_OK, drawer->QueryInterface(DIID_ICashDrawer, viaIid.put_void()));
+    EXPECT_HR(S_OK, object->QueryInterface(DIID_ICashDrawer, viaIid.put_void()));
     fw::ComPtr<IUnknown> factory;
-    EXPECT_HR(E_NOINTERFACE, drawer->QueryInterface(IID_IClassFactory, factory.put_void()));
+    EXPECT_HR(E_NOINTERFACE, object->QueryInterface(IID_IClassFactory, factory.put_void()));
 
     UINT count = 0;
-    EXPECT_HR(S_OK, drawer->GetTypeInfoCount(&count));
+    EXPECT_HR(S_OK, object->GetTypeInfoCount(&count));
     EXPECT_EQ(1u, count);
     fw::ComPtr<ITypeInfo> info;
-    ASSERT_HR(S_OK, drawer->GetTypeInfo(0, 0, info.put()));
+    ASSERT_HR(S_OK, object->GetTypeInfo(0, 0, info.put()));
     TYPEATTR* attr = nullptr;
     ASSERT_HR(S_OK, info->GetTypeAttr(&attr));
     EXPECT_EQ(TKIND_DISPATCH, attr->typekind);
@@ -87,9 +80,7 @@ TEST(Dispatch, InterfacesAndTypeInfo) {
     info->ReleaseTypeAttr(attr);
 }
 
-TEST(Dispatch, WrongArgumentCountIsRefused) {
-    testutil::ComApartment com;
-    fw::DispClient drawer(NewDrawer().get());
+TEST_F(Dispatch, WrongArgumentCountIsRefused) {
     VARIANT result;
     VariantInit(&result);
     EXPECT_HR(DISP_E_BADPARAMCOUNT, drawer.Call(L"GetPropertyNumber", &result));
@@ -98,9 +89,7 @@ TEST(Dispatch, WrongArgumentCountIsRefused) {
     EXPECT_HR(DISP_E_BADPARAMCOUNT, drawer.Call(L"WaitForDrawerClose", &result, 1, 2, 3));
 }
 
-TEST(Dispatch, ArgumentsAreCoercedLikeADispatchMap) {
-    testutil::ComApartment com;
-    fw::DispClient drawer(NewDrawer().get());
+TEST_F(Dispatch, ArgumentsAreCoercedLikeADispatchMap) {
     // A numeric string and a short integer both reach the member as a LONG.
     EXPECT_EQ(1013001, drawer.Long(L"GetPropertyNumber", L"8"));
     EXPECT_HR(S_OK, drawer.LastResult());
@@ -114,9 +103,7 @@ TEST(Dispatch, ArgumentsAreCoercedLikeADispatchMap) {
     EXPECT_HR(S_OK, drawer.LastResult());
 }
 
-TEST(Dispatch, TypeMismatchNamesTheArgument) {
-    testutil::ComApartment com;
-    fw::DispClient drawer(NewDrawer().get());
+TEST_F(Dispatch, TypeMismatchNamesTheArgument) {
     DISPID id = drawer.IdOf(L"SetPropertyNumber");
     Arg args[] = {Arg(11), Arg(L"two")};
     UINT argErr = 99;
@@ -137,9 +124,7 @@ TEST(Dispatch, TypeMismatchNamesTheArgument) {
     SysFreeString(text);
 }
 
-TEST(Dispatch, NamedAndMissingArgumentsAreRefused) {
-    testutil::ComApartment com;
-    fw::ComPtr<IDispatch> drawer = NewDrawer();
+TEST_F(Dispatch, NamedAndMissingArgumentsAreRefused) {
     VARIANTARG arg;
     VariantInit(&arg);
     V_VT(&arg) = VT_I4;
@@ -149,21 +134,19 @@ TEST(Dispatch, NamedAndMissingArgumentsAreRefused) {
     VARIANT result;
     VariantInit(&result);
     EXPECT_HR(DISP_E_NONAMEDARGS,
-              drawer->Invoke(1, IID_NULL, 0, DISPATCH_METHOD, &params, &result, nullptr, nullptr));
+              object->Invoke(1, IID_NULL, 0, DISPATCH_METHOD, &params, &result, nullptr, nullptr));
     V_VT(&arg) = VT_ERROR;
     V_ERROR(&arg) = DISP_E_PARAMNOTFOUND;
     DISPPARAMS missing = {&arg, nullptr, 1, 0};
     UINT argErr = 99;
     EXPECT_HR(DISP_E_PARAMNOTOPTIONAL,
-              drawer->Invoke(1, IID_NULL, 0, DISPATCH_METHOD, &missing, &result, nullptr, &argErr));
+              object->Invoke(1, IID_NULL, 0, DISPATCH_METHOD, &missing, &result, nullptr, &argErr));
     EXPECT_EQ(0u, argErr);
-    EXPECT_HR(DISP_E_UNKNOWNINTERFACE, drawer->Invoke(1, IID_IDispatch, 0, DISPATCH_METHOD, &params,
+    EXPECT_HR(DISP_E_UNKNOWNINTERFACE, object->Invoke(1, IID_IDispatch, 0, DISPATCH_METHOD, &params,
                                                       &result, nullptr, nullptr));
 }
 
-TEST(Dispatch, ResultIsReturnedForMethodAndPropertyGetCalls) {
-    testutil::ComApartment com;
-    fw::DispClient drawer(NewDrawer().get());
+TEST_F(Dispatch, ResultIsReturnedForMethodAndPropertyGetCalls) {
     Arg index(PIDX_DeviceDescription);
     for (WORD flags : {WORD(DISPATCH_METHOD), WORD(DISPATCH_METHOD | DISPATCH_PROPERTYGET)}) {
         VARIANT result;

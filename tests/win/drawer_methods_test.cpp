@@ -38,15 +38,12 @@ BOOL RecordBeep(DWORD frequency, DWORD duration) {
 class DrawerMethods : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_EQ(0u, Sim(kSim, "reset"));
-        m_device.SetText("Port", kSim);
         m_device.SetText("Trace_Enable", "False");
         m_device.SetNumber("DetectDelay_Time", 20);
         m_device.SetNumber("OpenDrawer_Timeout", 1500);
-        m_co = TestControlObject::Create();
         fw::ComPtr<IDispatch> object;
         ASSERT_HR(S_OK, CCashDrawer::CreateInstance(IID_IDispatch, object.put_void()));
-        m_drawer = fw::DispClient(object.get());
+        m_drawer.Attach(object.get());
         m_service = static_cast<CCashDrawer*>(static_cast<fw::DispatchObject*>(object.get()));
         m_previousBeep = SetBeepFunction(&RecordBeep);
         m_powerFail.reset(CreateEventA(nullptr, TRUE, FALSE, "Vantrel PowerFail Event"));
@@ -56,32 +53,22 @@ protected:
         ResetEvent(m_powerFail.get());
         SetBeepFunction(m_previousBeep);
         m_drawer.Long(L"Close");
-        m_drawer = fw::DispClient();
-        m_co->Release();
     }
-    LONG Open() {
-        return m_drawer.Long(L"OpenService", L"CashDrawer", L"BramwickTestDrawer",
-                             static_cast<IDispatch*>(m_co));
-    }
-    LONG Number(LONG index) { return m_drawer.Long(L"GetPropertyNumber", index); }
-    void Set(LONG index, LONG value) {
-        VARIANT r;
-        VariantInit(&r);
-        m_drawer.Call(L"SetPropertyNumber", &r, index, value);
-    }
+    LONG Open() { return m_drawer.Open(m_device.name()); }
+    LONG Number(LONG index) { return m_drawer.Number(index); }
     void OpenAndEnable() {
         ASSERT_OPOS(OPOS_SUCCESS, Open());
-        Set(PIDX_DeviceEnabled, 1);
+        ASSERT_OPOS(OPOS_SUCCESS, m_drawer.Set(PIDX_DeviceEnabled, 1));
     }
     bool PropertyBecomes(LONG index, LONG value) {
         return PumpUntil([&] { return Number(index) == value; }, kBound);
     }
+    std::wstring HealthText() { return m_drawer.Text(PIDX_CheckHealthText); }
+    DWORD Sim(const std::string& args) { return ::Sim(m_device.SimName(), args); }
 
-    static constexpr const char* kSim = "SIMDRAW1";
     testutil::ComApartment m_com;
     ScratchDevice m_device{"BramwickTestDrawer"};
-    TestControlObject* m_co = nullptr;
-    fw::DispClient m_drawer;
+    DrawerClient m_drawer;
     CCashDrawer* m_service = nullptr;
     BeepFunction m_previousBeep = nullptr;
     fw::UniqueKernel m_powerFail;
@@ -102,25 +89,24 @@ TEST_F(DrawerMethods, OpenDrawerOpensAndReportsTheChange) {
     OpenAndEnable();
     EXPECT_OPOS(OPOS_SUCCESS, m_drawer.Long(L"OpenDrawer"));
     EXPECT_EQ(1, Number(PIDXCash_DrawerOpened));
-    EXPECT_TRUE(PumpUntil([&] { return m_co->StatusUpdateCount() >= 1; }, kBound));
-    EXPECT_EQ(CASH_SUE_DRAWEROPEN, m_co->StatusUpdates().front());
+    EXPECT_TRUE(PumpUntil([&] { return m_drawer.co()->StatusUpdateCount() >= 1; }, kBound));
+    EXPECT_EQ(CASH_SUE_DRAWEROPEN, m_drawer.co()->StatusUpdates().front());
     // Already open: the command still goes out and the answer comes at once.
     EXPECT_OPOS(OPOS_SUCCESS, m_drawer.Long(L"OpenDrawer"));
 }
 
 TEST_F(DrawerMethods, OpenDrawerFailsWhenTheDrawerStaysShut) {
     OpenAndEnable();
-    ASSERT_EQ(0u, Sim(kSim, "answer off"));  // the command is swallowed
+    ASSERT_EQ(0u, Sim("answer off"));  // the command is swallowed
     EXPECT_OPOS(OPOS_E_FAILURE, m_drawer.Long(L"OpenDrawer"));
     EXPECT_EQ(0, Number(PIDXCash_DrawerOpened));
 }
 
 TEST_F(DrawerMethods, OpenDrawerWithDsrOffTriesTwiceAndFails) {
     OpenAndEnable();
-    ASSERT_EQ(0u, Sim(kSim, "dsr off"));
+    ASSERT_EQ(0u, Sim("dsr off"));
     // The line change reaches the reader; then the writer refuses the command.
-    EXPECT_TRUE(PumpUntil(
-        [&] { return m_drawer.Long(L"OpenDrawer") == OPOS_E_FAILURE; }, kBound));
+    EXPECT_TRUE(PumpUntil([&] { return m_drawer.Long(L"OpenDrawer") == OPOS_E_FAILURE; }, kBound));
 }
 
 TEST_F(DrawerMethods, OpenDrawerWithoutPortOwnerTimesOut) {
@@ -139,8 +125,8 @@ TEST_F(DrawerMethods, WaitForDrawerCloseBeepsInRhythmUntilClosed) {
         EXPECT_TRUE(g_beeps.empty()) << "a closed drawer needs no waiting";
     }
     ASSERT_OPOS(OPOS_SUCCESS, m_drawer.Long(L"OpenDrawer"));
-    ASSERT_EQ(0u, Sim(kSim, "autoclose 1500"));
-    ASSERT_EQ(0u, Sim(kSim, "open 1"));  // re-arms the auto-close
+    ASSERT_EQ(0u, Sim("autoclose 1500"));
+    ASSERT_EQ(0u, Sim("open 1"));  // re-arms the auto-close
     {
         std::lock_guard<std::mutex> lock(g_beepMutex);
         g_beeps.clear();
@@ -171,50 +157,45 @@ TEST_F(DrawerMethods, WaitForDrawerCloseEndsOnPowerFailure) {
 TEST_F(DrawerMethods, HealthCheckAtEveryLevel) {
     OpenAndEnable();
     EXPECT_OPOS(OPOS_SUCCESS, m_drawer.Long(L"CheckHealth", 1));
-    EXPECT_EQ(L"Internal HCheck: Successful", m_drawer.String(L"GetPropertyString", PIDX_CheckHealthText));
+    EXPECT_EQ(L"Internal HCheck: Successful", HealthText());
     EXPECT_OPOS(OPOS_SUCCESS, m_drawer.Long(L"CheckHealth", 2));
-    EXPECT_EQ(L"External HCheck: Successful, CD Opened",
-              m_drawer.String(L"GetPropertyString", PIDX_CheckHealthText));
+    EXPECT_EQ(L"External HCheck: Successful, CD Opened", HealthText());
     EXPECT_EQ(1, Number(PIDXCash_DrawerOpened));
     EXPECT_OPOS(OPOS_E_ILLEGAL, m_drawer.Long(L"CheckHealth", 3));
-    EXPECT_EQ(L"Interactive HCheck: Not Supported",
-              m_drawer.String(L"GetPropertyString", PIDX_CheckHealthText));
+    EXPECT_EQ(L"Interactive HCheck: Not Supported", HealthText());
     EXPECT_OPOS(OPOS_E_ILLEGAL, m_drawer.Long(L"CheckHealth", 4));
-    EXPECT_EQ(L"Interactive HCheck: Not Supported",
-              m_drawer.String(L"GetPropertyString", PIDX_CheckHealthText));
-    ASSERT_EQ(0u, Sim(kSim, "close 1"));
+    EXPECT_EQ(L"Interactive HCheck: Not Supported", HealthText());
+    ASSERT_EQ(0u, Sim("close 1"));
     ASSERT_TRUE(PropertyBecomes(PIDXCash_DrawerOpened, 0));
-    ASSERT_EQ(0u, Sim(kSim, "answer off"));
+    ASSERT_EQ(0u, Sim("answer off"));
     EXPECT_OPOS(OPOS_E_FAILURE, m_drawer.Long(L"CheckHealth", 2));
-    EXPECT_EQ(L"External HCheck: Failed, See ResultCode",
-              m_drawer.String(L"GetPropertyString", PIDX_CheckHealthText));
+    EXPECT_EQ(L"External HCheck: Failed, See ResultCode", HealthText());
 }
 
 TEST_F(DrawerMethods, ExternalCheckCanBeToldNotToOpenTheDrawer) {
     m_device.SetText("NoDwOpenAtChkExt", "TRUE");
     OpenAndEnable();
     EXPECT_OPOS(OPOS_SUCCESS, m_drawer.Long(L"CheckHealth", 2));
-    EXPECT_EQ(L"External HCheck: Complete",
-              m_drawer.String(L"GetPropertyString", PIDX_CheckHealthText));
+    EXPECT_EQ(L"External HCheck: Complete", HealthText());
     EXPECT_EQ(0, Number(PIDXCash_DrawerOpened));
 }
 
 TEST_F(DrawerMethods, PowerStateFollowsPowerFailureAndTheLines) {
     ASSERT_OPOS(OPOS_SUCCESS, Open());
-    Set(PIDX_PowerNotify, OPOS_PN_ENABLED);
-    Set(PIDX_DeviceEnabled, 1);
+    m_drawer.Set(PIDX_PowerNotify, OPOS_PN_ENABLED);
+    m_drawer.Set(PIDX_DeviceEnabled, 1);
     ASSERT_TRUE(PropertyBecomes(PIDX_PowerState, OPOS_PS_ONLINE));
     SetEvent(m_powerFail.get());
     ASSERT_TRUE(PropertyBecomes(PIDX_PowerState, OPOS_PS_OFF_OFFLINE));
     ResetEvent(m_powerFail.get());
     ASSERT_TRUE(PropertyBecomes(PIDX_PowerState, OPOS_PS_ONLINE));
-    ASSERT_EQ(0u, Sim(kSim, "dsr off"));  // a pulled cable
+    ASSERT_EQ(0u, Sim("dsr off"));  // a pulled cable
     ASSERT_TRUE(PropertyBecomes(PIDX_PowerState, OPOS_PS_OFF_OFFLINE));
-    ASSERT_EQ(0u, Sim(kSim, "dsr on"));
+    ASSERT_EQ(0u, Sim("dsr on"));
     ASSERT_TRUE(PropertyBecomes(PIDX_PowerState, OPOS_PS_ONLINE));
     // Each change is reported once, in order.
-    EXPECT_TRUE(PumpUntil([&] { return m_co->StatusUpdateCount() >= 5; }, kBound));
-    EXPECT_EQ((std::vector<LONG>{2001, 2004, 2001, 2004, 2001}), m_co->StatusUpdates());
+    EXPECT_TRUE(PumpUntil([&] { return m_drawer.co()->StatusUpdateCount() >= 5; }, kBound));
+    EXPECT_EQ((std::vector<LONG>{2001, 2004, 2001, 2004, 2001}), m_drawer.co()->StatusUpdates());
 }
 
 TEST_F(DrawerMethods, FirmwareMethodsAreNotSupported) {
@@ -222,17 +203,15 @@ TEST_F(DrawerMethods, FirmwareMethodsAreNotSupported) {
     LONG result = 0;
     VARIANT r;
     VariantInit(&r);
-    EXPECT_HR(S_OK, m_drawer.Call(L"CompareFirmwareVersion", &r, L"fw.bin",
-                                  fw::Arg::Ref(&result)));
+    EXPECT_HR(S_OK, m_drawer.Call(L"CompareFirmwareVersion", &r, L"fw.bin", fw::Arg::Ref(&result)));
     EXPECT_EQ(OPOS_E_NOTCLAIMED, V_I4(&r));
     EXPECT_EQ(5, result);
     EXPECT_OPOS(OPOS_E_NOTCLAIMED, m_drawer.Long(L"UpdateFirmware", L"fw.bin"));
     ASSERT_OPOS(OPOS_SUCCESS, m_drawer.Long(L"Claim", 0));
     EXPECT_OPOS(OPOS_E_DISABLED, m_drawer.Long(L"UpdateFirmware", L"fw.bin"));
-    Set(PIDX_DeviceEnabled, 1);
+    m_drawer.Set(PIDX_DeviceEnabled, 1);
     result = 0;
-    EXPECT_HR(S_OK, m_drawer.Call(L"CompareFirmwareVersion", &r, L"fw.bin",
-                                  fw::Arg::Ref(&result)));
+    EXPECT_HR(S_OK, m_drawer.Call(L"CompareFirmwareVersion", &r, L"fw.bin", fw::Arg::Ref(&result)));
     EXPECT_EQ(OPOS_E_ILLEGAL, V_I4(&r));
     EXPECT_EQ(5, result);
     EXPECT_OPOS(OPOS_E_ILLEGAL, m_drawer.Long(L"UpdateFirmware", L"fw.bin"));

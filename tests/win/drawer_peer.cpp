@@ -34,17 +34,11 @@ int main(int argc, char** argv) {
         return 2;
     }
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-    std::wstring device(argv[1], argv[1] + strlen(argv[1]));
-    CLSID clsid;
-    fw::ComPtr<IDispatch> object;
-    if (FAILED(CLSIDFromProgID(L"OPOS.CashDrawer.Bramwick.1", &clsid)) ||
-        FAILED(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch,
-                                object.put_void()))) {
+    DrawerClient drawer;
+    if (!drawer.AttachRegistered()) {
         fprintf(stderr, "drawer_peer: cannot create the service\n");
         return 3;
     }
-    fw::DispClient drawer(object.get());
-    TestControlObject* co = TestControlObject::Create();
     for (int i = 2; i < argc; ++i) {
         std::string step = argv[i];
         std::string arg;
@@ -56,19 +50,14 @@ int main(int argc, char** argv) {
         bool ok = true;
         if (step == "open") {
             LONG expected = arg.empty() ? OPOS_SUCCESS : atol(arg.c_str());
-            LONG r = drawer.Long(L"OpenService", L"CashDrawer", device.c_str(),
-                                 static_cast<IDispatch*>(co));
+            LONG r = drawer.Open(argv[1]);
             ok = r == expected;
             printf("open %ld\n", static_cast<long>(r));
         } else if (step == "enable") {
-            VARIANT r;
-            VariantInit(&r);
-            drawer.Call(L"SetPropertyNumber", &r, PIDX_DeviceEnabled, 1);
+            drawer.Set(PIDX_DeviceEnabled, 1);
         } else if (step == "opened") {
             LONG want = atol(arg.c_str());
-            ok = PumpUntil(
-                [&] { return drawer.Long(L"GetPropertyNumber", PIDXCash_DrawerOpened) == want; },
-                10000);
+            ok = PumpUntil([&] { return drawer.Number(PIDXCash_DrawerOpened) == want; }, 10000);
         } else if (step == "signal") {
             HANDLE e = NamedEvent(arg);
             SetEvent(e);
@@ -92,9 +81,7 @@ int main(int argc, char** argv) {
             return 10 + (i - 2);
         }
     }
-    drawer = fw::DispClient();
-    object.reset();
-    co->Release();
+    drawer.Attach(nullptr);
     CoUninitialize();
     return 0;
 }

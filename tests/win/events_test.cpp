@@ -23,22 +23,19 @@ protected:
         m_device.SetText("Trace_Enable", "False");
         fw::ComPtr<IDispatch> object;
         ASSERT_HR(S_OK, CCashDrawer::CreateInstance(IID_IDispatch, object.put_void()));
-        m_drawer = fw::DispClient(object.get());
+        m_drawer.Attach(object.get());
         m_service = static_cast<CCashDrawer*>(static_cast<fw::DispatchObject*>(object.get()));
     }
-    void TearDown() override {
-        if (m_co) m_co->Release();
-    }
     LONG Open(TestControlObject::Options options = {}) {
-        m_co = TestControlObject::Create(options);
-        return m_drawer.Long(L"OpenService", L"CashDrawer", L"BramwickTestEvents",
-                             static_cast<IDispatch*>(m_co));
+        const LONG result = m_drawer.Open(m_device.name(), options);
+        m_co = m_drawer.co();
+        return result;
     }
-    LONG Set(LONG index, LONG value) {
-        VARIANT r;
-        VariantInit(&r);
-        m_drawer.Call(L"SetPropertyNumber", &r, index, value);
-        return m_drawer.Long(L"GetPropertyNumber", PIDX_ResultCode);
+    LONG Set(LONG index, LONG value) { return m_drawer.Set(index, value); }
+    // Opened and enabled: status updates are queued for delivery.
+    void OpenEnabled(TestControlObject::Options options = {}) {
+        ASSERT_OPOS(OPOS_SUCCESS, Open(options));
+        ASSERT_OPOS(OPOS_SUCCESS, Set(PIDX_DeviceEnabled, 1));
     }
     bool WaitForUpdates(size_t n) {
         return PumpUntil([&] { return m_co->StatusUpdateCount() >= n; }, kBound);
@@ -52,7 +49,7 @@ protected:
 
     testutil::ComApartment m_com;
     ScratchDevice m_device{"BramwickTestEvents"};
-    fw::DispClient m_drawer;
+    DrawerClient m_drawer;
     CCashDrawer* m_service = nullptr;
     TestControlObject* m_co = nullptr;
 };
@@ -62,8 +59,7 @@ TEST_F(Events, ConnectReadsTheVersionAndNeedsSODirectIO) {
     noDirectIO.directIO = false;
     EXPECT_OPOS(OPOS_E_NOSERVICE, Open(noDirectIO));
     EXPECT_EQ(452, m_drawer.Long(L"GetOpenResult"));
-    EXPECT_EQ(OPOS_S_CLOSED, m_drawer.Long(L"GetPropertyNumber", PIDX_State));
-    m_co->Release();
+    EXPECT_EQ(OPOS_S_CLOSED, m_drawer.Number(PIDX_State));
 
     ASSERT_OPOS(OPOS_SUCCESS, Open());
     auto calls = m_co->Calls();
@@ -75,8 +71,7 @@ TEST_F(Events, ConnectReadsTheVersionAndNeedsSODirectIO) {
 }
 
 TEST_F(Events, DeliveredInOrderOnTheApplicationThread) {
-    ASSERT_OPOS(OPOS_SUCCESS, Open());
-    ASSERT_OPOS(OPOS_SUCCESS, Set(PIDX_DeviceEnabled, 1));
+    OpenEnabled();
     for (LONG v : {CASH_SUE_DRAWEROPEN, CASH_SUE_DRAWERCLOSED, OPOS_SUE_POWER_OFF_OFFLINE,
                    CASH_SUE_DRAWEROPEN}) {
         m_service->QueueStatusUpdate(v);
@@ -88,8 +83,7 @@ TEST_F(Events, DeliveredInOrderOnTheApplicationThread) {
 }
 
 TEST_F(Events, FreezeEventsHoldsTheBacklogUntilCleared) {
-    ASSERT_OPOS(OPOS_SUCCESS, Open());
-    Set(PIDX_DeviceEnabled, 1);
+    OpenEnabled();
     Set(PIDX_FreezeEvents, 1);
     for (LONG v : {1, 0, 1}) m_service->QueueStatusUpdate(v);
     EXPECT_EQ(0u, DeliveredDuringQuietPeriod());
@@ -102,8 +96,7 @@ TEST_F(Events, FreezeEventsHoldsTheBacklogUntilCleared) {
 TEST_F(Events, BothFreezesMustBeClearedAndCOFreezeAlwaysSucceeds) {
     EXPECT_OPOS(OPOS_SUCCESS, m_drawer.Long(L"COFreezeEvents", 1));  // even while closed
     EXPECT_OPOS(OPOS_SUCCESS, m_drawer.Long(L"COFreezeEvents", 0));
-    ASSERT_OPOS(OPOS_SUCCESS, Open());
-    Set(PIDX_DeviceEnabled, 1);
+    OpenEnabled();
     Set(PIDX_FreezeEvents, 1);
     EXPECT_OPOS(OPOS_SUCCESS, m_drawer.Long(L"COFreezeEvents", 1));
     m_service->QueueStatusUpdate(1);
@@ -135,8 +128,7 @@ TEST_F(Events, NothingIsQueuedWhileDisabledAndHeldRecordsWaitForEnable) {
 }
 
 TEST_F(Events, CloseDropsQueuedRecordsUndelivered) {
-    ASSERT_OPOS(OPOS_SUCCESS, Open());
-    Set(PIDX_DeviceEnabled, 1);
+    OpenEnabled();
     Set(PIDX_FreezeEvents, 1);
     m_service->QueueStatusUpdate(1);
     m_service->QueueStatusUpdate(0);
@@ -149,8 +141,7 @@ TEST_F(Events, CloseDropsQueuedRecordsUndelivered) {
 TEST_F(Events, WithoutSOStatusUpdateRecordsReachNobodyButDrain) {
     TestControlObject::Options options;
     options.statusUpdate = false;
-    ASSERT_OPOS(OPOS_SUCCESS, Open(options));
-    Set(PIDX_DeviceEnabled, 1);
+    OpenEnabled(options);
     for (int i = 0; i < 3; ++i) m_service->QueueStatusUpdate(i % 2);
     EXPECT_TRUE(PumpUntil([&] { return m_service->QueuedEventCount() == 0; }, kBound));
     EXPECT_EQ(0u, m_co->StatusUpdateCount());
@@ -160,8 +151,7 @@ TEST_F(Events, WithoutSOStatusUpdateRecordsReachNobodyButDrain) {
 TEST_F(Events, AFailingCallbackStillReleasesTheEventThread) {
     TestControlObject::Options options;
     options.statusUpdateResult = E_FAIL;
-    ASSERT_OPOS(OPOS_SUCCESS, Open(options));
-    Set(PIDX_DeviceEnabled, 1);
+    OpenEnabled(options);
     m_service->QueueStatusUpdate(1);
     m_service->QueueStatusUpdate(0);
     ASSERT_TRUE(WaitForUpdates(2));
@@ -169,19 +159,17 @@ TEST_F(Events, AFailingCallbackStillReleasesTheEventThread) {
 }
 
 TEST_F(Events, CloseFromInsideTheHandlerIsNotBusy) {
-    ASSERT_OPOS(OPOS_SUCCESS, Open());
-    Set(PIDX_DeviceEnabled, 1);
+    OpenEnabled();
     std::atomic<LONG> closeResult{-1};
     m_co->onStatusUpdate = [&](LONG) { closeResult = m_drawer.Long(L"Close"); };
     m_service->QueueStatusUpdate(1);
     ASSERT_TRUE(PumpUntil([&] { return closeResult != -1; }, kBound));
     EXPECT_OPOS(OPOS_SUCCESS, closeResult.load());
-    EXPECT_EQ(OPOS_S_CLOSED, m_drawer.Long(L"GetPropertyNumber", PIDX_State));
+    EXPECT_EQ(OPOS_S_CLOSED, m_drawer.Number(PIDX_State));
 }
 
 TEST_F(Events, CloseFromAnotherThreadDuringACallbackIsBusy) {
-    ASSERT_OPOS(OPOS_SUCCESS, Open());
-    Set(PIDX_DeviceEnabled, 1);
+    OpenEnabled();
     std::atomic<LONG> otherResult{-1};
     m_co->onStatusUpdate = [&](LONG) {
         // While the control object is inside the callback, another thread tries to close.
@@ -190,7 +178,7 @@ TEST_F(Events, CloseFromAnotherThreadDuringACallbackIsBusy) {
     m_service->QueueStatusUpdate(1);
     ASSERT_TRUE(WaitForUpdates(1));
     EXPECT_OPOS(OPOS_E_BUSY, otherResult.load());
-    EXPECT_EQ(OPOS_S_IDLE, m_drawer.Long(L"GetPropertyNumber", PIDX_State));
+    EXPECT_EQ(OPOS_S_IDLE, m_drawer.Number(PIDX_State));
     m_co->onStatusUpdate = nullptr;
     EXPECT_OPOS(OPOS_SUCCESS, m_drawer.Long(L"Close"));
 }

@@ -4,12 +4,13 @@
 // documented results. Peers are drawer_peer.exe; the controller is driven with cdctl sim.
 #include <gtest/gtest.h>
 
+#include <map>
 #include <string>
 #include <vector>
 
-#include "framework/disp_client.h"
 #include "framework/handles.h"
 #include "tests/win/scratch_device.h"
+#include "tests/win/sim_control.h"
 #include "tests/win/test_control_object.h"
 #include "tests/win/test_util.h"
 
@@ -17,53 +18,10 @@ namespace {
 
 constexpr DWORD kBound = 10000;
 
-std::string ExeDir() {
-    char exe[MAX_PATH];
-    GetModuleFileNameA(nullptr, exe, MAX_PATH);
-    std::string path(exe);
-    return path.substr(0, path.find_last_of('\\') + 1);
-}
+using testproc::Process;
 
-std::string OutDir() {
-    char dir[MAX_PATH] = {};
-    GetEnvironmentVariableA("BRAMWICK_OUT_DIR", dir, MAX_PATH);
-    return dir;
-}
-
-class Process {
-public:
-    explicit Process(const std::string& commandLine) {
-        STARTUPINFOA si = {};
-        si.cb = sizeof(si);
-        PROCESS_INFORMATION pi = {};
-        std::string line = commandLine;
-        if (CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                           &si, &pi)) {
-            m_process.reset(pi.hProcess);
-            CloseHandle(pi.hThread);
-        }
-    }
-    bool started() const { return static_cast<bool>(m_process); }
-    // Exit code, or 999 when it did not end in time.
-    DWORD Wait(DWORD ms = 30000) {
-        if (!m_process || WaitForSingleObject(m_process.get(), ms) != WAIT_OBJECT_0) return 999;
-        DWORD code = 0;
-        GetExitCodeProcess(m_process.get(), &code);
-        return code;
-    }
-
-private:
-    fw::UniqueKernel m_process;
-};
-
-// Runs `cdctl sim NAME ARGS` and returns its exit code.
-DWORD Sim(const std::string& name, const std::string& args) {
-    Process p("\"" + OutDir() + "\\cdctl.exe\" sim " + name + " " + args);
-    return p.Wait();
-}
-
-Process Peer(const std::string& device, const std::string& steps) {
-    return Process("\"" + ExeDir() + "drawer_peer.exe\" " + device + " " + steps);
+Process Peer(const std::string& steps) {
+    return Process("\"" + testproc::ExeDir() + "drawer_peer.exe\" BramwickTestLink " + steps);
 }
 
 HANDLE Named(const std::string& name) {
@@ -76,23 +34,17 @@ class Signals {
 public:
     Signals(std::initializer_list<const char*> names) {
         for (const char* n : names) {
-            m_names.push_back(n);
-            m_events.emplace_back(Named(n));
-            ResetEvent(m_events.back().get());
+            m_events[n].reset(Named(n));
+            ResetEvent(m_events[n].get());
         }
     }
-    bool Wait(const std::string& name, DWORD ms = kBound) const {
-        for (size_t i = 0; i < m_names.size(); ++i) {
-            if (m_names[i] != name) continue;
-            HANDLE e = m_events[i].get();
-            return PumpUntil([&] { return WaitForSingleObject(e, 0) == WAIT_OBJECT_0; }, ms);
-        }
-        return false;
+    bool Wait(const std::string& name) const {
+        HANDLE e = m_events.at(name).get();
+        return PumpUntil([&] { return WaitForSingleObject(e, 0) == WAIT_OBJECT_0; }, kBound);
     }
 
 private:
-    std::vector<std::string> m_names;
-    std::vector<fw::UniqueKernel> m_events;
+    std::map<std::string, fw::UniqueKernel> m_events;
 };
 
 void SetNamed(const std::string& name) {
@@ -100,59 +52,38 @@ void SetNamed(const std::string& name) {
     SetEvent(e.get());
 }
 
-
 class Link : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_EQ(0u, Sim(kSim, "reset"));
-        m_device.SetText("Port", kSim);
         m_device.SetText("Trace_Enable", "False");
         m_device.SetNumber("DetectDelay_Time", 20);
         m_device.SetNumber("Command_Timeout", 2000);
-        m_co = TestControlObject::Create();
-        CLSID clsid;
-        ASSERT_HR(S_OK, CLSIDFromProgID(L"OPOS.CashDrawer.Bramwick.1", &clsid));
-        fw::ComPtr<IDispatch> object;
-        ASSERT_HR(S_OK, CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch,
-                                         object.put_void()));
-        m_drawer = fw::DispClient(object.get());
+        ASSERT_TRUE(m_drawer.AttachRegistered());
     }
-    void TearDown() override {
-        m_drawer.Long(L"Close");
-        m_drawer = fw::DispClient();
-        m_co->Release();
-    }
-    LONG Open() {
-        return m_drawer.Long(L"OpenService", L"CashDrawer", L"BramwickTestLink",
-                             static_cast<IDispatch*>(m_co));
-    }
+    void TearDown() override { m_drawer.Long(L"Close"); }
+    LONG Open() { return m_drawer.Open(m_device.name()); }
     bool OpenedBecomes(LONG value) {
-        return PumpUntil(
-            [&] { return m_drawer.Long(L"GetPropertyNumber", PIDXCash_DrawerOpened) == value; },
-            kBound);
+        return PumpUntil([&] { return m_drawer.Number(PIDXCash_DrawerOpened) == value; }, kBound);
     }
+    DWORD Sim(const std::string& args) { return ::Sim(m_device.SimName(), args); }
 
-    static constexpr const char* kSim = "SIMLINK1";
     testutil::ComApartment m_com;
     ScratchDevice m_device{"BramwickTestLink"};
-    TestControlObject* m_co = nullptr;
-    fw::DispClient m_drawer;
+    DrawerClient m_drawer;
 };
 
 TEST_F(Link, StatusReachesEveryProcessAndOpenReadsIt) {
-    ASSERT_EQ(0u, Sim(kSim, "open 1"));
+    ASSERT_EQ(0u, Sim("open 1"));
     Signals signals({"peers-open", "peer1-open", "peer2-open", "seen-closed"});
     ASSERT_OPOS(OPOS_SUCCESS, Open());
-    EXPECT_EQ(1, m_drawer.Long(L"GetPropertyNumber", PIDXCash_DrawerOpened));  // read at open
+    EXPECT_EQ(1, m_drawer.Number(PIDXCash_DrawerOpened));  // read at open
     // The peers open one after the other: the reply to an open's status query is claimed by
     // whichever open is waiting first.
-    Process peer1 = Peer("BramwickTestLink",
-                         "open opened=1 signal=peer1-open opened=0 wait=seen-closed close");
+    Process peer1 = Peer("open opened=1 signal=peer1-open opened=0 wait=seen-closed close");
     ASSERT_TRUE(signals.Wait("peer1-open"));
-    Process peer2 = Peer("BramwickTestLink",
-                         "open opened=1 signal=peer2-open opened=0 wait=seen-closed close");
+    Process peer2 = Peer("open opened=1 signal=peer2-open opened=0 wait=seen-closed close");
     ASSERT_TRUE(signals.Wait("peer2-open"));
-    ASSERT_EQ(0u, Sim(kSim, "close 1"));
+    ASSERT_EQ(0u, Sim("close 1"));
     EXPECT_TRUE(OpenedBecomes(0));
     SetNamed("seen-closed");
     EXPECT_EQ(0u, peer1.Wait());
@@ -164,8 +95,7 @@ TEST_F(Link, OpensAtTheSameMomentAllGetTheirReply) {
     ASSERT_OPOS(OPOS_SUCCESS, Open());
     std::vector<Process> peers;
     for (const char* name : {"p1", "p2", "p3"}) {
-        peers.push_back(Peer("BramwickTestLink",
-                             std::string("open signal=") + name + " wait=go-close close"));
+        peers.push_back(Peer(std::string("open signal=") + name + " wait=go-close close"));
     }
     for (const char* name : {"p1", "p2", "p3"}) EXPECT_TRUE(signals.Wait(name)) << name;
     SetNamed("go-close");
@@ -175,26 +105,26 @@ TEST_F(Link, OpensAtTheSameMomentAllGetTheirReply) {
 TEST_F(Link, ASuccessorTakesThePortWhenTheOwnerCloses) {
     Signals signals({"owner-open", "owner-go"});
     // The peer opens first and owns the port; this process waits as its successor.
-    Process owner = Peer("BramwickTestLink", "open signal=owner-open wait=owner-go close");
+    Process owner = Peer("open signal=owner-open wait=owner-go close");
     ASSERT_TRUE(signals.Wait("owner-open"));
     ASSERT_OPOS(OPOS_SUCCESS, Open());
-    ASSERT_EQ(0u, Sim(kSim, "open 1"));
+    ASSERT_EQ(0u, Sim("open 1"));
     EXPECT_TRUE(OpenedBecomes(1));  // served by the owner's reader
     SetNamed("owner-go");
     EXPECT_EQ(0u, owner.Wait());
-    ASSERT_EQ(0u, Sim(kSim, "close 1"));
+    ASSERT_EQ(0u, Sim("close 1"));
     EXPECT_TRUE(OpenedBecomes(0));  // now served by this process's own reader
 }
 
 TEST_F(Link, ASuccessorTakesThePortWhenTheOwnerDies) {
     Signals signals({"owner-open", "owner-go"});
-    Process owner = Peer("BramwickTestLink", "open signal=owner-open wait=owner-go crash");
+    Process owner = Peer("open signal=owner-open wait=owner-go crash");
     ASSERT_TRUE(signals.Wait("owner-open"));
     ASSERT_OPOS(OPOS_SUCCESS, Open());
     SetNamed("owner-go");
     EXPECT_EQ(9u, owner.Wait());
-    ASSERT_EQ(0u, Sim(kSim, "open 2"));
-    ASSERT_EQ(0u, Sim(kSim, "open 1"));
+    ASSERT_EQ(0u, Sim("open 2"));
+    ASSERT_EQ(0u, Sim("open 1"));
     EXPECT_TRUE(OpenedBecomes(1));
 }
 
@@ -203,31 +133,31 @@ TEST_F(Link, OnlyTheNewestWellFormedFrameCounts) {
     m_device.SetNumber("DetectDelay_Time", 1500);
     m_device.SetNumber("Command_Timeout", 6000);
     ASSERT_OPOS(OPOS_SUCCESS, Open());
-    ASSERT_EQ(0u, Sim(kSim, "notify off"));
+    ASSERT_EQ(0u, Sim("notify off"));
     // Two frames in one read: the later one (drawer 1 open) wins.
-    ASSERT_EQ(0u, Sim(kSim, "inject 1b 02 00 0d 1b 02 01 0d"));
+    ASSERT_EQ(0u, Sim("inject 1b 02 00 0d 1b 02 01 0d"));
     EXPECT_TRUE(OpenedBecomes(1));
     // A frame of an unknown type changes nothing; the next good frame still does.
-    ASSERT_EQ(0u, Sim(kSim, "inject 1b 03 00 0d"));
-    ASSERT_EQ(0u, Sim(kSim, "inject 00 1b 02"));
-    ASSERT_EQ(0u, Sim(kSim, "inject 00 0d"));
+    ASSERT_EQ(0u, Sim("inject 1b 03 00 0d"));
+    ASSERT_EQ(0u, Sim("inject 00 1b 02"));
+    ASSERT_EQ(0u, Sim("inject 00 0d"));
     EXPECT_TRUE(OpenedBecomes(0));
 }
 
 TEST_F(Link, ASilentControllerFailsTheOpenAfterCommandTimeout) {
-    ASSERT_EQ(0u, Sim(kSim, "answer off"));
+    ASSERT_EQ(0u, Sim("answer off"));
     EXPECT_OPOS(OPOS_E_FAILURE, Open());
     EXPECT_EQ(456, m_drawer.Long(L"GetOpenResult"));
-    EXPECT_EQ(OPOS_S_CLOSED, m_drawer.Long(L"GetPropertyNumber", PIDX_State));
-    ASSERT_EQ(0u, Sim(kSim, "answer on"));
+    EXPECT_EQ(OPOS_S_CLOSED, m_drawer.Number(PIDX_State));
+    ASSERT_EQ(0u, Sim("answer on"));
     EXPECT_OPOS(OPOS_SUCCESS, Open());  // recovers once the controller answers
 }
 
 TEST_F(Link, DsrOffAtOpenRefusesTheStatusCommand) {
-    ASSERT_EQ(0u, Sim(kSim, "dsr off"));
+    ASSERT_EQ(0u, Sim("dsr off"));
     EXPECT_OPOS(OPOS_E_FAILURE, Open());
     EXPECT_EQ(456, m_drawer.Long(L"GetOpenResult"));
-    ASSERT_EQ(0u, Sim(kSim, "dsr on"));
+    ASSERT_EQ(0u, Sim("dsr on"));
     EXPECT_OPOS(OPOS_SUCCESS, Open());
 }
 

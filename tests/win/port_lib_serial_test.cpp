@@ -12,7 +12,7 @@ using portlib::Port;
 class SerialPortTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        name = portlib::Environment("BRAMWICK_SERIAL_TEST_PORT");
+        name = testproc::Environment("BRAMWICK_SERIAL_TEST_PORT");
         if (name.empty()) {
             GTEST_SKIP() << "no serial line: run tests/win/port_lib_serial.sh, which maps a "
                             "pseudo-terminal with a controller to a COM port";

@@ -29,10 +29,20 @@ protected:
     }
     // Runs `cdctl sim NAME args` and expects it to succeed.
     void Sim(const std::string& args) {
-        const portlib::ToolResult r = scope.Sim(args);
-        EXPECT_EQ(0u, r.exitCode) << args << ": " << r.output;
+        const testproc::Outcome r = scope.Sim(args);
+        EXPECT_EQ(0u, r.code) << args << ": " << r.output;
     }
     std::string Show() { return scope.Sim("show").output; }
+    // Arms the service reader's wait, has cdctl do `args`, and gives the mask the wait ended
+    // with; 0xFFFFFFFF when it could not be armed or did not end.
+    DWORD EventOf(const std::string& args) {
+        LineWait wait;
+        if (wait.Arm(*port) != 0) return 0xFFFFFFFF;
+        Sim(args);
+        if (wait.Signalled()) return wait.mask();
+        port->SetEventMask(0);  // ends the wait: the block must not outlive it
+        return 0xFFFFFFFF;
+    }
     void Write(const Bytes& bytes) {
         DWORD written = 0;
         ASSERT_EQ(0, port->Write(bytes, &written));
@@ -49,10 +59,10 @@ TEST_F(SimPortTest, StatusCommandWrittenDuringAWaitIsAnsweredAfterTheReplyDelay)
     LineWait wait;
     ASSERT_EQ(0, wait.Arm(*port));
     EXPECT_FALSE(wait.Signalled(0)) << "a wait starts with its event reset";
-    const portlib::Stopwatch clock;
+    const double start = portlib::NowMs();
     Write(kStatusCommand);
     ASSERT_TRUE(wait.Signalled());
-    EXPECT_GE(clock.Ms(), 150.0);
+    EXPECT_GE(portlib::NowMs() - start, 150.0);
     EXPECT_EQ(static_cast<DWORD>(EV_RXCHAR), wait.mask());
     EXPECT_EQ(0u, wait.overlapped()->Internal) << "the block reads as completed";
     EXPECT_EQ(4u, port->InQueue());
@@ -61,21 +71,17 @@ TEST_F(SimPortTest, StatusCommandWrittenDuringAWaitIsAnsweredAfterTheReplyDelay)
 
 TEST_F(SimPortTest, OpenCommandOpensTheDrawerAfterTheOpenDelay) {
     Sim("open-delay 100");
-    const portlib::Stopwatch clock;
+    const double start = portlib::NowMs();
     Write({0x1B, 0x01, 0x01, 0x05});  // drawer 2, four-byte form with a pulse width
     EXPECT_EQ(Frame(0x01, 2), port->ReadAtLeast(4));
-    EXPECT_GE(clock.Ms(), 100.0);
+    EXPECT_GE(portlib::NowMs() - start, 100.0);
     EXPECT_NE(std::string::npos, Show().find("drawer1=closed drawer2=open"));
     Write({0x1B, 0x02, 0x01, 0x00});
     EXPECT_EQ(Frame(0x02, 2), port->ReadAtLeast(4));
 }
 
 TEST_F(SimPortTest, ChangesFromAnotherProcessArriveAsUnsolicitedFrames) {
-    LineWait wait;
-    ASSERT_EQ(0, wait.Arm(*port));
-    Sim("open 1");
-    ASSERT_TRUE(wait.Signalled());
-    EXPECT_EQ(static_cast<DWORD>(EV_RXCHAR), wait.mask());
+    EXPECT_EQ(static_cast<DWORD>(EV_RXCHAR), EventOf("open 1"));
     EXPECT_EQ(Frame(0x01, 1), port->ReadAtLeast(4));
 
     // Without notification a change sends nothing: the next frame is the later change's only.
@@ -121,19 +127,10 @@ TEST_F(SimPortTest, ModemLinesFollowCdctlAndWritesStillGoOut) {
     DWORD status = 0;
     ASSERT_EQ(0, port->GetModemStatus(&status));
     EXPECT_EQ(static_cast<DWORD>(MS_CTS_ON | MS_DSR_ON), status);
-
-    LineWait wait;
-    ASSERT_EQ(0, wait.Arm(*port));
-    Sim("cts off");
-    ASSERT_TRUE(wait.Signalled());
-    EXPECT_EQ(static_cast<DWORD>(EV_CTS), wait.mask());
+    EXPECT_EQ(static_cast<DWORD>(EV_CTS), EventOf("cts off"));
     ASSERT_EQ(0, port->GetModemStatus(&status));
     EXPECT_EQ(static_cast<DWORD>(MS_DSR_ON), status);
-
-    ASSERT_EQ(0, wait.Arm(*port));
-    Sim("dsr off");
-    ASSERT_TRUE(wait.Signalled());
-    EXPECT_EQ(static_cast<DWORD>(EV_DSR), wait.mask());
+    EXPECT_EQ(static_cast<DWORD>(EV_DSR), EventOf("dsr off"));
     ASSERT_EQ(0, port->GetModemStatus(&status));
     EXPECT_EQ(0u, status);
 
@@ -142,29 +139,19 @@ TEST_F(SimPortTest, ModemLinesFollowCdctlAndWritesStillGoOut) {
 }
 
 TEST_F(SimPortTest, InjectedBreakErrorAndBytesReachThePort) {
-    LineWait wait;
     DWORD errors = 0;
     COMSTAT stat{};
-    ASSERT_EQ(0, wait.Arm(*port));
-    Sim("break");
-    ASSERT_TRUE(wait.Signalled());
-    EXPECT_EQ(static_cast<DWORD>(EV_BREAK), wait.mask());
+    EXPECT_EQ(static_cast<DWORD>(EV_BREAK), EventOf("break"));
     ASSERT_EQ(0, port->ClearError(&errors, &stat));
     EXPECT_EQ(static_cast<DWORD>(CE_BREAK), errors);
     EXPECT_EQ(0u, stat.cbInQue);
 
-    ASSERT_EQ(0, wait.Arm(*port));
-    Sim("error");
-    ASSERT_TRUE(wait.Signalled());
-    EXPECT_EQ(static_cast<DWORD>(EV_ERR), wait.mask());
+    EXPECT_EQ(static_cast<DWORD>(EV_ERR), EventOf("error"));
     EXPECT_EQ(0, port->LineError());
     ASSERT_EQ(0, port->ClearError(&errors, &stat));
     EXPECT_EQ(0u, errors) << "the reported line error is forgotten";
 
-    ASSERT_EQ(0, wait.Arm(*port));
-    Sim("inject 1b 02 03 0d 00");
-    ASSERT_TRUE(wait.Signalled());
-    EXPECT_EQ(static_cast<DWORD>(EV_RXCHAR), wait.mask());
+    EXPECT_EQ(static_cast<DWORD>(EV_RXCHAR), EventOf("inject 1b 02 03 0d 00"));
     EXPECT_EQ((Bytes{0x1B, 0x02, 0x03, 0x0D, 0x00}), port->ReadAtLeast(5));
 }
 
@@ -187,28 +174,6 @@ TEST_F(SimPortTest, PurgeAndShortReads) {
     ASSERT_EQ(0, port->Purge(kPurgeAll));
     EXPECT_EQ(0u, port->InQueue());
     EXPECT_EQ(ERROR_INVALID_PARAMETER, port->Purge(0x10));
-}
-
-TEST_F(SimPortTest, NotAnsweringSwallowsCommands) {
-    Sim("answer off");
-    Write(kStatusCommand);
-    Write({0x1B, 0x01, 0x00});
-    Sim("answer on");  // the commands above reached the controller while it was not answering
-    Write(kStatusCommand);
-    // Had the first status command been answered, its frame would have come first.
-    EXPECT_EQ(Frame(0x02, 0), port->ReadAtLeast(4));
-    EXPECT_NE(std::string::npos, Show().find("drawer1=closed"));
-}
-
-TEST_F(SimPortTest, AutoCloseClosesTheDrawerAndReportsIt) {
-    Sim("autoclose 120");
-    Sim("open-delay 0");
-    const portlib::Stopwatch clock;
-    Write({0x1B, 0x01, 0x00});
-    EXPECT_EQ(Frame(0x01, 1), port->ReadAtLeast(4));
-    EXPECT_EQ(Frame(0x01, 0), port->ReadAtLeast(4));
-    EXPECT_GE(clock.Ms(), 120.0);
-    EXPECT_NE(std::string::npos, Show().find("drawer1=closed"));
 }
 
 TEST_F(SimPortTest, DllModeSetsTheStatusRequestEventRepeatedly) {
@@ -239,7 +204,7 @@ TEST_F(SimPortTest, StatePersistsAcrossCloseReopenAndProcesses) {
         Show());
     EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(scope.StateFile().c_str()));
     // An injection finds no open port now.
-    EXPECT_EQ(1u, scope.Sim("break").exitCode);
+    EXPECT_EQ(1u, scope.Sim("break").code);
 
     port = std::make_unique<Port>(lib);
     ASSERT_EQ(0, port->Open({scope.name()}));
@@ -247,37 +212,23 @@ TEST_F(SimPortTest, StatePersistsAcrossCloseReopenAndProcesses) {
     EXPECT_EQ(Frame(0x02, 1), port->ReadAtLeast(4));
 }
 
-TEST_F(SimPortTest, ResetRestoresTheDefaultsForAnOpenPort) {
-    Sim("open 2");
-    Sim("cts off");
-    Sim("answer off");
-    Sim("reset");
-    EXPECT_EQ(kDefaults, Show());
-    DWORD status = 0;
-    ASSERT_EQ(0, port->GetModemStatus(&status));
-    EXPECT_EQ(static_cast<DWORD>(MS_CTS_ON | MS_DSR_ON), status);
-    ASSERT_EQ(0, port->Purge(kPurgeAll));
-    Write(kStatusCommand);
-    EXPECT_EQ(Frame(0x02, 0), port->ReadAtLeast(4));
-}
-
 TEST(CdctlSim, ExitCodesAndMessages) {
     SimScope scope;
-    portlib::ToolResult r = scope.Sim("show");
-    EXPECT_EQ(0u, r.exitCode);
+    testproc::Outcome r = scope.Sim("show");
+    EXPECT_EQ(0u, r.code);
     EXPECT_EQ(kDefaults, r.output);
     r = portlib::RunCdctl("sim --help");
-    EXPECT_EQ(0u, r.exitCode);
+    EXPECT_EQ(0u, r.code);
     EXPECT_NE(std::string::npos, r.output.find("usage: cdctl sim PORT COMMAND"));
     for (const char* bad : {"open 3", "fly"}) {
         r = scope.Sim(bad);
-        EXPECT_EQ(2u, r.exitCode) << bad;
+        EXPECT_EQ(2u, r.code) << bad;
         EXPECT_NE(std::string::npos, r.output.find("cdctl sim: ")) << bad << ": " << r.output;
     }
     r = portlib::RunCdctl("sim COM1 show");
-    EXPECT_EQ(2u, r.exitCode);
+    EXPECT_EQ(2u, r.code);
     r = scope.Sim("inject 1b");
-    EXPECT_EQ(1u, r.exitCode);
+    EXPECT_EQ(1u, r.code);
     EXPECT_NE(std::string::npos, r.output.find("no port has")) << r.output;
 }
 

@@ -13,22 +13,13 @@
 #include <string>
 #include <vector>
 
+#include "framework/module.h"
 #include "link/port_abi.h"
+#include "tests/win/sim_control.h"
 
 namespace portlib {
 
 using Bytes = std::vector<uint8_t>;
-
-inline std::string Environment(const char* name) {
-    char buffer[MAX_PATH];
-    const DWORD n = GetEnvironmentVariableA(name, buffer, sizeof(buffer));
-    return n > 0 && n < sizeof(buffer) ? std::string(buffer, n) : std::string();
-}
-
-// The folder with ZeZAZ.dll and cdctl.exe; the test environment names it.
-inline std::string OutDir() {
-    return Environment("BRAMWICK_OUT_DIR");
-}
 
 inline bool UnderWine() {
     const HMODULE ntdll = GetModuleHandleA("ntdll.dll");
@@ -45,22 +36,13 @@ inline bool WaitUntil(const std::function<bool()>& condition, DWORD limitMs = 50
     return true;
 }
 
-// Milliseconds since construction, on the clock the simulator uses.
-class Stopwatch {
-public:
-    Stopwatch() { QueryPerformanceCounter(&m_start); }
-    double Ms() const {
-        LARGE_INTEGER now;
-        LARGE_INTEGER frequency;
-        QueryPerformanceCounter(&now);
-        QueryPerformanceFrequency(&frequency);
-        return 1000.0 * static_cast<double>(now.QuadPart - m_start.QuadPart) /
-               static_cast<double>(frequency.QuadPart);
-    }
-
-private:
-    LARGE_INTEGER m_start;
-};
+// Milliseconds on the clock the simulator uses.
+inline double NowMs() {
+    LARGE_INTEGER now, frequency;
+    QueryPerformanceCounter(&now);
+    QueryPerformanceFrequency(&frequency);
+    return 1000.0 * static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
+}
 
 class Library {
 public:
@@ -68,13 +50,11 @@ public:
         if (m_module) FreeLibrary(m_module);
     }
     ::testing::AssertionResult Load() {
-        const std::string path = OutDir() + "\\ZeZAZ.dll";
+        const std::string path = testproc::OutDir() + "\\ZeZAZ.dll";
         m_module = LoadLibraryA(path.c_str());
         if (!m_module) return ::testing::AssertionFailure() << "cannot load " << path;
-        init = reinterpret_cast<PortInitFn>(
-            reinterpret_cast<void (*)()>(GetProcAddress(m_module, "Init")));
-        term = reinterpret_cast<PortTermFn>(
-            reinterpret_cast<void (*)()>(GetProcAddress(m_module, "Term")));
+        init = fw::GetProc<PortInitFn>(m_module, "Init");
+        term = fw::GetProc<PortTermFn>(m_module, "Term");
         if (!init || !term) return ::testing::AssertionFailure() << "Init or Term missing";
         return ::testing::AssertionSuccess();
     }
@@ -213,50 +193,13 @@ private:
     DWORD m_mask = 0;
 };
 
-struct ToolResult {
-    DWORD exitCode = 0xFFFFFFFF;
-    std::string output;  // standard output and standard error, line ends removed at the end
-};
-
-// Runs `<out>\cdctl.exe ARGS`, waiting at most 20 s, and collects what it prints.
-inline ToolResult RunCdctl(const std::string& args) {
-    ToolResult result;
-    SECURITY_ATTRIBUTES sa{sizeof(sa), nullptr, TRUE};
-    HANDLE readEnd = nullptr;
-    HANDLE writeEnd = nullptr;
-    if (!CreatePipe(&readEnd, &writeEnd, &sa, 0)) return result;
-    SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
-    STARTUPINFOA si{};
-    si.cb = sizeof(si);
-    si.dwFlags = STARTF_USESTDHANDLES;
-    si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-    si.hStdOutput = si.hStdError = writeEnd;
-    std::string command = "\"" + OutDir() + "\\cdctl.exe\" " + args;
-    PROCESS_INFORMATION pi{};
-    const BOOL started =
-        CreateProcessA(nullptr, &command[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi);
-    CloseHandle(writeEnd);
-    if (started) {
-        // Its output is far below the pipe's buffer, so the tool never waits for us to read.
-        if (WaitForSingleObject(pi.hProcess, 20000) == WAIT_OBJECT_0) {
-            GetExitCodeProcess(pi.hProcess, &result.exitCode);
-            char buffer[512];
-            DWORD got = 0;
-            while (ReadFile(readEnd, buffer, sizeof(buffer), &got, nullptr) && got > 0) {
-                result.output.append(buffer, got);
-            }
-        } else {
-            TerminateProcess(pi.hProcess, 1);
-        }
-        CloseHandle(pi.hThread);
-        CloseHandle(pi.hProcess);
+// `cdctl ARGS` to its end: the exit code and what it printed, without the final line end.
+inline testproc::Outcome RunCdctl(const std::string& args) {
+    testproc::Outcome r = testproc::Cdctl(args, 20000);
+    while (!r.output.empty() && (r.output.back() == '\n' || r.output.back() == '\r')) {
+        r.output.pop_back();
     }
-    CloseHandle(readEnd);
-    while (!result.output.empty() &&
-           (result.output.back() == '\n' || result.output.back() == '\r')) {
-        result.output.pop_back();
-    }
-    return result;
+    return r;
 }
 
 // A fresh state folder for the simulated controllers (BRAMWICK_SIM_DIR, inherited by cdctl)
@@ -264,17 +207,10 @@ inline ToolResult RunCdctl(const std::string& args) {
 class SimScope {
 public:
     SimScope() {
-        const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        char temp[MAX_PATH];
-        GetTempPathA(MAX_PATH, temp);
-        const std::string base = std::string(temp) + "bwsim_" + info->name();
-        for (int i = 0; m_folder.empty() && i < 1000; ++i) {
-            const std::string candidate = base + "_" + std::to_string(i);
-            if (CreateDirectoryA(candidate.c_str(), nullptr)) m_folder = candidate;
-        }
+        const std::string test = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        m_folder = testproc::NewTempFolder("bwsim_" + test);
         SetEnvironmentVariableA("BRAMWICK_SIM_DIR", m_folder.c_str());
-        m_name = "SIM_" + std::to_string(GetCurrentProcessId()) + "_" +
-                 std::string(info->name()).substr(0, 40);
+        m_name = "SIM_" + std::to_string(GetCurrentProcessId()) + "_" + test.substr(0, 40);
         for (char& c : m_name) c = static_cast<char>(toupper(static_cast<unsigned char>(c)));
     }
     ~SimScope() {
@@ -285,7 +221,9 @@ public:
     const std::string& name() const { return m_name; }
     std::string StateFile() const { return m_folder + "\\" + m_name + ".sim"; }
     // `cdctl sim NAME args`.
-    ToolResult Sim(const std::string& args) const { return RunCdctl("sim " + m_name + " " + args); }
+    testproc::Outcome Sim(const std::string& args) const {
+        return RunCdctl("sim " + m_name + " " + args);
+    }
 
 private:
     std::string m_folder;

@@ -4,23 +4,18 @@
 
 #include <string>
 
-#include "framework/disp_client.h"
 #include "framework/handles.h"
 #include "framework/module.h"
 #include "link/port_library.h"
 #include "so/cash_drawer.h"
 #include "tests/win/scratch_device.h"
+#include "tests/win/sim_control.h"
 #include "tests/win/test_control_object.h"
 #include "tests/win/test_util.h"
 
 namespace {
 
-std::string TestDir() {
-    char exe[MAX_PATH];
-    GetModuleFileNameA(nullptr, exe, MAX_PATH);
-    std::string path(exe);
-    return path.substr(0, path.find_last_of('\\') + 1);  // ends with its separator
-}
+using testproc::ExeDir;
 
 template <class Fn>
 Fn Fake(const char* dll, const char* name) {
@@ -38,13 +33,13 @@ PortOpenParams ParamsWithDetail() {
 TEST(PortLibrary, EachLoadStageReportsWhereItFailed) {
     CPortLibrary lib;
     PortOpenParams params = ParamsWithDetail();
-    EXPECT_NE(0, lib.Load(params, TestDir().c_str(), "no_such_port.dll"));
+    EXPECT_NE(0, lib.Load(params, ExeDir().c_str(), "no_such_port.dll"));
     EXPECT_EQ(kPortDetailLoadFailed, g_detail);
-    EXPECT_NE(0, lib.Load(params, TestDir().c_str(), "fake_port1.dll"));
+    EXPECT_NE(0, lib.Load(params, ExeDir().c_str(), "fake_port1.dll"));
     EXPECT_EQ(kPortDetailNoInit, g_detail);
-    EXPECT_NE(0, lib.Load(params, TestDir().c_str(), "fake_port2.dll"));
+    EXPECT_NE(0, lib.Load(params, ExeDir().c_str(), "fake_port2.dll"));
     EXPECT_EQ(kPortDetailNoTerm, g_detail);
-    EXPECT_EQ(kPortResultInitFailed, lib.Load(params, TestDir().c_str(), "fake_port3.dll"));
+    EXPECT_EQ(kPortResultInitFailed, lib.Load(params, ExeDir().c_str(), "fake_port3.dll"));
     EXPECT_EQ(77, g_detail);  // what "Init" wrote
     EXPECT_FALSE(lib.IsLoaded());
     EXPECT_EQ(nullptr, GetModuleHandleA("fake_port3.dll"));  // freed again
@@ -58,10 +53,10 @@ TEST(PortLibrary, RefusedOpenCallsTermAndUnloads) {
     CPortLibrary lib;
     PortOpenParams params = ParamsWithDetail();
     // Keep the module loaded across the binding's own FreeLibrary to read its counters.
-    fw::UniqueModule keep(LoadLibraryA((TestDir() + "fake_port4.dll").c_str()));
+    fw::UniqueModule keep(LoadLibraryA((ExeDir() + "fake_port4.dll").c_str()));
     ASSERT_TRUE(keep);
     LONG termsBefore = Fake<LONG (*)()>("fake_port4.dll", "FakeTerms")();
-    EXPECT_EQ(5, lib.Load(params, TestDir().c_str(), "fake_port4.dll"));
+    EXPECT_EQ(5, lib.Load(params, ExeDir().c_str(), "fake_port4.dll"));
     EXPECT_EQ(termsBefore + 1, Fake<LONG (*)()>("fake_port4.dll", "FakeTerms")());
     EXPECT_FALSE(lib.IsLoaded());
     DWORD written = 0;
@@ -69,15 +64,15 @@ TEST(PortLibrary, RefusedOpenCallsTermAndUnloads) {
 }
 
 TEST(PortLibrary, LoadedOnceAndRequestsRefusedAfterUnload) {
-    fw::UniqueModule keep(LoadLibraryA((TestDir() + "fake_port5.dll").c_str()));
+    fw::UniqueModule keep(LoadLibraryA((ExeDir() + "fake_port5.dll").c_str()));
     ASSERT_TRUE(keep);
     auto opens = Fake<LONG (*)()>("fake_port5.dll", "FakeOpens");
     CPortLibrary lib;
     PortOpenParams params = ParamsWithDetail();
     LONG before = opens();
-    ASSERT_EQ(0, lib.Load(params, TestDir().c_str(), "fake_port5.dll"));
+    ASSERT_EQ(0, lib.Load(params, ExeDir().c_str(), "fake_port5.dll"));
     EXPECT_EQ(0, g_detail);
-    EXPECT_EQ(0, lib.Load(params, TestDir().c_str(), "fake_port5.dll"));
+    EXPECT_EQ(0, lib.Load(params, ExeDir().c_str(), "fake_port5.dll"));
     EXPECT_EQ(before + 1, opens());  // no second open request
     EXPECT_EQ(0, lib.Purge(kPurgeAll));
     EXPECT_EQ(0, lib.Unload());
@@ -89,7 +84,7 @@ TEST(PortLibrary, LoadedOnceAndRequestsRefusedAfterUnload) {
 
 TEST(PortLibrary, OpenServiceSendsTheDocumentedOpenRequest) {
     testutil::ComApartment com;
-    fw::UniqueModule keep(LoadLibraryA((TestDir() + "fake_port4.dll").c_str()));
+    fw::UniqueModule keep(LoadLibraryA((ExeDir() + "fake_port4.dll").c_str()));
     ASSERT_TRUE(keep);
     ScratchDevice device("BramwickTestPortParams");
     device.SetText("Trace_Enable", "False");
@@ -98,30 +93,22 @@ TEST(PortLibrary, OpenServiceSendsTheDocumentedOpenRequest) {
     device.SetText("EventLog", "Enable");
     device.SetNumber("DllMode", 9);
     device.SetNumber("RestartCount", 4);
-    HKEY maker = nullptr;
-    RegCreateKeyExA(HKEY_LOCAL_MACHINE, kMakerKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &maker,
-                    nullptr);
-    std::string dir = TestDir();
-    RegSetValueExA(maker, "Path", 0, REG_SZ, reinterpret_cast<const BYTE*>(dir.c_str()),
-                   static_cast<DWORD>(dir.size() + 1));
-
-    TestControlObject* co = TestControlObject::Create();
+    const std::string dir = ExeDir();
+    ASSERT_TRUE(testutil::WriteRegText(HKEY_LOCAL_MACHINE, kMakerKey, "Path", dir));
     {
+        DrawerClient drawer;
         fw::ComPtr<IDispatch> object;
         ASSERT_HR(S_OK, CCashDrawer::CreateInstance(IID_IDispatch, object.put_void()));
-        fw::DispClient drawer(object.get());
+        drawer.Attach(object.get());
         // The fake refuses the open: the service reports the port error and stays closed.
-        EXPECT_OPOS(OPOS_E_FAILURE, drawer.Long(L"OpenService", L"CashDrawer",
-                                                L"BramwickTestPortParams",
-                                                static_cast<IDispatch*>(co)));
+        EXPECT_OPOS(OPOS_E_FAILURE, drawer.Open(device.name()));
         EXPECT_EQ(456, drawer.Long(L"GetOpenResult"));
-        EXPECT_EQ(OPOS_S_CLOSED, drawer.Long(L"GetPropertyNumber", PIDX_State));
+        EXPECT_EQ(OPOS_S_CLOSED, drawer.Number(PIDX_State));
     }
-    co->Release();
-    RegDeleteValueA(maker, "Path");
-    RegCloseKey(maker);
+    RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, kMakerKey, "Path");
 
-    const PortOpenParams& p = *Fake<const PortOpenParams* (*)()>("fake_port4.dll", "FakeLastOpen")();
+    const PortOpenParams& p =
+        *Fake<const PortOpenParams* (*)()>("fake_port4.dll", "FakeLastOpen")();
     auto text = Fake<const char* (*)(int)>("fake_port4.dll", "FakeText");
     EXPECT_EQ(dir, text(0));
     EXPECT_STREQ("fake_port4.dll", text(1));
@@ -144,9 +131,9 @@ TEST(PortLibrary, OpenServiceSendsTheDocumentedOpenRequest) {
     EXPECT_NE(0u, p.detailWord);
     // Exactly ten prescribed DCB members.
     const std::pair<int, PortWord> prescribed[] = {
-        {kDcbBinary, 1}, {kDcbOutxCtsFlow, 0}, {kDcbOutxDsrFlow, 0}, {kDcbDtrControl, 1},
-        {kDcbDsrSensitivity, 0}, {kDcbOutX, 0}, {kDcbInX, 0}, {kDcbNull, 0},
-        {kDcbRtsControl, 1}, {kDcbEvtChar, 0}};
+        {kDcbBinary, 1},         {kDcbOutxCtsFlow, 0}, {kDcbOutxDsrFlow, 0}, {kDcbDtrControl, 1},
+        {kDcbDsrSensitivity, 0}, {kDcbOutX, 0},        {kDcbInX, 0},         {kDcbNull, 0},
+        {kDcbRtsControl, 1},     {kDcbEvtChar, 0}};
     int set = 0;
     for (int i = 0; i < kDcbMemberCount; ++i) set += p.dcb[i].set == 1;
     EXPECT_EQ(10, set);

@@ -19,6 +19,13 @@ using namespace rastest;
 const char* const kNames[] = {kDrawerOpenCount};
 constexpr LONG kBit31 = static_cast<LONG>(0x80000000u);
 
+// Text in binary conversion nibble: each byte as two characters from '0' to '?'.
+std::string Nibbles(const std::string& bytes) {
+    std::string text;
+    for (unsigned char c : bytes) text += {char('0' + (c >> 4)), char('0' + (c & 15))};
+    return text;
+}
+
 struct Io {
     LONG result;
     LONG data;
@@ -63,7 +70,7 @@ protected:
     }
     // A counter file in the test program's folder, removed after the test.
     std::string BesideProgram(const std::string& name) {
-        m_besideProgram.push_back(ProgramFolder() + name);
+        m_besideProgram.push_back(testproc::ExeDir() + name);
         return m_besideProgram.back();
     }
     const std::string& device() const { return m_key->device(); }
@@ -105,14 +112,12 @@ TEST_F(RasTest, OneBlockPerDeviceFilledByItsFirstUser) {
 
 TEST_F(RasTest, RefusalsAtOpenGiveTheEventSourceBack) {
     CVmRAS& ras = NewRas();
-    const char* const short27[] = {"DrawerOpenCount            "};
-    const char* const long29[] = {"DrawerOpenCount              "};
-    EXPECT_OPOS(OPOS_E_ILLEGAL, Open(ras, 1, short27));
+    const char* const long29[] = {"DrawerOpenCount              "};  // names are 28 wide
     EXPECT_OPOS(OPOS_E_ILLEGAL, Open(ras, 1, long29));
     EXPECT_OPOS(OPOS_E_NOEXIST, ras.Open(kClass, "NoSuchDevice", "Cash Drawer", "COM1", "BRAMWICK",
                                          nullptr, 1, kNames, nullptr));
     EXPECT_FALSE(ras.IsOpen());
-    EXPECT_EQ(3, m_journal->deregistrations);
+    EXPECT_EQ(2, m_journal->deregistrations);
 
     EXPECT_OPOS(OPOS_SUCCESS, Open(ras));
     EXPECT_OPOS(OPOS_E_ILLEGAL, Open(ras));
@@ -153,7 +158,6 @@ INSTANTIATE_TEST_SUITE_P(RasSettings, RasLevelTest,
                                            LevelCase{"Verbose1", nullptr, kBoth},
                                            LevelCase{"Verbose2", nullptr, {}},
                                            LevelCase{"Verbose2", "3", kBoth},
-                                           LevelCase{"Verbose", nullptr, {}},
                                            LevelCase{nullptr, nullptr, {}}));
 
 TEST_F(RasTest, ARecordCarriesTheInsertsAndTheRawData) {
@@ -252,22 +256,18 @@ TEST_F(RasTest, CounterTextFollowsTheBinaryConversionAndLoadsAllOrNothing) {
     CVmRAS& ras = Opened();
     for (int i = 0; i < 5; ++i) ASSERT_OPOS(OPOS_SUCCESS, ras.IncrementCounter(0));
     EXPECT_EQ("DrawerOpenCount" + std::string(13 + 9, ' ') + "5\r\n", Counters(ras));
-    std::string nibble, decimal;
-    for (unsigned char c : CounterLine(5)) nibble += {char('0' + (c >> 4)), char('0' + (c & 15))};
+    std::string decimal;
     for (unsigned char c : CounterLine(7)) {
         decimal += {char('0' + c / 100), char('0' + c / 10 % 10), char('0' + c % 10)};
     }
-    EXPECT_EQ(nibble, Run(ras, kRasCmdSaveCounters, 1, "", OPOS_BC_NIBBLE).text);
+    EXPECT_EQ(Nibbles(CounterLine(5)), Run(ras, kRasCmdSaveCounters, 1, "", OPOS_BC_NIBBLE).text);
     EXPECT_OPOS(OPOS_SUCCESS, Run(ras, kRasCmdLoadCounters, 1, decimal, OPOS_BC_DECIMAL).result);
     EXPECT_EQ(CounterLine(7), Counters(ras));
 
     std::string lower = CounterLine(4294967295ul);
     for (char& c : lower) c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
     EXPECT_OPOS(OPOS_SUCCESS, Run(ras, kRasCmdLoadCounters, 1, lower).result);
-    for (const std::string& bad : {std::string(kDrawerOpenCount) + "5         \r\n",
-                                   CounterLine(6).substr(1), " " + CounterLine(6), std::string()}) {
-        EXPECT_OPOS(OPOS_E_ILLEGAL, Run(ras, kRasCmdLoadCounters, 1, bad).result);
-    }
+    EXPECT_OPOS(OPOS_E_ILLEGAL, Run(ras, kRasCmdLoadCounters, 1, " " + CounterLine(6)).result);
     EXPECT_OPOS(OPOS_E_ILLEGAL, Run(ras, kRasCmdLoadCounters, 3, CounterLine(6)).result);
     LONG one = 1;
     EXPECT_OPOS(OPOS_E_ILLEGAL, ras.ExecuteCommand(kRasCmdLoadCounters, &one, nullptr, 0));
@@ -339,17 +339,13 @@ TEST_F(RasTest, FileModeLoadsAtTheFirstOpenAndSavesAtTheLastClose) {
     EXPECT_OPOS(OPOS_E_NOEXIST, Opened().Close());  // the final write's result
 }
 
-TEST_F(RasTest, RelativeAndDefaultFileNamesLiveBesideTheModule) {
+// Default names are NamedFileWithBit31BecomesTheFileSetting's, the path rules ras_rules_test's.
+TEST_F(RasTest, RelativeFileNamesLiveBesideTheModule) {
     key().SetText("Statistics", "File");
     key().SetText("StatFileName", "counters.txt");
     Io io = Run(Opened(), kRasCmdGetStatisticsMode, 0);
     EXPECT_EQ(kRasModeFile, io.data);
     EXPECT_EQ(BesideProgram("counters.txt"), io.text);
-    m_ras.clear();
-
-    key().SetText("StatFileName", ":\\");
-    EXPECT_EQ(BesideProgram("RAS" + device() + ".LOG"),
-              Run(Opened(), kRasCmdGetStatisticsMode, 0).text);
 }
 
 TEST_F(RasTest, NamedFileWithBit31BecomesTheFileSetting) {
@@ -381,11 +377,8 @@ TEST_F(RasTest, NamedFileWithoutBit31StaysOutOfTheRegistry) {
     CVmRAS& ras = Opened();
     ASSERT_OPOS(OPOS_SUCCESS, SetCounter(ras, 4));
     const std::string file = BesideProgram("rel.txt");
-    std::string nibble;
-    for (unsigned char c : std::string("rel.txt")) {
-        nibble += {char('0' + (c >> 4)), char('0' + (c & 15))};
-    }
-    ASSERT_OPOS(OPOS_SUCCESS, Run(ras, kRasCmdSetStatisticsMode, 3, nibble, OPOS_BC_NIBBLE).result);
+    ASSERT_OPOS(OPOS_SUCCESS,
+                Run(ras, kRasCmdSetStatisticsMode, 3, Nibbles("rel.txt"), OPOS_BC_NIBBLE).result);
     EXPECT_EQ("Memory", key().Text("Statistics"));
     EXPECT_EQ("<absent>", key().Text("StatFileName"));
     Io mode = Run(ras, kRasCmdGetStatisticsMode, 0);

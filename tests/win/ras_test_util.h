@@ -13,7 +13,8 @@
 
 #include "ras/event_log.h"
 #include "ras/ras_rules.h"
-#include "util/reg_uty.h"
+#include "tests/win/sim_control.h"
+#include "tests/win/test_util.h"
 
 namespace rastest {
 
@@ -31,26 +32,21 @@ public:
                                     KEY_ALL_ACCESS, nullptr, &key, nullptr) == ERROR_SUCCESS;
         if (m_created) RegCloseKey(key);
     }
-    ~ScratchKey() {
-        RegDeleteTreeA(HKEY_LOCAL_MACHINE, kClassKey);
-        RegDeleteKeyA(HKEY_LOCAL_MACHINE, kClassKey);
-    }
+    ~ScratchKey() { RegDeleteTreeA(HKEY_LOCAL_MACHINE, kClassKey); }
     bool created() const { return m_created; }
     const std::string& device() const { return m_device; }
     std::string Path() const { return RasDeviceKeyPath(kClass, m_device); }
 
     void SetText(const char* name, const std::string& text) {
-        RegSetKeyValueA(HKEY_LOCAL_MACHINE, Path().c_str(), name, REG_SZ, text.c_str(),
-                        static_cast<DWORD>(text.size() + 1));
+        testutil::WriteRegText(HKEY_LOCAL_MACHINE, Path(), name, text);
     }
     void SetNumber(const char* name, DWORD value) {
         RegSetKeyValueA(HKEY_LOCAL_MACHINE, Path().c_str(), name, REG_DWORD, &value, sizeof(value));
     }
     // The REG_SZ value, or "<absent>".
     std::string Text(const char* name) const {
-        CRegUty reg;
-        reg.OpenKey(HKEY_LOCAL_MACHINE, Path().c_str(), KEY_READ);
-        return reg.GetStringOr(name, "<absent>");
+        const testutil::RegValue v = testutil::ReadRegValue(HKEY_LOCAL_MACHINE, Path(), name);
+        return v.type == REG_SZ ? v.text : "<absent>";
     }
 
 private:
@@ -152,12 +148,7 @@ inline std::string ProgramPath() {
     return path;
 }
 inline std::string ProgramName() {
-    const std::string path = ProgramPath();
-    return path.substr(path.rfind('\\') + 1);
-}
-inline std::string ProgramFolder() {
-    const std::string path = ProgramPath();
-    return path.substr(0, path.rfind('\\') + 1);
+    return ProgramPath().substr(testproc::ExeDir().size());
 }
 
 }  // namespace rastest

@@ -10,34 +10,25 @@
 #include "framework/handles.h"
 #include "framework/module.h"
 #include "server/bramwick_ids.h"
+#include "tests/win/sim_control.h"
 #include "tests/win/test_util.h"
 
 namespace {
 
 using ExportFn = HRESULT(WINAPI*)();
 
-std::string OutDir() {
-    char dir[MAX_PATH] = {};
-    GetEnvironmentVariableA("BRAMWICK_OUT_DIR", dir, MAX_PATH);
-    return dir;
-}
+using testproc::OutDir;
 
 bool KeyExists(HKEY root, const char* key) {
-    fw::UniqueHKey handle;
-    return RegOpenKeyExA(root, key, 0, KEY_READ, handle.put()) == ERROR_SUCCESS;
+    return testutil::RegKeyExists(root, key);
 }
 
 std::string InprocServer() {
-    wchar_t wide[64];
-    StringFromGUID2(CLSID_CashDrawer, wide, 64);
-    std::string key = "CLSID\\" + testutil::Narrow(wide) + "\\InprocServer32";
-    char value[MAX_PATH] = {};
-    DWORD size = sizeof(value);
-    if (RegGetValueA(HKEY_CLASSES_ROOT, key.c_str(), nullptr, RRF_RT_REG_SZ, nullptr, value,
-                     &size) != ERROR_SUCCESS) {
-        return "<missing>";
-    }
-    return value;
+    wchar_t clsid[64];
+    StringFromGUID2(CLSID_CashDrawer, clsid, 64);
+    const std::string key = "CLSID\\" + testutil::Narrow(clsid) + "\\InprocServer32";
+    const testutil::RegValue v = testutil::ReadRegValue(HKEY_CLASSES_ROOT, key, nullptr);
+    return v.present ? v.text : "<missing>";
 }
 
 class Module {

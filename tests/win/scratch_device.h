@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <cstring>
 #include <string>
 
 #include "so/device_config.h"
@@ -13,13 +14,9 @@ class ScratchDevice {
 public:
     explicit ScratchDevice(std::string name, bool withMakerKey = true) : m_name(std::move(name)) {
         RegDeleteTreeA(HKEY_LOCAL_MACHINE, KeyPath().c_str());
-        HKEY key = nullptr;
-        RegCreateKeyExA(HKEY_LOCAL_MACHINE, KeyPath().c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
-                        nullptr, &key, nullptr);
-        RegSetValueExA(key, nullptr, 0, REG_SZ,
-                       reinterpret_cast<const BYTE*>("OPOS.CashDrawer.Bramwick.1"), 27);
-        RegCloseKey(key);
+        SetText(nullptr, "OPOS.CashDrawer.Bramwick.1");  // creates the key
         // The statistics of a device live in its "Stat" subkey, which must exist.
+        HKEY key = nullptr;
         RegCreateKeyExA(HKEY_LOCAL_MACHINE, (KeyPath() + "\\Stat").c_str(), 0, nullptr, 0,
                         KEY_ALL_ACCESS, nullptr, &key, nullptr);
         RegCloseKey(key);
@@ -34,15 +31,14 @@ public:
         SetText("Port", SimName().c_str());
         Sim(SimName(), "reset");
     }
-    std::string SimName() const { return "SIM" + m_name; }
     ~ScratchDevice() {
         RegDeleteTreeA(HKEY_LOCAL_MACHINE, KeyPath().c_str());
-        RegDeleteKeyA(HKEY_LOCAL_MACHINE, KeyPath().c_str());
         if (m_createdMakerKey) RegDeleteKeyA(HKEY_LOCAL_MACHINE, kMakerKey);
     }
     ScratchDevice(const ScratchDevice&) = delete;
     ScratchDevice& operator=(const ScratchDevice&) = delete;
 
+    std::string SimName() const { return "SIM" + m_name; }
     void SetText(const char* name, const char* text) {
         Write(name, REG_SZ, text, static_cast<DWORD>(strlen(text) + 1));
     }
@@ -52,12 +48,7 @@ public:
 
 private:
     void Write(const char* name, DWORD type, const void* data, DWORD size) {
-        HKEY key = nullptr;
-        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, KeyPath().c_str(), 0, KEY_SET_VALUE, &key) ==
-            ERROR_SUCCESS) {
-            RegSetValueExA(key, name, 0, type, static_cast<const BYTE*>(data), size);
-            RegCloseKey(key);
-        }
+        RegSetKeyValueA(HKEY_LOCAL_MACHINE, KeyPath().c_str(), name, type, data, size);
     }
 
     std::string m_name;

@@ -1,28 +1,139 @@
-// Drives the simulated drawer controller from a test through `cdctl sim`, as a user would.
+// A test's surroundings: other programs (cdctl from the output folder, where `cdctl sim` drives
+// the simulated drawer controller as a user would, and the helpers beside the test) and
+// scratch folders.
 #pragma once
 
 #include <windows.h>
 
 #include <string>
+#include <utility>
 
-// Runs `cdctl sim NAME ARGS` (cdctl from the output folder) and returns its exit code, or
-// 999 when it did not finish in time.
+namespace testproc {
+
+inline std::string Environment(const char* name) {
+    char buffer[MAX_PATH];
+    const DWORD n = GetEnvironmentVariableA(name, buffer, sizeof(buffer));
+    return n > 0 && n < sizeof(buffer) ? std::string(buffer, n) : std::string();
+}
+
+// The folder with the DLLs, cdctl.exe and ZeZAZ.dll; the test environment names it.
+inline std::string OutDir() {
+    return Environment("BRAMWICK_OUT_DIR");
+}
+
+// The running test program's folder, ending with its separator.
+inline std::string ExeDir() {
+    char exe[MAX_PATH] = {};
+    const std::string path(exe, GetModuleFileNameA(nullptr, exe, MAX_PATH));
+    return path.substr(0, path.find_last_of('\\') + 1);
+}
+
+// A new folder in the temporary folder, "PREFIX_N" with the first N not taken (Wine reuses
+// process ids, so an id does not make a name unique); empty when none could be made.
+inline std::string NewTempFolder(const std::string& prefix) {
+    char temp[MAX_PATH];
+    GetTempPathA(MAX_PATH, temp);
+    for (int i = 0; i < 1000; ++i) {
+        const std::string candidate = temp + prefix + "_" + std::to_string(i);
+        if (CreateDirectoryA(candidate.c_str(), nullptr)) return candidate;
+    }
+    return std::string();
+}
+
+// Another process. With `capture`, what it writes to standard output and error is collected
+// while Wait waits (a process it starts may hold the pipe open much longer than it runs).
+class Process {
+public:
+    explicit Process(const std::string& commandLine, bool capture = false) {
+        SECURITY_ATTRIBUTES sa = {sizeof(sa), nullptr, TRUE};
+        HANDLE writeEnd = nullptr;
+        STARTUPINFOA si = {};
+        si.cb = sizeof(si);
+        if (capture && CreatePipe(&m_read, &writeEnd, &sa, 0)) {
+            SetHandleInformation(m_read, HANDLE_FLAG_INHERIT, 0);
+            si.dwFlags = STARTF_USESTDHANDLES;
+            si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+            si.hStdOutput = si.hStdError = writeEnd;
+        }
+        std::string line = commandLine;
+        PROCESS_INFORMATION pi = {};
+        if (CreateProcessA(nullptr, &line[0], nullptr, nullptr, writeEnd != nullptr, 0, nullptr,
+                           nullptr, &si, &pi)) {
+            m_process = pi.hProcess;
+            CloseHandle(pi.hThread);
+        }
+        if (writeEnd) CloseHandle(writeEnd);
+    }
+    Process(Process&& other) noexcept
+        : m_process(std::exchange(other.m_process, nullptr)),
+          m_read(std::exchange(other.m_read, nullptr)),
+          m_output(std::move(other.m_output)) {}
+    Process(const Process&) = delete;
+    Process& operator=(const Process&) = delete;
+    ~Process() {
+        if (m_process) CloseHandle(m_process);
+        if (m_read) CloseHandle(m_read);
+    }
+
+    bool started() const { return m_process != nullptr; }
+    HANDLE handle() const { return m_process; }
+    // The exit code; 998 when it did not start, 999 when it did not end in time (it is then
+    // ended).
+    DWORD Wait(DWORD ms = 30000) {
+        if (!m_process) return 998;
+        const ULONGLONG deadline = GetTickCount64() + ms;
+        DWORD wait = WAIT_TIMEOUT;
+        do {
+            Drain();
+            wait = WaitForSingleObject(m_process, m_read ? 20 : ms);
+        } while (wait == WAIT_TIMEOUT && m_read && GetTickCount64() < deadline);
+        Drain();
+        DWORD code = 999;
+        if (wait == WAIT_OBJECT_0) {
+            GetExitCodeProcess(m_process, &code);
+        } else {
+            TerminateProcess(m_process, 999);
+        }
+        return code;
+    }
+    const std::string& output() const { return m_output; }
+
+private:
+    void Drain() {
+        DWORD available = 0;
+        while (m_read && PeekNamedPipe(m_read, nullptr, 0, nullptr, &available, nullptr) &&
+               available > 0) {
+            char buffer[4096];
+            DWORD got = 0;
+            if (!ReadFile(m_read, buffer, available < sizeof(buffer) ? available : sizeof(buffer),
+                          &got, nullptr) ||
+                got == 0) {
+                break;
+            }
+            m_output.append(buffer, got);
+        }
+    }
+
+    HANDLE m_process = nullptr;
+    HANDLE m_read = nullptr;
+    std::string m_output;
+};
+
+struct Outcome {
+    DWORD code = 999;    // as Process::Wait gives it
+    std::string output;  // standard output and standard error together
+};
+
+// Runs `cdctl ARGS` (cdctl from the output folder) to its end and collects what it prints.
+inline Outcome Cdctl(const std::string& args, DWORD ms = 60000) {
+    Process p("\"" + OutDir() + "\\cdctl.exe\" " + args, true);
+    const DWORD code = p.Wait(ms);
+    return {code, p.output()};
+}
+
+}  // namespace testproc
+
+// Runs `cdctl sim NAME ARGS` and returns its exit code, or 999 when it did not finish in time.
 inline DWORD Sim(const std::string& name, const std::string& args) {
-    char dir[MAX_PATH] = {};
-    GetEnvironmentVariableA("BRAMWICK_OUT_DIR", dir, MAX_PATH);
-    std::string line = "\"" + std::string(dir) + "\\cdctl.exe\" sim " + name + " " + args;
-    STARTUPINFOA si = {};
-    si.cb = sizeof(si);
-    PROCESS_INFORMATION pi = {};
-    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
-                        &pi)) {
-        return 998;
-    }
-    CloseHandle(pi.hThread);
-    DWORD code = 999;
-    if (WaitForSingleObject(pi.hProcess, 30000) == WAIT_OBJECT_0) {
-        GetExitCodeProcess(pi.hProcess, &code);
-    }
-    CloseHandle(pi.hProcess);
-    return code;
+    return testproc::Cdctl("sim " + name + " " + args, 30000).code;
 }

@@ -52,12 +52,9 @@ TEST_F(StatsStoreTest, TwoStoresShareOneBlockLoadedByTheFirst) {
     EXPECT_EQ(OPOS_SUCCESS, second.IncrementCounter(kStatTableUpos, kStatRowDrawerGoodOpenCount));
     EXPECT_EQ(OPOS_SUCCESS, first.SetText(kStatTableEquipment, kStatRowModelName, "CD-2"));
     EXPECT_EQ("CD-2", Text(second, kStatRowModelName));
-    // The bytes where the layout puts them: slot 12 names counter offset 16.
-    int32_t offset;
+    // The bytes where the layout (stats_block_test.cpp) puts them, for other processes.
     int64_t value;
-    memcpy(&offset, raw.bytes() + 4 + 12 * 89 + 81, 4);
     memcpy(&value, raw.bytes() + 1250 + 16, 8);
-    EXPECT_EQ(16, offset);
     EXPECT_EQ(43, value);
     EXPECT_STREQ("CD-2", reinterpret_cast<const char*>(raw.bytes() + 1282 + 3 * 129));
 }
@@ -110,14 +107,13 @@ TEST_F(StatsStoreTest, ClosedStoreRefusesAndOpenStoreRefusesToOpen) {
     EXPECT_EQ(1, RawBlock(Device()).block.Users()) << "a refused open attached again";
 }
 
+// The text rules are stats_block_test.cpp's; here the lead bytes come from the code page.
 TEST_F(StatsStoreTest, SetTextChecksBeforeStoringAndCutsDoubleByteText) {
     CDevStat stats;
     ASSERT_EQ(OPOS_SUCCESS, Open(stats));
     ASSERT_EQ(OPOS_SUCCESS, stats.SetText(0, kStatRowInstallationDate, ""));
     EXPECT_EQ(statstest::TodayText(), Text(stats, kStatRowInstallationDate));
     EXPECT_EQ(OPOS_E_ILLEGAL, stats.SetText(0, kStatRowInstallationDate, "2011-02-30"));
-    EXPECT_EQ(statstest::TodayText(), Text(stats, kStatRowInstallationDate));
-    EXPECT_EQ(OPOS_E_ILLEGAL, stats.SetText(1, kStatRowDrawerGoodOpenCount, "1"));
     EXPECT_EQ(OPOS_E_ILLEGAL, stats.SetText(0, kStatRowModelName, nullptr));
     // Shift JIS: hiragana A (82 A0) whose lead byte would be byte 128 is dropped whole.
     stats.SetCodePage(932);

@@ -12,6 +12,7 @@
 #include "framework/handles.h"
 #include "stats/cash_drawer_stats.h"
 #include "stats/dev_stat.h"
+#include "tests/win/test_util.h"
 
 namespace statstest {
 
@@ -29,7 +30,6 @@ protected:
     void TearDown() override {
         RegCloseKey(m_key);
         RegDeleteTreeA(HKEY_LOCAL_MACHINE, kClassKey);
-        RegDeleteKeyA(HKEY_LOCAL_MACHINE, kClassKey);
     }
     void RecreateStatKey() {
         if (m_key != nullptr) RegCloseKey(m_key);
@@ -48,13 +48,8 @@ protected:
     }
     // A REG_SZ value of the Stat key; nothing when absent.
     std::optional<std::string> Saved(const char* name) const {
-        char text[512] = {};
-        DWORD size = sizeof(text) - 1, type = 0;
-        if (RegQueryValueExA(m_key, name, nullptr, &type, reinterpret_cast<BYTE*>(text), &size) ||
-            type != REG_SZ) {
-            return std::nullopt;
-        }
-        return std::string(text);
+        const testutil::RegValue v = testutil::ReadRegValue(HKEY_LOCAL_MACHINE, StatKey(), name);
+        return v.type == REG_SZ ? std::optional<std::string>(v.text) : std::nullopt;
     }
 
     HKEY m_key = nullptr;

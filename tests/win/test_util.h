@@ -6,42 +6,33 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
+#include <utility>
 
 #include "util/opos_constants.h"
 
 namespace testutil {
 
 inline std::string HrName(HRESULT hr) {
-    switch (hr) {
-        case S_OK:
-            return "S_OK";
-        case S_FALSE:
-            return "S_FALSE";
-        case E_NOINTERFACE:
-            return "E_NOINTERFACE";
-        case DISP_E_UNKNOWNNAME:
-            return "DISP_E_UNKNOWNNAME";
-        case DISP_E_MEMBERNOTFOUND:
-            return "DISP_E_MEMBERNOTFOUND";
-        case DISP_E_BADPARAMCOUNT:
-            return "DISP_E_BADPARAMCOUNT";
-        case DISP_E_TYPEMISMATCH:
-            return "DISP_E_TYPEMISMATCH";
-        case DISP_E_NONAMEDARGS:
-            return "DISP_E_NONAMEDARGS";
-        case DISP_E_PARAMNOTOPTIONAL:
-            return "DISP_E_PARAMNOTOPTIONAL";
-        case DISP_E_UNKNOWNINTERFACE:
-            return "DISP_E_UNKNOWNINTERFACE";
-        case CLASS_E_CLASSNOTAVAILABLE:
-            return "CLASS_E_CLASSNOTAVAILABLE";
-        default: {
-            char text[32];
-            snprintf(text, sizeof(text), "0x%08lX", static_cast<unsigned long>(hr));
-            return text;
-        }
+    static const std::pair<HRESULT, const char*> names[] = {
+        {S_OK, "S_OK"},
+        {S_FALSE, "S_FALSE"},
+        {E_NOINTERFACE, "E_NOINTERFACE"},
+        {DISP_E_UNKNOWNNAME, "DISP_E_UNKNOWNNAME"},
+        {DISP_E_MEMBERNOTFOUND, "DISP_E_MEMBERNOTFOUND"},
+        {DISP_E_BADPARAMCOUNT, "DISP_E_BADPARAMCOUNT"},
+        {DISP_E_TYPEMISMATCH, "DISP_E_TYPEMISMATCH"},
+        {DISP_E_NONAMEDARGS, "DISP_E_NONAMEDARGS"},
+        {DISP_E_PARAMNOTOPTIONAL, "DISP_E_PARAMNOTOPTIONAL"},
+        {DISP_E_UNKNOWNINTERFACE, "DISP_E_UNKNOWNINTERFACE"},
+        {CLASS_E_CLASSNOTAVAILABLE, "CLASS_E_CLASSNOTAVAILABLE"}};
+    for (const auto& [value, name] : names) {
+        if (value == hr) return name;
     }
+    char text[32];
+    snprintf(text, sizeof(text), "0x%08lX", static_cast<unsigned long>(hr));
+    return text;
 }
 
 inline std::string OposName(LONG code) {
@@ -61,6 +52,40 @@ public:
 private:
     HRESULT m_hr;
 };
+
+// A registry value as a test reads it back: REG_SZ or REG_EXPAND_SZ text, REG_DWORD number.
+struct RegValue {
+    bool present = false;
+    DWORD type = REG_NONE;
+    std::string text;
+    DWORD number = 0;
+};
+
+inline RegValue ReadRegValue(HKEY root, const std::string& key, const char* name) {
+    RegValue v;
+    char data[1024] = {};
+    DWORD size = sizeof(data) - 1;
+    if (RegGetValueA(root, key.c_str(), name, RRF_RT_ANY | RRF_NOEXPAND, &v.type, data, &size) ==
+        ERROR_SUCCESS) {
+        v.present = true;
+        if (v.type == REG_DWORD) memcpy(&v.number, data, sizeof(DWORD));
+        if (v.type == REG_SZ || v.type == REG_EXPAND_SZ) v.text = data;
+    }
+    return v;
+}
+
+inline bool WriteRegText(HKEY root, const std::string& key, const char* name,
+                         const std::string& text) {
+    return RegSetKeyValueA(root, key.c_str(), name, REG_SZ, text.c_str(),
+                           static_cast<DWORD>(text.size() + 1)) == ERROR_SUCCESS;
+}
+
+inline bool RegKeyExists(HKEY root, const std::string& key) {
+    HKEY h = nullptr;
+    if (RegOpenKeyExA(root, key.c_str(), 0, KEY_READ, &h) != ERROR_SUCCESS) return false;
+    RegCloseKey(h);
+    return true;
+}
 
 inline std::string Narrow(const std::wstring& w) {
     std::string s;

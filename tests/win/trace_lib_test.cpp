@@ -12,6 +12,8 @@
 #include <thread>
 #include <vector>
 
+#include "framework/module.h"
+#include "tests/win/sim_control.h"
 #include "util/trace_file.h"
 #include "util/trace_record.h"
 #include "util/vmtrace.h"
@@ -22,11 +24,6 @@ typedef LONG(__cdecl* OpenFn)(const char*);
 typedef LONG(__cdecl* WriteFn)(LONG, const void*, LONG);
 typedef LONG(__cdecl* CloseFn)(LONG);
 typedef LONG(__cdecl* SaveFn)();
-
-template <typename Fn>
-Fn Export(HMODULE module, const char* name) {
-    return reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(GetProcAddress(module, name)));
-}
 
 std::vector<uint8_t> ReadAll(const std::string& path) {
     std::vector<uint8_t> bytes;
@@ -59,31 +56,19 @@ TraceRecord Values(const char* tag, int32_t a, int32_t b, int32_t c, int32_t d, 
 class TraceLibTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        char exe[MAX_PATH];
-        const DWORD n = GetModuleFileNameA(nullptr, exe, MAX_PATH);
-        std::string dir(exe, n);
-        dir.resize(dir.find_last_of("\\/") + 1);
         // Beside the test first; otherwise wherever the normal search finds it, as CVmTrace does.
-        module_ = LoadLibraryA((dir + "XTRLOG32.DLL").c_str());
+        module_ = LoadLibraryA((testproc::ExeDir() + "XTRLOG32.DLL").c_str());
         if (module_ == nullptr) module_ = LoadLibraryA("XTRLOG32.DLL");
         ASSERT_NE(nullptr, module_) << "XTRLOG32.DLL not found beside the test or on the path";
-        open_ = Export<OpenFn>(module_, "OPOSTraceOpenEx");
-        write_ = Export<WriteFn>(module_, "OPOSTraceEx");
-        close_ = Export<CloseFn>(module_, "OPOSTraceCloseEx");
-        save_ = Export<SaveFn>(module_, "OPOSTraceFileSaveEx");
-        save2_ = Export<SaveFn>(module_, "OPOSTraceFileSaveEx2");
+        open_ = fw::GetProc<OpenFn>(module_, "OPOSTraceOpenEx");
+        write_ = fw::GetProc<WriteFn>(module_, "OPOSTraceEx");
+        close_ = fw::GetProc<CloseFn>(module_, "OPOSTraceCloseEx");
+        save_ = fw::GetProc<SaveFn>(module_, "OPOSTraceFileSaveEx");
+        save2_ = fw::GetProc<SaveFn>(module_, "OPOSTraceFileSaveEx2");
         ASSERT_TRUE(open_ && write_ && close_ && save_ && save2_);
-
-        // A folder no earlier run used: Wine reuses process ids, so keep counting until the
-        // folder is new.
-        char temp[MAX_PATH];
-        GetTempPathA(MAX_PATH, temp);
-        const std::string base = std::string(temp) + "bwtrace_" +
-                                 ::testing::UnitTest::GetInstance()->current_test_info()->name();
-        for (int i = 0; folder_.empty() && i < 1000; ++i) {
-            const std::string candidate = base + "_" + std::to_string(i);
-            if (CreateDirectoryA(candidate.c_str(), nullptr)) folder_ = candidate;
-        }
+        folder_ = testproc::NewTempFolder(
+            std::string("bwtrace_") +
+            ::testing::UnitTest::GetInstance()->current_test_info()->name());
         ASSERT_FALSE(folder_.empty());
         ASSERT_TRUE(SetEnvironmentVariableA("BRAMWICK_TRACE_DIR", folder_.c_str()));
     }
