@@ -2,12 +2,13 @@
 #   make build   cross-build out/x64 and out/x86, and the native test build
 #   make test    build, then run the native tests and the Wine tests (private prefix)
 #   make demo    build, register the DLL in the private prefix and show the service
+#   make bench   build, then measure the service under Wine against its floors (own prefix)
 SHELL := /bin/bash
 ROOT := $(CURDIR)
 JOBS ?= $(shell nproc)
 CMAKE_GEN := -G Ninja -DCMAKE_BUILD_TYPE=Release
 
-.PHONY: all build bootstrap x64 x86 native test demo prefix prefix-down format clean
+.PHONY: all build bootstrap x64 x86 native test demo bench prefix prefix-down format clean
 
 all: build
 
@@ -41,6 +42,11 @@ test: build prefix
 
 demo: build prefix
 	@tools/demo.sh
+
+# The benchmark runs in a Wine prefix of its own, so the prefix it starts is that one.
+bench: export BRAMWICK_WINEPREFIX := $(ROOT)/build/wineprefix-bench
+bench: build prefix
+	@bench/run_bench.sh
 
 format:
 	@clang-format -i $$(git ls-files '*.cpp' '*.h')

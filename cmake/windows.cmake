@@ -103,3 +103,8 @@ if("tools/cdctl" IN_LIST BRAMWICK_SUBSYSTEMS)
         include(tools/cdctl/cdctl_tests.cmake)
     endif()
 endif()
+
+# Benchmarks (make bench).
+if(BRAMWICK_TESTS AND EXISTS ${CMAKE_SOURCE_DIR}/bench/bench.cmake)
+    include(bench/bench.cmake)
+endif()

@@ -26,7 +26,7 @@ namespace {
 constexpr DWORD kValidPurgeFlags = PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR;
 constexpr size_t kMinReceiveQueue = 4096;
 // Bounds the worker's sleep so that a lost signal costs at most this long.
-constexpr DWORD kMaxIdleMs = 1000;
+constexpr DWORD kMaxIdleMs = 10000;  // writes, changes and its own schedule wake it sooner
 constexpr LONG kStatusPending = 0x103;  // STATUS_PENDING in the OVERLAPPED block
 
 // Collects what the controller delivered while the state was locked.

@@ -1,0 +1,70 @@
+#!/usr/bin/env bash
+# `make bench`: builds the benchmark, registers the freshly built service in the benchmark's own
+# Wine prefix and runs it against the simulated controller. Prints the table and the
+# "BENCH <name> <value>" lines; the whole output is kept in build/bench-x64/bench.log.
+#   BRAMWICK_WINEPREFIX   prefix to use (default build/wineprefix-bench; never the test prefix)
+#   BENCH_OUT_DIR         folder of Bramwick.dll, ZeZAZ.dll, XTRLOG32.DLL (default out/x64)
+#   BENCH_IDLE_SECONDS    length of the idle-CPU measurement (default 60)
+#   BENCH_FIGURES         comma-separated subset of openclose, events, opendrawer, nonowner,
+#                         fanout, idle (default all)
+set -euo pipefail
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+export BRAMWICK_WINEPREFIX="${BRAMWICK_WINEPREFIX:-$root/build/wineprefix-bench}"
+out="${BENCH_OUT_DIR:-$root/out/x64}"
+work="$root/build/bench-x64"
+winpath() { echo "Z:$(tr / '\\' <<<"$1")"; }
+
+# The benchmark program: from the main x64 build once cmake/windows.cmake includes
+# bench/bench.cmake, otherwise from a build folder of its own.
+if [ -f "$root/build/x64/build.ninja" ] && grep -q 'bramwick_bench' "$root/build/x64/build.ninja"; then
+    cmake --build "$root/build/x64" --target bramwick_bench >/dev/null
+    exe="$root/build/x64/bench/bramwick_bench.exe"
+else
+    if [ ! -f "$work/build.ninja" ]; then
+        cmake -S "$root" -B "$work" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+            -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-x86_64-w64-mingw32.cmake" \
+            -DBRAMWICK_OUT_DIR="$work/out" -DBRAMWICK_TESTS=OFF \
+            -DCMAKE_PROJECT_INCLUDE="$root/bench/standalone.cmake" >/dev/null
+    fi
+    cmake --build "$work" --target bramwick_bench >/dev/null
+    exe="$work/bench/bramwick_bench.exe"
+fi
+for f in Bramwick.dll ZeZAZ.dll XTRLOG32.DLL; do
+    [ -f "$out/$f" ] || { echo "bench: $out/$f is missing (make build)" >&2; exit 2; }
+done
+
+"$root/tools/wineprefix.sh" up
+trap '"$root/tools/wineprefix.sh" down' EXIT
+"$root/tools/wine.sh" regsvr32 /s "$(winpath "$out/Bramwick.dll")"
+
+# The wineserver of this prefix, for the idle report: found by the prefix in its environment.
+server_pid() {
+    local p
+    for p in /proc/[0-9]*; do
+        case "$(readlink "$p/exe" 2>/dev/null)" in */wineserver*) ;; *) continue ;; esac
+        if tr '\0' '\n' <"$p/environ" 2>/dev/null | grep -qxF "WINEPREFIX=$BRAMWICK_WINEPREFIX"; then
+            echo "${p#/proc/}"
+            return
+        fi
+    done
+}
+
+mkdir -p "$work/sim"
+rm -rf "$work/trace"
+mkdir -p "$work/trace"
+export WINEPATH="$(winpath "$out")"
+export BRAMWICK_TRACE_DIR="$(winpath "$work/trace")"
+export BRAMWICK_SIM_DIR="$(winpath "$work/sim")"
+export BENCH_WINESERVER_PID="$(server_pid)"
+export BENCH_IDLE_SECONDS="${BENCH_IDLE_SECONDS:-60}"
+
+{
+    echo "# machine: $(nproc) CPUs ($(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //')), $(/usr/lib/wine/wine64 --version), Linux $(uname -r)"
+    echo "# load average before: $(cut -d' ' -f1-3 /proc/loadavg)"
+    echo "# service: $out/Bramwick.dll; traces in $work/trace"
+    status=0
+    "$root/tools/wine.sh" "$exe" run || status=$?
+    echo "# load average after: $(cut -d' ' -f1-3 /proc/loadavg)"
+    exit $status
+} 2>&1 | tee "$work/bench.log"
+exit "${PIPESTATUS[0]}"
