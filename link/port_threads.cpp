@@ -193,6 +193,9 @@ DWORD CCashDrawer::RunPortOwnerThread() {
         return 0;
     }
     m_objects.ownerStarted.Set();
+    // An owner that died in the middle of a fan-out leaves the status-update event set; the
+    // listening input thread would then never see that this process now owns the port.
+    if (successor) m_objects.statusUpdate.Reset();
     m_objects.portOpened.Set();
     m_objects.outputReady.Set();
     TraceLink("50s8", 0);
