@@ -1,0 +1,120 @@
+// libFuzzer target for the counter text: what DirectIO 114 accepts and what the counter file
+// holds. Any bytes go to ParseCounterText with one to four counters (the service's own name
+// and names made from the input); the result is compared with a reading of the documented
+// line rules, and a refused text must leave every value as it was. Texts the service writes
+// itself (BuildCounterText) must always read back to the same values.
+#include <fuzzer/FuzzedDataProvider.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "ras/counter_text.h"
+#include "ras/ras_data.h"
+#include "tests/fuzz/fuzz_check.h"
+#include "util/opos_constants.h"
+
+namespace {
+
+constexpr char kDrawerOpenCount[] = "DrawerOpenCount             ";
+static_assert(sizeof(kDrawerOpenCount) == kRasCounterNameLength + 1, "a 28-character name");
+
+// The documented rules, line by line: 40 bytes, CR LF at the end, a name from the counter
+// after the previous line's (wrapping, letter case not significant), blanks then digits.
+int32_t ReadText(const std::string& text, const std::vector<std::string>& names,
+                 std::vector<uint32_t>* values) {
+    if (text.empty() || text.size() % 40 != 0) return OPOS_E_ILLEGAL;
+    std::vector<uint32_t> scratch = *values;
+    const size_t count = names.size();
+    size_t next = 0;
+    for (size_t at = 0; at < text.size(); at += 40) {
+        const std::string line = text.substr(at, 40);
+        if (line.compare(38, 2, "\r\n") != 0) return OPOS_E_ILLEGAL;
+        const std::string name = line.substr(0, 28);
+        size_t matched = count;
+        for (size_t k = 0; k < count && matched == count; ++k) {
+            if (fuzz::EqualNoCase(name, names[(next + k) % count])) matched = (next + k) % count;
+        }
+        if (matched == count) return OPOS_E_ILLEGAL;
+        const std::string field = line.substr(28, 10);
+        const size_t digits = field.find_first_not_of(' ');
+        if (digits == std::string::npos) return OPOS_E_ILLEGAL;
+        unsigned long long value = 0;
+        for (size_t i = digits; i < field.size(); ++i) {
+            if (field[i] < '0' || field[i] > '9') return OPOS_E_ILLEGAL;
+            value = value * 10 + static_cast<unsigned>(field[i] - '0');
+        }
+        scratch[matched] = value > 0xFFFFFFFFull ? 0xFFFFFFFFu : static_cast<uint32_t>(value);
+        next = (matched + 1) % count;
+    }
+    *values = scratch;
+    return OPOS_SUCCESS;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    FuzzedDataProvider in(data, size);
+    // The service's one counter first, then up to three more names of 28 bytes without NUL.
+    std::vector<std::string> names = {kDrawerOpenCount};
+    const size_t extra = in.ConsumeIntegralInRange<size_t>(0, 3);
+    for (size_t k = 0; k < extra; ++k) {
+        std::string name = in.ConsumeBytesAsString(28);
+        name.resize(28, ' ');
+        for (char& c : name) {
+            if (c == '\0') c = ' ';
+        }
+        names.push_back(name);
+    }
+    std::vector<const char*> pointers;
+    for (const std::string& n : names) pointers.push_back(n.c_str());
+    const int32_t count = static_cast<int32_t>(names.size());
+    FUZZ_CHECK(CounterNamesValid(pointers.data(), count));
+
+    std::vector<uint32_t> values(names.size());
+    for (uint32_t& v : values) v = in.ConsumeIntegral<uint32_t>();
+
+    // Either a text of the input's own bytes, or lines assembled from pieces that are nearly
+    // right, which reaches the later checks of a line far more often.
+    std::string text;
+    if (in.ConsumeBool()) {
+        const size_t lines = in.ConsumeIntegralInRange<size_t>(1, 6);
+        for (size_t l = 0; l < lines; ++l) {
+            std::string line = names[in.ConsumeIntegralInRange<size_t>(0, names.size() - 1)];
+            if (in.ConsumeBool()) {
+                for (char& c : line) c = in.ConsumeBool() ? fuzz::LowerAscii(c) : c;
+            }
+            std::string field = in.ConsumeBytesAsString(10);
+            field.insert(0, 10 - field.size(), ' ');
+            line += field + "\r\n";
+            if (in.ConsumeIntegralInRange<int>(0, 15) == 0) {
+                line.erase(in.ConsumeIntegralInRange<size_t>(0, line.size() - 1), 1);
+            }
+            text += line;
+        }
+    } else {
+        text = in.ConsumeRemainingBytesAsString();
+    }
+
+    std::vector<uint32_t> expected = values;
+    const int32_t expectedResult = ReadText(text, names, &expected);
+    std::vector<uint32_t> got = values;
+    const int32_t result =
+        ParseCounterText(text.data(), text.size(), pointers.data(), count, got.data());
+    FUZZ_CHECK(result == expectedResult);
+    FUZZ_CHECK(got == expected);  // also: a refused text changed nothing
+
+    // What the service writes reads back to the same values, in any letter case.
+    const std::string written = BuildCounterText(pointers.data(), got.data(), count);
+    FUZZ_CHECK(written.size() == kRasCounterLineLength * names.size());
+    for (size_t k = 0; k < names.size(); ++k) {
+        FUZZ_CHECK(FormatCounterLine(pointers[k], got[k]) == written.substr(40 * k, 40));
+    }
+    std::vector<uint32_t> back(names.size(), 0);
+    FUZZ_CHECK(ParseCounterText(written.data(), written.size(), pointers.data(), count,
+                                back.data()) == OPOS_SUCCESS);
+    // Names that are equal but for letter case are found in turn from the previous line on,
+    // so a written text reads back into the same slots.
+    FUZZ_CHECK(back == got);
+    return 0;
+}

@@ -1,0 +1,169 @@
+// libFuzzer target for what reaches the statistics block from outside the service:
+//   - the values of the device's "Stat" registry key, loaded by the first process (any text
+//     per statistic, or none): counters read as saturated 64-bit decimals of the trimmed text,
+//     texts as its first 128 bytes, missing values as the defaults;
+//   - the shared block itself, which any process can write: arbitrary bytes in place of a
+//     formatted block must never lead a lookup, a request, the document or a store call
+//     outside the block.
+#include <fuzzer/FuzzedDataProvider.h>
+
+#include <algorithm>
+#include <cstring>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "stats/cash_drawer_stats.h"
+#include "stats/stat_block.h"
+#include "stats/stat_report.h"
+#include "stats/stat_request.h"
+#include "stats/stat_text.h"
+#include "tests/fuzz/fuzz_check.h"
+#include "util/config_source.h"
+#include "util/opos_constants.h"
+
+namespace {
+
+class StatKey final : public ConfigSource {
+public:
+    std::map<std::string, std::string> texts;  // REG_SZ values, up to their NUL
+
+    BOOL GetBoolDefFalse(const char*) const override { return 0; }
+    BOOL GetBoolDefTrue(const char*) const override { return 1; }
+    LONG GetLongDefZero(const char*) const override { return 0; }
+    LONG GetLongDefMinusOne(const char*) const override { return -1; }
+    char* GetString(const char* name) const override {
+        auto it = texts.find(name);
+        if (it == texts.end()) return nullptr;
+        char* text = new char[it->second.size() + 1]();
+        memcpy(text, it->second.data(), it->second.size());
+        return text;
+    }
+};
+
+// A leading sign and digits; beyond the 64-bit range the nearest end of it.
+int64_t ReferenceInt64(const std::string& text) {
+    size_t i = 0;
+    while (i < text.size() && fuzz::IsBlank(text[i])) ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+    unsigned __int128 v = 0;
+    const unsigned __int128 cap = static_cast<unsigned __int128>(1) << 64;
+    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+        v = v * 10 + static_cast<unsigned>(text[i] - '0');
+        if (v > cap) v = cap;
+    }
+    const unsigned __int128 maxPositive = static_cast<unsigned __int128>(INT64_MAX);
+    if (negative) {
+        if (v > maxPositive) return INT64_MIN;
+        return -static_cast<int64_t>(v);
+    }
+    return v > maxPositive ? INT64_MAX : static_cast<int64_t>(v);
+}
+
+const char* const kRequests[] = {"",
+                                 "U_",
+                                 "M_",
+                                 "ModelName,U_",
+                                 ",",
+                                 "DrawerGoodOpenCount=5",
+                                 "=",
+                                 "U_=7",
+                                 "SerialNumber=x&y<z>"};
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    FuzzedDataProvider in(data, size);
+    std::vector<uint8_t> memory(kCashDrawerStatLayout.size);
+    StatBlock block(memory.data(), kCashDrawerStatLayout);
+
+    if (in.ConsumeBool()) {
+        // Loading the registry values.
+        StatKey key;
+        for (int32_t t = 0; t < 2; ++t) {
+            for (int32_t r = 0; r < kCashDrawerStatTables.counts[t]; ++r) {
+                if (in.ConsumeBool()) {
+                    key.texts[kCashDrawerStatTables.rows[t][r].szName] =
+                        fuzz::UpToNul(in.ConsumeRandomLengthString(300));
+                }
+            }
+        }
+        block.Format(kCashDrawerStatTables);
+        block.Load(kCashDrawerStatTables, key);
+        for (int32_t t = 0; t < 2; ++t) {
+            for (int32_t r = 0; r < kCashDrawerStatTables.counts[t]; ++r) {
+                const STATDEF& def = kCashDrawerStatTables.rows[t][r];
+                auto it = key.texts.find(def.szName);
+                const std::string text =
+                    it == key.texts.end() ? std::string(def.szDefault) : fuzz::Trim(it->second);
+                STATSLOT slot;
+                FUZZ_CHECK(block.FindSlot(t, r, &slot));
+                FUZZ_CHECK(std::string(slot.szName) == def.szName);
+                if (def.nType == kStatTypeCounter) {
+                    FUZZ_CHECK(Int64FromText(text.c_str()) == ReferenceInt64(text));
+                    FUZZ_CHECK(block.Counter(slot) == ReferenceInt64(text));
+                } else {
+                    FUZZ_CHECK(block.Text(slot) == text.substr(0, kStatTextMax));
+                }
+            }
+        }
+    } else {
+        // A block written by someone else.
+        const std::vector<uint8_t> bytes = in.ConsumeBytes<uint8_t>(memory.size());
+        std::copy(bytes.begin(), bytes.end(), memory.begin());
+    }
+
+    // Everything a process does with the block must stay inside it.
+    for (const char* request : kRequests) {
+        for (int32_t mode = 0; mode < 3; ++mode) {
+            const StatRequestResult r = ResolveStatRequest(block, mode, request);
+            if (mode == kStatModeRetrieve && r.result == OPOS_SUCCESS) {
+                const std::string doc = WriteStatReport(block, r.records.data(), r.records.size());
+                FUZZ_CHECK(doc.size() > 13);
+            }
+        }
+    }
+    for (const auto& [name, value] : block.PersistentValues()) {
+        FUZZ_CHECK(name.size() < kStatNameSize);
+        (void)value;
+    }
+    LeadByteSet lead;
+    lead.set();
+    while (in.remaining_bytes() > 0) {
+        const int32_t table = in.ConsumeIntegralInRange<int32_t>(-1, 3);
+        const int32_t row = in.ConsumeIntegralInRange<int32_t>(-1, 15);
+        switch (in.ConsumeIntegralInRange<int>(0, 4)) {
+            case 0:
+                block.IncrementCounter(table, row);
+                break;
+            case 1:
+                block.SetCounter(table, row, in.ConsumeIntegral<int64_t>());
+                break;
+            case 2:
+                block.StoreText(table, row, in.ConsumeRandomLengthString(300), lead);
+                break;
+            case 3: {
+                char buffer[kStatTextSize + 8];
+                const int32_t room = in.ConsumeIntegralInRange<int32_t>(-1, sizeof(buffer));
+                if (block.GetText(table, row, buffer, room) == OPOS_SUCCESS) {
+                    FUZZ_CHECK(room > 0 && strlen(buffer) < static_cast<size_t>(room));
+                }
+                break;
+            }
+            default: {
+                STATSLOT slot;
+                if (block.FindSlot(table, row, &slot)) {
+                    FUZZ_CHECK(strlen(slot.szName) < kStatNameSize);
+                    int32_t t = -1;
+                    int32_t r = -1;
+                    FUZZ_CHECK(block.FindName(slot.szName, &t, &r, nullptr));
+                    block.ValueText(slot);
+                    block.Unit(slot);
+                }
+                break;
+            }
+        }
+    }
+    return 0;
+}

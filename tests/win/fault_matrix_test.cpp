@@ -1,0 +1,521 @@
+// The fault matrix of the device link: each fault a drawer installation meets, made with the
+// simulated controller or with the device's configuration, against the registered DLL as an
+// application uses it. Every case checks the documented result (and OpenResult for opens),
+// what the service counted (CommunicationErrorCount, DrawerFailedOpenCount and
+// DrawerGoodOpenCount of the statistics document; the DrawerOpenCount reliability counter
+// through DirectIO), and that the service works again once the fault is gone.
+//
+// Event-log records go to the real event log, which Wine keeps nowhere; it prints error
+// records as "err:eventlog" lines on standard error when WINEDEBUG lets it. The FaultEventLog
+// cases check what the service does; their CTest entries run them with err+eventlog and check
+// those lines in the output.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "framework/handles.h"
+#include "tests/soak/drawer_session.h"
+#include "tests/win/scratch_device.h"
+#include "tests/win/sim_control.h"
+#include "tests/win/test_control_object.h"
+#include "tests/win/test_util.h"
+
+namespace {
+
+constexpr DWORD kBound = 10000;
+constexpr char kDevice[] = "BramwickFault";
+constexpr wchar_t kDeviceW[] = L"BramwickFault";
+constexpr char kSim[] = "SIMFAULT1";
+constexpr LONG kOpenResultNoPort = 456;
+
+std::string ExeDir() {
+    char exe[MAX_PATH];
+    GetModuleFileNameA(nullptr, exe, MAX_PATH);
+    std::string path(exe);
+    return path.substr(0, path.find_last_of('\\') + 1);
+}
+
+std::string OutDir() {
+    char dir[MAX_PATH] = {};
+    GetEnvironmentVariableA("BRAMWICK_OUT_DIR", dir, MAX_PATH);
+    return dir;
+}
+
+// What the service has counted, read through its methods.
+struct Counts {
+    long long communicationErrors;
+    long long failedOpens;
+    long long goodOpens;
+    long long drawerOpenCount;  // the reliability counter
+    bool operator==(const Counts& o) const {
+        return communicationErrors == o.communicationErrors && failedOpens == o.failedOpens &&
+               goodOpens == o.goodOpens && drawerOpenCount == o.drawerOpenCount;
+    }
+};
+
+std::ostream& operator<<(std::ostream& os, const Counts& c) {
+    return os << "{communication errors " << c.communicationErrors << ", failed opens "
+              << c.failedOpens << ", good opens " << c.goodOpens << ", DrawerOpenCount "
+              << c.drawerOpenCount << "}";
+}
+
+class FaultMatrix : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_EQ(0u, Sim(kSim, "reset"));
+        m_device.SetText("Port", kSim);
+        m_device.SetText("Trace_Enable", "False");
+        m_device.SetNumber("DetectDelay_Time", 20);
+        m_device.SetNumber("Command_Timeout", 1500);
+        m_device.SetNumber("OpenDrawer_Timeout", 1000);
+        m_device.SetText("Statistics", "Memory");
+        m_session = std::make_unique<soak::DrawerSession>();
+        ASSERT_TRUE(m_session->created());
+    }
+    void TearDown() override {
+        m_session->Close();
+        m_session.reset();
+        Sim(kSim, "reset");
+    }
+
+    LONG Open() { return m_session->Open(kDeviceW); }
+    // Open, enabled, power notification on, the reliability counter at 0.
+    void OpenEnabled() {
+        ASSERT_OPOS(OPOS_SUCCESS, Open());
+        m_session->Set(PIDX_PowerNotify, OPOS_PN_ENABLED);
+        m_session->Set(PIDX_DeviceEnabled, 1);
+        ASSERT_EQ(1, m_session->Number(PIDX_DeviceEnabled));
+        ASSERT_EQ(1, m_session->CounterMode());  // Memory
+        ASSERT_OPOS(OPOS_SUCCESS, m_session->ClearDrawerOpenCount());
+    }
+    // An open that the fault makes fail: result, OpenResult, the service closed again.
+    void ExpectOpenFails() {
+        EXPECT_OPOS(OPOS_E_FAILURE, Open());
+        EXPECT_EQ(kOpenResultNoPort, m_session->OpenResult());
+        EXPECT_EQ(OPOS_S_CLOSED, m_session->Number(PIDX_State));
+    }
+    Counts Now() {
+        std::map<std::string, long long> c;
+        EXPECT_OPOS(OPOS_SUCCESS, m_session->Counters(&c));
+        return {c["CommunicationErrorCount"], c["DrawerFailedOpenCount"], c["DrawerGoodOpenCount"],
+                m_session->DrawerOpenCount()};
+    }
+    bool CommunicationErrorsBecome(long long n) {
+        return PumpUntil([&] { return m_session->Counter("CommunicationErrorCount") == n; },
+                         kBound);
+    }
+    bool OpenedBecomes(LONG value) {
+        return PumpUntil([&] { return m_session->Number(PIDXCash_DrawerOpened) == value; }, kBound);
+    }
+    // Every status update so far, once the last one is `last`. Updates arrive in the order
+    // they were queued, so a list that ends with a known last update is complete.
+    std::vector<LONG> UpdatesEndingWith(LONG last) {
+        PumpUntil(
+            [&] {
+                std::vector<LONG> u = m_session->co().StatusUpdates();
+                return !u.empty() && u.back() == last;
+            },
+            kBound);
+        return m_session->co().StatusUpdates();
+    }
+    std::vector<LONG> DrawerUpdates(const std::vector<LONG>& all) {
+        std::vector<LONG> drawer;
+        for (LONG u : all) {
+            if (u == CASH_SUE_DRAWEROPEN || u == CASH_SUE_DRAWERCLOSED) drawer.push_back(u);
+        }
+        return drawer;
+    }
+    // A break on the line counts one communication error once the reader has dealt with
+    // everything sent before it: a marker that the bytes before it were read and evaluated.
+    void SyncWithBreak(long long errorsAfter) {
+        ASSERT_EQ(0u, Sim(kSim, "break"));
+        ASSERT_TRUE(CommunicationErrorsBecome(errorsAfter));
+    }
+
+    testutil::ComApartment m_com;
+    ScratchDevice m_device{kDevice};
+    std::unique_ptr<soak::DrawerSession> m_session;
+};
+
+// --- Modem lines ------------------------------------------------------------------------
+
+class LineFault : public FaultMatrix, public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(LineFault, LineOffAtOpenFailsTheStatusCommand) {
+    const std::string line = GetParam();
+    ASSERT_EQ(0u, Sim(kSim, line + " off"));
+    ExpectOpenFails();
+    // The refused write of the status command counted one communication error, kept over
+    // the close for the next open.
+    ASSERT_EQ(0u, Sim(kSim, line + " on"));
+    OpenEnabled();
+    EXPECT_EQ((Counts{1, 0, 0, 0}), Now());
+    EXPECT_OPOS(OPOS_SUCCESS, m_session->OpenDrawer());
+    EXPECT_EQ((Counts{1, 0, 1, 1}), Now());
+}
+
+TEST_P(LineFault, LineOffWhileOpenRefusesOpenDrawerTwice) {
+    const std::string line = GetParam();
+    OpenEnabled();
+    ASSERT_TRUE(
+        PumpUntil([&] { return m_session->Number(PIDX_PowerState) == OPOS_PS_ONLINE; }, kBound));
+    ASSERT_EQ(0u, Sim(kSim, line + " off"));
+    // The line check reports the loss once the reader has seen the line change. (With CTS
+    // off and DSR on the power-fail thread reports the power back soon after.)
+    ASSERT_TRUE(PumpUntil(
+        [&] {
+            const std::vector<LONG> u = m_session->co().StatusUpdates();
+            return std::find(u.begin(), u.end(), OPOS_SUE_POWER_OFF_OFFLINE) != u.end();
+        },
+        kBound));
+
+    EXPECT_OPOS(OPOS_E_FAILURE, m_session->OpenDrawer());
+    // Two refused writes, one failed opening, nothing for the reliability counter.
+    EXPECT_EQ((Counts{2, 1, 0, 0}), Now());
+    EXPECT_EQ(0, m_session->Number(PIDXCash_DrawerOpened));
+
+    // The line comes back; a frame sent after it shows the reader has seen the change.
+    ASSERT_EQ(0u, Sim(kSim, line + " on"));
+    ASSERT_EQ(0u, Sim(kSim, "open 1"));
+    ASSERT_TRUE(OpenedBecomes(1));
+    ASSERT_EQ(0u, Sim(kSim, "close 1"));
+    ASSERT_TRUE(OpenedBecomes(0));
+    EXPECT_OPOS(OPOS_SUCCESS, m_session->OpenDrawer());
+    EXPECT_EQ((Counts{2, 1, 1, 1}), Now());
+}
+
+INSTANTIATE_TEST_SUITE_P(CtsAndDsr, LineFault, ::testing::Values("cts", "dsr"));
+
+// --- A controller that does not answer, or answers too late ------------------------------
+
+TEST_F(FaultMatrix, SilentControllerFailsTheOpenAfterCommandTimeout) {
+    ASSERT_EQ(0u, Sim(kSim, "answer off"));
+    ExpectOpenFails();
+    ASSERT_EQ(0u, Sim(kSim, "answer on"));
+    OpenEnabled();
+    EXPECT_EQ((Counts{0, 0, 0, 0}), Now());  // nothing failed on the line
+    EXPECT_OPOS(OPOS_SUCCESS, m_session->OpenDrawer());
+    EXPECT_EQ((Counts{0, 0, 1, 1}), Now());
+}
+
+TEST_F(FaultMatrix, SilentControllerFailsOpenDrawerAfterItsTimeout) {
+    OpenEnabled();
+    ASSERT_EQ(0u, Sim(kSim, "answer off"));
+    const DWORD start = GetTickCount();
+    EXPECT_OPOS(OPOS_E_FAILURE, m_session->OpenDrawer());
+    EXPECT_GE(GetTickCount() - start, 900u) << "OpenDrawer_Timeout is 1000 ms";
+    EXPECT_EQ((Counts{0, 1, 0, 0}), Now());
+    EXPECT_EQ(0, m_session->Number(PIDXCash_DrawerOpened));
+    ASSERT_EQ(0u, Sim(kSim, "answer on"));
+    EXPECT_OPOS(OPOS_SUCCESS, m_session->OpenDrawer());
+    EXPECT_EQ(1, m_session->Number(PIDXCash_DrawerOpened));
+    EXPECT_EQ((Counts{0, 1, 1, 1}), Now());
+}
+
+TEST_F(FaultMatrix, ReplyLaterThanCommandTimeoutFailsTheOpen) {
+    ASSERT_EQ(0u, Sim(kSim, "reply-delay 2500"));  // Command_Timeout is 1500
+    ExpectOpenFails();
+    ASSERT_EQ(0u, Sim(kSim, "reply-delay 10"));
+    OpenEnabled();
+    EXPECT_EQ((Counts{0, 0, 0, 0}), Now());
+    EXPECT_OPOS(OPOS_SUCCESS, m_session->OpenDrawer());
+    EXPECT_EQ((Counts{0, 0, 1, 1}), Now());
+}
+
+TEST_F(FaultMatrix, DrawerOpeningLaterThanOpenDrawerTimeoutIsAFailureAndThenAChange) {
+    OpenEnabled();
+    ASSERT_EQ(0u, Sim(kSim, "open-delay 2500"));  // OpenDrawer_Timeout is 1000
+    EXPECT_OPOS(OPOS_E_FAILURE, m_session->OpenDrawer());
+    EXPECT_EQ((Counts{0, 1, 0, 0}), Now());
+    // The late opening still arrives, as a change of state.
+    ASSERT_TRUE(OpenedBecomes(1));
+    EXPECT_EQ(std::vector<LONG>{CASH_SUE_DRAWEROPEN},
+              DrawerUpdates(UpdatesEndingWith(CASH_SUE_DRAWEROPEN)));
+    ASSERT_EQ(0u, Sim(kSim, "close 1"));
+    ASSERT_TRUE(OpenedBecomes(0));
+    ASSERT_EQ(0u, Sim(kSim, "open-delay 50"));
+    EXPECT_OPOS(OPOS_SUCCESS, m_session->OpenDrawer());
+    EXPECT_EQ((Counts{0, 1, 1, 1}), Now());
+}
+
+// --- Line conditions and what the reader makes of received bytes --------------------------
+
+class LineCondition : public FaultMatrix, public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(LineCondition, IsCountedOnceAndReadingGoesOn) {
+    OpenEnabled();
+    ASSERT_EQ(0u, Sim(kSim, GetParam()));
+    ASSERT_TRUE(CommunicationErrorsBecome(1));
+    ASSERT_EQ(0u, Sim(kSim, GetParam()));
+    ASSERT_TRUE(CommunicationErrorsBecome(2));
+    ASSERT_EQ(0u, Sim(kSim, "open 1"));
+    EXPECT_TRUE(OpenedBecomes(1));
+    ASSERT_EQ(0u, Sim(kSim, "close 1"));
+    EXPECT_TRUE(OpenedBecomes(0));
+    EXPECT_OPOS(OPOS_SUCCESS, m_session->OpenDrawer());
+    EXPECT_EQ((Counts{2, 0, 1, 1}), Now());
+}
+
+INSTANTIATE_TEST_SUITE_P(BreakAndFramingError, LineCondition, ::testing::Values("break", "error"));
+
+TEST_F(FaultMatrix, GarbageBytesChangeNothing) {
+    OpenEnabled();
+    ASSERT_EQ(0u, Sim(kSim, "notify off"));
+    // Noise, half frames, frames of unknown types, a CR without an ESC and an ESC without a CR.
+    ASSERT_EQ(0u, Sim(kSim, "inject 00 ff 55 aa 0d 1b 1b 7f 1b 05 01 0d 1b 00 01 0d 01 0d 1b"));
+    ASSERT_EQ(0u, Sim(kSim, "inject 1b 03 01 0d 0d 0d"));
+    SyncWithBreak(1);
+    EXPECT_EQ(0, m_session->Number(PIDXCash_DrawerOpened));
+    // A good frame behind more noise than one read takes (128 bytes) is still found.
+    std::string noise;
+    for (int i = 0; i < 200; ++i) noise += "55";
+    ASSERT_EQ(0u, Sim(kSim, "inject " + noise + " 1b 02 01 0d 5a"));
+    EXPECT_TRUE(OpenedBecomes(1));
+    EXPECT_EQ((Counts{1, 0, 0, 0}), Now());
+}
+
+TEST_F(FaultMatrix, OnlyTheNewestFrameOfOneReadCounts) {
+    OpenEnabled();
+    ASSERT_EQ(0u, Sim(kSim, "notify off"));
+    ASSERT_EQ(0u, Sim(kSim, "inject 1b 02 01 0d"));
+    ASSERT_TRUE(OpenedBecomes(1));
+    // Closed, then open again, in one read: only "open" is evaluated, so nothing changes.
+    ASSERT_EQ(0u, Sim(kSim, "inject 1b 02 00 0d 1b 02 01 0d"));
+    // A newest frame of an unknown type hides the good frame before it.
+    ASSERT_EQ(0u, Sim(kSim, "inject 1b 02 00 0d 1b 03 00 0d"));
+    SyncWithBreak(1);
+    EXPECT_EQ(1, m_session->Number(PIDXCash_DrawerOpened));
+    // Open, then closed, in one read: closed.
+    ASSERT_EQ(0u, Sim(kSim, "inject 1b 02 01 0d 1b 01 00 0d"));
+    ASSERT_TRUE(OpenedBecomes(0));
+    // Exactly one update per real change: none for the frames that were not evaluated.
+    EXPECT_EQ((std::vector<LONG>{CASH_SUE_DRAWEROPEN, CASH_SUE_DRAWERCLOSED}),
+              DrawerUpdates(UpdatesEndingWith(CASH_SUE_DRAWERCLOSED)));
+}
+
+// A frame split over two transfers of the controller, at each byte boundary. The controller
+// sends at most 64 bytes per transfer, so 64 - k bytes of noise put the split after the
+// frame's k-th byte. Both parts arrive within one read pass (the first look and the second
+// one after DetectDelay_Time), where the held frame start joins the rest. (A split whose second
+// part comes in a later pass is lost: held bytes are not kept between passes.)
+TEST_F(FaultMatrix, AFrameSplitAtEveryByteBoundaryWithinOnePassIsJoined) {
+    m_device.SetNumber("DetectDelay_Time", 300);
+    OpenEnabled();
+    ASSERT_EQ(0u, Sim(kSim, "notify off"));
+    LONG expected = 0;
+    for (int k = 1; k <= 3; ++k) {
+        expected = 1 - expected;
+        std::string bytes;
+        for (int i = 0; i < 64 - k; ++i) bytes += "55";
+        bytes += expected ? "1b02010d" : "1b02000d";
+        ASSERT_EQ(0u, Sim(kSim, "inject " + bytes + " 5a 5a"));
+        EXPECT_TRUE(OpenedBecomes(expected)) << "split after byte " << k;
+    }
+    EXPECT_EQ((std::vector<LONG>{CASH_SUE_DRAWEROPEN, CASH_SUE_DRAWERCLOSED, CASH_SUE_DRAWEROPEN}),
+              DrawerUpdates(UpdatesEndingWith(CASH_SUE_DRAWEROPEN)));
+    EXPECT_EQ((Counts{0, 0, 0, 0}), Now());
+}
+
+// --- Port library ---------------------------------------------------------------------------
+
+class PortLibraryFault : public FaultMatrix, public ::testing::WithParamInterface<int> {
+protected:
+    std::string FaultyDll() const {
+        switch (GetParam()) {
+            case 0:
+                return "BramwickNoSuchPort.dll";  // missing
+            case 1:
+                return ExeDir() + "fake_port3.dll";  // "Init" gives no handle
+            default:
+                return ExeDir() + "fake_port4.dll";  // the open request is refused
+        }
+    }
+};
+
+TEST_P(PortLibraryFault, OpenFailsUntilTheLibraryIsRight) {
+    m_device.SetText("PortDll", FaultyDll().c_str());
+    ExpectOpenFails();
+    ExpectOpenFails();  // the same again: nothing was left behind by the first attempt
+    m_device.SetText("PortDll", "ZeZAZ.dll");
+    OpenEnabled();
+    EXPECT_EQ((Counts{0, 0, 0, 0}), Now());
+    EXPECT_OPOS(OPOS_SUCCESS, m_session->OpenDrawer());
+    EXPECT_EQ((Counts{0, 0, 1, 1}), Now());
+}
+
+INSTANTIATE_TEST_SUITE_P(MissingInitFailsOpenRefused, PortLibraryFault, ::testing::Values(0, 1, 2));
+
+// --- Trace library --------------------------------------------------------------------------
+
+class Child {
+public:
+    // Runs commandLine in folder with the environment block env and waits for it.
+    static DWORD Run(const std::string& commandLine, const std::string& folder, std::string env) {
+        STARTUPINFOA si = {};
+        si.cb = sizeof(si);
+        PROCESS_INFORMATION pi = {};
+        std::string line = commandLine;
+        if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, env.data(),
+                            folder.c_str(), &si, &pi)) {
+            return 998;
+        }
+        CloseHandle(pi.hThread);
+        DWORD code = 999;
+        if (WaitForSingleObject(pi.hProcess, 60000) == WAIT_OBJECT_0) {
+            GetExitCodeProcess(pi.hProcess, &code);
+        } else {
+            TerminateProcess(pi.hProcess, 999);
+        }
+        CloseHandle(pi.hProcess);
+        return code;
+    }
+};
+
+// This process's environment without PATH, WINEPATH and BRAMWICK_TRACE_DIR, plus the given
+// variables: a process that finds DLLs only in its own folder and the system's.
+std::string Environment(const std::vector<std::string>& extra) {
+    std::string block;
+    char* all = GetEnvironmentStringsA();
+    for (const char* p = all; *p; p += strlen(p) + 1) {
+        const std::string entry = p;
+        auto starts = [&](const char* prefix) { return _strnicmp(p, prefix, strlen(prefix)) == 0; };
+        if (starts("PATH=") || starts("WINEPATH=") || starts("BRAMWICK_TRACE_DIR=")) continue;
+        block += entry;
+        block.push_back('\0');
+    }
+    FreeEnvironmentStringsA(all);
+    for (const std::string& e : extra) {
+        block += e;
+        block.push_back('\0');
+    }
+    block.push_back('\0');
+    return block;
+}
+
+size_t TraceFiles(const std::string& folder) {
+    WIN32_FIND_DATAA found;
+    HANDLE h = FindFirstFileA((folder + "\\*.trc").c_str(), &found);
+    if (h == INVALID_HANDLE_VALUE) return 0;
+    size_t n = 0;
+    do {
+        ++n;
+    } while (FindNextFileA(h, &found));
+    FindClose(h);
+    return n;
+}
+
+void RemoveFolder(const std::string& folder);
+
+// An empty folder of that name in the temporary folder (emptied when a run before left it).
+std::string ScratchFolder(const std::string& name) {
+    char temp[MAX_PATH];
+    GetTempPathA(MAX_PATH, temp);
+    const std::string folder = std::string(temp) + name;
+    RemoveFolder(folder);
+    CreateDirectoryA(folder.c_str(), nullptr);
+    return folder;
+}
+
+void RemoveFolder(const std::string& folder) {
+    WIN32_FIND_DATAA found;
+    HANDLE h = FindFirstFileA((folder + "\\*").c_str(), &found);
+    if (h != INVALID_HANDLE_VALUE) {
+        do {
+            DeleteFileA((folder + "\\" + found.cFileName).c_str());
+        } while (FindNextFileA(h, &found));
+        FindClose(h);
+    }
+    RemoveDirectoryA(folder.c_str());
+}
+
+// The service loads its trace library by name, which Wine also finds beside the module that
+// asks for it; so the child uses a copy of the module in a folder of its own, with or without
+// the library beside it.
+TEST_F(FaultMatrix, AMissingTraceLibraryOnlyMeansNoTrace) {
+    m_device.SetText("Trace_Enable", "True");
+    // The child finds the port library only where the device names it.
+    m_device.SetText("PortDll", (OutDir() + "\\ZeZAZ.dll").c_str());
+    const std::string traces = ScratchFolder("BramwickFaultTrace");
+    const std::string without = ScratchFolder("BramwickFaultNoTraceLib");
+    const std::string with = ScratchFolder("BramwickFaultTraceLib");
+    for (const std::string& folder : {without, with}) {
+        ASSERT_TRUE(CopyFileA((ExeDir() + "fault_peer.exe").c_str(),
+                              (folder + "\\fault_peer.exe").c_str(), FALSE));
+        ASSERT_TRUE(CopyFileA((OutDir() + "\\Bramwick.dll").c_str(),
+                              (folder + "\\Bramwick.dll").c_str(), FALSE));
+    }
+    ASSERT_TRUE(
+        CopyFileA((OutDir() + "\\XTRLOG32.DLL").c_str(), (with + "\\XTRLOG32.DLL").c_str(), FALSE));
+    const std::string env =
+        Environment({"PATH=C:\\windows\\system32;C:\\windows", "BRAMWICK_TRACE_DIR=" + traces});
+    auto run = [&](const std::string& folder) {
+        return Child::Run("\"" + folder + "\\fault_peer.exe\" --dll \"" + folder +
+                              "\\Bramwick.dll\" " + kDevice + " open enable opendrawer close",
+                          folder, env);
+    };
+
+    EXPECT_EQ(0u, run(without));  // opens, opens the drawer and closes as usual
+    EXPECT_EQ(0u, TraceFiles(traces)) << "the trace library was found after all";
+    // The same with the library beside the module: the channel file appears.
+    EXPECT_EQ(0u, run(with));
+    EXPECT_EQ(1u, TraceFiles(traces));
+
+    m_device.SetText("Trace_Enable", "False");
+    ASSERT_OPOS(OPOS_SUCCESS, Open());
+    EXPECT_EQ(2, m_session->Counter("DrawerGoodOpenCount"));
+    m_session->Close();
+    RemoveFolder(traces);
+    RemoveFolder(without);
+    RemoveFolder(with);
+}
+
+// --- Event log ------------------------------------------------------------------------------
+
+using FaultEventLog = FaultMatrix;
+
+// Run with WINEDEBUG=err+eventlog, the output holds one "err:eventlog" line per insertion
+// string of each record (port, device and description, operation): the failed opening at
+// level Enable, the failed port start at Verbose1.
+TEST_F(FaultEventLog, RecordsAtTheConfiguredLevel) {
+    m_device.SetText("EventLog", "Enable");
+    m_device.SetText("EventLogPortName", "\\\\.\\COM9");  // shown as COM9
+    OpenEnabled();
+    LONG level = -1;
+    std::wstring none;
+    ASSERT_OPOS(OPOS_SUCCESS, m_session->DirectIO(111, &level, &none));
+    EXPECT_EQ(1, level);
+    ASSERT_EQ(0u, Sim(kSim, "answer off"));
+    fprintf(stderr, "fault-eventlog: OpenDrawer fails at level Enable\n");
+    EXPECT_OPOS(OPOS_E_FAILURE, m_session->OpenDrawer());
+    m_session->Close();
+
+    m_device.SetText("EventLog", "Verbose1");
+    m_device.SetText("PortDll", "BramwickNoSuchPort.dll");
+    fprintf(stderr, "fault-eventlog: OpenService fails at level Verbose1\n");
+    ExpectOpenFails();
+    ASSERT_EQ(0u, Sim(kSim, "answer on"));
+    m_device.SetText("PortDll", "ZeZAZ.dll");
+    OpenEnabled();
+    EXPECT_OPOS(OPOS_SUCCESS, m_session->OpenDrawer());
+}
+
+// The same faults with the event log off: no record at all.
+TEST_F(FaultEventLog, NoRecordsWhenDisabled) {
+    m_device.SetText("EventLog", "Disable");
+    OpenEnabled();
+    LONG level = -1;
+    std::wstring none;
+    ASSERT_OPOS(OPOS_SUCCESS, m_session->DirectIO(111, &level, &none));
+    EXPECT_EQ(0, level);
+    ASSERT_EQ(0u, Sim(kSim, "answer off"));
+    EXPECT_OPOS(OPOS_E_FAILURE, m_session->OpenDrawer());
+    m_session->Close();
+    m_device.SetText("PortDll", "BramwickNoSuchPort.dll");
+    ExpectOpenFails();
+}
+
+}  // namespace

@@ -1,0 +1,190 @@
+// Faults found by the soak, each reduced to a case that shows it every time:
+//   - the process that owns the port grows by a few handles with every OpenService/Close;
+//   - a drawer change that arrives while another application's OpenService waits for its
+//     status reply never reaches the applications that already have the drawer open (their
+//     DrawerOpened stays wrong and a WaitForDrawerClose there never returns);
+//   - a port owner that dies while it fans a status out leaves the status-update event set:
+//     the successor then owns the port but never reads it, and every listener wakes every
+//     10 ms for good.
+// The test program fault_regression_tests; see docs/reliability-testing.md.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+#include "framework/handles.h"
+#include "tests/soak/drawer_session.h"
+#include "tests/win/scratch_device.h"
+#include "tests/win/sim_control.h"
+#include "tests/win/test_control_object.h"
+#include "tests/win/test_util.h"
+
+namespace {
+
+constexpr DWORD kBound = 10000;
+constexpr char kDevice[] = "BramwickFault";
+constexpr wchar_t kDeviceW[] = L"BramwickFault";
+constexpr char kSim[] = "SIMFAULT1";
+
+// Open handles of this process. Wine answers GetProcessHandleCount with 0, so there the
+// handle values (multiples of 4) are tried one by one.
+long HandleCount() {
+    DWORD count = 0;
+    if (GetProcessHandleCount(GetCurrentProcess(), &count) && count > 0) {
+        return static_cast<long>(count);
+    }
+    long open = 0;
+    for (uintptr_t value = 4; value < 0x4000; value += 4) {
+        DWORD flags = 0;
+        if (GetHandleInformation(reinterpret_cast<HANDLE>(value), &flags)) ++open;
+    }
+    return open;
+}
+
+std::string ExeDir() {
+    char exe[MAX_PATH];
+    GetModuleFileNameA(nullptr, exe, MAX_PATH);
+    std::string path(exe);
+    return path.substr(0, path.find_last_of('\\') + 1);
+}
+
+class Peer {
+public:
+    void Kill() {
+        if (m_process) TerminateProcess(m_process.get(), 9);
+    }
+    explicit Peer(const std::string& steps) {
+        STARTUPINFOA si = {};
+        si.cb = sizeof(si);
+        PROCESS_INFORMATION pi = {};
+        std::string line = "\"" + ExeDir() + "drawer_peer.exe\" " + kDevice + " " + steps;
+        if (CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
+                           &pi)) {
+            m_process.reset(pi.hProcess);
+            CloseHandle(pi.hThread);
+        }
+    }
+    DWORD Wait() {
+        DWORD code = 999;
+        if (m_process && WaitForSingleObject(m_process.get(), 30000) == WAIT_OBJECT_0) {
+            GetExitCodeProcess(m_process.get(), &code);
+        }
+        return code;
+    }
+
+private:
+    fw::UniqueKernel m_process;
+};
+
+HANDLE Named(const std::string& name) {
+    return CreateEventA(nullptr, TRUE, FALSE, ("BramwickTest " + name).c_str());
+}
+
+class FaultRegressions : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_EQ(0u, Sim(kSim, "reset"));
+        m_device.SetText("Port", kSim);
+        m_device.SetText("Trace_Enable", "False");
+        m_device.SetNumber("DetectDelay_Time", 20);
+        m_session = std::make_unique<soak::DrawerSession>();
+        ASSERT_TRUE(m_session->created());
+        for (const char* name : {"race-p-open", "race-q-open", "race-go", "race-l-open"}) {
+            fw::UniqueKernel e(Named(name));
+            ResetEvent(e.get());
+        }
+    }
+    void TearDown() override {
+        fw::UniqueKernel go(Named("race-go"));
+        SetEvent(go.get());
+        m_session->Close();
+        m_session.reset();
+        Sim(kSim, "reset");  // also forgets a reply still on its way
+    }
+    bool OpenedBecomes(LONG value, DWORD bound) {
+        return PumpUntil([&] { return m_session->Number(PIDXCash_DrawerOpened) == value; }, bound);
+    }
+
+    testutil::ComApartment m_com;
+    ScratchDevice m_device{kDevice};
+    std::unique_ptr<soak::DrawerSession> m_session;
+};
+
+// The port owner loads the port library at every open and unloads it at every close.
+TEST_F(FaultRegressions, OpenAndCloseAsPortOwnerLeaveNoHandlesBehind) {
+    for (int warm = 0; warm < 2; ++warm) {
+        ASSERT_OPOS(OPOS_SUCCESS, m_session->Open(kDeviceW));
+        ASSERT_OPOS(OPOS_SUCCESS, m_session->Close());
+    }
+    const long before = HandleCount();
+    for (int cycle = 0; cycle < 10; ++cycle) {
+        ASSERT_OPOS(OPOS_SUCCESS, m_session->Open(kDeviceW));
+        ASSERT_NE(nullptr, GetModuleHandleA("ZeZAZ.dll")) << "this process owns the port";
+        ASSERT_OPOS(OPOS_SUCCESS, m_session->Close());
+    }
+    EXPECT_LE(HandleCount() - before, 2) << "handles before: " << before;
+}
+
+// Another application (P) owns the port; this one has the drawer open and sees it open. A
+// third application (Q) opens the service and waits for the reply to its status command; the
+// drawer closes meanwhile. The frame of that change answers Q, and must reach this
+// application too.
+TEST_F(FaultRegressions, AChangeDuringAnotherOpenReachesEveryApplication) {
+    m_device.SetNumber("Command_Timeout", 8000);
+    Peer p("open signal=race-p-open wait=race-go close");
+    fw::UniqueKernel pOpen(Named("race-p-open"));
+    ASSERT_TRUE(
+        PumpUntil([&] { return WaitForSingleObject(pOpen.get(), 0) == WAIT_OBJECT_0; }, kBound));
+    ASSERT_OPOS(OPOS_SUCCESS, m_session->Open(kDeviceW));
+    m_session->Set(PIDX_DeviceEnabled, 1);
+    ASSERT_EQ(0u, Sim(kSim, "open 1"));
+    ASSERT_TRUE(OpenedBecomes(1, kBound));
+
+    // Q's status command is answered only after 20 s. Q's OpenService resets the shared
+    // "response received" event right before it sends the command: once the event this test
+    // set is reset, Q is waiting.
+    ASSERT_EQ(0u, Sim(kSim, "reply-delay 20000"));
+    fw::UniqueKernel response(
+        CreateEventA(nullptr, TRUE, FALSE, "Velmora CD Response Received Event"));
+    SetEvent(response.get());
+    Peer q("open signal=race-q-open wait=race-go close");
+    ASSERT_TRUE(
+        PumpUntil([&] { return WaitForSingleObject(response.get(), 0) == WAIT_TIMEOUT; }, kBound));
+
+    ASSERT_EQ(0u, Sim(kSim, "close 1"));
+    fw::UniqueKernel qOpen(Named("race-q-open"));
+    ASSERT_TRUE(
+        PumpUntil([&] { return WaitForSingleObject(qOpen.get(), 0) == WAIT_OBJECT_0; }, kBound))
+        << "Q's open ends with the frame of the change";
+    EXPECT_TRUE(OpenedBecomes(0, kBound)) << "the change did not reach this application";
+
+    fw::UniqueKernel go(Named("race-go"));
+    SetEvent(go.get());
+    EXPECT_EQ(0u, q.Wait());
+    EXPECT_EQ(0u, p.Wait());
+}
+
+// P owns the port; L had the drawer open and died, so it is still counted as a listener and
+// P's fan-out of the next frame waits about 3 s for L's acknowledgement, with the status-update
+// event set. P dies during that wait; this application takes the port over and must go on
+// reading it.
+TEST_F(FaultRegressions, ASuccessorReadsThePortAfterTheOwnerDiedInAFanOut) {
+    Peer p("open signal=race-p-open wait=race-go close");
+    fw::UniqueKernel pOpen(Named("race-p-open"));
+    ASSERT_TRUE(
+        PumpUntil([&] { return WaitForSingleObject(pOpen.get(), 0) == WAIT_OBJECT_0; }, kBound));
+    Peer l("open signal=race-l-open crash");
+    EXPECT_EQ(9u, l.Wait());
+    ASSERT_OPOS(OPOS_SUCCESS, m_session->Open(kDeviceW));
+    m_session->Set(PIDX_DeviceEnabled, 1);
+
+    ASSERT_EQ(0u, Sim(kSim, "open 1"));
+    ASSERT_TRUE(OpenedBecomes(1, kBound));  // acknowledged; P still waits for L
+    p.Kill();
+    EXPECT_EQ(9u, p.Wait());
+
+    ASSERT_EQ(0u, Sim(kSim, "close 1"));
+    EXPECT_TRUE(OpenedBecomes(0, kBound)) << "the new owner does not read the port";
+}
+
+}  // namespace
