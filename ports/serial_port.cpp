@@ -5,6 +5,8 @@
 // itself completes a pending wait with mask 0 when the event mask changes.
 #include <mutex>
 
+#include "ports/win_sync.h"
+
 #include "framework/handles.h"
 #include "framework/sync.h"
 #include "ports/port_backend.h"
@@ -79,7 +81,7 @@ public:
     void Close() override { m_file.reset(); }
 
     LONG Read(void* buffer, DWORD count, DWORD* got) override {
-        std::lock_guard<std::mutex> lock(m_readLock);
+        std::lock_guard<SrwLock> lock(m_readLock);
         OVERLAPPED ov{};
         ov.hEvent = m_readDone.get();
         if (!ReadFile(m_file.get(), buffer, count, nullptr, &ov) &&
@@ -90,7 +92,7 @@ public:
     }
 
     LONG Write(const void* buffer, DWORD count, DWORD* written) override {
-        std::lock_guard<std::mutex> lock(m_writeLock);
+        std::lock_guard<SrwLock> lock(m_writeLock);
         OVERLAPPED ov{};
         ov.hEvent = m_writeDone.get();
         if (!WriteFile(m_file.get(), buffer, count, nullptr, &ov) &&
@@ -139,8 +141,8 @@ private:
     }
 
     fw::UniqueFile m_file;
-    std::mutex m_readLock;
-    std::mutex m_writeLock;
+    SrwLock m_readLock;
+    SrwLock m_writeLock;
     fw::Event m_readDone;
     fw::Event m_writeDone;
 };

@@ -7,18 +7,17 @@
 // pending wait with mask 0 and keeps only the recorded events the new mask still asks for, so
 // bytes that arrive between two read passes of the service still wake its next wait.
 #include <algorithm>
-#include <chrono>
-#include <condition_variable>
 #include <deque>
 #include <mutex>
-#include <thread>
 #include <vector>
 
 #include "framework/handles.h"
 #include "framework/sync.h"
+#include "framework/thread.h"
 #include "ports/port_backend.h"
 #include "ports/port_settings.h"
 #include "ports/sim_store.h"
+#include "ports/win_sync.h"
 
 namespace ports {
 namespace {
@@ -26,7 +25,7 @@ namespace {
 constexpr DWORD kValidPurgeFlags = PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR;
 constexpr size_t kMinReceiveQueue = 4096;
 // Bounds the worker's sleep so that a lost signal costs at most this long.
-constexpr DWORD kMaxIdleMs = 10000;  // writes, changes and its own schedule wake it sooner
+constexpr DWORD kMaxIdleMs = 1000;
 constexpr LONG kStatusPending = 0x103;  // STATUS_PENDING in the OVERLAPPED block
 
 // Collects what the controller delivered while the state was locked.
@@ -54,6 +53,11 @@ public:
     ~SimPort() override { Close(); }
 
     static constexpr DWORD kBusyRetryMs = 50;
+
+    static DWORD WorkProc(void* self) {
+        static_cast<SimPort*>(self)->Work();
+        return 0;
+    }
 
     LONG Open(const PortOpenParams& p, LONG* stage) override {
         LineSettings settings;
@@ -97,25 +101,24 @@ public:
         if (!m_wake.Create(false, false) || !m_stop.Create(true, false)) {
             return Fail(stage, kStageThread, LastErrorResult());
         }
-        try {
-            m_worker = std::thread([this] { Work(); });
-        } catch (...) {
-            return Fail(stage, kStageThread, ERROR_NOT_ENOUGH_MEMORY);
+        if (!m_worker.Create(&SimPort::WorkProc, this)) {
+            return Fail(stage, kStageThread, LastErrorResult());
         }
+        m_worker.Resume();
         return 0;
     }
 
     void Close() override {
-        if (m_worker.joinable()) {
+        if (m_worker.IsStarted()) {
             m_stop.Set();
-            m_worker.join();
+            m_worker.WaitForExit();
         }
         {
-            std::lock_guard<std::mutex> lock(m_lock);
+            std::lock_guard<SrwLock> lock(m_lock);
             m_closed = true;
             CompleteWait(0);
         }
-        m_readable.notify_all();
+        m_readable.NotifyAll();
         if (m_token) {
             if (sim::Store::Access s = m_store.Lock()) sim::Detach(*s);
             m_token.reset();
@@ -125,7 +128,7 @@ public:
     // Waits as the port's read time-outs say: a read interval of MAXDWORD with no totals returns
     // what is there; otherwise up to the total time-out (no total: until enough bytes arrive).
     LONG Read(void* buffer, DWORD count, DWORD* got) override {
-        std::unique_lock<std::mutex> lock(m_lock);
+        std::unique_lock<SrwLock> lock(m_lock);
         auto enough = [&] { return m_closed || m_received.size() >= count; };
         const COMMTIMEOUTS& t = m_timeouts;
         const bool immediate = t.ReadIntervalTimeout == MAXDWORD &&
@@ -133,9 +136,9 @@ public:
         const uint64_t totalMs = static_cast<uint64_t>(t.ReadTotalTimeoutMultiplier) * count +
                                  t.ReadTotalTimeoutConstant;
         if (!immediate && totalMs == 0) {
-            m_readable.wait(lock, enough);
+            m_readable.Wait(lock, enough);
         } else if (!immediate) {
-            m_readable.wait_for(lock, std::chrono::milliseconds(totalMs), enough);
+            m_readable.WaitFor(lock, static_cast<DWORD>(std::min<uint64_t>(totalMs, INFINITE - 1)), enough);
         }
         const size_t n = std::min<size_t>(count, m_received.size());
         std::copy(m_received.begin(), m_received.begin() + n, static_cast<uint8_t*>(buffer));
@@ -161,7 +164,7 @@ public:
         if (mask == nullptr || ov == nullptr || ov->hEvent == nullptr) {
             return ERROR_INVALID_PARAMETER;
         }
-        std::lock_guard<std::mutex> lock(m_lock);
+        std::lock_guard<SrwLock> lock(m_lock);
         if (m_waitOv != nullptr || m_mask == 0) return ERROR_INVALID_PARAMETER;
         ResetEvent(ov->hEvent);
         m_waitMask = mask;
@@ -179,7 +182,7 @@ public:
     LONG Purge(DWORD flags) override {
         if ((flags & ~kValidPurgeFlags) != 0) return ERROR_INVALID_PARAMETER;
         if (flags & PURGE_RXCLEAR) {
-            std::lock_guard<std::mutex> lock(m_lock);
+            std::lock_guard<SrwLock> lock(m_lock);
             m_received.clear();
         }
         if (flags & (PURGE_TXCLEAR | PURGE_TXABORT)) {
@@ -192,7 +195,7 @@ public:
     }
 
     LONG ClearError(DWORD* errors, COMSTAT* status) override {
-        std::lock_guard<std::mutex> lock(m_lock);
+        std::lock_guard<SrwLock> lock(m_lock);
         if (errors != nullptr) *errors = m_errors;
         m_errors = 0;
         if (status != nullptr) {
@@ -210,7 +213,7 @@ public:
     }
 
     LONG SetEventMask(DWORD mask) override {
-        std::lock_guard<std::mutex> lock(m_lock);
+        std::lock_guard<SrwLock> lock(m_lock);
         m_mask = mask;
         m_history &= mask;
         CompleteWait(0);
@@ -218,7 +221,7 @@ public:
     }
 
     LONG LineError() override {
-        std::lock_guard<std::mutex> lock(m_lock);
+        std::lock_guard<SrwLock> lock(m_lock);
         m_errors = 0;
         return 0;
     }
@@ -271,7 +274,7 @@ private:
             }
             if (delivered.events != 0) {
                 {
-                    std::lock_guard<std::mutex> lock(m_lock);
+                    std::lock_guard<SrwLock> lock(m_lock);
                     for (uint8_t b : delivered.bytes) {
                         if (m_received.size() < m_receiveLimit) {
                             m_received.push_back(b);
@@ -282,7 +285,7 @@ private:
                     m_errors |= delivered.errors;
                     Raise(delivered.events);
                 }
-                m_readable.notify_all();
+                m_readable.NotifyAll();
             }
             if (WaitForMultipleObjects(3, handles, FALSE, sleepMs) == WAIT_OBJECT_0) return;
         }
@@ -293,12 +296,12 @@ private:
     fw::UniqueKernel m_token;
     fw::Event m_wake;
     fw::Event m_stop;
-    std::thread m_worker;
+    fw::WorkerThread m_worker;
     uint32_t m_seenCts = 0;  // change counts the worker has reported; worker only after Open
     uint32_t m_seenDsr = 0;
 
-    std::mutex m_lock;  // guards everything below
-    std::condition_variable m_readable;
+    SrwLock m_lock;  // guards everything below
+    ConditionVariable m_readable;
     std::deque<uint8_t> m_received;
     size_t m_receiveLimit = kMinReceiveQueue;
     COMMTIMEOUTS m_timeouts{};

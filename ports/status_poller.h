@@ -5,9 +5,8 @@
 
 #include <windows.h>
 
-#include <thread>
-
 #include "framework/sync.h"
+#include "framework/thread.h"
 
 namespace ports {
 
@@ -24,7 +23,11 @@ public:
 
 private:
     fw::Event m_stop;
-    std::thread m_thread;
+    static DWORD Run(void* self);
+
+    HANDLE m_statusRequest = nullptr;
+    DWORD m_periodMs = 0;
+    fw::WorkerThread m_thread;
 };
 
 }  // namespace ports

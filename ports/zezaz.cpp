@@ -7,6 +7,8 @@
 #include <mutex>
 #include <shared_mutex>
 
+#include "ports/win_sync.h"
+
 #include "link/port_abi.h"
 #include "ports/port_backend.h"
 #include "ports/port_settings.h"
@@ -38,7 +40,7 @@ public:
             default:
                 return ERROR_INVALID_FUNCTION;
         }
-        std::shared_lock<std::shared_mutex> lock(m_lock);
+        std::shared_lock<SrwLock> lock(m_lock);
         if (!m_port) return ERROR_INVALID_HANDLE;
         auto dword = [r](int i) { return static_cast<DWORD>(r[i]); };
         auto ptr = [r](int i) { return reinterpret_cast<void*>(r[i]); };
@@ -70,7 +72,7 @@ public:
     }
 
     void Close() {
-        std::unique_lock<std::shared_mutex> lock(m_lock);
+        std::unique_lock<SrwLock> lock(m_lock);
         m_poller.Stop();
         if (m_port) m_port->Close();
         m_port.reset();
@@ -78,7 +80,7 @@ public:
 
 private:
     LONG Open(const PortOpenParams& p) {
-        std::unique_lock<std::shared_mutex> lock(m_lock);
+        std::unique_lock<SrwLock> lock(m_lock);
         if (m_port) return ERROR_ALREADY_INITIALIZED;
         LONG stage = 0;
         const LONG result = OpenPort(p, &stage);
@@ -118,7 +120,7 @@ private:
         return result;
     }
 
-    std::shared_mutex m_lock;
+    SrwLock m_lock;
     std::unique_ptr<PortBackend> m_port;
     StatusPoller m_poller;
 };
@@ -126,19 +128,25 @@ private:
 // Sessions by handle. Never destroyed: at unload the loader lock is held, and a session that was
 // not terminated may still have threads to join.
 struct Sessions {
-    std::mutex lock;
+    SrwLock lock;
     std::map<PortWord, std::shared_ptr<Session>> byHandle;
     PortWord next = 1;
 };
 
+// Made on first use under a plain lock: a function-local static would need the C++ runtime's
+// guard, whose thread bookkeeping keeps kernel handles this module cannot give back on unload.
+SrwLock g_sessionsLock;
+Sessions* g_sessions = nullptr;
+
 Sessions& AllSessions() {
-    static Sessions* sessions = new Sessions;
-    return *sessions;
+    std::lock_guard<SrwLock> lock(g_sessionsLock);
+    if (g_sessions == nullptr) g_sessions = new Sessions;
+    return *g_sessions;
 }
 
 std::shared_ptr<Session> Find(PortWord handle) {
     Sessions& all = AllSessions();
-    std::lock_guard<std::mutex> lock(all.lock);
+    std::lock_guard<SrwLock> lock(all.lock);
     const auto it = all.byHandle.find(handle);
     return it != all.byHandle.end() ? it->second : nullptr;
 }
@@ -169,7 +177,7 @@ PortWord WINAPI Init(PortRequestFn* requestEntry, LONG* detail) {
     }
     try {
         Sessions& all = AllSessions();
-        std::lock_guard<std::mutex> lock(all.lock);
+        std::lock_guard<SrwLock> lock(all.lock);
         const PortWord handle = all.next++;
         all.byHandle.emplace(handle, std::make_shared<Session>());
         *requestEntry = Request;
@@ -185,7 +193,7 @@ void WINAPI Term(PortWord port) {
     std::shared_ptr<Session> session;
     {
         Sessions& all = AllSessions();
-        std::lock_guard<std::mutex> lock(all.lock);
+        std::lock_guard<SrwLock> lock(all.lock);
         const auto it = all.byHandle.find(port);
         if (it == all.byHandle.end()) return;
         session = std::move(it->second);

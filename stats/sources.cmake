@@ -16,6 +16,7 @@ list(APPEND BRAMWICK_NATIVE_TESTS
     tests/native/stats_block_test.cpp
     tests/native/stats_request_test.cpp
     tests/native/stats_report_test.cpp
+    tests/native/stats_dbcs_cut_test.cpp
 )
 list(APPEND BRAMWICK_WIN_TESTS
     tests/win/stats_store_test.cpp

@@ -58,13 +58,13 @@ std::string Int64ToText(int64_t value) {
 }
 
 size_t FitTextLength(const std::string& text, size_t maxBytes, const LeadByteSet& leadBytes) {
-    if (text.size() <= maxBytes) return text.size();
+    // A lead byte starts a two-byte character even as the last byte: a text already cut at
+    // maxBytes (as a request's value is) may end with half a character.
     size_t pos = 0;
     while (pos < text.size()) {
-        const bool pair = leadBytes[static_cast<unsigned char>(text[pos])] && pos + 1 < text.size();
-        const size_t next = pos + (pair ? 2 : 1);
+        const size_t next = pos + (leadBytes[static_cast<unsigned char>(text[pos])] ? 2 : 1);
         if (next > maxBytes) break;
-        pos = next;
+        pos = next < text.size() ? next : text.size();
     }
     return pos;
 }
