@@ -54,3 +54,10 @@ format:
 clean:
 	@tools/wineprefix.sh down
 	rm -rf build out
+
+# Reliability suites (docs/reliability-testing.md): libFuzzer targets with sanitizers, built
+# natively with clang (FUZZ_SECONDS per target).
+.PHONY: fuzz
+FUZZ_SECONDS ?= 60
+fuzz:
+	@FUZZ_SECONDS=$(FUZZ_SECONDS) tools/run_fuzz.sh
