@@ -10,46 +10,10 @@
 #include <string>
 
 #include "framework/disp_client.h"
+#include "tools/cdctl/cdctl_text.h"
 #include "util/opos_constants.h"
 
 namespace {
-
-struct Property {
-    LONG index;
-    const char* name;
-};
-
-const Property kNumbers[] = {
-    {PIDX_Claimed, "Claimed"},
-    {PIDX_DataEventEnabled, "DataEventEnabled"},
-    {PIDX_DeviceEnabled, "DeviceEnabled"},
-    {PIDX_FreezeEvents, "FreezeEvents"},
-    {PIDX_OutputID, "OutputID"},
-    {PIDX_ResultCode, "ResultCode"},
-    {PIDX_ResultCodeExtended, "ResultCodeExtended"},
-    {PIDX_ServiceObjectVersion, "ServiceObjectVersion"},
-    {PIDX_State, "State"},
-    {PIDX_AutoDisable, "AutoDisable"},
-    {PIDX_BinaryConversion, "BinaryConversion"},
-    {PIDX_DataCount, "DataCount"},
-    {PIDX_PowerNotify, "PowerNotify"},
-    {PIDX_PowerState, "PowerState"},
-    {PIDX_CapPowerReporting, "CapPowerReporting"},
-    {PIDX_CapStatisticsReporting, "CapStatisticsReporting"},
-    {PIDX_CapUpdateStatistics, "CapUpdateStatistics"},
-    {PIDX_CapCompareFirmwareVersion, "CapCompareFirmwareVersion"},
-    {PIDX_CapUpdateFirmware, "CapUpdateFirmware"},
-    {PIDXCash_DrawerOpened, "DrawerOpened"},
-    {PIDXCash_CapStatus, "CapStatus"},
-    {PIDXCash_CapStatusMultiDrawerDetect, "CapStatusMultiDrawerDetect"},
-};
-
-const Property kStrings[] = {
-    {PIDX_CheckHealthText, "CheckHealthText"},
-    {PIDX_DeviceDescription, "DeviceDescription"},
-    {PIDX_DeviceName, "DeviceName"},
-    {PIDX_ServiceObjectDescription, "ServiceObjectDescription"},
-};
 
 std::string ToAnsi(const std::wstring& w) {
     int n = WideCharToMultiByte(CP_ACP, 0, w.c_str(), static_cast<int>(w.size()), nullptr, 0,
@@ -100,11 +64,11 @@ int RunPropsCommand(int argc, char** argv) {
         } else {
             fw::DispClient drawer(object.get());
             printf("%s\n", progId);
-            for (const Property& p : kNumbers) {
+            for (const cdctl::PropertyName& p : cdctl::NumericProperties()) {
                 LONG value = drawer.Long(L"GetPropertyNumber", p.index);
                 printf("  %-28s %ld\n", p.name, static_cast<long>(value));
             }
-            for (const Property& p : kStrings) {
+            for (const cdctl::PropertyName& p : cdctl::StringProperties()) {
                 std::wstring value = drawer.String(L"GetPropertyString", p.index);
                 printf("  %-28s \"%s\"\n", p.name, ToAnsi(value).c_str());
             }
