@@ -61,3 +61,9 @@ clean:
 FUZZ_SECONDS ?= 60
 fuzz:
 	@FUZZ_SECONDS=$(FUZZ_SECONDS) tools/run_fuzz.sh
+
+# The long soak: 8 applications x 200 cycles while the port owner is killed (own prefix).
+.PHONY: soak
+soak: export BRAMWICK_WINEPREFIX := $(ROOT)/build/wineprefix-soak
+soak: build
+	@tools/soak.sh

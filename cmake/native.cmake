@@ -11,3 +11,6 @@ if(BRAMWICK_TESTS)
     target_link_libraries(native_tests PRIVATE bramwick_pure GTest::gtest GTest::gtest_main)
     add_test(NAME native_tests COMMAND native_tests)
 endif()
+
+# libFuzzer targets (natively with clang) and a short run of each.
+include(${CMAKE_SOURCE_DIR}/cmake/fuzz.cmake)

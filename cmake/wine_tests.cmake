@@ -95,3 +95,43 @@ set_tests_properties(demo_smoke PROPERTIES FIXTURES_REQUIRED registered TIMEOUT 
 # The 32-bit build cannot run here: check its files statically.
 add_test(NAME x86_static_check COMMAND ${CMAKE_SOURCE_DIR}/tools/check_pe.sh
     ${CMAKE_SOURCE_DIR}/out/x86 ${CMAKE_SOURCE_DIR}/out/x64)
+
+# Faults of the line, the controller and the port and trace libraries, through the simulator.
+add_executable(fault_peer tests/win/fault_peer.cpp tests/win/test_control_object.cpp)
+set_target_properties(fault_peer PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${TEST_BIN})
+target_link_libraries(fault_peer PRIVATE bramwick_framework bramwick_pure)
+bramwick_wine_test(fault_matrix_tests
+    SOURCES tests/win/fault_matrix_test.cpp tests/win/test_control_object.cpp
+    LIBS bramwick_framework bramwick_pure
+    FIXTURES registered)
+add_dependencies(fault_matrix_tests fault_peer fake_port3 fake_port4 Bramwick xtrlog32 cdctl zezaz)
+set_tests_properties(fault_matrix_tests PROPERTIES TIMEOUT 900
+    ENVIRONMENT "${WINE_TEST_ENV};GTEST_FILTER=-FaultEventLog.*")
+
+# The event-log records themselves: Wine prints each ReportEvent as an "err:eventlog" line.
+add_test(NAME fault_eventlog_written COMMAND fault_matrix_tests
+    --gtest_filter=FaultEventLog.RecordsAtTheConfiguredLevel)
+add_test(NAME fault_eventlog_silent COMMAND fault_matrix_tests
+    --gtest_filter=FaultEventLog.NoRecordsWhenDisabled)
+set_tests_properties(fault_eventlog_written fault_eventlog_silent PROPERTIES
+    ENVIRONMENT "${WINE_TEST_ENV};WINEDEBUG=-all,err+eventlog" FIXTURES_REQUIRED registered
+    TIMEOUT 300)
+set_tests_properties(fault_eventlog_written PROPERTIES PASS_REGULAR_EXPRESSION
+    "L\"COM9\".*L\"BramwickFaultCash Drawer\".*L\"Opening Drawer\".*err:eventlog:.*L\"to initialize COM port\".*\\[  PASSED  \\] 1 test")
+set_tests_properties(fault_eventlog_silent PROPERTIES FAIL_REGULAR_EXPRESSION "err:eventlog")
+
+# Hostile calls through IDispatch on the registered service.
+bramwick_wine_test(bad_input_tests
+    SOURCES tests/win/bad_input_test.cpp tests/win/test_control_object.cpp
+    LIBS bramwick_framework bramwick_pure
+    FIXTURES registered)
+add_dependencies(bad_input_tests Bramwick xtrlog32 zezaz)
+
+# Faults the soak found, each kept as a test of its own.
+bramwick_wine_test(fault_regression_tests
+    SOURCES tests/win/fault_regressions_test.cpp tests/win/test_control_object.cpp
+    LIBS bramwick_framework bramwick_pure
+    FIXTURES registered)
+add_dependencies(fault_regression_tests drawer_peer Bramwick xtrlog32 cdctl zezaz)
+
+include(${CMAKE_SOURCE_DIR}/tests/soak/soak.cmake)

@@ -70,9 +70,8 @@ LONG CCashDrawer::EndMethod(const char* tag, LONG result) {
     return result;
 }
 
-// The methods below answer OPOS_E_CLOSED until their subsystem serves them: the service
-// cannot be opened yet, and every one of them requires an open service.
-
+// DirectIO: refused on a closed service; commands 110 to 115 go to the reliability records,
+// any other command is illegal.
 LONG CCashDrawer::DirectIO(LONG command, LONG& data, std::string& text) {
     BeginMethod("MDio", 2, command, data);
     return EndMethod("mDio", DirectIOFrame(m_ras, m_bOpened != FALSE, command, data, text,

@@ -437,8 +437,19 @@ void RemoveFolder(const std::string& folder) {
 // the library beside it.
 TEST_F(FaultMatrix, AMissingTraceLibraryOnlyMeansNoTrace) {
     m_device.SetText("Trace_Enable", "True");
-    // The child finds the port library only where the device names it.
-    m_device.SetText("PortDll", (OutDir() + "\\ZeZAZ.dll").c_str());
+    // The child finds the port library only in the folder the maker's key names.
+    const testutil::RegValue path = testutil::ReadRegValue(HKEY_LOCAL_MACHINE, kMakerKey, "Path");
+    ASSERT_TRUE(testutil::WriteRegText(HKEY_LOCAL_MACHINE, kMakerKey, "Path", OutDir() + "\\"));
+    struct RestorePath {
+        const testutil::RegValue& old;
+        ~RestorePath() {
+            if (old.present) {
+                testutil::WriteRegText(HKEY_LOCAL_MACHINE, kMakerKey, "Path", old.text);
+            } else {
+                RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, kMakerKey, "Path");
+            }
+        }
+    } restore{path};
     const std::string traces = ScratchFolder("BramwickFaultTrace");
     const std::string without = ScratchFolder("BramwickFaultNoTraceLib");
     const std::string with = ScratchFolder("BramwickFaultTraceLib");
