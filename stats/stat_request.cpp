@@ -2,7 +2,9 @@
 // report prints counters from the last record to the first.
 #include "stats/stat_request.h"
 
+#include <algorithm>
 #include <cstring>
+#include <unordered_set>
 
 #include "util/config_rules.h"
 #include "util/opos_constants.h"
@@ -16,54 +18,50 @@ struct Entry {
 
 using Entries = std::vector<Entry>;
 
-// The empty name stands for every statistic, "U_" for the UnifiedPOS counters and "M_" for
-// the manufacturer-specific ones. Each row goes in front of the one inserted before it, so a
-// category ends up in reverse table order (and an empty name as table 2, 1, 0, each
-// reversed); the report reverses it back.
-void ExpandCategories(const StatBlock& block, Entries* entries) {
-    for (size_t i = 0; i < entries->size();) {
-        const std::string name = (*entries)[i].name;
-        int first = -1;
-        int last = -1;
-        if (name.empty()) {
-            first = kStatTableEquipment;
-            last = kStatTableManufacturer;
-        } else if (name == "U_") {
-            first = last = kStatTableUpos;
-        } else if (name == "M_") {
-            first = last = kStatTableManufacturer;
-        } else {
-            ++i;
-            continue;
-        }
-        const std::string value = (*entries)[i].value;
-        entries->erase(entries->begin() + static_cast<std::ptrdiff_t>(i));
-        Entries rows;
-        for (int t = last; t >= first; --t) {
-            for (int32_t r = block.Layout().rows[t] - 1; r >= 0; --r) {
-                STATSLOT slot;
-                if (block.FindSlot(t, r, &slot)) rows.push_back({slot.szName, value});
-            }
-        }
-        entries->insert(entries->begin() + static_cast<std::ptrdiff_t>(i), rows.begin(),
-                        rows.end());
-        i += rows.size();  // inserted rows are not expanded again
+// The rows a category name stands for: the empty name every statistic (tables 0 to 2), "U_"
+// the UnifiedPOS counters (table 1), "M_" the manufacturer-specific ones (table 2).
+bool CategoryTables(const std::string& name, int* first, int* last) {
+    if (name.empty()) {
+        *first = kStatTableEquipment;
+        *last = kStatTableManufacturer;
+    } else if (name == "U_" || name == "M_") {
+        *first = *last = name == "U_" ? kStatTableUpos : kStatTableManufacturer;
+    } else {
+        return false;
     }
+    return true;
 }
 
-// Keeps the last occurrence of every name, at its own position and with its own value.
-void RemoveDuplicates(Entries* entries) {
-    for (size_t i = 0; i < entries->size();) {
-        bool later = false;
-        for (size_t j = i + 1; j < entries->size() && !later; ++j) {
-            later = (*entries)[j].name == (*entries)[i].name;
+// Expands the categories and then keeps the last occurrence of every name, at its own position
+// and with its own value. A category's rows stand where its name stood, each in front of the one
+// inserted before it, so a category ends up in reverse table order (an empty name as table 2,
+// 1, 0, each reversed); the report reverses it back. The list is walked from its end, keeping a
+// name the first time it is met: work and memory follow the request, not its expansion (a
+// request of a million commas names each statistic only once).
+Entries ExpandAndRemoveDuplicates(const StatBlock& block, Entries entries) {
+    std::unordered_set<std::string> seen;
+    Entries kept;
+    const auto keep = [&](std::string name, const std::string& value) {
+        if (seen.insert(name).second) kept.push_back({std::move(name), value});
+    };
+    for (auto it = entries.rbegin(); it != entries.rend(); ++it) {
+        int first = 0;
+        int last = 0;
+        if (!CategoryTables(it->name, &first, &last)) {
+            keep(std::move(it->name), it->value);
+            continue;
         }
-        if (later) {
-            entries->erase(entries->begin() + static_cast<std::ptrdiff_t>(i));
-        } else {
-            ++i;
+        // Expanded, the rows run from the last table's last row down to the first table's
+        // first row; from the end that is the first table's first row upwards.
+        for (int t = first; t <= last; ++t) {
+            for (int32_t r = 0; r < block.Layout().rows[t]; ++r) {
+                STATSLOT slot;
+                if (block.FindSlot(t, r, &slot)) keep(slot.szName, it->value);
+            }
         }
     }
+    std::reverse(kept.begin(), kept.end());
+    return kept;
 }
 
 // Removes the entries keep refuses; true when one was removed.
@@ -134,11 +132,10 @@ StatRequestResult ResolveStatRequest(const StatBlock& block, int32_t mode,
     if (text.empty()) {
         if (mode == kStatModeUpdate) return out;
         entries.push_back({});
-        ExpandCategories(block, &entries);
+        entries = ExpandAndRemoveDuplicates(block, std::move(entries));
     } else {
         if (!SplitRequest(mode, text, &entries)) return out;
-        ExpandCategories(block, &entries);
-        RemoveDuplicates(&entries);
+        entries = ExpandAndRemoveDuplicates(block, std::move(entries));
         partial |= RemoveUnless(&entries, isStatistic);
         if (mode == kStatModeUpdate) {
             partial |= RemoveUnless(&entries, [&block](Entry& e) {

@@ -5,6 +5,7 @@
 #   tools/run_fuzz.sh [TARGET...]     all targets when none is named
 # Environment:
 #   FUZZ_SECONDS     run time of each target (default 60)
+#   FUZZ_RUNS        when set, run each target for this many executions instead
 #   FUZZ_BUILD_DIR   build folder (default build/fuzz)
 # What a run finds is kept in <build>/fuzz-corpus/<target>; an input that fails a check or
 # trips a sanitizer is written to <build>/fuzz-artifacts/ and the script ends with status 1.
@@ -13,6 +14,7 @@ set -uo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build="${FUZZ_BUILD_DIR:-$root/build/fuzz}"
 seconds="${FUZZ_SECONDS:-60}"
+runs="${FUZZ_RUNS:-}"
 
 # clang and its libFuzzer runtime, from Debian 12 like the rest of the toolchain.
 need=()
@@ -55,16 +57,24 @@ for t in "${targets[@]}"; do
     fi
     corpus="$build/fuzz-corpus/$t"
     mkdir -p "$corpus"
-    args=(-max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -print_final_stats=1
-        -artifact_prefix="$artifacts/$t-")
+    args=(-timeout=10 -rss_limit_mb=2048 -print_final_stats=1 -artifact_prefix="$artifacts/$t-")
+    if [ -n "$runs" ]; then
+        args+=(-runs="$runs")
+        what="$runs executions"
+    else
+        args+=(-max_total_time="$seconds")
+        what="${seconds}s"
+    fi
     [ -f "$root/tests/fuzz/$t.dict" ] && args+=(-dict="$root/tests/fuzz/$t.dict")
     log="$build/$t.log"
-    echo "fuzz: $t for ${seconds}s"
+    echo "fuzz: $t for $what"
     # Inputs of faults found before are replayed first, with the seeds.
     dirs=("$corpus" "$root/tests/fuzz/corpus/$t")
     [ -d "$root/tests/fuzz/regressions/$t" ] && dirs+=("$root/tests/fuzz/regressions/$t")
+    start=$SECONDS
     "$bin" "${args[@]}" "${dirs[@]}" >"$log" 2>&1
     rc=$?
+    took=$((SECONDS - start))
     execs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -1)
     cov=$(grep -oE 'cov: [0-9]+' "$log" | tail -1)
     if [ $rc -ne 0 ]; then
@@ -72,7 +82,7 @@ for t in "${targets[@]}"; do
         results+=("$(printf '%-16s FAILED (status %d), %s executions; see %s' "$t" "$rc" "${execs:-?}" "$log")")
         grep -E 'check failed|ERROR: |runtime error|Test unit written' "$log" | head -5 >&2
     else
-        results+=("$(printf '%-16s ok  %12s executions  %s' "$t" "${execs:-?}" "${cov:-}")")
+        results+=("$(printf '%-16s ok  %12s executions in %5d s  %s' "$t" "${execs:-?}" "$took" "${cov:-}")")
     fi
 done
 printf '%s\n' "${results[@]}"

@@ -114,15 +114,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         std::copy(bytes.begin(), bytes.end(), memory.begin());
     }
 
-    // Everything a process does with the block must stay inside it.
-    for (const char* request : kRequests) {
-        for (int32_t mode = 0; mode < 3; ++mode) {
-            const StatRequestResult r = ResolveStatRequest(block, mode, request);
-            if (mode == kStatModeRetrieve && r.result == OPOS_SUCCESS) {
-                const std::string doc = WriteStatReport(block, r.records.data(), r.records.size());
-                FUZZ_CHECK(doc.size() > 13);
-            }
-        }
+    // Everything a process does with the block must stay inside it: one of the requests, in
+    // one of the modes, per input.
+    const char* request =
+        kRequests[in.ConsumeIntegralInRange<size_t>(0, sizeof(kRequests) / sizeof(*kRequests) - 1)];
+    const int32_t mode = in.ConsumeIntegralInRange<int32_t>(0, 2);
+    const StatRequestResult r = ResolveStatRequest(block, mode, request);
+    if (mode == kStatModeRetrieve && r.result == OPOS_SUCCESS) {
+        const std::string doc = WriteStatReport(block, r.records.data(), r.records.size());
+        FUZZ_CHECK(doc.size() > 13);
     }
     for (const auto& [name, value] : block.PersistentValues()) {
         FUZZ_CHECK(name.size() < kStatNameSize);

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cstring>
 #include <limits>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -187,12 +188,11 @@ Reference Resolve(int32_t mode, const std::string& request) {
         }
     }
     // Only the last occurrence of a name stays, where it stands.
+    std::map<std::string, size_t> lastAt;
+    for (size_t i = 0; i < expanded.size(); ++i) lastAt[expanded[i].name] = i;
     std::vector<Entry> unique;
     for (size_t i = 0; i < expanded.size(); ++i) {
-        bool later = false;
-        for (size_t j = i + 1; j < expanded.size(); ++j)
-            later |= expanded[j].name == expanded[i].name;
-        if (!later) unique.push_back(expanded[i]);
+        if (lastAt[expanded[i].name] == i) unique.push_back(expanded[i]);
     }
     bool partial = false;
     std::vector<Entry> known;

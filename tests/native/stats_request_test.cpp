@@ -62,6 +62,12 @@ TEST_F(StatsResolveTest, NamesKeepTheirOrderAndTheLastDuplicateWins) {
               Resolve(kStatModeUpdate, "DrawerGoodOpenCount=1,ModelName=X,DrawerGoodOpenCount=2"));
     // Unknown names are dropped; retrieve does not call that partial.
     EXPECT_EQ((Strings{"0.3"}), Resolve(kStatModeRetrieve, "Bogus,ModelName"));
+    // A megabyte of categories names each statistic once, in the order of the last one.
+    std::string many;
+    for (int i = 0; i < 1 << 18; ++i) many += i % 2 ? "U_,,ModelName," : ",U_,";
+    EXPECT_EQ((Strings{"0.9", "0.8", "0.7", "0.6", "0.5", "0.4", "0.2", "0.1", "0.0", "0.3", "1.3",
+                       "1.2", "1.1", "1.0"}),
+              Resolve(kStatModeRetrieve, many + "U_"));
 }
 
 TEST_F(StatsResolveTest, MalformedRequestsAreIllegalBeforeResolution) {
