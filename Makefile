@@ -55,7 +55,7 @@ clean:
 	@tools/wineprefix.sh down
 	rm -rf build out
 
-# Reliability suites (docs/reliability-testing.md): libFuzzer targets with sanitizers, built
+# Reliability suites (docs/reliability.md): libFuzzer targets with sanitizers, built
 # natively with clang (FUZZ_SECONDS per target).
 .PHONY: fuzz
 FUZZ_SECONDS ?= 60

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# The long soak (docs/reliability-testing.md): soak_driver.exe from the x64 test build supervises
+# The long soak (docs/reliability.md): soak_driver.exe from the x64 test build supervises
 # 8 worker processes x 200 cycles against the registered DLL while the port owner is killed at
 # random moments, and fails on any violation.
 #   tools/soak.sh [DRIVER OPTIONS]     e.g. --processes 4 --cycles 50 --kills 8 --seed 3

@@ -1,5 +1,5 @@
 # The soak: soak_driver.exe supervises worker processes that use the registered DLL while the
-# port owner is killed at random moments (tests/soak/soak_driver.cpp, docs/reliability-testing.md).
+# port owner is killed at random moments (tests/soak/soak_driver.cpp, docs/reliability.md).
 # Included by cmake/wine_tests.cmake. `make soak` (tools/soak.sh) runs the long form; every test
 # run has the short one, soak_short.
 add_executable(soak_driver tests/soak/soak_driver.cpp tests/win/test_control_object.cpp)

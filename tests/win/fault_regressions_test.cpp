@@ -6,7 +6,7 @@
 //   - a port owner that dies while it fans a status out leaves the status-update event set:
 //     the successor then owns the port but never reads it, and every listener wakes every
 //     10 ms for good.
-// The test program fault_regression_tests; see docs/reliability-testing.md.
+// The test program fault_regression_tests; see docs/reliability.md.
 #include <gtest/gtest.h>
 
 #include <memory>
