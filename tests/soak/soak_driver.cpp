@@ -116,22 +116,6 @@ std::string ReadWhole(const std::string& path) {
     return text;
 }
 
-// The process's handle count. Wine answers GetProcessHandleCount with 0, so there the
-// handle table is walked instead: handle values are multiples of 4, and GetHandleInformation
-// succeeds exactly for the open ones.
-long HandleCount() {
-    DWORD count = 0;
-    if (GetProcessHandleCount(GetCurrentProcess(), &count) && count > 0) {
-        return static_cast<long>(count);
-    }
-    long open = 0;
-    for (uintptr_t value = 4; value < 0x4000; value += 4) {
-        DWORD flags = 0;
-        if (GetHandleInformation(reinterpret_cast<HANDLE>(value), &flags)) ++open;
-    }
-    return open;
-}
-
 void Pump() {
     PumpUntil([] { return true; }, 0);
 }
@@ -264,9 +248,9 @@ int RunWorker(int argc, char** argv) {
             for (int c = 1; c <= cycles; ++c) {
                 journal.Line("cycle %d", c);
                 worker.Cycle(session, rng, device);
-                if (c == 1) journal.Line("warm %ld", HandleCount());
+                if (c == 1) journal.Line("warm %ld", testproc::HandleCount());
             }
-            journal.Line("done %d %ld", cycles, HandleCount());
+            journal.Line("done %d %ld", cycles, testproc::HandleCount());
         }
     }
     CoUninitialize();

@@ -32,18 +32,8 @@ constexpr wchar_t kDeviceW[] = L"BramwickFault";
 constexpr char kSim[] = "SIMFAULT1";
 constexpr LONG kOpenResultNoPort = 456;
 
-std::string ExeDir() {
-    char exe[MAX_PATH];
-    GetModuleFileNameA(nullptr, exe, MAX_PATH);
-    std::string path(exe);
-    return path.substr(0, path.find_last_of('\\') + 1);
-}
-
-std::string OutDir() {
-    char dir[MAX_PATH] = {};
-    GetEnvironmentVariableA("BRAMWICK_OUT_DIR", dir, MAX_PATH);
-    return dir;
-}
+using testproc::ExeDir;
+using testproc::OutDir;
 
 // What the service has counted, read through its methods.
 struct Counts {
@@ -351,30 +341,6 @@ INSTANTIATE_TEST_SUITE_P(MissingInitFailsOpenRefused, PortLibraryFault, ::testin
 
 // --- Trace library --------------------------------------------------------------------------
 
-class Child {
-public:
-    // Runs commandLine in folder with the environment block env and waits for it.
-    static DWORD Run(const std::string& commandLine, const std::string& folder, std::string env) {
-        STARTUPINFOA si = {};
-        si.cb = sizeof(si);
-        PROCESS_INFORMATION pi = {};
-        std::string line = commandLine;
-        if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, env.data(),
-                            folder.c_str(), &si, &pi)) {
-            return 998;
-        }
-        CloseHandle(pi.hThread);
-        DWORD code = 999;
-        if (WaitForSingleObject(pi.hProcess, 60000) == WAIT_OBJECT_0) {
-            GetExitCodeProcess(pi.hProcess, &code);
-        } else {
-            TerminateProcess(pi.hProcess, 999);
-        }
-        CloseHandle(pi.hProcess);
-        return code;
-    }
-};
-
 // This process's environment without PATH, WINEPATH and BRAMWICK_TRACE_DIR, plus the given
 // variables: a process that finds DLLs only in its own folder and the system's.
 std::string Environment(const std::vector<std::string>& extra) {
@@ -464,9 +430,11 @@ TEST_F(FaultMatrix, AMissingTraceLibraryOnlyMeansNoTrace) {
     const std::string env =
         Environment({"PATH=C:\\windows\\system32;C:\\windows", "BRAMWICK_TRACE_DIR=" + traces});
     auto run = [&](const std::string& folder) {
-        return Child::Run("\"" + folder + "\\fault_peer.exe\" --dll \"" + folder +
-                              "\\Bramwick.dll\" " + kDevice + " open enable opendrawer close",
-                          folder, env);
+        return testproc::Process("\"" + folder + "\\fault_peer.exe\" --dll \"" + folder +
+                                     "\\Bramwick.dll\" " + kDevice +
+                                     " open enable opendrawer close",
+                                 false, env, folder)
+            .Wait(60000);
     };
 
     EXPECT_EQ(0u, run(without));  // opens, opens the drawer and closes as usual

@@ -26,55 +26,11 @@ constexpr char kDevice[] = "BramwickFault";
 constexpr wchar_t kDeviceW[] = L"BramwickFault";
 constexpr char kSim[] = "SIMFAULT1";
 
-// Open handles of this process. Wine answers GetProcessHandleCount with 0, so there the
-// handle values (multiples of 4) are tried one by one.
-long HandleCount() {
-    DWORD count = 0;
-    if (GetProcessHandleCount(GetCurrentProcess(), &count) && count > 0) {
-        return static_cast<long>(count);
-    }
-    long open = 0;
-    for (uintptr_t value = 4; value < 0x4000; value += 4) {
-        DWORD flags = 0;
-        if (GetHandleInformation(reinterpret_cast<HANDLE>(value), &flags)) ++open;
-    }
-    return open;
+// drawer_peer running the given steps on this test's device.
+testproc::Process Peer(const std::string& steps) {
+    return testproc::Process("\"" + testproc::ExeDir() + "drawer_peer.exe\" " + kDevice + " " +
+                             steps);
 }
-
-std::string ExeDir() {
-    char exe[MAX_PATH];
-    GetModuleFileNameA(nullptr, exe, MAX_PATH);
-    std::string path(exe);
-    return path.substr(0, path.find_last_of('\\') + 1);
-}
-
-class Peer {
-public:
-    void Kill() {
-        if (m_process) TerminateProcess(m_process.get(), 9);
-    }
-    explicit Peer(const std::string& steps) {
-        STARTUPINFOA si = {};
-        si.cb = sizeof(si);
-        PROCESS_INFORMATION pi = {};
-        std::string line = "\"" + ExeDir() + "drawer_peer.exe\" " + kDevice + " " + steps;
-        if (CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
-                           &pi)) {
-            m_process.reset(pi.hProcess);
-            CloseHandle(pi.hThread);
-        }
-    }
-    DWORD Wait() {
-        DWORD code = 999;
-        if (m_process && WaitForSingleObject(m_process.get(), 30000) == WAIT_OBJECT_0) {
-            GetExitCodeProcess(m_process.get(), &code);
-        }
-        return code;
-    }
-
-private:
-    fw::UniqueKernel m_process;
-};
 
 HANDLE Named(const std::string& name) {
     return CreateEventA(nullptr, TRUE, FALSE, ("BramwickTest " + name).c_str());
@@ -116,13 +72,13 @@ TEST_F(FaultRegressions, OpenAndCloseAsPortOwnerLeaveNoHandlesBehind) {
         ASSERT_OPOS(OPOS_SUCCESS, m_session->Open(kDeviceW));
         ASSERT_OPOS(OPOS_SUCCESS, m_session->Close());
     }
-    const long before = HandleCount();
+    const long before = testproc::HandleCount();
     for (int cycle = 0; cycle < 10; ++cycle) {
         ASSERT_OPOS(OPOS_SUCCESS, m_session->Open(kDeviceW));
         ASSERT_NE(nullptr, GetModuleHandleA("ZeZAZ.dll")) << "this process owns the port";
         ASSERT_OPOS(OPOS_SUCCESS, m_session->Close());
     }
-    EXPECT_LE(HandleCount() - before, 2) << "handles before: " << before;
+    EXPECT_LE(testproc::HandleCount() - before, 2) << "handles before: " << before;
 }
 
 // Another application (P) owns the port; this one has the drawer open and sees it open. A
@@ -132,7 +88,7 @@ TEST_F(FaultRegressions, OpenAndCloseAsPortOwnerLeaveNoHandlesBehind) {
 // change from the next frame: the late reply to Q's command. Nothing is lost for good.
 TEST_F(FaultRegressions, AChangeTakenByAnotherOpenReachesEveryApplicationWithTheNextFrame) {
     m_device.SetNumber("Command_Timeout", 8000);
-    Peer p("open signal=race-p-open wait=race-go close");
+    testproc::Process p = Peer("open signal=race-p-open wait=race-go close");
     fw::UniqueKernel pOpen(Named("race-p-open"));
     ASSERT_TRUE(
         PumpUntil([&] { return WaitForSingleObject(pOpen.get(), 0) == WAIT_OBJECT_0; }, kBound));
@@ -148,7 +104,7 @@ TEST_F(FaultRegressions, AChangeTakenByAnotherOpenReachesEveryApplicationWithThe
     fw::UniqueKernel response(
         CreateEventA(nullptr, TRUE, FALSE, "Velmora CD Response Received Event"));
     SetEvent(response.get());
-    Peer q("open signal=race-q-open wait=race-go close");
+    testproc::Process q = Peer("open signal=race-q-open wait=race-go close");
     ASSERT_TRUE(
         PumpUntil([&] { return WaitForSingleObject(response.get(), 0) == WAIT_TIMEOUT; }, kBound));
 
@@ -172,18 +128,18 @@ TEST_F(FaultRegressions, AChangeTakenByAnotherOpenReachesEveryApplicationWithThe
 // event set. P dies during that wait; this application takes the port over and must go on
 // reading it.
 TEST_F(FaultRegressions, ASuccessorReadsThePortAfterTheOwnerDiedInAFanOut) {
-    Peer p("open signal=race-p-open wait=race-go close");
+    testproc::Process p = Peer("open signal=race-p-open wait=race-go close");
     fw::UniqueKernel pOpen(Named("race-p-open"));
     ASSERT_TRUE(
         PumpUntil([&] { return WaitForSingleObject(pOpen.get(), 0) == WAIT_OBJECT_0; }, kBound));
-    Peer l("open signal=race-l-open crash");
+    testproc::Process l = Peer("open signal=race-l-open crash");
     EXPECT_EQ(9u, l.Wait());
     ASSERT_OPOS(OPOS_SUCCESS, m_session->Open(kDeviceW));
     m_session->Set(PIDX_DeviceEnabled, 1);
 
     ASSERT_EQ(0u, Sim(kSim, "open 1"));
     ASSERT_TRUE(OpenedBecomes(1, kBound));  // acknowledged; P still waits for L
-    p.Kill();
+    TerminateProcess(p.handle(), 9);
     EXPECT_EQ(9u, p.Wait());
 
     ASSERT_EQ(0u, Sim(kSim, "close 1"));

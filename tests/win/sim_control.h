@@ -44,7 +44,10 @@ inline std::string NewTempFolder(const std::string& prefix) {
 // while Wait waits (a process it starts may hold the pipe open much longer than it runs).
 class Process {
 public:
-    explicit Process(const std::string& commandLine, bool capture = false) {
+    // env: an environment block (NUL-separated, as CreateProcess takes it); folder: the working
+    // folder. Empty means this process's own.
+    explicit Process(const std::string& commandLine, bool capture = false,
+                     std::string env = std::string(), const std::string& folder = std::string()) {
         SECURITY_ATTRIBUTES sa = {sizeof(sa), nullptr, TRUE};
         HANDLE writeEnd = nullptr;
         STARTUPINFOA si = {};
@@ -57,8 +60,9 @@ public:
         }
         std::string line = commandLine;
         PROCESS_INFORMATION pi = {};
-        if (CreateProcessA(nullptr, &line[0], nullptr, nullptr, writeEnd != nullptr, 0, nullptr,
-                           nullptr, &si, &pi)) {
+        if (CreateProcessA(nullptr, &line[0], nullptr, nullptr, writeEnd != nullptr, 0,
+                           env.empty() ? nullptr : &env[0],
+                           folder.empty() ? nullptr : folder.c_str(), &si, &pi)) {
             m_process = pi.hProcess;
             CloseHandle(pi.hThread);
         }
@@ -118,6 +122,22 @@ private:
     HANDLE m_read = nullptr;
     std::string m_output;
 };
+
+// Open handles of this process. Wine answers GetProcessHandleCount with 0, so there the handle
+// table is walked instead: handle values are multiples of 4, and GetHandleInformation succeeds
+// exactly for the open ones.
+inline long HandleCount() {
+    DWORD count = 0;
+    if (GetProcessHandleCount(GetCurrentProcess(), &count) && count > 0) {
+        return static_cast<long>(count);
+    }
+    long open = 0;
+    for (uintptr_t value = 4; value < 0x4000; value += 4) {
+        DWORD flags = 0;
+        if (GetHandleInformation(reinterpret_cast<HANDLE>(value), &flags)) ++open;
+    }
+    return open;
+}
 
 struct Outcome {
     DWORD code = 999;    // as Process::Wait gives it
