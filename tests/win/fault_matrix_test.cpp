@@ -4,11 +4,7 @@
 // what the service counted (CommunicationErrorCount, DrawerFailedOpenCount and
 // DrawerGoodOpenCount of the statistics document; the DrawerOpenCount reliability counter
 // through DirectIO), and that the service works again once the fault is gone.
-//
-// Event-log records go to the real event log, which Wine keeps nowhere; it prints error
-// records as "err:eventlog" lines on standard error when WINEDEBUG lets it. The FaultEventLog
-// cases check what the service does; their CTest entries run them with err+eventlog and check
-// those lines in the output.
+// The event-log records of each fault are those of a second application that meets it.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -52,6 +48,28 @@ std::ostream& operator<<(std::ostream& os, const Counts& c) {
               << c.failedOpens << ", good opens " << c.goodOpens << ", DrawerOpenCount "
               << c.drawerOpenCount << "}";
 }
+
+// The maker key's "Path" (the folder the port library is loaded from) for one test: none, so
+// PortDll names the library alone; restored afterwards.
+class MakerPath {
+public:
+    MakerPath() : m_old(testutil::ReadRegValue(HKEY_LOCAL_MACHINE, kMakerKey, "Path")) {
+        Set(nullptr);
+    }
+    ~MakerPath() { Set(m_old.present ? m_old.text.c_str() : nullptr); }
+    MakerPath(const MakerPath&) = delete;
+    MakerPath& operator=(const MakerPath&) = delete;
+    void Set(const char* folder) {
+        if (folder) {
+            testutil::WriteRegText(HKEY_LOCAL_MACHINE, kMakerKey, "Path", folder);
+        } else {
+            RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, kMakerKey, "Path");
+        }
+    }
+
+private:
+    testutil::RegValue m_old;
+};
 
 class FaultMatrix : public ::testing::Test {
 protected:
@@ -128,6 +146,7 @@ protected:
 
     testutil::ComApartment m_com;
     ScratchDevice m_device{kDevice};
+    MakerPath m_makerPath;
     std::unique_ptr<soak::DrawerSession> m_session;
 };
 
@@ -404,18 +423,7 @@ void RemoveFolder(const std::string& folder) {
 TEST_F(FaultMatrix, AMissingTraceLibraryOnlyMeansNoTrace) {
     m_device.SetText("Trace_Enable", "True");
     // The child finds the port library only in the folder the maker's key names.
-    const testutil::RegValue path = testutil::ReadRegValue(HKEY_LOCAL_MACHINE, kMakerKey, "Path");
-    ASSERT_TRUE(testutil::WriteRegText(HKEY_LOCAL_MACHINE, kMakerKey, "Path", OutDir() + "\\"));
-    struct RestorePath {
-        const testutil::RegValue& old;
-        ~RestorePath() {
-            if (old.present) {
-                testutil::WriteRegText(HKEY_LOCAL_MACHINE, kMakerKey, "Path", old.text);
-            } else {
-                RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, kMakerKey, "Path");
-            }
-        }
-    } restore{path};
+    m_makerPath.Set((OutDir() + "\\").c_str());
     const std::string traces = ScratchFolder("BramwickFaultTrace");
     const std::string without = ScratchFolder("BramwickFaultNoTraceLib");
     const std::string with = ScratchFolder("BramwickFaultTraceLib");
@@ -454,47 +462,85 @@ TEST_F(FaultMatrix, AMissingTraceLibraryOnlyMeansNoTrace) {
 
 // --- Event log ------------------------------------------------------------------------------
 
-using FaultEventLog = FaultMatrix;
+// Wine keeps no event log, but prints each insertion string of an error record as an
+// "err:eventlog" line on standard error when WINEDEBUG asks for it. Each case runs a second
+// application that meets the fault, between two marker lines that name the operation texts of
+// the records expected; tests/win/check_eventlog.sh runs these cases with WINEDEBUG set and
+// compares.
+struct RecordCase {
+    const char* name;
+    const char* eventLog;  // the device's EventLog level
+    const char* portDll;   // or null for the real port library
+    const char* setup;     // `cdctl sim` arguments before the child starts, or null
+    const char* steps;     // fault_peer steps
+    std::vector<std::string> records;
+};
 
-// Run with WINEDEBUG=err+eventlog, the output holds one "err:eventlog" line per insertion
-// string of each record (port, device and description, operation): the failed opening at
-// level Enable, the failed port start at Verbose1.
-TEST_F(FaultEventLog, RecordsAtTheConfiguredLevel) {
-    m_device.SetText("EventLog", "Enable");
-    m_device.SetText("EventLogPortName", "\\\\.\\COM9");  // shown as COM9
-    OpenEnabled();
-    LONG level = -1;
-    std::wstring none;
-    ASSERT_OPOS(OPOS_SUCCESS, m_session->DirectIO(111, &level, &none));
-    EXPECT_EQ(1, level);
-    ASSERT_EQ(0u, Sim(kSim, "answer off"));
-    fprintf(stderr, "fault-eventlog: OpenDrawer fails at level Enable\n");
-    EXPECT_OPOS(OPOS_E_FAILURE, m_session->OpenDrawer());
-    m_session->Close();
+class EventLogRecords : public FaultMatrix, public ::testing::WithParamInterface<RecordCase> {};
 
-    m_device.SetText("EventLog", "Verbose1");
-    m_device.SetText("PortDll", "BramwickNoSuchPort.dll");
-    fprintf(stderr, "fault-eventlog: OpenService fails at level Verbose1\n");
-    ExpectOpenFails();
-    ASSERT_EQ(0u, Sim(kSim, "answer on"));
-    m_device.SetText("PortDll", "ZeZAZ.dll");
-    OpenEnabled();
-    EXPECT_OPOS(OPOS_SUCCESS, m_session->OpenDrawer());
+// Each fault writes its records, at their levels only, with the operation that failed; the
+// records are those of a second application that meets the fault.
+TEST_P(EventLogRecords, EachFaultWritesItsRecordsAtItsLevel) {
+    const RecordCase& c = GetParam();
+    m_device.SetText("EventLog", c.eventLog);
+    m_device.SetNumber("VerboseLimit", 2);
+    if (c.portDll) m_device.SetText("PortDll", (ExeDir() + c.portDll).c_str());
+    if (c.setup) {
+        ASSERT_EQ(0u, Sim(kSim, c.setup));
+    }
+    std::string expected;
+    for (const std::string& r : c.records) expected += (expected.empty() ? "" : "|") + r;
+    fprintf(stderr, "eventlog-case %s expect %s\n", c.name, expected.c_str());
+    fflush(stderr);
+    testproc::Process child("\"" + ExeDir() + "fault_peer.exe\" " + kDevice + " " + c.steps);
+    EXPECT_EQ(0u, child.Wait(60000));
+    fprintf(stderr, "eventlog-case-end\n");
+    fflush(stderr);
 }
 
-// The same faults with the event log off: no record at all.
-TEST_F(FaultEventLog, NoRecordsWhenDisabled) {
-    m_device.SetText("EventLog", "Disable");
-    OpenEnabled();
-    LONG level = -1;
-    std::wstring none;
-    ASSERT_OPOS(OPOS_SUCCESS, m_session->DirectIO(111, &level, &none));
-    EXPECT_EQ(0, level);
-    ASSERT_EQ(0u, Sim(kSim, "answer off"));
-    EXPECT_OPOS(OPOS_E_FAILURE, m_session->OpenDrawer());
-    m_session->Close();
-    m_device.SetText("PortDll", "BramwickNoSuchPort.dll");
-    ExpectOpenFails();
-}
+const std::string kOpenStatus = "to send status command";
+const std::string kOpening = "Opening Drawer";
+const std::string kOpenCommand = "to sned command for drawer open";
+const std::string kPortInit = "to initialize COM port";
+constexpr char kCtsOff[] =
+    "open enable sim:SIMFAULT1:cts_off sleep:500 opendrawer=111 sim:SIMFAULT1:cts_on close";
+
+INSTANTIATE_TEST_SUITE_P(
+    Faults, EventLogRecords,
+    ::testing::Values(
+        RecordCase{"CtsOffAtOpen", "Verbose2", nullptr, "cts off", "open=111", {kOpenStatus}},
+        RecordCase{
+            "CtsOffWhileOpen", "Verbose2", nullptr, nullptr, kCtsOff, {kOpenCommand, kOpenCommand}},
+        RecordCase{"SilentAtOpen", "Verbose2", nullptr, "answer off", "open=111", {kOpenStatus}},
+        RecordCase{"LateReply", "Verbose2", nullptr, "reply-delay 3000", "open=111", {kOpenStatus}},
+        RecordCase{"DrawerLate",
+                   "Verbose2",
+                   nullptr,
+                   "open-delay 2000",
+                   "open enable opendrawer=111 close",
+                   {kOpening}},
+        RecordCase{"PortLibraryMissing",
+                   "Verbose2",
+                   "BramwickNoSuchPort.dll",
+                   nullptr,
+                   "open=111",
+                   {kPortInit}},
+        RecordCase{"InitFails", "Verbose2", "fake_port3.dll", nullptr, "open=111", {kPortInit}},
+        RecordCase{"OpenRefused", "Verbose2", "fake_port4.dll", nullptr, "open=111", {kPortInit}},
+        // Level Enable writes the level-1 records only; Disable writes none.
+        RecordCase{"EnableKeepsLevelOne",
+                   "Enable",
+                   nullptr,
+                   "open-delay 2000",
+                   "open enable opendrawer=111 close",
+                   {kOpening}},
+        RecordCase{"EnableSkipsLevelTwo", "Enable", nullptr, nullptr, kCtsOff, {}},
+        RecordCase{"Disabled",
+                   "Disable",
+                   nullptr,
+                   "open-delay 2000",
+                   "open enable opendrawer=111 close",
+                   {}}),
+    [](const ::testing::TestParamInfo<RecordCase>& info) { return info.param.name; });
 
 }  // namespace

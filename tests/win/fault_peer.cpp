@@ -7,16 +7,20 @@
 //   enable             DeviceEnabled = 1
 //   opendrawer[=CODE]  OpenDrawer, expecting 0 or CODE
 //   close              Close, expecting 0
+//   sim:NAME:ARGS      `cdctl sim NAME ARGS` ('_' for blanks), expecting exit code 0
+//   sleep:MS           waits MS milliseconds
 // Prints each step's result. Exit code: 0 when every step gave what was expected, 3 when the
 // service cannot be created, otherwise 10 + the index of the first step that did not.
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <memory>
 #include <string>
 
 #include "tests/soak/drawer_session.h"
+#include "tests/win/sim_control.h"
 
 int main(int argc, char** argv) {
     const char* dll = nullptr;
@@ -58,6 +62,15 @@ int main(int argc, char** argv) {
                 result = session.OpenDrawer();
             } else if (step == "close") {
                 result = session.Close();
+            } else if (step.rfind("sim:", 0) == 0) {
+                // sim:NAME:ARGS, with '_' for blanks: a fault made between two steps.
+                const size_t colon = step.find(':', 4);
+                std::string args = colon == std::string::npos ? "" : step.substr(colon + 1);
+                std::replace(args.begin(), args.end(), '_', ' ');
+                result = static_cast<LONG>(Sim(step.substr(4, colon - 4), args));
+            } else if (step.rfind("sleep:", 0) == 0) {
+                Sleep(static_cast<DWORD>(atol(step.c_str() + 6)));
+                result = OPOS_SUCCESS;
             } else {
                 fprintf(stderr, "fault_peer: unknown step %s\n", argv[i]);
                 return 2;
