@@ -30,9 +30,11 @@ bramwick_wine_test(service_tests
         tests/win/framework_test.cpp
         tests/win/test_control_object.cpp
         tests/win/test_typelib.rc
-    LIBS bramwick_core)
+    LIBS bramwick_core
+    FIXTURES registered)
 set_source_files_properties(tests/win/test_typelib.rc PROPERTIES OBJECT_DEPENDS ${GEN}/Bramwick.tlb)
-add_dependencies(service_tests xtrlog32 claim_holder)
+# The claim tests' second process is drawer_peer on the registered DLL.
+add_dependencies(service_tests xtrlog32 drawer_peer Bramwick)
 
 # Port libraries that fail on purpose at each stage of loading, or record what they get.
 foreach(mode 1 2 3 4 5)
@@ -42,11 +44,6 @@ foreach(mode 1 2 3 4 5)
     target_include_directories(fake_port${mode} PRIVATE ${CMAKE_SOURCE_DIR})
     add_dependencies(service_tests fake_port${mode})
 endforeach()
-
-# Second process for the claim tests.
-add_executable(claim_holder tests/win/claim_holder.cpp tests/win/test_control_object.cpp)
-set_target_properties(claim_holder PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${TEST_BIN})
-target_link_libraries(claim_holder PRIVATE bramwick_core)
 
 bramwick_wine_test(trace_lib_tests
     SOURCES tests/win/trace_lib_test.cpp

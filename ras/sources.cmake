@@ -12,9 +12,7 @@ list(APPEND BRAMWICK_WIN_SOURCES
 )
 list(APPEND BRAMWICK_NATIVE_TESTS
     tests/native/ras_rules_test.cpp
-    tests/native/ras_counter_text_test.cpp
 )
 list(APPEND BRAMWICK_WIN_TESTS
     tests/win/ras_test.cpp
-    tests/win/ras_counter_file_test.cpp
 )

@@ -12,11 +12,7 @@ list(APPEND BRAMWICK_WIN_SOURCES
     stats/statistics_methods.cpp
 )
 list(APPEND BRAMWICK_NATIVE_TESTS
-    tests/native/stats_text_test.cpp
     tests/native/stats_block_test.cpp
-    tests/native/stats_request_test.cpp
-    tests/native/stats_report_test.cpp
-    tests/native/stats_dbcs_cut_test.cpp
 )
 list(APPEND BRAMWICK_WIN_TESTS
     tests/win/stats_store_test.cpp

@@ -4,6 +4,7 @@
 
 #include <iterator>
 #include <map>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -43,20 +44,14 @@ std::map<std::string, std::string> Effective(const MemoryKey& key,
     return values;
 }
 
-// --- Which settings exist ----------------------------------------------------------------
-
 TEST(SetupSettings, NamesAreFoundWithoutRegardToCase) {
-    ASSERT_NE(nullptr, cdctl::FindSetting("port"));
     EXPECT_STREQ("Port", cdctl::FindSetting("PORT")->name);
     EXPECT_STREQ("OpenDrawer_Timeout", cdctl::FindSetting("opendrawer_timeout")->name);
-    EXPECT_EQ(nullptr, cdctl::FindSetting("Prot"));
-    EXPECT_EQ(nullptr, cdctl::FindSetting("Port "));
-    EXPECT_EQ(nullptr, cdctl::FindSetting(""));
+    for (const char* unknown : {"Prot", "Port ", ""})
+        EXPECT_EQ(nullptr, cdctl::FindSetting(unknown));
     EXPECT_EQ(cdctl::SettingPlace::MakerKey, cdctl::FindSetting("path")->place);
     EXPECT_EQ(cdctl::SettingKind::Boolean, cdctl::FindSetting("Trace_Enable")->kind);
 }
-
-// --- How arguments are stored ------------------------------------------------------------
 
 TEST(SetupWrite, PlainNumbersOfNumberSettingsAreDwordsEverythingElseTextAsGiven) {
     const struct {
@@ -68,13 +63,16 @@ TEST(SetupWrite, PlainNumbersOfNumberSettingsAreDwordsEverythingElseTextAsGiven)
         {"DrawerNo=2", Type::Dword, "", 2},
         {"DetectDelay_Time=-1", Type::Dword, "", 0xFFFFFFFFu},
         {"command_timeout=0100", Type::Dword, "", 100},
+        {"DrawerNo=2147483647", Type::Dword, "", 0x7FFFFFFFu},
+        {"DrawerNo=-2147483648", Type::Dword, "", 0x80000000u},
         {"Port=1", Type::Text, "1"},  // a text setting keeps digits as text
         // Numbers that are not plain stay text, for the service to read by its own rules.
         {"DrawerNo= 2", Type::Text, " 2"},
         {"DrawerNo=2ms", Type::Text, "2ms"},
         {"DrawerNo=+2", Type::Text, "+2"},
         {"DrawerNo=0x2", Type::Text, "0x2"},
-        {"DrawerNo=4294967296", Type::Text, "4294967296"},
+        {"DrawerNo=2147483648", Type::Text, "2147483648"},
+        {"DrawerNo=00000000001", Type::Text, "00000000001"},  // more than ten digits
         {"DrawerNo=-", Type::Text, "-"},
         {"Trace_Enable=1", Type::Text, "1"},
         {"EventLog=Verbose 1", Type::Text, "Verbose 1"},
@@ -107,33 +105,26 @@ TEST(SetupWrite, UnknownOrMalformedArguments) {
     EXPECT_FALSE(cdctl::ParseSettingWrite("=COM1", &w, &error));
 }
 
-TEST(SetupWrite, PlainNumbersAndFolders) {
-    int32_t v = 0;
-    EXPECT_TRUE(cdctl::IsPlainNumber("2147483647", &v));
-    EXPECT_FALSE(cdctl::IsPlainNumber("2147483648", &v));
-    EXPECT_TRUE(cdctl::IsPlainNumber("-2147483648", &v));
-    EXPECT_EQ(INT32_MIN, v);
-    EXPECT_FALSE(cdctl::IsPlainNumber("-", &v));
-    EXPECT_FALSE(cdctl::IsPlainNumber("", &v));
-    EXPECT_FALSE(cdctl::IsPlainNumber("00000000001", &v));  // more than ten digits
+TEST(SetupWrite, FolderOfAPath) {
     EXPECT_EQ("C:\\a\\", cdctl::FolderOf("C:\\a\\cdctl.exe"));
     EXPECT_EQ("Z:\\", cdctl::FolderOf("Z:\\cdctl.exe"));
     EXPECT_EQ("", cdctl::FolderOf("cdctl.exe"));
 }
 
-// --- Command line ------------------------------------------------------------------------
-
-SetupParse ParseSetup(std::initializer_list<const char*> argv, SetupArgs* out, std::string* error) {
-    std::vector<const char*> v(argv);
-    return cdctl::ParseSetupArgs(static_cast<int>(v.size()), v.data(), out, error);
+// A command line given as one text, split at blanks.
+SetupParse ParseSetup(const std::string& line, SetupArgs* out, std::string* error) {
+    std::istringstream in(line);
+    const std::vector<std::string> words{std::istream_iterator<std::string>(in), {}};
+    std::vector<const char*> argv;
+    for (const std::string& w : words) argv.push_back(w.c_str());
+    return cdctl::ParseSetupArgs(static_cast<int>(argv.size()), argv.data(), out, error);
 }
 
 TEST(SetupArgs, AddWithSettingsAndTheRegistryView) {
     SetupArgs args;
     std::string error;
-    ASSERT_EQ(
-        SetupParse::Ok,
-        ParseSetup({"setup", "add", "Demo", "Port=SIMDEMO", "DrawerNo=2", "--32"}, &args, &error))
+    ASSERT_EQ(SetupParse::Ok,
+              ParseSetup("setup add Demo Port=SIMDEMO DrawerNo=2 --32", &args, &error))
         << error;
     EXPECT_EQ(SetupArgs::Verb::Add, args.verb);
     EXPECT_EQ("Demo", args.device);
@@ -141,33 +132,34 @@ TEST(SetupArgs, AddWithSettingsAndTheRegistryView) {
     ASSERT_EQ(2u, args.writes.size());
     EXPECT_STREQ("Port", args.writes[0].setting->name);
     EXPECT_STREQ("DrawerNo", args.writes[1].setting->name);
-    ASSERT_EQ(SetupParse::Ok, ParseSetup({"setup", "add", "Demo"}, &args, &error));
+    ASSERT_EQ(SetupParse::Ok, ParseSetup("setup add Demo", &args, &error));
     EXPECT_TRUE(args.writes.empty());
     EXPECT_FALSE(args.registry32);
 }
 
 TEST(SetupArgs, BadInputIsRefusedWithAReason) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"setup", ""},
+        {"setup create Demo", "unknown command 'create'"},
+        {"setup add", "add needs the device NAME"},
+        {"setup add Port=COM1", "NAME comes before"},
+        {"setup add Demo Port=A port=B", "Port is given twice"},
+        {"setup add Demo Colour=red", "Valid settings"},
+        {"setup show Demo Port=1", ""},
+        {"setup list Demo", ""},
+        {"setup remove A\\B", ""},
+    };
+    for (const auto& [line, message] : cases) {
+        SetupArgs args;
+        std::string error;
+        EXPECT_EQ(SetupParse::Error, ParseSetup(line, &args, &error)) << line;
+        EXPECT_FALSE(error.empty()) << line;
+        EXPECT_NE(std::string::npos, error.find(message)) << line << ": " << error;
+    }
     SetupArgs args;
     std::string error;
-    EXPECT_EQ(SetupParse::Error, ParseSetup({"setup"}, &args, &error));
-    EXPECT_EQ(SetupParse::Error, ParseSetup({"setup", "create", "Demo"}, &args, &error));
-    EXPECT_NE(std::string::npos, error.find("unknown command 'create'"));
-    EXPECT_EQ(SetupParse::Error, ParseSetup({"setup", "add"}, &args, &error));
-    EXPECT_EQ("add needs the device NAME", error);
-    EXPECT_EQ(SetupParse::Error, ParseSetup({"setup", "add", "Port=COM1"}, &args, &error));
-    EXPECT_NE(std::string::npos, error.find("NAME comes before"));
-    EXPECT_EQ(SetupParse::Error,
-              ParseSetup({"setup", "add", "Demo", "Port=A", "port=B"}, &args, &error));
-    EXPECT_EQ("Port is given twice", error);
-    EXPECT_EQ(SetupParse::Error, ParseSetup({"setup", "add", "Demo", "Colour=red"}, &args, &error));
-    EXPECT_NE(std::string::npos, error.find("Valid settings"));
-    EXPECT_EQ(SetupParse::Error, ParseSetup({"setup", "show", "Demo", "Port=1"}, &args, &error));
-    EXPECT_EQ(SetupParse::Error, ParseSetup({"setup", "list", "Demo"}, &args, &error));
-    EXPECT_EQ(SetupParse::Error, ParseSetup({"setup", "remove", "A\\B"}, &args, &error));
-    EXPECT_EQ(SetupParse::Help, ParseSetup({"setup", "add", "--help"}, &args, &error));
+    EXPECT_EQ(SetupParse::Help, ParseSetup("setup add --help", &args, &error));
 }
-
-// --- Effective values --------------------------------------------------------------------
 
 TEST(SetupEffective, AbsentValuesShowTheDefaults) {
     auto v = Effective(MemoryKey());

@@ -1,4 +1,5 @@
-// Device configuration: defaults, corrections, word rules, read order and derived commands.
+// Device configuration: defaults, read order, corrections, word rules, derived commands and the
+// operation texts.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -42,48 +43,54 @@ TEST(DeviceConfig, EmptyKeyGivesEveryDefaultInTheDocumentedOrder) {
         reads);
 }
 
-struct Correction {
-    const char* name;
-    int32_t stored;
-    int32_t expected;
-    int32_t DeviceConfig::*field;
-};
-
-class Corrections : public ::testing::TestWithParam<Correction> {};
-
-TEST_P(Corrections, ApplyAtTheirBoundaries) {
-    MemoryKey key;
-    key.numbers[GetParam().name] = GetParam().stored;
-    DeviceConfig c = ReadDeviceConfig(key);
-    EXPECT_EQ(GetParam().expected, c.*(GetParam().field))
-        << GetParam().name << " = " << GetParam().stored;
+// Each number setting just inside and just outside the range it accepts; outside, the
+// default applies.
+TEST(DeviceConfig, CorrectionsApplyAtTheirBoundaries) {
+    using D = DeviceConfig;
+    const struct {
+        const char* name;
+        int32_t stored;
+        int32_t expected;
+        int32_t D::*field;
+    } cases[] = {
+        {"Command_Timeout", 99, 6000, &D::commandTimeout},
+        {"Command_Timeout", 100, 100, &D::commandTimeout},
+        {"OpenDrawer_Timeout", 100, 3000, &D::openDrawerTimeout},
+        {"OpenDrawer_Timeout", 101, 101, &D::openDrawerTimeout},
+        {"DrawerNo", 2, 2, &D::drawerNo},
+        {"DrawerNo", 3, 1, &D::drawerNo},
+        {"DrawerNo", 0, 1, &D::drawerNo},
+        {"DetectDelay_Time", 0, 0, &D::detectDelayTime},
+        {"DetectDelay_Time", -5, 300, &D::detectDelayTime},
+        {"SendReady_Timeout", 99, 3000, &D::sendReadyTimeout},
+        {"SendDone_Timeout", 100, 100, &D::sendDoneTimeout},
+        {"SendDone_Timeout", -1, 6000, &D::sendDoneTimeout},
+        {"RestartCount", 0, 0, &D::restartCount},
+        {"RestartCount", -2, 3, &D::restartCount},
+        {"RestartTimeout", -1, 3000, &D::restartTimeout},
+    };
+    for (const auto& c : cases) {
+        MemoryKey key;
+        key.numbers[c.name] = c.stored;
+        EXPECT_EQ(c.expected, ReadDeviceConfig(key).*(c.field)) << c.name << " = " << c.stored;
+    }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Timeouts, Corrections,
-    ::testing::Values(Correction{"Command_Timeout", 99, 6000, &DeviceConfig::commandTimeout},
-                      Correction{"Command_Timeout", 100, 100, &DeviceConfig::commandTimeout},
-                      Correction{"OpenDrawer_Timeout", 100, 3000, &DeviceConfig::openDrawerTimeout},
-                      Correction{"OpenDrawer_Timeout", 101, 101, &DeviceConfig::openDrawerTimeout},
-                      Correction{"DrawerNo", 2, 2, &DeviceConfig::drawerNo},
-                      Correction{"DrawerNo", 3, 1, &DeviceConfig::drawerNo},
-                      Correction{"DrawerNo", 0, 1, &DeviceConfig::drawerNo},
-                      Correction{"DetectDelay_Time", 0, 0, &DeviceConfig::detectDelayTime},
-                      Correction{"DetectDelay_Time", -5, 300, &DeviceConfig::detectDelayTime},
-                      Correction{"SendReady_Timeout", 99, 3000, &DeviceConfig::sendReadyTimeout},
-                      Correction{"SendDone_Timeout", 100, 100, &DeviceConfig::sendDoneTimeout},
-                      Correction{"SendDone_Timeout", -1, 6000, &DeviceConfig::sendDoneTimeout},
-                      Correction{"RestartCount", 0, 0, &DeviceConfig::restartCount},
-                      Correction{"RestartCount", -2, 3, &DeviceConfig::restartCount},
-                      Correction{"RestartTimeout", -1, 3000, &DeviceConfig::restartTimeout}));
-
-TEST(DeviceConfig, WordsAreComparedAsDocumented) {
-    MemoryKey key({{"CommandType", "  solenoid \t"},
+// Words are trimmed and compared without regard to case; an empty text is a value of its own,
+// not an absent one.
+TEST(DeviceConfig, WordsAndTextsAreReadByTheirRules) {
+    MemoryKey key({{"PortDll", ""},
+                   {"Trace_Enable", "False"},
+                   {"Command_Timeout", "  250 ms"},
+                   {"CommandType", "  solenoid \t"},
                    {"Status_Mode", "invert"},
                    {"EventLog", " enable "},
                    {"RestartHardwareID", "  USB\\VID_1234 "}});
     key.numbers["PulseWidthTime"] = 0x1234;
     DeviceConfig c = ReadDeviceConfig(key);
+    EXPECT_EQ("", c.portDll);
+    EXPECT_FALSE(c.traceEnable);
+    EXPECT_EQ(250, c.commandTimeout);
     EXPECT_EQ(CommandType::Solenoid, c.commandType);
     EXPECT_TRUE(c.statusInvert);
     EXPECT_EQ(1, c.eventLogMode);
@@ -98,14 +105,6 @@ TEST(DeviceConfig, WordsAreComparedAsDocumented) {
     EXPECT_EQ(2, c.eventLogMode);
     EXPECT_EQ(CommandType::Normal, c.commandType);
     EXPECT_EQ(0, EventLogModeFromText("DISABLE"));
-}
-
-TEST(DeviceConfig, EmptyTextsArePresentNotAbsent) {
-    MemoryKey key({{"PortDll", ""}, {"Trace_Enable", "False"}, {"Command_Timeout", "  250 ms"}});
-    DeviceConfig c = ReadDeviceConfig(key);
-    EXPECT_EQ("", c.portDll);
-    EXPECT_FALSE(c.traceEnable);
-    EXPECT_EQ(250, c.commandTimeout);
 }
 
 TEST(DrawerCommands, NormalAndSolenoidForBothDrawers) {

@@ -144,12 +144,10 @@ TEST(SimControllerTiming, OneLateAdvanceEqualsManySmallOnes) {
         sim::HostWrite(st, kT0, cmds.data(), cmds.size());
         sim::InjectBreak(st, kT0 + 3 * kMs);
     };
-    sim::State a;
-    sim::State b;
+    sim::State a, b;
     scenario(a);
     scenario(b);
-    Recorder ra;
-    Recorder rb;
+    Recorder ra, rb;
     sim::Advance(a, kT0 + 1000 * kMs, &ra);
     for (uint64_t t = kT0; t <= kT0 + 1000 * kMs; t += 137) sim::Advance(b, t, &rb);
     sim::Advance(b, kT0 + 1000 * kMs, &rb);
@@ -238,18 +236,18 @@ TEST(SimControllerState, ValidityCatchesForeignOrDamagedFiles) {
     sim::State s;
     sim::Initialize(s, kT0);
     EXPECT_TRUE(sim::IsValid(s));
-    sim::State damaged = s;
-    damaged.version = sim::kStateVersion + 1;
-    EXPECT_FALSE(sim::IsValid(damaged));
-    damaged = s;
-    damaged.actions[3].kind = sim::ActionKind::OpenDrawer;
-    damaged.actions[3].arg = 2;
-    EXPECT_FALSE(sim::IsValid(damaged));
-    damaged = s;
-    damaged.actions[0].length = sim::kChunkBytes + 1;
-    EXPECT_FALSE(sim::IsValid(damaged));
-    sim::State zero{};
-    EXPECT_FALSE(sim::IsValid(zero)) << "a freshly grown file";
+    auto damaged = [&s](void (*change)(sim::State&)) {
+        sim::State d = s;
+        change(d);
+        return sim::IsValid(d);
+    };
+    EXPECT_FALSE(damaged([](sim::State& d) { d.version = sim::kStateVersion + 1; }));
+    EXPECT_FALSE(damaged([](sim::State& d) {
+        d.actions[3].kind = sim::ActionKind::OpenDrawer;
+        d.actions[3].arg = 2;
+    }));
+    EXPECT_FALSE(damaged([](sim::State& d) { d.actions[0].length = sim::kChunkBytes + 1; }));
+    EXPECT_FALSE(sim::IsValid(sim::State{})) << "a freshly grown file";
 }
 
 }  // namespace

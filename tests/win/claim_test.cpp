@@ -14,13 +14,16 @@
 
 namespace {
 
-// Runs claim_holder in its own process for a device and waits until it holds the claim.
+// drawer_peer holding the claim of a device in its own process until the test lets it go on;
+// it then runs the `last` steps: "release close", or "crash" to leave the claim abandoned.
 class ClaimHolder {
 public:
-    ClaimHolder(const std::string& device, const char* mode)
-        : m_claimed(Named("Claimed " + device)),
-          m_release(Named("Release " + device)),
-          m_process("\"" + testproc::ExeDir() + "claim_holder.exe\" " + device + " " + mode) {}
+    ClaimHolder(const std::string& device, const char* last)
+        : m_claimed(Named("claimed-" + device)),
+          m_release(Named("release-" + device)),
+          m_process("\"" + testproc::ExeDir() + "drawer_peer.exe\" " + device +
+                    " open claim signal=claimed-" + device + " wait=release-" + device + " " +
+                    last) {}
     ~ClaimHolder() { Finish(); }
     // True once the other process holds the claim (bounded wait).
     bool WaitClaimed() {
@@ -28,7 +31,7 @@ public:
         return m_process.started() &&
                WaitForMultipleObjects(2, waits, FALSE, 20000) == WAIT_OBJECT_0;
     }
-    // Tells it to go on (release or abandon) and waits for it to end.
+    // Lets it go on and waits for it to end.
     DWORD Finish() {
         SetEvent(m_release.get());
         return m_process.Wait(20000);
@@ -85,7 +88,7 @@ TEST_F(Claims, ClaimAndReleaseOnOneInstance) {
 }
 
 TEST_F(Claims, ClaimHeldByAnotherProcessTimesOut) {
-    ClaimHolder holder(m_drawer1.name(), "release");
+    ClaimHolder holder(m_drawer1.name(), "release close");
     ASSERT_TRUE(holder.WaitClaimed());
     ASSERT_OPOS(OPOS_SUCCESS, Open(m_drawer1));
     EXPECT_OPOS(OPOS_E_TIMEOUT, m_drawer.Long(L"Claim", 0));
@@ -102,7 +105,7 @@ TEST_F(Claims, PowerFailureEndsTheWaitUnlessTheClaimIsFree) {
     EXPECT_OPOS(OPOS_SUCCESS, m_drawer.Long(L"Release"));
     ResetEvent(m_powerFail.get());
 
-    ClaimHolder holder(m_drawer1.name(), "release");
+    ClaimHolder holder(m_drawer1.name(), "release close");
     ASSERT_TRUE(holder.WaitClaimed());
     SetEvent(m_powerFail.get());
     // Held elsewhere: the power failure answers at once, long before the timeout.
@@ -111,17 +114,17 @@ TEST_F(Claims, PowerFailureEndsTheWaitUnlessTheClaimIsFree) {
 }
 
 TEST_F(Claims, AnAbandonedClaimIsTakenOver) {
-    ClaimHolder holder(m_drawer1.name(), "abandon");
+    ClaimHolder holder(m_drawer1.name(), "crash");
     ASSERT_TRUE(holder.WaitClaimed());
     ASSERT_OPOS(OPOS_SUCCESS, Open(m_drawer1));
     EXPECT_OPOS(OPOS_E_TIMEOUT, m_drawer.Long(L"Claim", 0));
-    EXPECT_EQ(3u, holder.Finish());
+    EXPECT_EQ(9u, holder.Finish());
     EXPECT_OPOS(OPOS_SUCCESS, m_drawer.Long(L"Claim", 5000));
     EXPECT_EQ(1, Number(PIDX_Claimed));
 }
 
 TEST_F(Claims, TheTwoDrawersHaveIndependentClaims) {
-    ClaimHolder holder(m_drawer1.name(), "release");
+    ClaimHolder holder(m_drawer1.name(), "release close");
     ASSERT_TRUE(holder.WaitClaimed());
     ASSERT_OPOS(OPOS_SUCCESS, Open(m_drawer2));
     EXPECT_OPOS(OPOS_SUCCESS, m_drawer.Long(L"Claim", 0));

@@ -1,9 +1,10 @@
-// Another application with the drawer open, for the cross-process tests. It creates the
-// registered service by ProgID, acts as its control object and runs the steps it is given,
+// Another application with the drawer open, for the cross-process and claim tests. It creates
+// the registered service by ProgID, acts as its control object and runs the steps it is given,
 // pumping messages while it waits:
 //   drawer_peer DEVICE STEP...
 //   open | open=CODE          OpenService, expecting 0 or CODE
 //   enable                    DeviceEnabled = 1
+//   claim | release           ClaimDevice(0) or ReleaseDevice, expecting 0
 //   opened=0|1                wait (at most 10 s) until DrawerOpened reads the value
 //   signal=NAME               set the named event "BramwickTest NAME"
 //   wait=NAME                 wait (at most 30 s) for "BramwickTest NAME"
@@ -55,6 +56,10 @@ int main(int argc, char** argv) {
             printf("open %ld\n", static_cast<long>(r));
         } else if (step == "enable") {
             drawer.Set(PIDX_DeviceEnabled, 1);
+        } else if (step == "claim") {
+            ok = drawer.Long(L"ClaimDevice", 0) == OPOS_SUCCESS;
+        } else if (step == "release") {
+            ok = drawer.Long(L"ReleaseDevice") == OPOS_SUCCESS;
         } else if (step == "opened") {
             LONG want = atol(arg.c_str());
             ok = PumpUntil([&] { return drawer.Number(PIDXCash_DrawerOpened) == want; }, 10000);

@@ -70,42 +70,32 @@ TEST_F(Events, ConnectReadsTheVersionAndNeedsSODirectIO) {
     EXPECT_TRUE(m_co->Unexpected().empty());
 }
 
-TEST_F(Events, DeliveredInOrderOnTheApplicationThread) {
-    OpenEnabled();
-    for (LONG v : {CASH_SUE_DRAWEROPEN, CASH_SUE_DRAWERCLOSED, OPOS_SUE_POWER_OFF_OFFLINE,
-                   CASH_SUE_DRAWEROPEN}) {
-        m_service->QueueStatusUpdate(v);
-    }
-    ASSERT_TRUE(WaitForUpdates(4));
-    EXPECT_EQ((std::vector<LONG>{1, 0, 2004, 1}), m_co->StatusUpdates());
-    for (const auto& call : m_co->Calls()) EXPECT_EQ(GetCurrentThreadId(), call.threadId);
-    EXPECT_TRUE(m_co->Unexpected().empty());
-}
-
-TEST_F(Events, FreezeEventsHoldsTheBacklogUntilCleared) {
-    OpenEnabled();
-    Set(PIDX_FreezeEvents, 1);
-    for (LONG v : {1, 0, 1}) m_service->QueueStatusUpdate(v);
-    EXPECT_EQ(0u, DeliveredDuringQuietPeriod());
-    EXPECT_EQ(3u, m_service->QueuedEventCount());
-    Set(PIDX_FreezeEvents, 0);
-    ASSERT_TRUE(WaitForUpdates(3));
-    EXPECT_EQ((std::vector<LONG>{1, 0, 1}), m_co->StatusUpdates());
-}
-
-TEST_F(Events, BothFreezesMustBeClearedAndCOFreezeAlwaysSucceeds) {
+// Either freeze holds the backlog; clearing the last one delivers it, in order and on the
+// application's thread.
+TEST_F(Events, FreezesHoldTheBacklogUntilBothAreCleared) {
     EXPECT_OPOS(OPOS_SUCCESS, m_drawer.Long(L"COFreezeEvents", 1));  // even while closed
     EXPECT_OPOS(OPOS_SUCCESS, m_drawer.Long(L"COFreezeEvents", 0));
     OpenEnabled();
     Set(PIDX_FreezeEvents, 1);
+    for (LONG v : {CASH_SUE_DRAWEROPEN, CASH_SUE_DRAWERCLOSED, OPOS_SUE_POWER_OFF_OFFLINE}) {
+        m_service->QueueStatusUpdate(v);
+    }
+    EXPECT_EQ(0u, DeliveredDuringQuietPeriod());
+    EXPECT_EQ(3u, m_service->QueuedEventCount());
     EXPECT_OPOS(OPOS_SUCCESS, m_drawer.Long(L"COFreezeEvents", 1));
-    m_service->QueueStatusUpdate(1);
-    m_service->QueueStatusUpdate(0);
     Set(PIDX_FreezeEvents, 0);
     EXPECT_EQ(0u, DeliveredDuringQuietPeriod());
     EXPECT_OPOS(OPOS_SUCCESS, m_drawer.Long(L"COFreezeEvents", 0));
-    ASSERT_TRUE(WaitForUpdates(2));
-    EXPECT_EQ((std::vector<LONG>{1, 0}), m_co->StatusUpdates());
+    ASSERT_TRUE(WaitForUpdates(3));
+
+    Set(PIDX_FreezeEvents, 1);
+    m_service->QueueStatusUpdate(CASH_SUE_DRAWEROPEN);
+    EXPECT_EQ(0u, DeliveredDuringQuietPeriod());
+    Set(PIDX_FreezeEvents, 0);
+    ASSERT_TRUE(WaitForUpdates(4));
+    EXPECT_EQ((std::vector<LONG>{1, 0, 2004, 1}), m_co->StatusUpdates());
+    for (const auto& call : m_co->Calls()) EXPECT_EQ(GetCurrentThreadId(), call.threadId);
+    EXPECT_TRUE(m_co->Unexpected().empty());
 }
 
 TEST_F(Events, NothingIsQueuedWhileDisabledAndHeldRecordsWaitForEnable) {

@@ -36,14 +36,6 @@ inline bool WaitUntil(const std::function<bool()>& condition, DWORD limitMs = 50
     return true;
 }
 
-// Milliseconds on the clock the simulator uses.
-inline double NowMs() {
-    LARGE_INTEGER now, frequency;
-    QueryPerformanceCounter(&now);
-    QueryPerformanceFrequency(&frequency);
-    return 1000.0 * static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
-
 class Library {
 public:
     ~Library() {

@@ -33,19 +33,19 @@ PortOpenParams ParamsWithDetail() {
 TEST(PortLibrary, EachLoadStageReportsWhereItFailed) {
     CPortLibrary lib;
     PortOpenParams params = ParamsWithDetail();
-    EXPECT_NE(0, lib.Load(params, ExeDir().c_str(), "no_such_port.dll"));
-    EXPECT_EQ(kPortDetailLoadFailed, g_detail);
-    EXPECT_NE(0, lib.Load(params, ExeDir().c_str(), "fake_port1.dll"));
-    EXPECT_EQ(kPortDetailNoInit, g_detail);
-    EXPECT_NE(0, lib.Load(params, ExeDir().c_str(), "fake_port2.dll"));
-    EXPECT_EQ(kPortDetailNoTerm, g_detail);
+    const std::pair<const char*, LONG> stages[] = {{"no_such_port.dll", kPortDetailLoadFailed},
+                                                   {"fake_port1.dll", kPortDetailNoInit},
+                                                   {"fake_port2.dll", kPortDetailNoTerm},
+                                                   {"fake_port3.dll", 77}};  // what "Init" wrote
+    for (const auto& [dll, detail] : stages) {
+        EXPECT_NE(0, lib.Load(params, ExeDir().c_str(), dll)) << dll;
+        EXPECT_EQ(detail, g_detail) << dll;
+        EXPECT_FALSE(lib.IsLoaded()) << dll;
+        EXPECT_EQ(nullptr, GetModuleHandleA(dll)) << dll << " was not freed";
+    }
     EXPECT_EQ(kPortResultInitFailed, lib.Load(params, ExeDir().c_str(), "fake_port3.dll"));
-    EXPECT_EQ(77, g_detail);  // what "Init" wrote
-    EXPECT_FALSE(lib.IsLoaded());
-    EXPECT_EQ(nullptr, GetModuleHandleA("fake_port3.dll"));  // freed again
     // A path that does not fit the 260-byte buffer is refused without loading anything.
-    std::string longDir(250, 'x');
-    EXPECT_NE(0, lib.Load(params, (longDir + "\\").c_str(), "fake_port5.dll"));
+    EXPECT_NE(0, lib.Load(params, (std::string(250, 'x') + "\\").c_str(), "fake_port5.dll"));
     EXPECT_EQ(kPortDetailLoadFailed, g_detail);
 }
 
@@ -110,12 +110,9 @@ TEST(PortLibrary, OpenServiceSendsTheDocumentedOpenRequest) {
     const PortOpenParams& p =
         *Fake<const PortOpenParams* (*)()>("fake_port4.dll", "FakeLastOpen")();
     auto text = Fake<const char* (*)(int)>("fake_port4.dll", "FakeText");
-    EXPECT_EQ(dir, text(0));
-    EXPECT_STREQ("fake_port4.dll", text(1));
-    EXPECT_STREQ("COM7", text(2));
-    EXPECT_STREQ("BramwickTestPortParams", text(3));
-    EXPECT_STREQ("BRAMWICK", text(4));
-    EXPECT_STREQ("19200,N,8,1", text(5));
+    const std::string texts[] = {dir,        "fake_port4.dll", "COM7", "BramwickTestPortParams",
+                                 "BRAMWICK", "19200,N,8,1"};
+    for (int i = 0; i < 6; ++i) EXPECT_EQ(texts[i], text(i)) << "text " << i;
     EXPECT_EQ(0u, std::string(text(6)).find("Velmora Cash Drawer"));
     EXPECT_EQ(1u, p.eventLogMode);
     EXPECT_NE(0u, p.statusRequestEvent);

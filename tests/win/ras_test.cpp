@@ -1,23 +1,36 @@
-// CVmRAS against the real registry, named mapping and mutex, with a recording event log:
-// the shared block and its first user, level filtering, DirectIO 110 to 115 and the counter
-// file kept at the first open and the last close.
+// CVmRAS against the real registry, named mapping and mutex, with a recording event log: the
+// shared block and its first user, level filtering, DirectIO 110 to 115, the counter file kept
+// at the first open and the last close, and the file's atomic replace and its failure paths.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "framework/handles.h"
+#include "ras/counter_file.h"
 #include "ras/direct_io.h"
+#include "ras/event_log.h"
+#include "ras/ras_rules.h"
 #include "ras/vm_ras.h"
-#include "tests/win/ras_test_util.h"
+#include "tests/win/sim_control.h"
 #include "tests/win/test_util.h"
 
 namespace {
 
-using namespace rastest;
-
-const char* const kNames[] = {kDrawerOpenCount};
+constexpr char kClass[] = "BramwickRasTest";
+constexpr char kClassKey[] = "SOFTWARE\\OLEforRetail\\ServiceOPOS\\BramwickRasTest";
+const char* const kNames[] = {"DrawerOpenCount             "};
 constexpr LONG kBit31 = static_cast<LONG>(0x80000000u);
+
+// A counter line as the service writes it.
+std::string CounterLine(unsigned long value) {
+    const std::string digits = std::to_string(value);
+    return kNames[0] + std::string(10 - digits.size(), ' ') + digits + "\r\n";
+}
 
 // Text in binary conversion nibble: each byte as two characters from '0' to '?'.
 std::string Nibbles(const std::string& bytes) {
@@ -26,23 +39,126 @@ std::string Nibbles(const std::string& bytes) {
     return text;
 }
 
+bool WriteWholeFile(const std::string& path, const std::string& contents) {
+    std::ofstream file(path, std::ios::binary | std::ios::trunc);
+    return static_cast<bool>(file << contents);
+}
+
+std::string ReadWholeFile(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    if (!file) return "<missing>";
+    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+}
+
+bool FileExists(const std::string& path) {
+    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+// The running test program's name: a loaded module whose folder takes relative counter files.
+std::string ProgramName() {
+    char path[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, path, MAX_PATH);
+    return std::string(path).substr(testproc::ExeDir().size());
+}
+
+struct Record {
+    uint16_t type;
+    uint16_t category;
+    uint32_t id;
+    std::vector<std::string> strings;
+    std::string data;
+};
+
+// What the recording event log saw; shared with the test after the log is handed over.
+struct Journal {
+    bool available = true;
+    bool registerSucceeds = true;
+    bool writeSucceeds = true;
+    int registrations = 0;
+    int deregistrations = 0;
+    std::string source;
+    std::vector<Record> records;
+};
+
+class RecordingEventLog final : public RasEventLog {
+public:
+    explicit RecordingEventLog(std::shared_ptr<Journal> journal) : m_journal(std::move(journal)) {}
+    bool Available() override { return m_journal->available; }
+    bool Register(const char* server, const char* source) override {
+        ++m_journal->registrations;
+        m_journal->source = std::string(source) + (server ? "@remote" : "");
+        return m_registered = m_journal->registerSucceeds;
+    }
+    bool Write(uint16_t type, uint16_t category, uint32_t eventId, const char* const* strings,
+               uint16_t stringCount, const void* data, uint32_t dataSize) override {
+        if (!m_registered || !m_journal->writeSucceeds) return false;
+        Record record{type, category, eventId, {strings, strings + stringCount}, {}};
+        if (data != nullptr) record.data.assign(static_cast<const char*>(data), dataSize);
+        m_journal->records.push_back(record);
+        return true;
+    }
+    void Deregister() override {
+        if (m_registered) ++m_journal->deregistrations;
+        m_registered = false;
+    }
+
+private:
+    std::shared_ptr<Journal> m_journal;
+    bool m_registered = false;
+};
+
+// A folder of its own under the temporary folder, removed with everything in it.
+struct ScratchFolder {
+    ScratchFolder() {
+        std::filesystem::remove_all(path, ignored);
+        std::filesystem::create_directories(path, ignored);
+    }
+    ~ScratchFolder() { std::filesystem::remove_all(path, ignored); }
+    std::string File(const std::string& name) const { return (path / name).string(); }
+
+    std::error_code ignored;
+    const std::filesystem::path path = std::filesystem::temp_directory_path() /
+                                       ("BramwickRas" + std::to_string(GetCurrentProcessId()));
+};
+
 struct Io {
     LONG result;
     LONG data;
     std::string text;
 };
 
+// Each test has a device key of its own under the test device class.
 class RasTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        m_key = std::make_unique<ScratchKey>(
-            std::string("Dev_") + ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        ASSERT_TRUE(m_key->created());
+        m_device =
+            std::string("Dev_") + ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        RegDeleteTreeA(HKEY_LOCAL_MACHINE, KeyPath().c_str());
+        HKEY key = nullptr;
+        ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_LOCAL_MACHINE, KeyPath().c_str(), 0, nullptr,
+                                                 0, KEY_ALL_ACCESS, nullptr, &key, nullptr));
+        RegCloseKey(key);
     }
     void TearDown() override {
         m_ras.clear();  // closes every instance (and may write a counter file) first
-        m_key.reset();
+        RegDeleteTreeA(HKEY_LOCAL_MACHINE, kClassKey);
         for (const std::string& file : m_besideProgram) DeleteFileA(file.c_str());
+    }
+
+    std::string KeyPath() const { return RasDeviceKeyPath(kClass, m_device); }
+    // Writes a REG_SZ value, or removes the value when `text` is null.
+    void Set(const char* name, const char* text) {
+        if (text) {
+            testutil::WriteRegText(HKEY_LOCAL_MACHINE, KeyPath(), name, text);
+        } else {
+            RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, KeyPath().c_str(), name);
+        }
+    }
+    void Set(const char* name, const std::string& text) { Set(name, text.c_str()); }
+    // The REG_SZ value, or "<absent>".
+    std::string Text(const char* name) const {
+        const testutil::RegValue v = testutil::ReadRegValue(HKEY_LOCAL_MACHINE, KeyPath(), name);
+        return v.type == REG_SZ ? v.text : "<absent>";
     }
 
     CVmRAS& NewRas() {
@@ -50,7 +166,7 @@ protected:
         return *m_ras.back();
     }
     LONG Open(CVmRAS& ras, LONG count = 1, const char* const* names = kNames) {
-        return ras.Open(kClass, device().c_str(), "Cash Drawer", "\\\\.\\COM3", "BRAMWICK", nullptr,
+        return ras.Open(kClass, m_device.c_str(), "Cash Drawer", "\\\\.\\COM3", "BRAMWICK", nullptr,
                         count, names, ProgramName().c_str());
     }
     CVmRAS& Opened() {
@@ -73,11 +189,9 @@ protected:
         m_besideProgram.push_back(testproc::ExeDir() + name);
         return m_besideProgram.back();
     }
-    const std::string& device() const { return m_key->device(); }
-    ScratchKey& key() { return *m_key; }
 
+    std::string m_device;
     std::shared_ptr<Journal> m_journal = std::make_shared<Journal>();
-    std::unique_ptr<ScratchKey> m_key;
     std::vector<std::unique_ptr<CVmRAS>> m_ras;
     std::vector<std::string> m_besideProgram;
     ScratchFolder m_folder;
@@ -86,11 +200,11 @@ protected:
 // --- Open, Close and the shared block ---------------------------------------------------------
 
 TEST_F(RasTest, OneBlockPerDeviceFilledByItsFirstUser) {
-    key().SetText("Statistics", "Memory");
-    key().SetText("EventLog", " verbose 2 ");
-    key().SetText("VerboseLimit", "3");
+    Set("Statistics", "Memory");
+    Set("EventLog", " verbose 2 ");
+    Set("VerboseLimit", "3");
     CVmRAS& first = Opened();
-    key().SetText("EventLog", "Disable");  // read by the first user only
+    Set("EventLog", "Disable");  // read by the first user only
     CVmRAS& second = Opened();
     ASSERT_TRUE(first.IsSharedBlock() && second.IsSharedBlock());
     EXPECT_EQ(2, first.Block()->nUsers);
@@ -129,39 +243,35 @@ TEST_F(RasTest, RefusalsAtOpenGiveTheEventSourceBack) {
 
 // --- Event-log reports -------------------------------------------------------------------------
 
-struct LevelCase {
-    const char* eventLog;      // null: no value
-    const char* verboseLimit;  // null: no value
-    std::vector<uint32_t> written;
-};
-
-void PrintTo(const LevelCase& c, std::ostream* os) {
-    *os << (c.eventLog ? c.eventLog : "-") << " limit " << (c.verboseLimit ? c.verboseLimit : "-");
+// The level words themselves are ras_rules_test.cpp's; here the registry values and the filter.
+TEST_F(RasTest, ReportsPassOnlyAtTheirLevel) {
+    const std::vector<uint32_t> both = {kRasMsgOperationFailed, kRasMsgOperationTimeout};
+    const struct {
+        const char* eventLog;      // null: no value
+        const char* verboseLimit;  // null: no value
+        std::vector<uint32_t> written;
+    } cases[] = {{"ENABLE", nullptr, {kRasMsgOperationFailed}},
+                 {"Verbose1", nullptr, both},
+                 {"Verbose2", nullptr, {}},
+                 {"Verbose2", "3", both},
+                 {nullptr, nullptr, {}}};
+    for (const auto& c : cases) {
+        Set("EventLog", c.eventLog);
+        Set("VerboseLimit", c.verboseLimit);
+        m_journal->records.clear();
+        CVmRAS& ras = Opened();
+        EXPECT_OPOS(OPOS_SUCCESS, ras.ReportError(1, kRasMsgOperationFailed, "Opening Drawer"));
+        EXPECT_OPOS(OPOS_SUCCESS, ras.ReportError(2, kRasMsgOperationTimeout, "to send"));
+        std::vector<uint32_t> ids;
+        for (const Record& r : m_journal->records) ids.push_back(r.id);
+        EXPECT_EQ(c.written, ids) << (c.eventLog ? c.eventLog : "-") << " limit "
+                                  << (c.verboseLimit ? c.verboseLimit : "-");
+        m_ras.clear();  // the next case makes a new block
+    }
 }
-
-class RasLevelTest : public RasTest, public ::testing::WithParamInterface<LevelCase> {};
-
-TEST_P(RasLevelTest, ReportsPassTheirLevel) {
-    if (GetParam().eventLog != nullptr) key().SetText("EventLog", GetParam().eventLog);
-    if (GetParam().verboseLimit != nullptr) key().SetText("VerboseLimit", GetParam().verboseLimit);
-    CVmRAS& ras = Opened();
-    EXPECT_OPOS(OPOS_SUCCESS, ras.ReportError(1, kRasMsgOperationFailed, "Opening Drawer"));
-    EXPECT_OPOS(OPOS_SUCCESS, ras.ReportError(2, kRasMsgOperationTimeout, "to send"));
-    std::vector<uint32_t> ids;
-    for (const Record& r : m_journal->records) ids.push_back(r.id);
-    EXPECT_EQ(GetParam().written, ids);
-}
-
-const std::vector<uint32_t> kBoth = {kRasMsgOperationFailed, kRasMsgOperationTimeout};
-INSTANTIATE_TEST_SUITE_P(RasSettings, RasLevelTest,
-                         ::testing::Values(LevelCase{"ENABLE", nullptr, {kRasMsgOperationFailed}},
-                                           LevelCase{"Verbose1", nullptr, kBoth},
-                                           LevelCase{"Verbose2", nullptr, {}},
-                                           LevelCase{"Verbose2", "3", kBoth},
-                                           LevelCase{nullptr, nullptr, {}}));
 
 TEST_F(RasTest, ARecordCarriesTheInsertsAndTheRawData) {
-    key().SetText("EventLog", "Enable");
+    Set("EventLog", "Enable");
     CVmRAS& ras = Opened();
     EXPECT_OPOS(OPOS_SUCCESS, ras.ReportError(1, kRasMsgOperationFailed, "to init", 0x1234));
     const char* strings[] = {"a", "b"};
@@ -173,16 +283,16 @@ TEST_F(RasTest, ARecordCarriesTheInsertsAndTheRawData) {
     EXPECT_EQ(EVENTLOG_ERROR_TYPE, error.type);
     EXPECT_EQ(0, error.category);
     EXPECT_EQ(0xC000006Fu, error.id);
-    EXPECT_EQ((std::vector<std::string>{"COM3", device() + "Cash Drawer", "to init"}),
+    EXPECT_EQ((std::vector<std::string>{"COM3", m_device + "Cash Drawer", "to init"}),
               error.strings);
     EXPECT_EQ(std::string("\x34\x12\x00\x00", 4), error.data);
-    EXPECT_EQ((std::vector<std::string>{"COM3", device() + "Cash Drawer", "a", "b"}),
+    EXPECT_EQ((std::vector<std::string>{"COM3", m_device + "Cash Drawer", "a", "b"}),
               m_journal->records[1].strings);
     EXPECT_EQ("", m_journal->records[1].data);
 }
 
 TEST_F(RasTest, ReportFailures) {
-    key().SetText("EventLog", "Enable");
+    Set("EventLog", "Enable");
     m_journal->registerSucceeds = false;
     CVmRAS& unregistered = Opened();
     EXPECT_OPOS(OPOS_E_FAILURE, unregistered.ReportError(1, kRasMsgOperationFailed, "x"));
@@ -203,30 +313,24 @@ TEST_F(RasTest, ReportFailures) {
     EXPECT_EQ(2, m_journal->registrations);
 }
 
-TEST_F(RasTest, TheWindowsEventLogAcceptsARecord) {
-    key().SetText("EventLog", "Enable");
-    CVmRAS ras;
-    ASSERT_OPOS(OPOS_SUCCESS, ras.Open(kClass, device().c_str(), "Cash Drawer", "COM1", "BRAMWICK",
-                                       nullptr, 1, kNames, nullptr));
-    EXPECT_OPOS(OPOS_SUCCESS, ras.ReportError(1, kRasMsgNoResponse, "to send status command", 0));
-}
-
 // --- DirectIO 110 and 111 and the frame --------------------------------------------------------
 
 TEST_F(RasTest, LevelWithBit31IsStoredInTheRegistry) {
     CVmRAS& ras = Opened();  // VerboseLimit absent: 1
     EXPECT_OPOS(OPOS_SUCCESS, Run(ras, kRasCmdSetEventLogLevel, kBit31 | 2).result);
-    EXPECT_EQ("Verbose1", key().Text("EventLog"));
+    EXPECT_EQ("Verbose1", Text("EventLog"));
     EXPECT_EQ(2, Run(ras, kRasCmdGetEventLogLevel, 0).data);
     EXPECT_OPOS(OPOS_SUCCESS, Run(ras, kRasCmdSetEventLogLevel, kBit31 | 0).result);
-    EXPECT_EQ("Disable", key().Text("EventLog"));
+    EXPECT_EQ("Disable", Text("EventLog"));
     EXPECT_OPOS(OPOS_SUCCESS, Run(ras, kRasCmdSetEventLogLevel, 1).result);
-    EXPECT_EQ("Disable", key().Text("EventLog"));
+    EXPECT_EQ("Disable", Text("EventLog"));
 
     EXPECT_OPOS(OPOS_E_ILLEGAL, Run(ras, kRasCmdSetEventLogLevel, 3).result);
     EXPECT_OPOS(OPOS_E_ILLEGAL, Run(ras, kRasCmdSetEventLogLevel, kBit31 | 3).result);
-    EXPECT_EQ("Disable", key().Text("EventLog"));
-    key().SetNumber("EventLog", 1);  // not a text: the write is refused and nothing changes
+    EXPECT_EQ("Disable", Text("EventLog"));
+    // Not a text: the write is refused and nothing changes.
+    const DWORD one = 1;
+    RegSetKeyValueA(HKEY_LOCAL_MACHINE, KeyPath().c_str(), "EventLog", REG_DWORD, &one, 4);
     EXPECT_OPOS(OPOS_E_FAILURE, Run(ras, kRasCmdSetEventLogLevel, kBit31 | 2).result);
     EXPECT_EQ(1, Run(ras, kRasCmdGetEventLogLevel, 0).data);
 }
@@ -241,7 +345,7 @@ TEST_F(RasTest, DirectIOFrameForwardsOnlyTheReliabilityCommands) {
     EXPECT_OPOS(OPOS_E_ILLEGAL, DirectIOFrame(closed, true, 116, data, text, 0, &extended));
     EXPECT_OPOS(OPOS_E_CLOSED, DirectIOFrame(closed, true, 115, data, text, 0, &extended));
 
-    key().SetText("EventLog", "Enable");
+    Set("EventLog", "Enable");
     CVmRAS& ras = Opened();
     EXPECT_OPOS(OPOS_SUCCESS, DirectIOFrame(ras, true, 111, data, text, 0, &extended));
     EXPECT_EQ(1, data);
@@ -251,32 +355,29 @@ TEST_F(RasTest, DirectIOFrameForwardsOnlyTheReliabilityCommands) {
 
 // --- Counters ----------------------------------------------------------------------------------
 
-TEST_F(RasTest, CounterTextFollowsTheBinaryConversionAndLoadsAllOrNothing) {
-    key().SetText("Statistics", "Memory");
+// The counter text rules are ras_rules_test.cpp's; here the conversion and the argument checks.
+TEST_F(RasTest, CounterTextFollowsTheBinaryConversionAndTheCounterWraps) {
+    Set("Statistics", "Memory");
     CVmRAS& ras = Opened();
     for (int i = 0; i < 5; ++i) ASSERT_OPOS(OPOS_SUCCESS, ras.IncrementCounter(0));
-    EXPECT_EQ("DrawerOpenCount" + std::string(13 + 9, ' ') + "5\r\n", Counters(ras));
+    EXPECT_EQ(Nibbles(CounterLine(5)), Run(ras, kRasCmdSaveCounters, 1, "", OPOS_BC_NIBBLE).text);
     std::string decimal;
     for (unsigned char c : CounterLine(7)) {
         decimal += {char('0' + c / 100), char('0' + c / 10 % 10), char('0' + c % 10)};
     }
-    EXPECT_EQ(Nibbles(CounterLine(5)), Run(ras, kRasCmdSaveCounters, 1, "", OPOS_BC_NIBBLE).text);
     EXPECT_OPOS(OPOS_SUCCESS, Run(ras, kRasCmdLoadCounters, 1, decimal, OPOS_BC_DECIMAL).result);
     EXPECT_EQ(CounterLine(7), Counters(ras));
 
-    std::string lower = CounterLine(4294967295ul);
-    for (char& c : lower) c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
-    EXPECT_OPOS(OPOS_SUCCESS, Run(ras, kRasCmdLoadCounters, 1, lower).result);
-    EXPECT_OPOS(OPOS_E_ILLEGAL, Run(ras, kRasCmdLoadCounters, 1, " " + CounterLine(6)).result);
     EXPECT_OPOS(OPOS_E_ILLEGAL, Run(ras, kRasCmdLoadCounters, 3, CounterLine(6)).result);
     LONG one = 1;
     EXPECT_OPOS(OPOS_E_ILLEGAL, ras.ExecuteCommand(kRasCmdLoadCounters, &one, nullptr, 0));
+    ASSERT_OPOS(OPOS_SUCCESS, SetCounter(ras, 4294967295ul));
     EXPECT_OPOS(OPOS_SUCCESS, ras.IncrementCounter(0));
-    EXPECT_EQ(CounterLine(0), Counters(ras));  // 4294967295 wrapped
+    EXPECT_EQ(CounterLine(0), Counters(ras));
 }
 
 TEST_F(RasTest, MemoryModeKeepsNoFileOfItsOwn) {
-    key().SetText("Statistics", "Memory");
+    Set("Statistics", "Memory");
     CVmRAS& ras = Opened();
     ASSERT_OPOS(OPOS_SUCCESS, SetCounter(ras, 9));
     EXPECT_OPOS(OPOS_SUCCESS, Run(ras, kRasCmdLoadCounters, 0).result);
@@ -307,7 +408,7 @@ TEST_F(RasTest, DisableModeCountsButShowsNothing) {
     EXPECT_OPOS(OPOS_SUCCESS, ras.IncrementCounter(0));
     ASSERT_OPOS(OPOS_SUCCESS, Run(ras, kRasCmdSetStatisticsMode, kRasModeMemory).result);
     EXPECT_EQ(CounterLine(1), Counters(ras));
-    EXPECT_EQ("<absent>", key().Text("Statistics"));
+    EXPECT_EQ("<absent>", Text("Statistics"));
 
     CVmRAS& noCounters = NewRas();
     ASSERT_OPOS(OPOS_SUCCESS, Open(noCounters, 0, nullptr));
@@ -319,8 +420,8 @@ TEST_F(RasTest, DisableModeCountsButShowsNothing) {
 TEST_F(RasTest, FileModeLoadsAtTheFirstOpenAndSavesAtTheLastClose) {
     const std::string file = m_folder.File("counts.log");
     ASSERT_TRUE(WriteWholeFile(file, CounterLine(7)));
-    key().SetText("Statistics", "File");
-    key().SetText("StatFileName", file);
+    Set("Statistics", "File");
+    Set("StatFileName", file);
     CVmRAS& first = Opened();
     CVmRAS& second = Opened();
     EXPECT_EQ(CounterLine(7), Counters(first));
@@ -335,32 +436,25 @@ TEST_F(RasTest, FileModeLoadsAtTheFirstOpenAndSavesAtTheLastClose) {
     m_ras.clear();
     EXPECT_EQ(CounterLine(0), ReadWholeFile(file));
 
-    key().SetText("StatFileName", m_folder.File("missing\\counts.log"));
+    Set("StatFileName", m_folder.File("missing\\counts.log"));
     EXPECT_OPOS(OPOS_E_NOEXIST, Opened().Close());  // the final write's result
 }
 
-// Default names are NamedFileWithBit31BecomesTheFileSetting's, the path rules ras_rules_test's.
-TEST_F(RasTest, RelativeFileNamesLiveBesideTheModule) {
-    key().SetText("Statistics", "File");
-    key().SetText("StatFileName", "counters.txt");
-    Io io = Run(Opened(), kRasCmdGetStatisticsMode, 0);
-    EXPECT_EQ(kRasModeFile, io.data);
-    EXPECT_EQ(BesideProgram("counters.txt"), io.text);
-}
-
+// The default name and relative names are resolved beside the module; the path rules are
+// ras_rules_test.cpp's.
 TEST_F(RasTest, NamedFileWithBit31BecomesTheFileSetting) {
-    key().SetText("Statistics", "Memory");
+    Set("Statistics", "Memory");
     CVmRAS& ras = Opened();
     EXPECT_OPOS(
         OPOS_E_NOEXIST,
         Run(ras, kRasCmdSetStatisticsMode, kBit31 | 3, m_folder.File("nowhere\\c.log")).result);
     EXPECT_OPOS(OPOS_E_ILLEGAL, Run(ras, kRasCmdSetStatisticsMode, 4).result);
-    EXPECT_EQ("Memory", key().Text("Statistics"));
+    EXPECT_EQ("Memory", Text("Statistics"));
 
     const std::string file = m_folder.File("named.log");
     ASSERT_OPOS(OPOS_SUCCESS, Run(ras, kRasCmdSetStatisticsMode, kBit31 | 3, file).result);
-    EXPECT_EQ("File", key().Text("Statistics"));
-    EXPECT_EQ(file, key().Text("StatFileName"));
+    EXPECT_EQ("File", Text("Statistics"));
+    EXPECT_EQ(file, Text("StatFileName"));
     Io mode = Run(ras, kRasCmdGetStatisticsMode, 0);
     EXPECT_EQ(kRasModeFile, mode.data);
     EXPECT_EQ(file, mode.text);
@@ -368,19 +462,19 @@ TEST_F(RasTest, NamedFileWithBit31BecomesTheFileSetting) {
 
     // Without a name it is the default file, and the registry gets an empty name.
     ASSERT_OPOS(OPOS_SUCCESS, Run(ras, kRasCmdSetStatisticsMode, kBit31 | 3, "").result);
-    EXPECT_EQ("", key().Text("StatFileName"));
-    EXPECT_EQ(BesideProgram("RAS" + device() + ".LOG"), Run(ras, kRasCmdGetStatisticsMode, 0).text);
+    EXPECT_EQ("", Text("StatFileName"));
+    EXPECT_EQ(BesideProgram("RAS" + m_device + ".LOG"), Run(ras, kRasCmdGetStatisticsMode, 0).text);
 }
 
 TEST_F(RasTest, NamedFileWithoutBit31StaysOutOfTheRegistry) {
-    key().SetText("Statistics", "Memory");
+    Set("Statistics", "Memory");
     CVmRAS& ras = Opened();
     ASSERT_OPOS(OPOS_SUCCESS, SetCounter(ras, 4));
     const std::string file = BesideProgram("rel.txt");
     ASSERT_OPOS(OPOS_SUCCESS,
                 Run(ras, kRasCmdSetStatisticsMode, 3, Nibbles("rel.txt"), OPOS_BC_NIBBLE).result);
-    EXPECT_EQ("Memory", key().Text("Statistics"));
-    EXPECT_EQ("<absent>", key().Text("StatFileName"));
+    EXPECT_EQ("Memory", Text("Statistics"));
+    EXPECT_EQ("<absent>", Text("StatFileName"));
     Io mode = Run(ras, kRasCmdGetStatisticsMode, 0);
     EXPECT_EQ(kRasModeNamedFile, mode.data);
     EXPECT_EQ(file, mode.text);
@@ -389,6 +483,54 @@ TEST_F(RasTest, NamedFileWithoutBit31StaysOutOfTheRegistry) {
     EXPECT_EQ(CounterLine(4), ReadWholeFile(file));
     EXPECT_OPOS(OPOS_SUCCESS, Run(ras, kRasCmdLoadCounters, 0).result);  // rewrites the file
     EXPECT_EQ(CounterLine(0), ReadWholeFile(file));
+}
+
+// --- Counter file I/O --------------------------------------------------------------------------
+
+TEST_F(RasTest, TheCounterFileIsReplacedAndReadWhileNobodyWritesIt) {
+    const std::string file = m_folder.File("c.log");
+    ASSERT_OPOS(OPOS_SUCCESS, WriteCounterFile(file, CounterLine(1) + CounterLine(1)));
+    ASSERT_OPOS(OPOS_SUCCESS, WriteCounterFile(file, CounterLine(2)));
+    std::string contents;
+    EXPECT_OPOS(OPOS_SUCCESS, ReadCounterFile(file, &contents));
+    EXPECT_EQ(CounterLine(2), contents);
+    EXPECT_FALSE(FileExists(CounterFileTempPath(file)));
+    EXPECT_OPOS(OPOS_SUCCESS, CheckCounterFile(file));  // the probe keeps an existing file
+    EXPECT_EQ(CounterLine(2), ReadWholeFile(file));
+    EXPECT_EQ(testproc::ExeDir() + ProgramName(), LoadedModulePath(ProgramName().c_str()));
+
+    fw::UniqueFile writer(CreateFileA(file.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                      OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(writer);
+    EXPECT_OPOS(OPOS_E_FAILURE, ReadCounterFile(file, &contents));
+}
+
+TEST_F(RasTest, AFailedCounterFileWriteLeavesTheOldFileAsItWas) {
+    const std::string file = m_folder.File("c.log");
+    EXPECT_OPOS(OPOS_E_NOEXIST, WriteCounterFile(m_folder.File("no\\c.log"), CounterLine(1)));
+    ASSERT_TRUE(WriteWholeFile(file, CounterLine(5)));
+
+    // The temporary file cannot be made: its name is taken by a folder.
+    const std::string temp = CounterFileTempPath(file);
+    ASSERT_TRUE(CreateDirectoryA(temp.c_str(), nullptr));
+    EXPECT_OPOS(OPOS_E_FAILURE, WriteCounterFile(file, CounterLine(6)));
+    EXPECT_EQ(CounterLine(5), ReadWholeFile(file));
+    RemoveDirectoryA(temp.c_str());
+
+    // The rename fails: a reader does not allow the file to be replaced.
+    {
+        fw::UniqueFile reader(CreateFileA(file.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                          OPEN_EXISTING, 0, nullptr));
+        ASSERT_TRUE(reader);
+        EXPECT_OPOS(OPOS_E_FAILURE, WriteCounterFile(file, CounterLine(6)));
+    }
+    EXPECT_EQ(CounterLine(5), ReadWholeFile(file));
+    EXPECT_FALSE(FileExists(temp));
+
+    ASSERT_TRUE(SetFileAttributesA(file.c_str(), FILE_ATTRIBUTE_READONLY));
+    EXPECT_OPOS(OPOS_E_FAILURE, WriteCounterFile(file, CounterLine(6)));
+    SetFileAttributesA(file.c_str(), FILE_ATTRIBUTE_NORMAL);
+    EXPECT_EQ(CounterLine(5), ReadWholeFile(file));
 }
 
 }  // namespace

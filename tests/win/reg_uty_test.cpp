@@ -35,57 +35,48 @@ protected:
 };
 
 // The text rules themselves are config_rules_test.cpp's; here the value types.
-TEST_F(RegUtyTest, BooleansAreTextsStartingWithT) {
+TEST_F(RegUtyTest, EachReadTakesItsOwnValueTypesAndOtherwiseTheDefault) {
     PutText("yes", "Tomorrow");
     PutText("blank", " True");
-    PutDword("dword", 1);
-    CRegUty reg;
-    ASSERT_EQ(0, reg.OpenKey(HKEY_LOCAL_MACHINE, kScratch, KEY_READ));
-    EXPECT_TRUE(reg.GetBoolDefFalse("yes"));
-    EXPECT_FALSE(reg.GetBoolDefTrue("blank"));
-    // A DWORD is not a Boolean: the default applies.
-    EXPECT_FALSE(reg.GetBoolDefFalse("dword"));
-    EXPECT_TRUE(reg.GetBoolDefTrue("dword"));
-    EXPECT_TRUE(reg.GetBoolDefTrue("missing"));
-    EXPECT_FALSE(reg.GetBoolDefFalse("missing"));
-}
-
-TEST_F(RegUtyTest, NumbersComeFromDwordsOrDecimalText) {
     PutDword("dword", 0xFFFFFFFF);
     PutText("text", "   42abc");
     PutText("letters", "abc");
     PutText("expand", "12", REG_EXPAND_SZ);
     Put("binary", REG_BINARY, "\x05\x00\x00\x00", 4);
-    Put("zero-size", REG_DWORD, "", 0);
-    CRegUty reg;
-    ASSERT_EQ(0, reg.OpenKey(HKEY_LOCAL_MACHINE, kScratch, KEY_READ));
-    EXPECT_EQ(-1, reg.GetLongDefZero("dword"));
-    EXPECT_EQ(42, reg.GetLongDefMinusOne("text"));
-    // The value exists and reads as 0: the default does not apply.
-    EXPECT_EQ(0, reg.GetLongDefMinusOne("letters"));
-    EXPECT_EQ(-1, reg.GetLongDefMinusOne("expand"));
-    EXPECT_EQ(-1, reg.GetLongDefMinusOne("binary"));
-    EXPECT_EQ(-1, reg.GetLongDefMinusOne("zero-size"));
-    EXPECT_EQ(0, reg.GetLongDefZero("missing"));
-    EXPECT_EQ(-1, reg.GetLongDefMinusOne("missing"));
-}
-
-TEST_F(RegUtyTest, StringsAreRegSzOnlyAndAlwaysTerminated) {
+    Put("zero-dword", REG_DWORD, "", 0);
     PutText("empty", "");
     Put("unterminated", REG_SZ, "abc", 3);
     Put("zero-size", REG_SZ, "", 0);
-    PutText("expand", "%TEMP%", REG_EXPAND_SZ);
     CRegUty reg;
     ASSERT_EQ(0, reg.OpenKey(HKEY_LOCAL_MACHINE, kScratch, KEY_READ));
-    std::unique_ptr<char[]> empty(reg.GetString("empty"));
-    ASSERT_NE(nullptr, empty);
-    EXPECT_STREQ("", empty.get());
-    std::unique_ptr<char[]> unterminated(reg.GetString("unterminated"));
-    ASSERT_NE(nullptr, unterminated);
-    EXPECT_STREQ("abc", unterminated.get());
-    EXPECT_EQ(nullptr, std::unique_ptr<char[]>(reg.GetString("zero-size")));
-    EXPECT_EQ(nullptr, std::unique_ptr<char[]>(reg.GetString("expand")));
-    EXPECT_EQ(nullptr, std::unique_ptr<char[]>(reg.GetString("missing")));
+
+    // Booleans are texts starting with T; a DWORD is not a Boolean.
+    EXPECT_TRUE(reg.GetBoolDefFalse("yes"));
+    EXPECT_FALSE(reg.GetBoolDefTrue("blank"));
+    EXPECT_FALSE(reg.GetBoolDefFalse("dword"));
+    EXPECT_TRUE(reg.GetBoolDefTrue("dword"));
+    EXPECT_TRUE(reg.GetBoolDefTrue("missing"));
+    EXPECT_FALSE(reg.GetBoolDefFalse("missing"));
+
+    // Numbers come from DWORDs or decimal REG_SZ text.
+    EXPECT_EQ(-1, reg.GetLongDefZero("dword"));
+    EXPECT_EQ(42, reg.GetLongDefMinusOne("text"));
+    EXPECT_EQ(0, reg.GetLongDefMinusOne("letters"));  // present and reads as 0: no default
+    for (const char* other : {"expand", "binary", "zero-dword", "missing"}) {
+        EXPECT_EQ(-1, reg.GetLongDefMinusOne(other)) << other;
+    }
+    EXPECT_EQ(0, reg.GetLongDefZero("missing"));
+
+    // Strings are REG_SZ only and always terminated.
+    auto text = [&](const char* name) {
+        std::unique_ptr<char[]> value(reg.GetString(name));
+        return value ? std::string(value.get()) : std::string("<null>");
+    };
+    EXPECT_EQ("", text("empty"));
+    EXPECT_EQ("abc", text("unterminated"));
+    for (const char* other : {"zero-size", "expand", "missing"}) {
+        EXPECT_EQ("<null>", text(other)) << other;
+    }
     EXPECT_EQ("fallback", reg.GetStringOr("missing", "fallback"));
 }
 

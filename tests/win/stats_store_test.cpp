@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <string>
+#include <thread>
 
 #include "stats_test_util.h"
 #include "util/opos_constants.h"
@@ -20,14 +21,22 @@ std::string Text(CDevStat& stats, LONG row) {
     return buffer;
 }
 
-TEST_F(StatsStoreTest, MissingStatKeyFailsTheFirstOpenOnly) {
+TEST_F(StatsStoreTest, OpenRulesAndAMissingStatKeyFailingTheFirstOpenOnly) {
     ASSERT_EQ(ERROR_SUCCESS, RegDeleteKeyA(HKEY_LOCAL_MACHINE, StatKey().c_str()));
     CDevStat first, second;
     EXPECT_EQ(OPOS_E_NOEXIST, Open(first));
     EXPECT_FALSE(first.IsOpen());
     EXPECT_FALSE(RawBlock(Device()).exists()) << "the failed open left its block behind";
+    const STATREQ* records = nullptr;
+    LONG count = 0;
+    EXPECT_EQ(OPOS_E_CLOSED, first.Close());
+    EXPECT_EQ(OPOS_E_CLOSED, first.IncrementCounter(1, 1));
+    EXPECT_EQ(OPOS_E_CLOSED, first.PrepareRequest(kStatModeRetrieve, "", &records, &count));
+
     RecreateStatKey();
     ASSERT_EQ(OPOS_SUCCESS, Open(first));
+    EXPECT_EQ(OPOS_E_ILLEGAL, Open(first));
+    EXPECT_EQ(1, RawBlock(Device()).block.Users()) << "a refused open attached again";
     // A store attaching to the existing block does not need the key.
     ASSERT_EQ(ERROR_SUCCESS, RegDeleteKeyA(HKEY_LOCAL_MACHINE, StatKey().c_str()));
     EXPECT_EQ(OPOS_SUCCESS, Open(second));
@@ -95,18 +104,6 @@ TEST_F(StatsStoreTest, AFailedLastWriteIsReportedButTheStoreCloses) {
     EXPECT_EQ("0", Saved("DrawerGoodOpenCount")) << "the other statistics are still written";
 }
 
-TEST_F(StatsStoreTest, ClosedStoreRefusesAndOpenStoreRefusesToOpen) {
-    CDevStat stats;
-    const STATREQ* records = nullptr;
-    LONG count = 0;
-    EXPECT_EQ(OPOS_E_CLOSED, stats.Close());
-    EXPECT_EQ(OPOS_E_CLOSED, stats.IncrementCounter(1, 1));
-    EXPECT_EQ(OPOS_E_CLOSED, stats.PrepareRequest(kStatModeRetrieve, "", &records, &count));
-    ASSERT_EQ(OPOS_SUCCESS, Open(stats));
-    EXPECT_EQ(OPOS_E_ILLEGAL, Open(stats));
-    EXPECT_EQ(1, RawBlock(Device()).block.Users()) << "a refused open attached again";
-}
-
 // The text rules are stats_block_test.cpp's; here the lead bytes come from the code page.
 TEST_F(StatsStoreTest, SetTextChecksBeforeStoringAndCutsDoubleByteText) {
     CDevStat stats;
@@ -128,21 +125,13 @@ TEST_F(StatsStoreTest, AnAbandonedMutexFailsOneOperation) {
     CDevStat stats;
     ASSERT_EQ(OPOS_SUCCESS, Open(stats));
     const std::string name = StatMutexName(statstest::kClass, Device());
-    // A thread that ends while holding the device mutex abandons it.
-    fw::UniqueKernel thread(CreateThread(
-        nullptr, 0,
-        [](void* p) -> DWORD {
-            HANDLE m = OpenMutexA(SYNCHRONIZE, FALSE, static_cast<const char*>(p));
-            const DWORD wait = m ? WaitForSingleObject(m, 5000) : WAIT_FAILED;
-            if (m) CloseHandle(m);
-            return wait;
-        },
-        const_cast<char*>(name.c_str()), 0, nullptr));
-    ASSERT_TRUE(thread);
-    ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(thread.get(), 5000));
-    DWORD code = 1;
-    ASSERT_TRUE(GetExitCodeThread(thread.get(), &code));
-    ASSERT_EQ(WAIT_OBJECT_0, code) << "the thread could not take the mutex by its name";
+    // A thread that ends while holding the device mutex, taken by its name, abandons it.
+    std::thread([&] {
+        HANDLE mutex = OpenMutexA(SYNCHRONIZE, FALSE, name.c_str());
+        ASSERT_NE(nullptr, mutex);
+        EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(mutex, 5000));
+        CloseHandle(mutex);
+    }).join();
 
     EXPECT_EQ(OPOS_E_FAILURE, stats.IncrementCounter(kStatTableUpos, kStatRowDrawerGoodOpenCount));
     EXPECT_EQ("0", RawBlock(Device()).Value("DrawerGoodOpenCount"));
