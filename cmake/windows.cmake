@@ -58,7 +58,8 @@ target_link_libraries(bramwick_framework PUBLIC oleaut32 ole32 uuid)
 add_library(bramwick_core STATIC ${BRAMWICK_WIN_SOURCES} server/registration.cpp)
 add_dependencies(bramwick_core bramwick_generated)
 target_include_directories(bramwick_core PUBLIC ${CMAKE_SOURCE_DIR} ${GEN})
-target_link_libraries(bramwick_core PUBLIC bramwick_ids bramwick_framework bramwick_pure advapi32 user32)
+target_link_libraries(bramwick_core PUBLIC bramwick_ids bramwick_framework bramwick_pure advapi32 user32
+                      shell32)
 
 add_library(Bramwick SHARED server/dll.cpp server/Bramwick.rc server/Bramwick.def)
 set_target_properties(Bramwick PROPERTIES PREFIX "" OUTPUT_NAME "Bramwick")
@@ -82,7 +83,7 @@ add_executable(cdctl
     tools/cdctl/cmd_trace.cpp
     tools/cdctl/cmd_props.cpp
 )
-target_link_libraries(cdctl PRIVATE bramwick_framework bramwick_pure)
+target_link_libraries(cdctl PRIVATE bramwick_framework bramwick_pure shell32)
 target_include_directories(cdctl PRIVATE ${GEN})
 add_dependencies(cdctl bramwick_generated)
 

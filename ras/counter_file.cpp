@@ -1,5 +1,9 @@
-// Counter file I/O with an atomic replace.
+// Counter file I/O with an atomic replace, and the data folder that holds counter files.
 #include "ras/counter_file.h"
+
+#include <shlobj.h>
+
+#include <cstring>
 
 #include "framework/handles.h"
 #include "ras/ras_rules.h"
@@ -20,6 +24,9 @@ namespace {
 
 // A counter file holds at most 32 lines of 40 bytes; anything near this size is not one.
 constexpr LONGLONG kMaxCounterFileSize = 1024 * 1024;
+
+// The data folder's name in the common application data folder.
+constexpr char kCounterFolderName[] = "Bramwick";
 
 LONG LastFileError() {
     return FileErrorToResult(GetLastError());
@@ -102,12 +109,38 @@ LONG CheckCounterFile(const std::string& path) {
     return OPOS_SUCCESS;
 }
 
-std::string LoadedModulePath(const char* moduleName) {
+std::string CounterDataFolder(const char* moduleName) {
+    char path[MAX_PATH] = {};
+    // Not verified: the folder may be missing and is then made with the first file.
+    if (SUCCEEDED(SHGetFolderPathA(nullptr, CSIDL_COMMON_APPDATA | CSIDL_FLAG_DONT_VERIFY, nullptr,
+                                   SHGFP_TYPE_CURRENT, path)) &&
+        path[0] != '\0') {
+        std::string folder(path);
+        if (folder.back() != '\\') folder += '\\';
+        return folder + kCounterFolderName;
+    }
+
     if (moduleName == nullptr || *moduleName == '\0') return {};
     HMODULE module = GetModuleHandleA(moduleName);
     if (module == nullptr) return {};
-    char path[MAX_PATH];
     const DWORD n = GetModuleFileNameA(module, path, MAX_PATH);
     if (n == 0 || n >= MAX_PATH) return {};
-    return std::string(path, n);
+    const std::string modulePath(path, n);
+    const size_t slash = modulePath.rfind('\\');
+    return slash == std::string::npos ? std::string() : modulePath.substr(0, slash);
+}
+
+void PrepareCounterFolder(const std::string& path, const std::string& dataFolder) {
+    const size_t n = dataFolder.size();
+    if (n == 0 || path.size() <= n + 1 || path[n] != '\\' ||
+        _strnicmp(path.c_str(), dataFolder.c_str(), n) != 0) {
+        return;
+    }
+    if (CreateDirectoryA(dataFolder.c_str(), nullptr) || GetLastError() != ERROR_PATH_NOT_FOUND) {
+        return;  // made, or there already (any other failure shows at the file itself)
+    }
+    const size_t slash = dataFolder.rfind('\\');
+    if (slash == std::string::npos || slash == 0) return;
+    CreateDirectoryA(dataFolder.substr(0, slash).c_str(), nullptr);
+    CreateDirectoryA(dataFolder.c_str(), nullptr);
 }

@@ -23,5 +23,15 @@ std::string CounterFileTempPath(const std::string& path);
 // created only for this check is deleted again).
 LONG CheckCounterFile(const std::string& path);
 
-// Full path of the loaded module of that name (as GetModuleHandleA finds it), or empty.
-std::string LoadedModulePath(const char* moduleName);
+// The folder for the default counter file and relative names, without a trailing '\':
+// "Bramwick" in the common application data folder (%ProgramData%). The 32- and 64-bit
+// builds lie in different folders and may drive the same device at once, so they must meet
+// in one file; and an application run by a normal user may write there, where it may not
+// write beside the module. When that folder is not known: the folder of the loaded module of
+// that name (as GetModuleHandleA finds it), or empty when that is not known either.
+std::string CounterDataFolder(const char* moduleName);
+
+// Makes dataFolder, and the folder above it, where they do not exist yet, when path lies in
+// dataFolder. Nothing makes the folder beforehand: this runs before a counter file there is
+// first written (or probed by making it).
+void PrepareCounterFolder(const std::string& path, const std::string& dataFolder);

@@ -29,12 +29,10 @@ bool CounterNameIsNone(const char* name) {
 }
 
 std::string ResolveCounterFilePath(const char* name, const std::string& deviceName,
-                                   const std::string& modulePath) {
+                                   const std::string& baseFolder) {
     const std::string file =
         CounterNameIsNone(name) ? "RAS" + deviceName + ".LOG" : std::string(name);
-    if (IsFullPath(file)) return Cut(file);
-
-    const size_t slash = modulePath.rfind('\\');
-    if (slash == std::string::npos) return Cut(file);
-    return Cut(modulePath.substr(0, slash + 1) + file);
+    if (IsFullPath(file) || baseFolder.empty()) return Cut(file);
+    if (baseFolder.back() == '\\') return Cut(baseFolder + file);
+    return Cut(baseFolder + '\\' + file);
 }

@@ -15,4 +15,5 @@ list(APPEND BRAMWICK_NATIVE_TESTS
 )
 list(APPEND BRAMWICK_WIN_TESTS
     tests/win/ras_test.cpp
+    tests/win/counter_folder_test.cpp
 )

@@ -53,6 +53,15 @@ void StorePath(RASDATA* block, const std::string& path) {
     std::memcpy(block->szCounterFile, path.data(), std::min(path.size(), kRasCounterPathMax));
 }
 
+// The device key in the view that holds its reliability settings. They are one per device
+// for the 32- and 64-bit builds, so the view is decided at each open, the same way in every
+// process, rather than taken from the caller.
+LONG OpenDeviceKey(CRegUty* key, const std::string& deviceClass, const std::string& deviceName,
+                   REGSAM access) {
+    const std::string path = RasDeviceKeyPath(deviceClass, deviceName);
+    return key->OpenKey(HKEY_LOCAL_MACHINE, path.c_str(), access | SharedDeviceView(path.c_str()));
+}
+
 }  // namespace
 
 CVmRAS::CVmRAS() : CVmRAS(std::make_unique<WindowsEventLog>()) {}
@@ -97,8 +106,7 @@ LONG CVmRAS::Open(const char* deviceClass, const char* deviceName, const char* d
     }
 
     CRegUty key;
-    if (key.OpenKey(HKEY_LOCAL_MACHINE, RasDeviceKeyPath(m_strDeviceClass, m_strDeviceName).c_str(),
-                    KEY_READ) != ERROR_SUCCESS) {
+    if (OpenDeviceKey(&key, m_strDeviceClass, m_strDeviceName, KEY_READ) != ERROR_SUCCESS) {
         ReleaseAll();
         return OPOS_E_NOEXIST;
     }
@@ -324,6 +332,7 @@ LONG CVmRAS::SetStatisticsMode(LONG* data, std::string* text, LONG binaryConvers
         }
         nameIsNone = CounterNameIsNone(name.c_str());
         path = ResolvePath(nameIsNone ? nullptr : name.c_str());
+        PrepareCounterFolder(path, CounterDataFolder(m_strModuleName.c_str()));
         const LONG check = CheckCounterFile(path);
         if (check != OPOS_SUCCESS) return check;
     }
@@ -410,6 +419,7 @@ LONG CVmRAS::SaveCounters(LONG value, std::string* text, LONG binaryConversion) 
     std::string path;
     if (value == 0) {
         path = m_pData->szCounterFile;
+        PrepareCounterFolder(path, CounterDataFolder(m_strModuleName.c_str()));
     } else {
         path = BytesFromArgument(*text, binaryConversion);  // used as given, not resolved
         if (path.empty()) return OPOS_E_ILLEGAL;
@@ -418,7 +428,8 @@ LONG CVmRAS::SaveCounters(LONG value, std::string* text, LONG binaryConversion) 
 }
 
 std::string CVmRAS::ResolvePath(const char* name) const {
-    return ResolveCounterFilePath(name, m_strDeviceName, LoadedModulePath(m_strModuleName.c_str()));
+    return ResolveCounterFilePath(name, m_strDeviceName,
+                                  CounterDataFolder(m_strModuleName.c_str()));
 }
 
 int32_t CVmRAS::CountersInUse() const {
@@ -437,8 +448,8 @@ std::vector<const char*> CVmRAS::NamePointers() const {
 }
 
 LONG CVmRAS::OpenDeviceKeyForWriting(CRegUty* key) const {
-    const std::string path = RasDeviceKeyPath(m_strDeviceClass, m_strDeviceName);
-    return key->OpenKey(HKEY_LOCAL_MACHINE, path.c_str(), KEY_READ | KEY_WRITE) == ERROR_SUCCESS
+    return OpenDeviceKey(key, m_strDeviceClass, m_strDeviceName, KEY_READ | KEY_WRITE) ==
+                   ERROR_SUCCESS
                ? OPOS_SUCCESS
                : OPOS_E_FAILURE;
 }

@@ -32,9 +32,10 @@ public:
 
     // Attaches to the device's block (creating and initialising it when this is the first
     // user). serverName null means this machine. counterNames holds counterCount names of
-    // exactly 28 characters; moduleName names the loaded module whose folder holds relative
-    // counter file names. Results: 0; 106 already open or a bad counter name; 109 the device
-    // key cannot be opened; 111 no mutex (the object then counts as open: call Close).
+    // exactly 28 characters; moduleName names the loaded module whose folder holds the default
+    // and relative counter files when the data folder is not known (see CounterDataFolder).
+    // Results: 0; 106 already open or a bad counter name; 109 the device key cannot be
+    // opened; 111 no mutex (the object then counts as open: call Close).
     LONG Open(const char* deviceClass, const char* deviceName, const char* description,
               const char* portName, const char* sourceName, const char* serverName,
               LONG counterCount, const char* const* counterNames, const char* moduleName);

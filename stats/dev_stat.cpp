@@ -24,6 +24,19 @@ LONG NoThrow(F&& f) noexcept {
     }
 }
 
+std::string StatDeviceKey(const std::string& deviceClass, const std::string& deviceName) {
+    return "SOFTWARE\\OLEforRetail\\ServiceOPOS\\" + deviceClass + "\\" + deviceName;
+}
+
+// The Stat key opened in the view where the device keeps its statistics: one set for the
+// 32- and 64-bit builds, whichever of them loads or saves it.
+LONG OpenStatKey(CRegUty* reg, const std::string& deviceClass, const std::string& deviceName,
+                 REGSAM access) {
+    const REGSAM view = SharedDeviceView(StatDeviceKey(deviceClass, deviceName).c_str());
+    return reg->OpenKey(HKEY_LOCAL_MACHINE, StatRegistryKey(deviceClass, deviceName).c_str(),
+                        access | view);
+}
+
 std::string Today() {
     SYSTEMTIME now;
     GetLocalTime(&now);
@@ -33,7 +46,7 @@ std::string Today() {
 }  // namespace
 
 std::string StatRegistryKey(const std::string& deviceClass, const std::string& deviceName) {
-    return "SOFTWARE\\OLEforRetail\\ServiceOPOS\\" + deviceClass + "\\" + deviceName + "\\Stat";
+    return StatDeviceKey(deviceClass, deviceName) + "\\Stat";
 }
 
 std::string StatMappingName(const std::string& deviceClass, const std::string& deviceName) {
@@ -92,8 +105,7 @@ LONG CDevStat::Attach(std::string deviceClass, std::string deviceName, const Sta
     if (creator) {
         block.Format(tables);
         CRegUty reg;
-        if (reg.OpenKey(HKEY_LOCAL_MACHINE, StatRegistryKey(deviceClass, deviceName).c_str(),
-                        KEY_READ) != ERROR_SUCCESS) {
+        if (OpenStatKey(&reg, deviceClass, deviceName, KEY_READ) != ERROR_SUCCESS) {
             return OPOS_E_NOEXIST;  // the block goes with the last handle to it
         }
         block.Load(tables, reg);
@@ -132,8 +144,8 @@ LONG CDevStat::Close() {
 LONG CDevStat::Save() {
     LONG result = OPOS_SUCCESS;
     CRegUty reg;
-    if (reg.OpenKey(HKEY_LOCAL_MACHINE, StatRegistryKey(m_strDeviceClass, m_strDeviceName).c_str(),
-                    KEY_READ | KEY_WRITE) != ERROR_SUCCESS) {
+    if (OpenStatKey(&reg, m_strDeviceClass, m_strDeviceName, KEY_READ | KEY_WRITE) !=
+        ERROR_SUCCESS) {
         return result;  // without the key nothing is written
     }
     for (const auto& [name, value] : m_block.PersistentValues()) {

@@ -117,3 +117,13 @@ LONG CRegUty::SetString(const char* name, const char* text) {
     }
     return OPOS_SUCCESS;
 }
+
+REGSAM SharedDeviceView(const char* deviceKeyPath) {
+    // In a 32-bit process KEY_WOW64_32KEY is the process's own view, so both builds decide the
+    // same way; on 32-bit Windows the flag is ignored and there is only one view.
+    HKEY key = nullptr;
+    const LONG error = RegOpenKeyExA(HKEY_LOCAL_MACHINE, deviceKeyPath, 0,
+                                     KEY_QUERY_VALUE | KEY_WOW64_32KEY, &key);
+    if (error == ERROR_SUCCESS) RegCloseKey(key);
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? 0 : KEY_WOW64_32KEY;
+}

@@ -36,3 +36,11 @@ public:
 private:
     HKEY m_hKey = nullptr;
 };
+
+// The registry view that holds the values a device keeps once for every build of the service
+// (its statistics and reliability settings), as a flag to OR into the access of CRegUty::OpenKey:
+// KEY_WOW64_32KEY when the device key under HKEY_LOCAL_MACHINE exists in the 32-bit view, where
+// OPOS keeps its tree on 64-bit Windows, so that a 32-bit and a 64-bit application share them;
+// 0 (the caller's own view) when it does not, as for a device set up for 64-bit applications
+// only. A key that exists but may not be opened counts as existing.
+REGSAM SharedDeviceView(const char* deviceKeyPath);

@@ -194,18 +194,17 @@ int32_t ReferenceEventLogLevel(const std::string* text, int32_t limit) {
 }
 
 std::string ReferenceCounterPath(const std::string* name, const std::string& device,
-                                 const std::string& module) {
+                                 const std::string& folder) {
     bool none =
         name == nullptr || name->empty() || name->find_first_not_of(":\\") == std::string::npos;
     const std::string file = none ? "RAS" + device + ".LOG" : *name;
     const bool letter = file.size() >= 2 &&
                         ((file[0] >= 'A' && file[0] <= 'Z') || (file[0] >= 'a' && file[0] <= 'z'));
     std::string path;
-    if (file[0] == '\\' || (letter && file[1] == ':')) {
+    if (file[0] == '\\' || (letter && file[1] == ':') || folder.empty()) {
         path = file;
     } else {
-        const size_t slash = module.rfind('\\');
-        path = slash == std::string::npos ? file : module.substr(0, slash + 1) + file;
+        path = folder + (folder.back() == '\\' ? "" : "\\") + file;
     }
     return path.substr(0, 271);
 }
@@ -355,10 +354,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const bool hasFileName = key.Text("StatFileName", &fileName);
     std::unique_ptr<char[]> fileText(key.GetString("StatFileName"));
     const std::string device = in.PickValueInArray<std::string>({"Drawer1", "", "CashDrawer2x"});
-    const std::string module = in.PickValueInArray<std::string>(
-        {"C:\\Program Files\\OPOS\\Bramwick.dll", "Bramwick.dll", "", "\\\\srv\\s\\B.dll"});
-    const std::string path = ResolveCounterFilePath(fileText.get(), device, module);
-    FUZZ_CHECK(path == ReferenceCounterPath(hasFileName ? &fileName : nullptr, device, module));
+    const std::string folder = in.PickValueInArray<std::string>(
+        {"C:\\ProgramData\\Bramwick", "C:\\ProgramData\\Bramwick\\", "", "\\\\srv\\s"});
+    const std::string path = ResolveCounterFilePath(fileText.get(), device, folder);
+    FUZZ_CHECK(path == ReferenceCounterPath(hasFileName ? &fileName : nullptr, device, folder));
     FUZZ_CHECK(path.size() <= 271);
 
     // The port texts the port library is given.

@@ -34,11 +34,11 @@ void Apply(MemoryKey& key, const std::string& arg) {
     if (w.type == Type::Dword) key.numbers[w.setting->name] = static_cast<int32_t>(w.number);
 }
 
-std::map<std::string, std::string> Effective(const MemoryKey& key,
-                                             const std::string& device = "Demo",
-                                             const std::string& dll = "C:\\OPOS\\Bramwick.dll") {
+std::map<std::string, std::string> Effective(
+    const MemoryKey& key, const std::string& device = "Demo",
+    const std::string& folder = "C:\\ProgramData\\Bramwick") {
     std::map<std::string, std::string> values;
-    for (const cdctl::EffectiveSetting& s : cdctl::EffectiveSettings(key, device, dll)) {
+    for (const cdctl::EffectiveSetting& s : cdctl::EffectiveSettings(key, device, folder)) {
         values[s.name] = s.value;
     }
     return values;
@@ -128,13 +128,28 @@ TEST(SetupArgs, AddWithSettingsAndTheRegistryView) {
         << error;
     EXPECT_EQ(SetupArgs::Verb::Add, args.verb);
     EXPECT_EQ("Demo", args.device);
-    EXPECT_TRUE(args.registry32);
+    EXPECT_EQ(SetupArgs::View::Bits32, args.view);
     ASSERT_EQ(2u, args.writes.size());
     EXPECT_STREQ("Port", args.writes[0].setting->name);
     EXPECT_STREQ("DrawerNo", args.writes[1].setting->name);
     ASSERT_EQ(SetupParse::Ok, ParseSetup("setup add Demo", &args, &error));
     EXPECT_TRUE(args.writes.empty());
-    EXPECT_FALSE(args.registry32);
+    EXPECT_EQ(SetupArgs::View::Own, args.view);
+
+    // A view option may stand anywhere and be repeated; another view is a contradiction.
+    const std::pair<const char*, SetupArgs::View> views[] = {
+        {"setup --64 show Demo", SetupArgs::View::Bits64},
+        {"setup --both add Demo --both", SetupArgs::View::Both},
+        {"setup list --32", SetupArgs::View::Bits32},
+    };
+    for (const auto& [line, view] : views) {
+        ASSERT_EQ(SetupParse::Ok, ParseSetup(line, &args, &error)) << line << ": " << error;
+        EXPECT_EQ(view, args.view) << line;
+    }
+    for (const char* line : {"setup --32 add Demo --64", "setup --both remove Demo --32"}) {
+        EXPECT_EQ(SetupParse::Error, ParseSetup(line, &args, &error)) << line;
+        EXPECT_NE(std::string::npos, error.find("only one of")) << line << ": " << error;
+    }
 }
 
 TEST(SetupArgs, BadInputIsRefusedWithAReason) {
@@ -168,7 +183,7 @@ TEST(SetupEffective, AbsentValuesShowTheDefaults) {
     EXPECT_EQ("event-log level 0 (Disable); port library mode 0 (Disable)", v["EventLog"]);
     EXPECT_EQ("1", v["VerboseLimit"]);
     EXPECT_EQ("0 (Disable)", v["Statistics"]);
-    EXPECT_EQ("C:\\OPOS\\RASDemo.LOG", v["StatFileName"]);
+    EXPECT_EQ("C:\\ProgramData\\Bramwick\\RASDemo.LOG", v["StatFileName"]);
 }
 
 // Every setting with a value of its own, written as `setup add` writes it: each line shows its
@@ -201,11 +216,11 @@ TEST(SetupEffective, EachSettingShowsItsOwnValue) {
         {"Status_Mode=invert", "Invert"},
         {"VerboseLimit=3", "3"},
         {"Statistics=file", "2 (File)"},
-        {"StatFileName=counters.txt", "C:\\Program Files\\OPOS\\counters.txt"},
+        {"StatFileName=counters.txt", "C:\\ProgramData\\Bramwick\\counters.txt"},
     };
     MemoryKey key;
     for (const auto& c : cases) Apply(key, c.arg);
-    auto shown = Effective(key, "Drawer1", "C:\\Program Files\\OPOS\\Bramwick.dll");
+    auto shown = Effective(key, "Drawer1");
     EXPECT_EQ(std::size(cases), shown.size());
     for (const auto& c : cases) {
         const std::string name = std::string(c.arg).substr(0, std::string(c.arg).find('='));

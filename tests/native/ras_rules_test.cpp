@@ -76,26 +76,40 @@ TEST(RasInserts, PortLosesTheDevicePrefixOnly) {
 }
 
 TEST(RasCounterPath, NoNameFullPathsAndRelativeNames) {
-    const std::string module = "C:\\OPOS\\Bramwick.dll";
+    const std::string folder = "C:\\ProgramData\\Bramwick";
     for (const char* none : {static_cast<const char*>(nullptr), "", ":", "\\", ":\\:\\"}) {
-        EXPECT_EQ("C:\\OPOS\\RASDrawer1.LOG", ResolveCounterFilePath(none, "Drawer1", module));
+        EXPECT_EQ(folder + "\\RASDrawer1.LOG", ResolveCounterFilePath(none, "Drawer1", folder));
     }
-    EXPECT_EQ("C:\\logs\\ras.txt", ResolveCounterFilePath("C:\\logs\\ras.txt", "D", module));
-    EXPECT_EQ("d:ras.txt", ResolveCounterFilePath("d:ras.txt", "D", module));
-    EXPECT_EQ("\\\\srv\\s\\c.txt", ResolveCounterFilePath("\\\\srv\\s\\c.txt", "D", module));
-    EXPECT_EQ("C:\\OPOS\\counters.txt", ResolveCounterFilePath("counters.txt", "D", module));
-    EXPECT_EQ("C:\\OPOS\\1:c.txt", ResolveCounterFilePath("1:c.txt", "D", module));
-    EXPECT_EQ("C:\\OPOS\\ x", ResolveCounterFilePath(" x", "D", module));
-    // Without the module's folder the name stands alone.
+    EXPECT_EQ("C:\\logs\\ras.txt", ResolveCounterFilePath("C:\\logs\\ras.txt", "D", folder));
+    EXPECT_EQ("d:ras.txt", ResolveCounterFilePath("d:ras.txt", "D", folder));
+    EXPECT_EQ("\\\\srv\\s\\c.txt", ResolveCounterFilePath("\\\\srv\\s\\c.txt", "D", folder));
+    EXPECT_EQ(folder + "\\counters.txt", ResolveCounterFilePath("counters.txt", "D", folder));
+    EXPECT_EQ(folder + "\\sub\\c.txt", ResolveCounterFilePath("sub\\c.txt", "D", folder));
+    EXPECT_EQ(folder + "\\1:c.txt", ResolveCounterFilePath("1:c.txt", "D", folder));
+    EXPECT_EQ(folder + "\\ x", ResolveCounterFilePath(" x", "D", folder));
+    // Without a folder the name stands alone.
     EXPECT_EQ("counters.txt", ResolveCounterFilePath("counters.txt", "D", ""));
-    EXPECT_EQ("RASD.LOG", ResolveCounterFilePath(nullptr, "D", "nofolder.dll"));
+    EXPECT_EQ("RASD.LOG", ResolveCounterFilePath(nullptr, "D", ""));
+}
+
+// The folder is taken as a folder, whether or not it ends with its separator, and never as
+// the path of a file whose name is dropped.
+TEST(RasCounterPath, TheFolderTakesOneSeparator) {
+    EXPECT_EQ("C:\\Data\\RASD.LOG", ResolveCounterFilePath(nullptr, "D", "C:\\Data\\"));
+    EXPECT_EQ("C:\\Data\\RASD.LOG", ResolveCounterFilePath(nullptr, "D", "C:\\Data"));
+    EXPECT_EQ("C:\\RASD.LOG", ResolveCounterFilePath(nullptr, "D", "C:\\"));
+    EXPECT_EQ("Data\\c.txt", ResolveCounterFilePath("c.txt", "D", "Data"));
+    EXPECT_EQ("C:\\OPOS\\Bramwick.dll\\c.txt",
+              ResolveCounterFilePath("c.txt", "D", "C:\\OPOS\\Bramwick.dll"));
 }
 
 TEST(RasCounterPath, PathsAreCutTo271Bytes) {
-    const std::string folder = "C:\\" + std::string(260, 'm') + "\\";
-    EXPECT_EQ(folder + "counter", ResolveCounterFilePath("counters.txt", "D", folder + "B.dll"));
+    const std::string folder = "C:\\" + std::string(260, 'm');
+    EXPECT_EQ(folder + "\\counter", ResolveCounterFilePath("counters.txt", "D", folder));
     const std::string full = "C:\\" + std::string(300, 'f');
     EXPECT_EQ(full.substr(0, kRasCounterPathMax), ResolveCounterFilePath(full.c_str(), "D", ""));
+    EXPECT_EQ(full.substr(0, kRasCounterPathMax),
+              ResolveCounterFilePath(full.c_str(), "D", folder));
 }
 
 const char kAlpha[] = "Alpha                       ";

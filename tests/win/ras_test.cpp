@@ -1,6 +1,7 @@
 // CVmRAS against the real registry, named mapping and mutex, with a recording event log: the
 // shared block and its first user, level filtering, DirectIO 110 to 115, the counter file kept
-// at the first open and the last close, and the file's atomic replace and its failure paths.
+// at the first open and the last close, the file's atomic replace and its failure paths, and
+// the registry view of the settings of a device set up for 32- and 64-bit applications.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -54,7 +55,7 @@ bool FileExists(const std::string& path) {
     return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
-// The running test program's name: a loaded module whose folder takes relative counter files.
+// The running test program's name: the module whose folder is the counter files' fallback.
 std::string ProgramName() {
     char path[MAX_PATH] = {};
     GetModuleFileNameA(nullptr, path, MAX_PATH);
@@ -142,7 +143,7 @@ protected:
     void TearDown() override {
         m_ras.clear();  // closes every instance (and may write a counter file) first
         RegDeleteTreeA(HKEY_LOCAL_MACHINE, kClassKey);
-        for (const std::string& file : m_besideProgram) DeleteFileA(file.c_str());
+        for (const std::string& file : m_inDataFolder) DeleteFileA(file.c_str());
     }
 
     std::string KeyPath() const { return RasDeviceKeyPath(kClass, m_device); }
@@ -184,16 +185,16 @@ protected:
     static LONG SetCounter(CVmRAS& ras, unsigned long value) {
         return Run(ras, kRasCmdLoadCounters, 1, CounterLine(value)).result;
     }
-    // A counter file in the test program's folder, removed after the test.
-    std::string BesideProgram(const std::string& name) {
-        m_besideProgram.push_back(testproc::ExeDir() + name);
-        return m_besideProgram.back();
+    // A counter file in the data folder (counter_folder_test.cpp's), removed after the test.
+    std::string InDataFolder(const std::string& name) {
+        m_inDataFolder.push_back(CounterDataFolder(nullptr) + "\\" + name);
+        return m_inDataFolder.back();
     }
 
     std::string m_device;
     std::shared_ptr<Journal> m_journal = std::make_shared<Journal>();
     std::vector<std::unique_ptr<CVmRAS>> m_ras;
-    std::vector<std::string> m_besideProgram;
+    std::vector<std::string> m_inDataFolder;
     ScratchFolder m_folder;
 };
 
@@ -440,8 +441,8 @@ TEST_F(RasTest, FileModeLoadsAtTheFirstOpenAndSavesAtTheLastClose) {
     EXPECT_OPOS(OPOS_E_NOEXIST, Opened().Close());  // the final write's result
 }
 
-// The default name and relative names are resolved beside the module; the path rules are
-// ras_rules_test.cpp's.
+// The default name and relative names are resolved in the data folder; the path rules are
+// ras_rules_test.cpp's, the folder counter_folder_test.cpp's.
 TEST_F(RasTest, NamedFileWithBit31BecomesTheFileSetting) {
     Set("Statistics", "Memory");
     CVmRAS& ras = Opened();
@@ -463,14 +464,14 @@ TEST_F(RasTest, NamedFileWithBit31BecomesTheFileSetting) {
     // Without a name it is the default file, and the registry gets an empty name.
     ASSERT_OPOS(OPOS_SUCCESS, Run(ras, kRasCmdSetStatisticsMode, kBit31 | 3, "").result);
     EXPECT_EQ("", Text("StatFileName"));
-    EXPECT_EQ(BesideProgram("RAS" + m_device + ".LOG"), Run(ras, kRasCmdGetStatisticsMode, 0).text);
+    EXPECT_EQ(InDataFolder("RAS" + m_device + ".LOG"), Run(ras, kRasCmdGetStatisticsMode, 0).text);
 }
 
 TEST_F(RasTest, NamedFileWithoutBit31StaysOutOfTheRegistry) {
     Set("Statistics", "Memory");
     CVmRAS& ras = Opened();
     ASSERT_OPOS(OPOS_SUCCESS, SetCounter(ras, 4));
-    const std::string file = BesideProgram("rel.txt");
+    const std::string file = InDataFolder("rel.txt");
     ASSERT_OPOS(OPOS_SUCCESS,
                 Run(ras, kRasCmdSetStatisticsMode, 3, Nibbles("rel.txt"), OPOS_BC_NIBBLE).result);
     EXPECT_EQ("Memory", Text("Statistics"));
@@ -497,7 +498,6 @@ TEST_F(RasTest, TheCounterFileIsReplacedAndReadWhileNobodyWritesIt) {
     EXPECT_FALSE(FileExists(CounterFileTempPath(file)));
     EXPECT_OPOS(OPOS_SUCCESS, CheckCounterFile(file));  // the probe keeps an existing file
     EXPECT_EQ(CounterLine(2), ReadWholeFile(file));
-    EXPECT_EQ(testproc::ExeDir() + ProgramName(), LoadedModulePath(ProgramName().c_str()));
 
     fw::UniqueFile writer(CreateFileA(file.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
                                       OPEN_EXISTING, 0, nullptr));
@@ -531,6 +531,57 @@ TEST_F(RasTest, AFailedCounterFileWriteLeavesTheOldFileAsItWas) {
     EXPECT_OPOS(OPOS_E_FAILURE, WriteCounterFile(file, CounterLine(6)));
     SetFileAttributesA(file.c_str(), FILE_ATTRIBUTE_NORMAL);
     EXPECT_EQ(CounterLine(5), ReadWholeFile(file));
+}
+
+// --- One set of settings for the 32- and 64-bit builds ----------------------------------------
+
+// The test device's key in the 32-bit registry view, removed with its class at the end.
+struct Device32 {
+    explicit Device32(const std::string& path) {
+        RegCreateKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0,
+                        KEY_ALL_ACCESS | KEY_WOW64_32KEY, nullptr, &key, nullptr);
+    }
+    ~Device32() {
+        RegCloseKey(key);
+        HKEY parent = nullptr;
+        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\OLEforRetail\\ServiceOPOS", 0,
+                          KEY_ALL_ACCESS | KEY_WOW64_32KEY, &parent) == ERROR_SUCCESS) {
+            RegDeleteTreeA(parent, kClass);
+            RegCloseKey(parent);
+        }
+    }
+    void Set(const char* name, const std::string& text) {
+        testutil::WriteRegText(key, "", name, text);
+    }
+    std::string Text(const char* name) const {
+        const testutil::RegValue v = testutil::ReadRegValue(key, "", name);
+        return v.type == REG_SZ ? v.text : "<absent>";
+    }
+
+    HKEY key = nullptr;
+};
+
+TEST_F(RasTest, ADeviceInBothViewsKeepsItsSettingsInThe32BitView) {
+    if (sizeof(void*) != 8) GTEST_SKIP() << "the 32-bit view is this program's own";
+    Set("EventLog", "Disable");
+    Set("Statistics", "Memory");
+    Device32 device32(KeyPath());
+    ASSERT_NE(nullptr, device32.key);
+    const std::string file = m_folder.File("c32.log");
+    device32.Set("EventLog", "Enable");
+    device32.Set("Statistics", "File");
+    device32.Set("StatFileName", file);
+
+    CVmRAS& ras = Opened();
+    EXPECT_EQ(1, Run(ras, kRasCmdGetEventLogLevel, 0).data);
+    const Io mode = Run(ras, kRasCmdGetStatisticsMode, 0);
+    EXPECT_EQ(kRasModeFile, mode.data);
+    EXPECT_EQ(file, mode.text);
+    EXPECT_OPOS(OPOS_SUCCESS, Run(ras, kRasCmdSetEventLogLevel, kBit31 | 2).result);
+    EXPECT_EQ("Verbose1", device32.Text("EventLog"));
+    EXPECT_EQ("Disable", Text("EventLog"));
+    EXPECT_OPOS(OPOS_SUCCESS, ras.Close());
+    EXPECT_EQ(CounterLine(0), ReadWholeFile(file));
 }
 
 }  // namespace

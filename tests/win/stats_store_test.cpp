@@ -1,5 +1,6 @@
 // CDevStat under Wine: the named block shared by two stores, the first user's registry load,
-// the last user's save, the open/closed rules, SetText in the store and mutex failures.
+// the last user's save, the open/closed rules, SetText in the store, mutex failures, and the
+// registry view that holds the statistics of a device set up for 32- and 64-bit applications.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -137,6 +138,107 @@ TEST_F(StatsStoreTest, AnAbandonedMutexFailsOneOperation) {
     EXPECT_EQ("0", RawBlock(Device()).Value("DrawerGoodOpenCount"));
     EXPECT_EQ(OPOS_SUCCESS, stats.IncrementCounter(kStatTableUpos, kStatRowDrawerGoodOpenCount))
         << "the failed call must give the mutex back";
+}
+
+// --- One store for the 32- and 64-bit builds ---------------------------------------------------
+
+// The device written in each registry view by name: KEY_WOW64_32KEY and KEY_WOW64_64KEY mean
+// the same keys in a 32-bit and a 64-bit test program.
+class StatsViewTest : public StatsStoreTest {
+protected:
+    void SetUp() override {
+        StatsStoreTest::SetUp();
+        RemoveClass(KEY_WOW64_32KEY);
+        RemoveClass(KEY_WOW64_64KEY);
+    }
+    void TearDown() override {
+        StatsStoreTest::TearDown();
+        RemoveClass(KEY_WOW64_32KEY);
+        RemoveClass(KEY_WOW64_64KEY);
+    }
+    static void RemoveClass(REGSAM view) {
+        HKEY parent = nullptr;
+        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\OLEforRetail\\ServiceOPOS", 0,
+                          KEY_ALL_ACCESS | view, &parent) != ERROR_SUCCESS) {
+            return;
+        }
+        RegDeleteTreeA(parent, statstest::kClass);
+        RegCloseKey(parent);
+    }
+    // Creates the device's Stat key in the view, with DrawerGoodOpenCount when given.
+    void CreateIn(REGSAM view, const char* goodOpens) {
+        HKEY key = nullptr;
+        ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_LOCAL_MACHINE, StatKey().c_str(), 0, nullptr,
+                                                 0, KEY_ALL_ACCESS | view, nullptr, &key, nullptr));
+        if (goodOpens != nullptr) {
+            EXPECT_EQ(ERROR_SUCCESS, RegSetValueExA(key, "DrawerGoodOpenCount", 0, REG_SZ,
+                                                    reinterpret_cast<const BYTE*>(goodOpens),
+                                                    static_cast<DWORD>(strlen(goodOpens) + 1)));
+        }
+        RegCloseKey(key);
+    }
+    // A REG_SZ value of the Stat key in the view; "<absent>" when there is none.
+    std::string SavedIn(REGSAM view, const char* name) const {
+        HKEY key = nullptr;
+        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, StatKey().c_str(), 0, KEY_READ | view, &key) !=
+            ERROR_SUCCESS) {
+            return "<no key>";
+        }
+        const testutil::RegValue v = testutil::ReadRegValue(key, "", name);
+        RegCloseKey(key);
+        return v.type == REG_SZ ? v.text : "<absent>";
+    }
+    std::string DeviceKey() const { return StatKey().substr(0, StatKey().rfind('\\')); }
+    bool DeviceIn(REGSAM view) const {
+        HKEY key = nullptr;
+        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, DeviceKey().c_str(), 0, KEY_READ | view, &key) !=
+            ERROR_SUCCESS) {
+            return false;
+        }
+        RegCloseKey(key);
+        return true;
+    }
+};
+
+TEST_F(StatsViewTest, ADeviceInBothViewsKeepsItsStatisticsInThe32BitView) {
+    CreateIn(KEY_WOW64_64KEY, "64");
+    CreateIn(KEY_WOW64_32KEY, "32");
+    {
+        CDevStat stats;
+        ASSERT_EQ(OPOS_SUCCESS, Open(stats));
+        EXPECT_EQ("32", RawBlock(Device()).Value("DrawerGoodOpenCount"));
+        EXPECT_EQ(OPOS_SUCCESS,
+                  stats.IncrementCounter(kStatTableUpos, kStatRowDrawerGoodOpenCount));
+        EXPECT_EQ(OPOS_SUCCESS, stats.Close());
+    }
+    EXPECT_EQ("33", SavedIn(KEY_WOW64_32KEY, "DrawerGoodOpenCount"));
+    EXPECT_EQ("USB", SavedIn(KEY_WOW64_32KEY, "Interface"));
+    EXPECT_EQ("64", SavedIn(KEY_WOW64_64KEY, "DrawerGoodOpenCount"));
+    EXPECT_EQ("<absent>", SavedIn(KEY_WOW64_64KEY, "Interface"));
+
+    // The device key decides, not its Stat subkey: without it the first open fails rather
+    // than starting a second set of statistics in the other view.
+    HKEY device = nullptr;
+    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_LOCAL_MACHINE, DeviceKey().c_str(), 0,
+                                           KEY_ALL_ACCESS | KEY_WOW64_32KEY, &device));
+    EXPECT_EQ(ERROR_SUCCESS, RegDeleteTreeA(device, "Stat"));
+    RegCloseKey(device);
+    CDevStat stats;
+    EXPECT_EQ(OPOS_E_NOEXIST, Open(stats));
+}
+
+TEST_F(StatsViewTest, ADeviceOnlyInThe64BitViewKeepsItsStatisticsThere) {
+    if (sizeof(void*) != 8) GTEST_SKIP() << "a 32-bit program does not see such a device";
+    CreateIn(KEY_WOW64_64KEY, "64");
+    {
+        CDevStat stats;
+        ASSERT_EQ(OPOS_SUCCESS, Open(stats));
+        EXPECT_EQ("64", RawBlock(Device()).Value("DrawerGoodOpenCount"));
+        EXPECT_EQ(OPOS_SUCCESS, stats.SetCounter(kStatTableUpos, kStatRowDrawerGoodOpenCount, 65));
+        EXPECT_EQ(OPOS_SUCCESS, stats.Close());
+    }
+    EXPECT_EQ("65", SavedIn(KEY_WOW64_64KEY, "DrawerGoodOpenCount"));
+    EXPECT_FALSE(DeviceIn(KEY_WOW64_32KEY)) << "the save created the device in the 32-bit view";
 }
 
 }  // namespace

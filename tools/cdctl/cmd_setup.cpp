@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include <shlobj.h>
+
 #include <cstdio>
 #include <iostream>
 #include <string>
@@ -116,6 +118,19 @@ std::string RegisteredModule(const std::string& progId, REGSAM view) {
     return path.present ? path.text : "";
 }
 
+// The folder the service keeps its default and relative counter files in: "Bramwick" in the
+// common application data folder, or the folder of the registered DLL when there is none.
+std::string CounterFolder(const std::string& module) {
+    char path[MAX_PATH] = {};
+    if (SUCCEEDED(SHGetFolderPathA(nullptr, CSIDL_COMMON_APPDATA | CSIDL_FLAG_DONT_VERIFY, nullptr,
+                                   SHGFP_TYPE_CURRENT, path)) &&
+        path[0] != '\0') {
+        std::string folder(path);
+        return folder + (folder.back() == '\\' ? "" : "\\") + "Bramwick";
+    }
+    return FolderOf(module);
+}
+
 std::string OwnFolder() {
     char path[MAX_PATH] = {};
     DWORD n = GetModuleFileNameA(nullptr, path, MAX_PATH);
@@ -223,7 +238,7 @@ int Add(const SetupArgs& args, REGSAM view) {
     CRegUty reader;
     if (reader.OpenKey(HKEY_LOCAL_MACHINE, path.c_str(), KEY_READ | view) == ERROR_SUCCESS) {
         const auto effective =
-            EffectiveSettings(reader, args.device, RegisteredModule(kProgId, view));
+            EffectiveSettings(reader, args.device, CounterFolder(RegisteredModule(kProgId, view)));
         for (const SettingWrite& w : args.writes) {
             for (const EffectiveSetting& e : effective) {
                 if (e.name != w.setting->name) continue;
@@ -317,7 +332,8 @@ int Show(const SetupArgs& args, REGSAM view) {
     error = reader.OpenKey(HKEY_LOCAL_MACHINE, path.c_str(), KEY_READ | view);
     if (error != ERROR_SUCCESS) return RegistryFailure("cannot read HKLM\\" + path, error);
     printf("\n  %-24s %-28s %s\n", "Setting", "Stored", "The service reads");
-    for (const EffectiveSetting& e : EffectiveSettings(reader, args.device, module)) {
+    for (const EffectiveSetting& e :
+         EffectiveSettings(reader, args.device, CounterFolder(module))) {
         printf("  %-24s %-28s %s\n", e.name.c_str(),
                DescribeStored(ReadStored(device.get(), e.name.c_str())).c_str(), e.value.c_str());
     }
@@ -361,6 +377,34 @@ int Remove(const SetupArgs& args, REGSAM view) {
     return 0;
 }
 
+// A registry view as a flag for the key opens, with its name for the headings of --both.
+struct RegistryView {
+    REGSAM flag;
+    const char* name;
+};
+
+std::vector<RegistryView> ViewsOf(SetupArgs::View view) {
+    const RegistryView bits32 = {KEY_WOW64_32KEY, "32-bit"};
+    const RegistryView bits64 = {KEY_WOW64_64KEY, "64-bit"};
+    switch (view) {
+        case SetupArgs::View::Bits32:
+            return {bits32};
+        case SetupArgs::View::Bits64:
+            return {bits64};
+        case SetupArgs::View::Both:
+            return {bits32, bits64};
+        case SetupArgs::View::Own:
+            break;
+    }
+    return {{0, "own"}};
+}
+
+bool DeviceExists(const std::string& device, REGSAM view) {
+    Key key;
+    return RegOpenKeyExA(HKEY_LOCAL_MACHINE, DeviceKeyPath(device).c_str(), 0,
+                         KEY_QUERY_VALUE | view, key.put()) == ERROR_SUCCESS;
+}
+
 }  // namespace
 
 int RunSetupCommand(int argc, char** argv) {
@@ -376,22 +420,38 @@ int RunSetupCommand(int argc, char** argv) {
         case SetupParse::Ok:
             break;
     }
-    const REGSAM view = args.registry32 ? KEY_WOW64_32KEY : 0;
+    const std::vector<RegistryView> views = ViewsOf(args.view);
+    const bool needsDevice =
+        args.verb == SetupArgs::Verb::Show || args.verb == SetupArgs::Verb::Remove;
+    // With both views, show and remove pass over a view without the device; only a device in
+    // neither view is an error, reported by the first.
+    bool deviceAnywhere = false;
+    for (const RegistryView& v : views) {
+        deviceAnywhere = deviceAnywhere || (needsDevice && DeviceExists(args.device, v.flag));
+    }
     std::cout.flush();
     int code = 0;
-    switch (args.verb) {
-        case SetupArgs::Verb::Add:
-            code = Add(args, view);
-            break;
-        case SetupArgs::Verb::List:
-            code = List(view);
-            break;
-        case SetupArgs::Verb::Show:
-            code = Show(args, view);
-            break;
-        case SetupArgs::Verb::Remove:
-            code = Remove(args, view);
-            break;
+    for (size_t i = 0; i < views.size() && code == 0; ++i) {
+        const REGSAM view = views[i].flag;
+        if (views.size() > 1) printf("%s%s registry view:\n", i > 0 ? "\n" : "", views[i].name);
+        if (views.size() > 1 && deviceAnywhere && !DeviceExists(args.device, view)) {
+            printf("no device %s in this view\n", args.device.c_str());
+            continue;
+        }
+        switch (args.verb) {
+            case SetupArgs::Verb::Add:
+                code = Add(args, view);
+                break;
+            case SetupArgs::Verb::List:
+                code = List(view);
+                break;
+            case SetupArgs::Verb::Show:
+                code = Show(args, view);
+                break;
+            case SetupArgs::Verb::Remove:
+                code = Remove(args, view);
+                break;
+        }
     }
     fflush(stdout);
     return code;

@@ -122,10 +122,10 @@ bool ParseSettingWrite(const std::string& arg, SettingWrite* out, std::string* e
 }
 
 const char* SetupUsage() {
-    return "usage: cdctl setup [--32] add NAME [KEY=VALUE ...]\n"
-           "       cdctl setup [--32] list\n"
-           "       cdctl setup [--32] show NAME\n"
-           "       cdctl setup [--32] remove NAME\n"
+    return "usage: cdctl setup [--32|--64|--both] add NAME [KEY=VALUE ...]\n"
+           "       cdctl setup [--32|--64|--both] list\n"
+           "       cdctl setup [--32|--64|--both] show NAME\n"
+           "       cdctl setup [--32|--64|--both] remove NAME\n"
            "Manages the OPOS registry entry of a cash drawer:\n"
            "  HKLM\\SOFTWARE\\OLEforRetail\\ServiceOPOS\\CashDrawer\\NAME\n"
            "  add     creates the entry (ProgID OPOS.CashDrawer.Bramwick.1, the Stat subkey and\n"
@@ -137,6 +137,10 @@ const char* SetupUsage() {
            "  show    prints every setting as stored and as the service reads it\n"
            "  remove  deletes the entry with its statistics (the maker's key stays)\n"
            "  --32    use the 32-bit registry view, the one a 32-bit service object reads\n"
+           "  --64    use the native registry view of 64-bit Windows, read by a 64-bit service\n"
+           "  --both  do the same in both views, for 32- and 64-bit applications on one\n"
+           "          terminal; show and remove skip a view without the device\n"
+           "          (without an option: the view of cdctl.exe itself)\n"
            "Exit status: 0 done, 1 the registry could not be read or written, 2 bad usage.\n";
 }
 
@@ -147,10 +151,17 @@ SetupParse ParseSetupArgs(int argc, const char* const* argv, SetupArgs* out, std
         if (strcmp(argv[i], "--help") == 0 || strcmp(argv[i], "-h") == 0) {
             return SetupParse::Help;
         }
-        if (strcmp(argv[i], "--32") == 0) {
-            args.registry32 = true;
-        } else {
+        const SetupArgs::View view = strcmp(argv[i], "--32") == 0     ? SetupArgs::View::Bits32
+                                     : strcmp(argv[i], "--64") == 0   ? SetupArgs::View::Bits64
+                                     : strcmp(argv[i], "--both") == 0 ? SetupArgs::View::Both
+                                                                      : SetupArgs::View::Own;
+        if (view == SetupArgs::View::Own) {
             words.push_back(argv[i]);
+        } else if (args.view != SetupArgs::View::Own && args.view != view) {
+            *error = "give only one of --32, --64 and --both";
+            return SetupParse::Error;
+        } else {
+            args.view = view;
         }
     }
     if (words.empty()) {
@@ -220,7 +231,7 @@ std::string Bool(bool value) {
 
 std::vector<EffectiveSetting> EffectiveSettings(const ConfigSource& key,
                                                 const std::string& deviceName,
-                                                const std::string& modulePath) {
+                                                const std::string& counterFolder) {
     const DeviceConfig c = ReadDeviceConfig(key);
     const int32_t verboseLimit = VerboseLimitFromValue(key.GetLongDefZero("VerboseLimit"));
     std::unique_ptr<char[]> eventLog(key.GetString("EventLog"));
@@ -228,7 +239,8 @@ std::vector<EffectiveSetting> EffectiveSettings(const ConfigSource& key,
     std::unique_ptr<char[]> statFile(key.GetString("StatFileName"));
     const int32_t level = EventLogLevelFromText(eventLog.get(), verboseLimit);
     const char* const libraryModes[] = {"0 (Disable)", "1 (Enable)", "2 (other text)"};
-    const std::string counterPath = ResolveCounterFilePath(statFile.get(), deviceName, modulePath);
+    const std::string counterPath =
+        ResolveCounterFilePath(statFile.get(), deviceName, counterFolder);
 
     std::vector<EffectiveSetting> lines;
     for (const SettingInfo& s : AllSettings()) {

@@ -58,13 +58,16 @@ bool IsPlainNumber(const std::string& text, int32_t* value);
 // The folder of a Windows path, up to and including its last backslash ("" when none).
 std::string FolderOf(const std::string& path);
 
-// `cdctl setup [--32] add|list|show|remove ...`
+// `cdctl setup [--32|--64|--both] add|list|show|remove ...`
 struct SetupArgs {
     enum class Verb { Add, List, Show, Remove };
+    // The registry view worked on: cdctl's own, the 32-bit one (where a 32-bit service reads
+    // on 64-bit Windows), the native one of 64-bit Windows, or the 32-bit and then the native.
+    enum class View { Own, Bits32, Bits64, Both };
     Verb verb = Verb::List;
     std::string device;
     std::vector<SettingWrite> writes;
-    bool registry32 = false;  // the 32-bit registry view, where a 32-bit service reads
+    View view = View::Own;
 };
 
 enum class SetupParse { Ok, Help, Error };
@@ -81,9 +84,9 @@ struct EffectiveSetting {
 
 // Every device-key setting of AllSettings() as the service reads it from deviceKey, after its
 // defaults and corrections (the maker's Path is not part of the device key and is left out).
-// modulePath is the full path of the service DLL, used to place a relative counter file.
+// counterFolder is the folder that holds the default and relative counter files.
 std::vector<EffectiveSetting> EffectiveSettings(const ConfigSource& deviceKey,
                                                 const std::string& deviceName,
-                                                const std::string& modulePath);
+                                                const std::string& counterFolder);
 
 }  // namespace cdctl
