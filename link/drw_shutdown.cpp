@@ -10,10 +10,12 @@ CDrwShutDown::CDrwShutDown() {
 LRESULT CDrwShutDown::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     LRESULT result = HiddenWindow::OnMessage(message, wParam, lParam);
     switch (message) {
-        case WM_QUERYENDSESSION: return result != 0 ? TRUE : FALSE;
+        case WM_QUERYENDSESSION:
+            return result != 0 ? TRUE : FALSE;
         case WM_ENDSESSION:
             if (m_owner != nullptr) m_owner->ShutdownStep(wParam != FALSE);
             return 0;
-        default: return result;
+        default:
+            return result;
     }
 }

@@ -13,20 +13,20 @@ using PortWord = uintptr_t;
 
 // Request codes (word 0 of every request record).
 enum PortRequestCode : PortWord {
-    kPortOpen = 0,           // the 78 words of PortOpenParams
-    kPortClose = 1,          // none
-    kPortRead = 2,           // buffer, count, DWORD* got, 0
-    kPortWrite = 3,          // buffer, count, DWORD* written, 0
-    kPortWaitEvent = 6,      // DWORD* mask, OVERLAPPED*
-    kPortPurge = 7,          // flags
-    kPortClearError = 8,     // DWORD* errors, COMSTAT*
+    kPortOpen = 0,            // the 78 words of PortOpenParams
+    kPortClose = 1,           // none
+    kPortRead = 2,            // buffer, count, DWORD* got, 0
+    kPortWrite = 3,           // buffer, count, DWORD* written, 0
+    kPortWaitEvent = 6,       // DWORD* mask, OVERLAPPED*
+    kPortPurge = 7,           // flags
+    kPortClearError = 8,      // DWORD* errors, COMSTAT*
     kPortGetModemStatus = 9,  // DWORD* status
-    kPortSetEventMask = 10,  // mask (0 completes a pending wait with mask 0)
-    kPortLineError = 16,     // const char* "PEEV", 128
+    kPortSetEventMask = 10,   // mask (0 completes a pending wait with mask 0)
+    kPortLineError = 16,      // const char* "PEEV", 128
 };
 
 // Results the service relies on besides 0 (success).
-constexpr LONG kPortResultNotLoaded = 6;   // a request while no library is loaded
+constexpr LONG kPortResultNotLoaded = 6;    // a request while no library is loaded
 constexpr LONG kPortResultInitFailed = 14;  // "Init" gave no handle or no request entry
 
 // Stages of a failed load, left in the detail word.
@@ -46,35 +46,58 @@ struct DcbChange {
 
 // The DCB members after its length member, in the record's order.
 enum DcbMember : int {
-    kDcbBaudRate, kDcbBinary, kDcbParity, kDcbOutxCtsFlow, kDcbOutxDsrFlow, kDcbDtrControl,
-    kDcbDsrSensitivity, kDcbTXContinueOnXoff, kDcbOutX, kDcbInX, kDcbErrorChar, kDcbNull,
-    kDcbRtsControl, kDcbAbortOnError, kDcbDummy2, kDcbReserved, kDcbXonLim, kDcbXoffLim,
-    kDcbByteSize, kDcbParityValue, kDcbStopBits, kDcbXonChar, kDcbXoffChar, kDcbErrorCharValue,
-    kDcbEofChar, kDcbEvtChar, kDcbReserved1, kDcbMemberCount
+    kDcbBaudRate,
+    kDcbBinary,
+    kDcbParity,
+    kDcbOutxCtsFlow,
+    kDcbOutxDsrFlow,
+    kDcbDtrControl,
+    kDcbDsrSensitivity,
+    kDcbTXContinueOnXoff,
+    kDcbOutX,
+    kDcbInX,
+    kDcbErrorChar,
+    kDcbNull,
+    kDcbRtsControl,
+    kDcbAbortOnError,
+    kDcbDummy2,
+    kDcbReserved,
+    kDcbXonLim,
+    kDcbXoffLim,
+    kDcbByteSize,
+    kDcbParityValue,
+    kDcbStopBits,
+    kDcbXonChar,
+    kDcbXoffChar,
+    kDcbErrorCharValue,
+    kDcbEofChar,
+    kDcbEvtChar,
+    kDcbReserved1,
+    kDcbMemberCount
 };
 
 struct PortOpenParams {
-    PortWord path;               // 0: directory text
-    PortWord dllName;            // 1: library file name text
-    PortWord port;               // 2: port name text ("COM3", "SIM1")
-    PortWord deviceName;         // 3: OPOS device name
-    PortWord moduleName;         // 4: "BRAMWICK"
-    PortWord eventLogPortName;   // 5
-    PortWord deviceDescription;  // 6: device name + "Cash Drawer" text
-    PortWord eventLogMode;       // 7: 0 Disable, 1 Enable, 2 other
-    PortWord statusRequestEvent; // 8: HANDLE the library sets to ask for a status query
-    PortWord cancelWaitEvent;    // 9: HANDLE the library sets to end the reader's wait
-    PortWord restartHardwareId;  // 10: text
-    PortWord restartCount;       // 11
-    PortWord restartTimeout;     // 12: ms
-    PortWord eventMask;          // 13: 0xD9
-    PortWord timeouts[5];        // 14-18: COMMTIMEOUTS values
-    PortWord inputQueueSize;     // 19
-    PortWord outputQueueSize;    // 20
-    PortWord settings;           // 21: settings text, "19200,N,8,1"
+    PortWord path;                   // 0: directory text
+    PortWord dllName;                // 1: library file name text
+    PortWord port;                   // 2: port name text ("COM3", "SIM1")
+    PortWord deviceName;             // 3: OPOS device name
+    PortWord moduleName;             // 4: "BRAMWICK"
+    PortWord eventLogPortName;       // 5
+    PortWord deviceDescription;      // 6: device name + "Cash Drawer" text
+    PortWord eventLogMode;           // 7: 0 Disable, 1 Enable, 2 other
+    PortWord statusRequestEvent;     // 8: HANDLE the library sets to ask for a status query
+    PortWord cancelWaitEvent;        // 9: HANDLE the library sets to end the reader's wait
+    PortWord restartHardwareId;      // 10: text
+    PortWord restartCount;           // 11
+    PortWord restartTimeout;         // 12: ms
+    PortWord eventMask;              // 13: 0xD9
+    PortWord timeouts[5];            // 14-18: COMMTIMEOUTS values
+    PortWord inputQueueSize;         // 19
+    PortWord outputQueueSize;        // 20
+    PortWord settings;               // 21: settings text, "19200,N,8,1"
     DcbChange dcb[kDcbMemberCount];  // 22-75
-    PortWord dllMode;            // 76
-    PortWord detailWord;         // 77: LONG* of the service
+    PortWord dllMode;                // 76
+    PortWord detailWord;             // 77: LONG* of the service
 };
 
 constexpr size_t kPortOpenParamWords = 78;

@@ -25,9 +25,9 @@ LONG CCashDrawer::OpenPort() {
         DcbMember member;
         PortWord value;
     } prescribed[] = {
-        {kDcbBinary, 1},  {kDcbOutxCtsFlow, 0}, {kDcbOutxDsrFlow, 0}, {kDcbDtrControl, 1},
-        {kDcbDsrSensitivity, 0}, {kDcbOutX, 0}, {kDcbInX, 0}, {kDcbNull, 0},
-        {kDcbRtsControl, 1}, {kDcbEvtChar, 0},
+        {kDcbBinary, 1},         {kDcbOutxCtsFlow, 0}, {kDcbOutxDsrFlow, 0}, {kDcbDtrControl, 1},
+        {kDcbDsrSensitivity, 0}, {kDcbOutX, 0},        {kDcbInX, 0},         {kDcbNull, 0},
+        {kDcbRtsControl, 1},     {kDcbEvtChar, 0},
     };
     for (const auto& p : prescribed) m_dcbChanges[p.member] = {1, p.value};
 
@@ -65,7 +65,7 @@ LONG CCashDrawer::OpenPort() {
         if (lock.owned()) {
             DWORD status = 0;
             m_portLibrary.GetModemStatus(&status);
-            g_dwModemStatus = status;
+            SharedLink().dwModemStatus = status;
         }
     }
     m_bStopOutputThread = FALSE;
@@ -110,8 +110,10 @@ void CCashDrawer::ReadPortEvents() {
             SendCommand(m_statusCommand.bytes, m_statusCommand.length);
             TraceLink("50qB", 0);
             return;
-        case WAIT_OBJECT_0 + 1: break;
-        default: return;
+        case WAIT_OBJECT_0 + 1:
+            break;
+        default:
+            return;
     }
 
     const DWORD mask = m_dwEventMask;
@@ -171,26 +173,26 @@ void CCashDrawer::ReadPortEvents() {
     {
         fw::MutexGuard lock = m_objects.openStatus.Acquire(kOpenStatusWaitMs);
         if (lock.owned()) {
-            g_nDrawerStatus[0] = bits->drawer1;
-            g_nDrawerStatus[1] = bits->drawer2;
+            SharedLink().nDrawerStatus[0] = bits->drawer1;
+            SharedLink().nDrawerStatus[1] = bits->drawer2;
         }
-        TraceLink("50q8", 3, static_cast<LONG>(lock.result()), g_nDrawerStatus[0],
-                  g_nDrawerStatus[1]);
+        TraceLink("50q8", 3, static_cast<LONG>(lock.result()), SharedLink().nDrawerStatus[0],
+                  SharedLink().nDrawerStatus[1]);
     }
-    InterlockedIncrement(&g_nStatusSeq);
-    if (g_bInitialQuery) return;  // an OpenService waits for this reply itself
-    TraceLink("50q9", 2, g_nStatusSeq, g_nListeners);
-    NotifyListeners(g_nListeners - 1);
+    InterlockedIncrement(&SharedLink().nStatusSeq);
+    if (SharedLink().bInitialQuery) return;  // an OpenService waits for this reply itself
+    TraceLink("50q9", 2, SharedLink().nStatusSeq, SharedLink().nListeners);
+    NotifyListeners(SharedLink().nListeners - 1);
 }
 
 void CCashDrawer::WriteCommand(const BYTE* bytes, LONG length) {
-    g_nWriteResult = OPOS_E_FAILURE;
+    SharedLink().nWriteResult = OPOS_E_FAILURE;
     m_trace.TraceBytes(m_lTraceHandle, "50v1", bytes, length);
     DWORD modem = 0;
     {
         fw::MutexGuard lock = m_objects.openStatus.Acquire(kOpenStatusWaitMs);
         if (lock.owned()) {
-            modem = g_dwModemStatus;
+            modem = SharedLink().dwModemStatus;
             lock.Unlock();
             if ((modem & MS_CTS_ON) == 0 || (modem & MS_DSR_ON) == 0) {
                 TraceLink("50v2", 2, OPOS_E_FAILURE, static_cast<LONG>(modem));
@@ -200,8 +202,9 @@ void CCashDrawer::WriteCommand(const BYTE* bytes, LONG length) {
     }
     DWORD written = 0;
     LONG result = m_portLibrary.Write(bytes, static_cast<DWORD>(length), &written);
-    g_nWriteResult = result == 0 && written != static_cast<DWORD>(length) ? OPOS_E_FAILURE : result;
-    TraceLink("50v3", 2, g_nWriteResult, static_cast<LONG>(modem));
+    SharedLink().nWriteResult =
+        result == 0 && written != static_cast<DWORD>(length) ? OPOS_E_FAILURE : result;
+    TraceLink("50v3", 2, SharedLink().nWriteResult, static_cast<LONG>(modem));
 }
 
 // A CTS or DSR change: read the lines again so that the writer's check and the power state
@@ -210,21 +213,21 @@ void CCashDrawer::RefreshModemStatus() {
     fw::MutexGuard lock = m_objects.openStatus.Acquire(kOpenStatusWaitMs);
     if (!lock.owned()) return;
     DWORD status = 0;
-    if (m_portLibrary.GetModemStatus(&status) == 0) g_dwModemStatus = status;
+    if (m_portLibrary.GetModemStatus(&status) == 0) SharedLink().dwModemStatus = status;
     TraceLink("50q0", 1, static_cast<LONG>(status));
 }
 
 BOOL CCashDrawer::DrawerStateFromShared() const {
-    LONG bit = g_nDrawerStatus[m_config.drawerNo - 1];
+    LONG bit = SharedLink().nDrawerStatus[m_config.drawerNo - 1];
     return (m_config.statusInvert ? bit == 0 : bit != 0) ? TRUE : FALSE;
 }
 
 void CCashDrawer::AcknowledgeStatus(const char* tag) {
-    LONG seq = g_nStatusSeq;
+    LONG seq = SharedLink().nStatusSeq;
     if (m_nLastStatusSeq != seq) {
         TraceLink(tag, 2, m_nLastStatusSeq, seq);
         m_nLastStatusSeq = seq;
-        InterlockedDecrement(&g_nPendingAcks);
+        InterlockedDecrement(&SharedLink().nPendingAcks);
         m_objects.statusSeen.Set();
     }
 }
@@ -237,14 +240,14 @@ void CCashDrawer::ProcessStatus() {
         opened = DrawerStateFromShared();
         AcknowledgeStatus("50n2");
     }
-    if (g_bInitialQuery == 1) {
+    if (SharedLink().bInitialQuery == 1) {
         TraceLink("50n3", 0);
-        g_bInitialQuery = 0;
+        SharedLink().bInitialQuery = 0;
         m_objects.responseReceived.Set();
         return;  // OpenService sets DrawerOpened from this reply
     }
     if (opened != m_bDrawerOpened) {
-        TraceLink("50n4", 2, g_nDrawerStatus[0], g_nDrawerStatus[1]);
+        TraceLink("50n4", 2, SharedLink().nDrawerStatus[0], SharedLink().nDrawerStatus[1]);
         m_bDrawerOpened = opened;
         if (m_bWaitingForDrawer) {
             (opened ? m_objects.drawerOpened : m_objects.drawerClosed).Set();
@@ -274,7 +277,7 @@ void CCashDrawer::CheckLineStatus() {
     {
         fw::MutexGuard lock = m_objects.openStatus.Acquire(kOpenStatusWaitMs);
         if (lock.owned()) {
-            modem = g_dwModemStatus;
+            modem = SharedLink().dwModemStatus;
             AcknowledgeStatus("50p2");
         }
     }

@@ -17,8 +17,7 @@ void CPortLibrary::Free() {
     m_hModule = nullptr;
 }
 
-LONG CPortLibrary::Load(const PortOpenParams& params, const char* directory,
-                        const char* fileName) {
+LONG CPortLibrary::Load(const PortOpenParams& params, const char* directory, const char* fileName) {
     LONG* detail = reinterpret_cast<LONG*>(params.detailWord);
     if (detail) *detail = 0;
     if (m_hModule != nullptr) return 0;

@@ -10,7 +10,7 @@
 #include "so/cash_drawer.h"
 
 namespace {
-constexpr int kAckTries = 300;     // 300 tries 10 ms apart: about 3 s for all listeners
+constexpr int kAckTries = 300;  // 300 tries 10 ms apart: about 3 s for all listeners
 constexpr DWORD kAckPollMs = 10;
 constexpr DWORD kPowerPollMs = 200;
 constexpr DWORD kPowerPauseMs = 20;
@@ -23,16 +23,16 @@ LONG CCashDrawer::SendCommand(const BYTE* bytes, LONG length) {
         WAIT_OBJECT_0) {
         result = OPOS_E_TIMEOUT;  // no process has the port open
     } else {
-        g_nWriteResult = 0;
+        SharedLink().nWriteResult = 0;
         LONG n = length < 4 ? length : 4;
-        g_nCommandLength = n;
-        for (LONG i = 0; i < n; ++i) g_abCommand[i] = bytes[i];
+        SharedLink().nCommandLength = n;
+        for (LONG i = 0; i < n; ++i) SharedLink().abCommand[i] = bytes[i];
         m_objects.outputComplete.Reset();
         m_objects.outputRequest.Set();
         if (m_objects.outputComplete.Wait(static_cast<DWORD>(m_config.sendDoneTimeout)) !=
             WAIT_OBJECT_0) {
             result = OPOS_E_TIMEOUT;
-        } else if (g_nWriteResult != 0) {
+        } else if (SharedLink().nWriteResult != 0) {
             CountCommunicationError();
             result = OPOS_E_FAILURE;
         } else {
@@ -44,14 +44,14 @@ LONG CCashDrawer::SendCommand(const BYTE* bytes, LONG length) {
 
 void CCashDrawer::NotifyListeners(LONG count) {
     TraceLink("LCDW", 2, count, 1);
-    g_nPendingAcks = count;
+    SharedLink().nPendingAcks = count;
     m_objects.statusUpdate.Set();
     int tries = 0;
     bool acknowledged = false;
     for (; tries < kAckTries; ++tries) {
         {
             fw::MutexGuard lock = m_objects.openStatus.Acquire();
-            if (g_nPendingAcks < 1) {
+            if (SharedLink().nPendingAcks < 1) {
                 acknowledged = true;
                 break;
             }
@@ -61,10 +61,10 @@ void CCashDrawer::NotifyListeners(LONG count) {
     m_objects.statusUpdate.Reset();
     if (!acknowledged) {
         // Listeners that did not answer in time are no longer counted.
-        InterlockedExchangeAdd(&g_nListeners, -g_nPendingAcks);
+        InterlockedExchangeAdd(&SharedLink().nListeners, -SharedLink().nPendingAcks);
         TraceLink("Tout", 0);
     }
-    TraceLink("lCDW", 2, g_nPendingAcks, tries);
+    TraceLink("lCDW", 2, SharedLink().nPendingAcks, tries);
 }
 
 DWORD CCashDrawer::OutputThreadProc(void* self) {
@@ -80,9 +80,9 @@ DWORD CCashDrawer::RunOutputThread() {
             fw::MutexGuard lock = m_outputThreadLock.Acquire();
             if (m_bStopOutputThread) return 0;
         }
-        LONG length = g_nCommandLength;
+        LONG length = SharedLink().nCommandLength;
         if (length > 4) length = 4;
-        for (LONG i = 0; i < length; ++i) local[i] = g_abCommand[i];
+        for (LONG i = 0; i < length; ++i) local[i] = SharedLink().abCommand[i];
         WriteCommand(local, length);
         m_objects.outputComplete.Set();
     }
@@ -94,7 +94,7 @@ DWORD CCashDrawer::InputThreadProc(void* self) {
 
 DWORD CCashDrawer::RunInputThread() {
     m_nLastStatusSeq = -1;
-    InterlockedIncrement(&g_nListeners);
+    InterlockedIncrement(&SharedLink().nListeners);
 
     // Listening: another process owns the port, or this one has not opened it yet.
     HANDLE waits[] = {m_objects.statusUpdate.get(), m_objects.lineStatusUpdate.get(),
@@ -121,7 +121,7 @@ DWORD CCashDrawer::RunInputThread() {
     }
     if (!stopping) m_objects.portOpened.Reset();
     if (stopping || ended != WAIT_OBJECT_0 + 3) {
-        InterlockedDecrement(&g_nListeners);
+        InterlockedDecrement(&SharedLink().nListeners);
         return 0;
     }
 
@@ -133,7 +133,7 @@ DWORD CCashDrawer::RunInputThread() {
         ProcessStatus();
         CheckLineStatus();
     }
-    InterlockedDecrement(&g_nListeners);
+    InterlockedDecrement(&SharedLink().nListeners);
     return 0;
 }
 
@@ -192,6 +192,7 @@ DWORD CCashDrawer::RunPortOwnerThread() {
         TraceLink("50s7", 1, result);
         return 0;
     }
+    InterlockedExchange(&SharedLink().nOwnerProcessId, static_cast<LONG>(GetCurrentProcessId()));
     m_objects.ownerStarted.Set();
     // An owner that died in the middle of a fan-out leaves the status-update event set; the
     // listening input thread would then never see that this process now owns the port.
@@ -218,6 +219,8 @@ DWORD CCashDrawer::RunPortOwnerThread() {
                 m_outputThread.WaitForExit();
             }
             result = m_portLibrary.Unload();
+            InterlockedCompareExchange(&SharedLink().nOwnerProcessId, 0,
+                                       static_cast<LONG>(GetCurrentProcessId()));
             m_objects.outputReady.Reset();
             request.Unlock();
             PulseEvent(m_objects.statusUpdate.get());
@@ -239,7 +242,7 @@ DWORD CCashDrawer::RunPowerFailThread() {
             LONG before = m_lPowerState;
             ReportPowerState(OPOS_PS_OFF_OFFLINE);
             if (before != m_lPowerState) TraceLink("PPFl", 0);
-        } else if (g_dwModemStatus & MS_DSR_ON) {
+        } else if (SharedLink().dwModemStatus & MS_DSR_ON) {
             LONG before = m_lPowerState;
             ReportPowerState(OPOS_PS_ONLINE);
             if (before != m_lPowerState) TraceLink("pPFl", 0);

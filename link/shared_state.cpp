@@ -1,15 +1,56 @@
-// The module's shared data section. Explicit initialisers keep the variables out of .bss,
-// which is never shared.
+// The named mapping behind SharedLink(); see shared_state.h.
 #include "link/shared_state.h"
 
-#define BRAMWICK_SHARED __attribute__((section(".shared"), shared))
+#include "framework/handles.h"
 
-volatile LONG g_nDrawerStatus[2] BRAMWICK_SHARED = {0, 0};
-volatile LONG g_nStatusSeq BRAMWICK_SHARED = 0;
-volatile LONG g_nListeners BRAMWICK_SHARED = 0;
-volatile LONG g_nPendingAcks BRAMWICK_SHARED = 0;
-volatile LONG g_bInitialQuery BRAMWICK_SHARED = 0;
-volatile DWORD g_dwModemStatus BRAMWICK_SHARED = 0;
-volatile BYTE g_abCommand[4] BRAMWICK_SHARED = {0, 0, 0, 0};
-volatile LONG g_nCommandLength BRAMWICK_SHARED = 0;
-volatile LONG g_nWriteResult BRAMWICK_SHARED = 0;
+namespace {
+
+struct SharedLinkMapping {
+    fw::UniqueKernel mapping;
+    fw::UniqueMappedView view;
+    SharedLinkState fallback = {};
+    SharedLinkState* state = &fallback;
+    bool ready = false;
+
+    SharedLinkMapping() {
+        mapping.reset(CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
+                                         sizeof(SharedLinkState), kSharedLinkMappingName));
+        if (!mapping) return;
+        view.reset(MapViewOfFile(mapping.get(), FILE_MAP_READ | FILE_MAP_WRITE, 0, 0,
+                                 sizeof(SharedLinkState)));
+        if (!view) return;
+        auto* shared = static_cast<SharedLinkState*>(view.get());
+        // The first process stamps the zeroed block; every later one checks the stamp.
+        const LONG magic = InterlockedCompareExchange(&shared->nMagic, kSharedLinkMagic, 0);
+        if (magic == 0) {
+            shared->nSize = sizeof(SharedLinkState);
+            InterlockedExchange(&shared->nVersion, kSharedLinkVersion);
+        } else if (magic != kSharedLinkMagic) {
+            return;
+        } else {
+            // The stamping process may not have written the version yet.
+            for (int spin = 0; spin < 1000 && shared->nVersion == 0; ++spin) Sleep(0);
+            if (shared->nVersion != kSharedLinkVersion ||
+                shared->nSize != static_cast<LONG>(sizeof(SharedLinkState))) {
+                return;
+            }
+        }
+        state = shared;
+        ready = true;
+    }
+};
+
+SharedLinkMapping& Mapping() {
+    static SharedLinkMapping instance;
+    return instance;
+}
+
+}  // namespace
+
+SharedLinkState& SharedLink() {
+    return *Mapping().state;
+}
+
+bool SharedLinkReady() {
+    return Mapping().ready;
+}

@@ -1,17 +1,50 @@
-// Variables shared by every process that has the module loaded (a shared data section; all
-// zero when the first process loads it). The drawer status, the acknowledgement count and the
-// modem status are guarded by the "Shared CashDrawer Open Status" mutex; the others are
-// ordered by the hand-off events.
+// The drawer link's state shared by every process that uses the service, 32- and 64-bit alike:
+// one named mapping with a fixed layout of 32-bit fields, created zeroed by whichever process
+// needs it first. The drawer status, the acknowledgement count and the modem status are
+// guarded by the "Shared CashDrawer Open Status" mutex; the others are ordered by the hand-off
+// events.
 #pragma once
 
 #include <windows.h>
 
-extern volatile LONG g_nDrawerStatus[2];
-extern volatile LONG g_nStatusSeq;
-extern volatile LONG g_nListeners;
-extern volatile LONG g_nPendingAcks;
-extern volatile LONG g_bInitialQuery;
-extern volatile DWORD g_dwModemStatus;
-extern volatile BYTE g_abCommand[4];
-extern volatile LONG g_nCommandLength;
-extern volatile LONG g_nWriteResult;
+#include <cstddef>
+#include <cstdint>
+
+// Name of the mapping; both builds open the same one.
+constexpr char kSharedLinkMappingName[] = "Bramwick CashDrawer Shared Link";
+// "BwSL" marks a block laid out as below; the version changes with the layout.
+constexpr LONG kSharedLinkMagic = 0x4C537742;
+constexpr LONG kSharedLinkVersion = 1;
+
+struct SharedLinkState {
+    volatile LONG nMagic;  // kSharedLinkMagic once a process has attached
+    volatile LONG nVersion;
+    volatile LONG nSize;  // sizeof(SharedLinkState) of the process that set the magic
+    volatile LONG nDrawerStatus[2];
+    volatile LONG nStatusSeq;
+    volatile LONG nListeners;
+    volatile LONG nPendingAcks;
+    volatile LONG bInitialQuery;
+    volatile DWORD dwModemStatus;
+    volatile BYTE abCommand[4];
+    volatile LONG nCommandLength;
+    volatile LONG nWriteResult;
+    volatile LONG nOwnerProcessId;  // the process whose reader has the port open; 0 for none
+    LONG reserved[18];              // room for later fields without a new mapping size
+};
+
+// One layout for both builds: LONG and DWORD are 32 bits on both, and nothing is a pointer.
+static_assert(sizeof(LONG) == 4 && sizeof(DWORD) == 4, "32-bit fields in both builds");
+static_assert(offsetof(SharedLinkState, nDrawerStatus) == 12, "shared link layout");
+static_assert(offsetof(SharedLinkState, dwModemStatus) == 36, "shared link layout");
+static_assert(offsetof(SharedLinkState, abCommand) == 40, "shared link layout");
+static_assert(offsetof(SharedLinkState, nWriteResult) == 48, "shared link layout");
+static_assert(offsetof(SharedLinkState, nOwnerProcessId) == 52, "shared link layout");
+static_assert(sizeof(SharedLinkState) == 128, "shared link layout");
+
+// The process's view of the shared state. It is mapped at the first call and stays mapped
+// until the module unloads. When the mapping cannot be had, or another build laid it out
+// differently, a private block stands in and SharedLinkReady() is false: the caller must then
+// refuse to open the device rather than work on state no other process sees.
+SharedLinkState& SharedLink();
+bool SharedLinkReady();

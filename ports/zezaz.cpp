@@ -175,6 +175,17 @@ PortWord WINAPI Init(PortRequestFn* requestEntry, LONG* detail) {
         if (detail != nullptr) *detail = ERROR_INVALID_PARAMETER;
         return 0;
     }
+    // Once used, the library stays loaded until the process ends. The service loads it at
+    // every open and frees it at every close, and in the 32-bit build the C++ runtime linked
+    // in here takes a thread handle and an event at each load that no unload gives back: two
+    // handles per session. Pinned, the cost is paid once; both builds behave alike.
+    static const bool pinned = [] {
+        HMODULE self = nullptr;
+        return GetModuleHandleExW(
+                   GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_PIN,
+                   reinterpret_cast<LPCWSTR>(&Init), &self) != FALSE;
+    }();
+    (void)pinned;
     try {
         Sessions& all = AllSessions();
         std::lock_guard<SrwLock> lock(all.lock);

@@ -97,8 +97,10 @@ LONG CCashDrawer::OpenService(const char* deviceClass, const char* deviceName,
     m_lTraceHandle3 = m_lTraceHandle;
     m_trace.TraceText(m_lTraceHandle, "MOpn", deviceName, 1, dispatchValue, 0, 0, 0);
 
-    if (!m_objects.Create(m_config.drawerNo)) {
-        // Not one of the documented open results: the system refused an event or a mutex.
+    // The kernel objects, and the state every process of either build shares beside them.
+    if (!m_objects.Create(m_config.drawerNo) || !SharedLinkReady()) {
+        // Not one of the documented open results: the system refused an event, a mutex or the
+        // shared mapping, or another build laid the mapping out differently.
         m_trace.Trace(m_lTraceHandle, "mOpn", 2, OPOS_E_FAILURE, m_lResultCodeExtended, 0, 0, 0);
         StopWorkers();
         return SetResult(OPOS_E_FAILURE, "OpenService");
@@ -131,8 +133,8 @@ LONG CCashDrawer::OpenService(const char* deviceClass, const char* deviceName,
         r != OPOS_SUCCESS) {
         return r;
     }
-    if (LONG r = StartWorker(m_eventThread, &CCashDrawer::EventThreadProc,
-                             THREAD_PRIORITY_NORMAL, kOpCreateEventThread);
+    if (LONG r = StartWorker(m_eventThread, &CCashDrawer::EventThreadProc, THREAD_PRIORITY_NORMAL,
+                             kOpCreateEventThread);
         r != OPOS_SUCCESS) {
         return r;
     }
@@ -145,17 +147,17 @@ LONG CCashDrawer::OpenService(const char* deviceClass, const char* deviceName,
     StampInstallationDate(m_devStat);  // first use of the device: today's date
 
     // Ask the drawer for its state; the reply sets DrawerOpened.
-    const LONG seqBeforeQuery = g_nStatusSeq;
-    g_bInitialQuery = 1;
+    const LONG seqBeforeQuery = SharedLink().nStatusSeq;
+    SharedLink().bInitialQuery = 1;
     m_objects.responseReceived.Reset();
     LONG sent = SendCommand(m_statusCommand.bytes, m_statusCommand.length);
     if (sent != OPOS_SUCCESS) {
-        g_bInitialQuery = 0;
+        SharedLink().bInitialQuery = 0;
         ReportErrorRecord(kEventOperationFailed, sent, kOpSendStatusCommand);
         return FailAfterStart(OPOS_E_FAILURE);
     }
     if (!WaitForStatusReply(seqBeforeQuery)) {
-        g_bInitialQuery = 0;
+        SharedLink().bInitialQuery = 0;
         ReportErrorRecord(kEventNoResponse, 0, kOpSendStatusCommand);
         return FailAfterStart(OPOS_E_FAILURE);
     }

@@ -10,7 +10,11 @@
 //   - afterwards the service still opens the drawer.
 //
 //   soak_driver run [--processes N] [--cycles N] [--kills N] [--kill-every MIN-MAX] [--seed N]
+//                   [--mixed OTHER_DRIVER --mixed-out OTHER_OUT_DIR]
 //   soak_driver worker DEVICE JOURNAL SLOT CYCLES SEED PROCESSES      (started by run)
+// --mixed: every odd slot runs OTHER_DRIVER, this program built for the other bitness, whose
+// modules are in OTHER_OUT_DIR: half the applications are 32-bit and half 64-bit, on one drawer
+// set up in both registry views.
 //
 // A cycle: OpenService, ClaimDevice (without waiting) in one cycle of ten, DeviceEnabled,
 // OpenDrawer, the simulated drawer closes by itself (auto-close), WaitForDrawerClose,
@@ -19,7 +23,6 @@
 // status reply did not come in time (the port owner was killed meanwhile, or was busy waiting
 // for the acknowledgement of a listener that died).
 #include <windows.h>
-#include <tlhelp32.h>
 
 #include <algorithm>
 #include <cstdarg>
@@ -266,6 +269,8 @@ struct Options {
     DWORD killMin = 1500;
     DWORD killMax = 5000;
     uint32_t seed = 0;
+    std::string mixedDriver;  // the other build's soak_driver.exe, for odd slots
+    std::string mixedOut;     // the other build's modules
 };
 
 bool ParseOptions(int argc, char** argv, Options* o) {
@@ -280,6 +285,10 @@ bool ParseOptions(int argc, char** argv, Options* o) {
             o->cycles = atoi(v);
         } else if (a == "--kills") {
             o->kills = atoi(v);
+        } else if (a == "--mixed") {
+            o->mixedDriver = v;
+        } else if (a == "--mixed-out") {
+            o->mixedOut = v;
         } else if (a == "--seed") {
             o->seed = static_cast<uint32_t>(strtoul(v, nullptr, 10));
         } else if (a == "--kill-every") {
@@ -291,7 +300,8 @@ bool ParseOptions(int argc, char** argv, Options* o) {
         }
         ++i;
     }
-    return o->processes >= 1 && o->processes <= 60 && o->cycles >= 1 && o->kills >= 0;
+    return o->processes >= 1 && o->processes <= 60 && o->cycles >= 1 && o->kills >= 0 &&
+           o->mixedDriver.empty() == o->mixedOut.empty();
 }
 
 std::string SelfPath() {
@@ -300,19 +310,8 @@ std::string SelfPath() {
     return path;
 }
 
-// True when the process has the port library loaded: only the port owner has.
 bool OwnsThePort(DWORD pid) {
-    HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, pid);
-    if (snap == INVALID_HANDLE_VALUE) return false;
-    MODULEENTRY32 entry = {};
-    entry.dwSize = sizeof(entry);
-    bool found = false;
-    for (BOOL more = Module32First(snap, &entry); more && !found;
-         more = Module32Next(snap, &entry)) {
-        found = _stricmp(entry.szModule, "ZeZAZ.dll") == 0;
-    }
-    CloseHandle(snap);
-    return found;
+    return testproc::PortOwnerProcessId() == pid;
 }
 
 struct Running {
@@ -344,7 +343,17 @@ public:
                m_o.processes, m_o.cycles, m_o.kills, static_cast<unsigned long>(m_o.killMin),
                static_cast<unsigned long>(m_o.killMax), m_o.seed);
         fflush(stdout);
-        ScratchDevice device(kDevice);
+        const bool mixed = !m_o.mixedDriver.empty();
+        ScratchDevice device(
+            kDevice, true,
+            mixed ? std::vector<REGSAM>{KEY_WOW64_32KEY, KEY_WOW64_64KEY} : std::vector<REGSAM>{0});
+        if (mixed) {
+            // Each build loads the port library of its own bitness.
+            const bool self64 = sizeof(void*) == 8;
+            device.SetMakerPath(self64 ? KEY_WOW64_64KEY : KEY_WOW64_32KEY, testproc::OutDir());
+            device.SetMakerPath(self64 ? KEY_WOW64_32KEY : KEY_WOW64_64KEY, m_o.mixedOut);
+            printf("soak: mixed, odd slots run %s\n", m_o.mixedDriver.c_str());
+        }
         device.SetText("Port", kSim);
         // With BRAMWICK_TRACE_DIR set every process traces there (docs/trace.md).
         char traceDir[MAX_PATH] = {};
@@ -398,9 +407,11 @@ private:
         r.journal =
             m_dir + "\\worker-" + std::to_string(slot) + "-" + std::to_string(r.number) + ".log";
         const uint32_t seed = m_o.seed + static_cast<uint32_t>(slot * 1000 + r.number);
-        std::string line = "\"" + SelfPath() + "\" worker " + kDevice + " \"" + r.journal + "\" " +
-                           std::to_string(slot) + " " + std::to_string(r.cycles) + " " +
-                           std::to_string(seed) + " " + std::to_string(m_o.processes);
+        const bool other = !m_o.mixedDriver.empty() && slot % 2 == 1;
+        std::string line = "\"" + (other ? m_o.mixedDriver : SelfPath()) + "\" worker " + kDevice +
+                           " \"" + r.journal + "\" " + std::to_string(slot) + " " +
+                           std::to_string(r.cycles) + " " + std::to_string(seed) + " " +
+                           std::to_string(m_o.processes);
         STARTUPINFOA si = {};
         si.cb = sizeof(si);
         PROCESS_INFORMATION pi = {};
@@ -635,7 +646,7 @@ int main(int argc, char** argv) {
     if (argc < 2 || strcmp(argv[1], "run") != 0 || !ParseOptions(argc, argv, &o)) {
         fprintf(stderr,
                 "usage: soak_driver run [--processes N] [--cycles N] [--kills N] "
-                "[--kill-every MIN-MAX] [--seed N]\n");
+                "[--kill-every MIN-MAX] [--seed N] [--mixed EXE --mixed-out DIR]\n");
         return 2;
     }
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);

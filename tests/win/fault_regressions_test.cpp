@@ -66,7 +66,7 @@ protected:
     std::unique_ptr<soak::DrawerSession> m_session;
 };
 
-// The port owner loads the port library at every open and unloads it at every close.
+// The port owner starts a port-library session at every open and ends it at every close.
 TEST_F(FaultRegressions, OpenAndCloseAsPortOwnerLeaveNoHandlesBehind) {
     for (int warm = 0; warm < 2; ++warm) {
         ASSERT_OPOS(OPOS_SUCCESS, m_session->Open(kDeviceW));
@@ -75,7 +75,8 @@ TEST_F(FaultRegressions, OpenAndCloseAsPortOwnerLeaveNoHandlesBehind) {
     const long before = testproc::HandleCount();
     for (int cycle = 0; cycle < 10; ++cycle) {
         ASSERT_OPOS(OPOS_SUCCESS, m_session->Open(kDeviceW));
-        ASSERT_NE(nullptr, GetModuleHandleA("ZeZAZ.dll")) << "this process owns the port";
+        ASSERT_EQ(GetCurrentProcessId(), testproc::PortOwnerProcessId())
+            << "this process owns the port";
         ASSERT_OPOS(OPOS_SUCCESS, m_session->Close());
     }
     EXPECT_LE(testproc::HandleCount() - before, 2) << "handles before: " << before;

@@ -8,6 +8,9 @@
 #include <string>
 #include <utility>
 
+#include "framework/handles.h"
+#include "link/shared_state.h"
+
 namespace testproc {
 
 inline std::string Environment(const char* name) {
@@ -122,6 +125,17 @@ private:
     HANDLE m_read = nullptr;
     std::string m_output;
 };
+
+// The process whose reader has the drawer's port open, as the service's shared link state
+// records it for both builds; 0 when none has or the state does not exist.
+inline DWORD PortOwnerProcessId() {
+    fw::UniqueKernel mapping(OpenFileMappingA(FILE_MAP_READ, FALSE, kSharedLinkMappingName));
+    if (!mapping) return 0;
+    fw::UniqueMappedView view(MapViewOfFile(mapping.get(), FILE_MAP_READ, 0, 0, 0));
+    return view ? static_cast<DWORD>(
+                      static_cast<const SharedLinkState*>(view.get())->nOwnerProcessId)
+                : 0;
+}
 
 // Open handles of this process. Wine answers GetProcessHandleCount with 0, so there the handle
 // table is walked instead: handle values are multiples of 4, and GetHandleInformation succeeds
