@@ -1,4 +1,5 @@
-# Tests that run under wine64 through the emulator wrapper (x64 build only).
+# Tests that run under Wine through the emulator wrapper: the x64 build under wine64, the x86
+# build in the 32-bit tier (tools/wow64.sh), where the same suites run against out/x86.
 set(gtest_force_shared_crt OFF CACHE BOOL "" FORCE)
 set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
 set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
@@ -9,6 +10,14 @@ set(TEST_BIN ${CMAKE_BINARY_DIR}/tests)
 # Windows view of the output folder, so tests find our DLLs the way applications do.
 string(REPLACE "/" "\\" OUT_DIR_WIN "Z:${BRAMWICK_OUT_DIR}")
 set(WINE_TEST_ENV "WINEPATH=${OUT_DIR_WIN};BRAMWICK_OUT_DIR=${OUT_DIR_WIN}")
+if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+    # Scripts that call tools/wine.sh themselves run their programs in the 32-bit tier too, and
+    # use the 32-bit system tools (regsvr32, reg, cscript) found in syswow64.
+    list(APPEND WINE_TEST_ENV "BRAMWICK_WINE_TIER=wow64")
+    set(WINE_SYSTEM_DIR "C:\\windows\\syswow64")
+else()
+    set(WINE_SYSTEM_DIR "C:\\windows\\system32")
+endif()
 
 function(bramwick_wine_test name)
     cmake_parse_arguments(T "" "" "SOURCES;LIBS;FIXTURES" ${ARGN})
@@ -42,6 +51,10 @@ foreach(mode 1 2 3 4 5)
     set_target_properties(fake_port${mode} PROPERTIES PREFIX "" RUNTIME_OUTPUT_DIRECTORY ${TEST_BIN})
     target_compile_definitions(fake_port${mode} PRIVATE FAKE_PORT_MODE=${mode})
     target_include_directories(fake_port${mode} PRIVATE ${CMAKE_SOURCE_DIR})
+    if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+        # The service looks up "Init" and "Term" undecorated, as ZeZAZ.dll exports them.
+        target_link_options(fake_port${mode} PRIVATE -Wl,--kill-at)
+    endif()
     add_dependencies(service_tests fake_port${mode})
 endforeach()
 
@@ -54,8 +67,8 @@ add_custom_command(TARGET trace_lib_tests POST_BUILD
     COMMAND ${CMAKE_COMMAND} -E copy_if_different $<TARGET_FILE:xtrlog32> ${TEST_BIN}/)
 
 # Registration in the private prefix, then the DLL as a control object sees it.
-add_test(NAME register_dll COMMAND ${CMAKE_CROSSCOMPILING_EMULATOR} regsvr32 /s
-    "${OUT_DIR_WIN}\\Bramwick.dll")
+add_test(NAME register_dll COMMAND ${CMAKE_CROSSCOMPILING_EMULATOR}
+    "${WINE_SYSTEM_DIR}\\regsvr32.exe" /s "${OUT_DIR_WIN}\\Bramwick.dll")
 set_tests_properties(register_dll PROPERTIES FIXTURES_SETUP registered)
 
 bramwick_wine_test(registration_tests
@@ -82,16 +95,24 @@ add_dependencies(link_tests drawer_peer Bramwick cdctl)
 
 add_test(NAME vbscript_tests COMMAND ${CMAKE_SOURCE_DIR}/tests/e2e/run_vbs.sh
     ${CMAKE_SOURCE_DIR}/tests/e2e/properties.vbs)
-set_tests_properties(vbscript_tests PROPERTIES FIXTURES_REQUIRED registered TIMEOUT 120)
+set_tests_properties(vbscript_tests PROPERTIES FIXTURES_REQUIRED registered TIMEOUT 120
+    ENVIRONMENT "${WINE_TEST_ENV}")
+
+# A POS application's session through the public OPOS control object of the same bitness.
+add_test(NAME cco_session COMMAND ${CMAKE_SOURCE_DIR}/tests/e2e/cco_session.sh ${BRAMWICK_OUT_DIR})
+set_tests_properties(cco_session PROPERTIES FIXTURES_REQUIRED registered TIMEOUT 120
+    SKIP_RETURN_CODE 77 ENVIRONMENT "${WINE_TEST_ENV}")
 
 # The demo as a smoke test: a whole session on a simulated drawer, driven by cdctl.
 add_test(NAME demo_smoke COMMAND ${CMAKE_SOURCE_DIR}/tools/demo.sh)
 set_tests_properties(demo_smoke PROPERTIES FIXTURES_REQUIRED registered TIMEOUT 300
-    ENVIRONMENT "BRAMWICK_DEMO_OUT=${BRAMWICK_OUT_DIR}")
+    ENVIRONMENT "${WINE_TEST_ENV};BRAMWICK_DEMO_OUT=${BRAMWICK_OUT_DIR}")
 
-# The 32-bit build cannot run here: check its files statically.
-add_test(NAME x86_static_check COMMAND ${CMAKE_SOURCE_DIR}/tools/check_pe.sh
-    ${CMAKE_SOURCE_DIR}/out/x86 ${CMAKE_SOURCE_DIR}/out/x64)
+# The files of both builds: machine types, COM exports, system imports only.
+if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+    add_test(NAME pe_check COMMAND ${CMAKE_SOURCE_DIR}/tools/check_pe.sh
+        ${CMAKE_SOURCE_DIR}/out/x86 ${CMAKE_SOURCE_DIR}/out/x64)
+endif()
 
 # Faults of the line, the controller and the port and trace libraries, through the simulator.
 add_executable(fault_peer tests/win/fault_peer.cpp tests/win/test_control_object.cpp)
@@ -126,3 +147,36 @@ bramwick_wine_test(fault_regression_tests
 add_dependencies(fault_regression_tests drawer_peer Bramwick xtrlog32 cdctl zezaz)
 
 include(${CMAKE_SOURCE_DIR}/tests/soak/soak.cmake)
+
+# A 32-bit and a 64-bit application on one drawer: the 32-bit test program with drawer_peer of
+# both builds, in the 32-bit tier where both run. The 64-bit build comes from build/x64 and
+# out/x64, and is registered in the tier's prefix with the 64-bit regsvr32.
+if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+    set(BRAMWICK_X64_TESTS "${CMAKE_SOURCE_DIR}/build/x64/tests" CACHE PATH "64-bit test programs")
+    set(BRAMWICK_X64_OUT "${CMAKE_SOURCE_DIR}/out/x64" CACHE PATH "64-bit modules")
+    string(REPLACE "/" "\\" X64_TESTS_WIN "Z:${BRAMWICK_X64_TESTS}")
+    string(REPLACE "/" "\\" X64_OUT_WIN "Z:${BRAMWICK_X64_OUT}")
+    add_test(NAME register_dll64 COMMAND ${CMAKE_CROSSCOMPILING_EMULATOR}
+        "C:\\windows\\system32\\regsvr32.exe" /s "${X64_OUT_WIN}\\Bramwick.dll")
+    set_tests_properties(register_dll64 PROPERTIES FIXTURES_SETUP registered64)
+    bramwick_wine_test(mixed_bitness_tests
+        SOURCES tests/win/mixed_bitness_test.cpp tests/win/test_control_object.cpp
+        LIBS bramwick_core
+        FIXTURES "registered;registered64")
+    set_tests_properties(mixed_bitness_tests PROPERTIES ENVIRONMENT
+        "${WINE_TEST_ENV};BRAMWICK_PEER64=${X64_TESTS_WIN}\\drawer_peer.exe;BRAMWICK_OUT_DIR64=${X64_OUT_WIN}")
+    add_dependencies(mixed_bitness_tests drawer_peer Bramwick xtrlog32 zezaz cdctl)
+endif()
+if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+    # The short soak with half the applications 32-bit: the 64-bit driver supervises, odd slots
+    # run this build's driver (`make soak` runs the long form when the tier is available).
+    string(REPLACE "/" "\\" TEST_BIN_WIN "Z:${TEST_BIN}")
+    add_test(NAME soak_mixed_short COMMAND ${CMAKE_CROSSCOMPILING_EMULATOR}
+        "${BRAMWICK_X64_TESTS}/soak_driver.exe" run --processes 4 --cycles 10 --kills 2
+        --kill-every 1000-3000 --seed 2 --mixed "${TEST_BIN_WIN}\\soak_driver.exe"
+        --mixed-out "${OUT_DIR_WIN}")
+    set_tests_properties(soak_mixed_short PROPERTIES
+        ENVIRONMENT "BRAMWICK_WINE_TIER=wow64;WINEPATH=${X64_OUT_WIN};BRAMWICK_OUT_DIR=${X64_OUT_WIN}"
+        FIXTURES_REQUIRED "registered;registered64" TIMEOUT 600 RUN_SERIAL ON)
+    add_dependencies(soak_driver cdctl)
+endif()

@@ -34,8 +34,11 @@ if(BRAMWICK_TESTS AND COMMAND bramwick_wine_test)
         LIBS bramwick_framework)
     add_dependencies(port_lib_tests zezaz cdctl)
 
-    # The serial backend against a pseudo-terminal made by socat, in a private Wine prefix.
-    add_test(NAME port_lib_serial COMMAND ${CMAKE_SOURCE_DIR}/tests/win/port_lib_serial.sh
-        $<TARGET_FILE:port_lib_tests> ${BRAMWICK_OUT_DIR})
-    set_tests_properties(port_lib_serial PROPERTIES TIMEOUT 300 SKIP_RETURN_CODE 77)
+    # The serial backend against a pseudo-terminal made by socat, in a private Wine prefix
+    # (x64: the 32-bit tier's root sees no terminal of the host).
+    if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+        add_test(NAME port_lib_serial COMMAND ${CMAKE_SOURCE_DIR}/tests/win/port_lib_serial.sh
+            $<TARGET_FILE:port_lib_tests> ${BRAMWICK_OUT_DIR})
+        set_tests_properties(port_lib_serial PROPERTIES TIMEOUT 300 SKIP_RETURN_CODE 77)
+    endif()
 endif()

@@ -23,7 +23,9 @@ done
 started=$(date +%s)
 
 step "Registering $(winpath "$out/Bramwick.dll") in the private prefix (regsvr32)"
-"$wine" regsvr32 /s "$(winpath "$out/Bramwick.dll")"
+regsvr32=regsvr32
+[ "${BRAMWICK_WINE_TIER:-}" = wow64 ] && regsvr32='C:\windows\syswow64\regsvr32.exe'
+"$wine" "$regsvr32" /s "$(winpath "$out/Bramwick.dll")"
 say "ProgID OPOS.CashDrawer.Bramwick.1 -> Bramwick.dll; the port library ZeZAZ.dll and the" \
     "trace library XTRLOG32.DLL sit in the same folder."
 

@@ -15,10 +15,13 @@ up)
     if [ ! -f "$WINEPREFIX/system.reg" ]; then
         echo "wine: creating private prefix $WINEPREFIX"
         /usr/lib/wine/wine64 wineboot --init </dev/null >/dev/null 2>&1 || true
-        # Hidden windows need a graphics driver; the null driver works without an X server.
+    fi
+    # Hidden windows need a graphics driver; the null driver works without an X server. Also
+    # mended here for a prefix that some other Wine call created first.
+    if ! grep -q '^"Graphics"="null"' "$WINEPREFIX/user.reg" 2>/dev/null; then
         /usr/lib/wine/wine64 reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f \
             </dev/null >/dev/null 2>&1
-        "$server" -w
+        timeout 60 "$server" -w || true  # the setting takes effect with the next server
     fi
     # One persistent server for the whole run; services start detached from our pipes so
     # that no test runner waits on a pipe they inherited.

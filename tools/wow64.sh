@@ -242,7 +242,8 @@ wine_env() {
 }
 
 cmd_setup() {
-    cmd_check >/dev/null || { cmd_check; exit 3; }
+    local why
+    why=$(cmd_check) || { echo "$why" >&2; exit 3; }
     fetch_packages
     unpack_root
     if [ ! -f "$rootfs$prefix_in_root/system.reg" ]; then

@@ -5,7 +5,10 @@ set -uo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 script="${1:?script.vbs}"
 winpath="Z:$(readlink -f "$script" | tr / '\\')"
-out=$("$here/../../tools/wine.sh" cscript //nologo "$winpath" 2>&1)
+# In the 32-bit tier the script host is the 32-bit one, so it loads 32-bit servers.
+cscript=cscript
+[ "${BRAMWICK_WINE_TIER:-}" = wow64 ] && cscript='C:\windows\syswow64\cscript.exe'
+out=$("$here/../../tools/wine.sh" "$cscript" //nologo "$winpath" "${@:2}" 2>&1)
 rc=$?
 echo "$out"
 if [ $rc -ne 0 ] || ! grep -q 'VBSCRIPT-PASS' <<<"$out"; then

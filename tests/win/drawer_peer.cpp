@@ -8,6 +8,9 @@
 //   opened=0|1                wait (at most 10 s) until DrawerOpened reads the value
 //   signal=NAME               set the named event "BramwickTest NAME"
 //   wait=NAME                 wait (at most 30 s) for "BramwickTest NAME"
+//   opendrawer                OpenDrawer, expecting 0
+//   events=V,V,...            wait (at most 10 s) until the status updates received so far
+//                             are exactly these values, in this order
 //   close                     Close, expecting 0
 //   crash                     end the process at once, without closing anything
 // Exit code: 0 when every step did what was asked, otherwise 10 + the failing step's index.
@@ -16,6 +19,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "framework/disp_client.h"
 #include "tests/win/test_control_object.h"
@@ -63,6 +67,19 @@ int main(int argc, char** argv) {
         } else if (step == "opened") {
             LONG want = atol(arg.c_str());
             ok = PumpUntil([&] { return drawer.Number(PIDXCash_DrawerOpened) == want; }, 10000);
+        } else if (step == "opendrawer") {
+            ok = drawer.Long(L"OpenDrawer") == OPOS_SUCCESS;
+        } else if (step == "events") {
+            std::vector<LONG> want;
+            for (const char* at = arg.c_str(); *at != '\0'; at += *at == ',' ? 1 : 0) {
+                char* end = nullptr;
+                want.push_back(strtol(at, &end, 10));
+                at = end;
+            }
+            ok = PumpUntil([&] { return drawer.co()->StatusUpdates() == want; }, 10000);
+            printf("events");
+            for (LONG v : drawer.co()->StatusUpdates()) printf(" %ld", static_cast<long>(v));
+            printf("\n");
         } else if (step == "signal") {
             HANDLE e = NamedEvent(arg);
             SetEvent(e);

@@ -85,7 +85,7 @@ TEST(HiddenWindow, PostedCommandsRunOnTheCreatingThreadWhenItPumps) {
     HWND target = window.hwnd();
     HANDLE poster = CreateThread(
         nullptr, 0,
-        [](void* p) -> DWORD {
+        [](void* p) WINAPI -> DWORD {
             PostMessageA(static_cast<HWND>(p), WM_COMMAND, 42, 0);
             return 0;
         },

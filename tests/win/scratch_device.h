@@ -6,34 +6,66 @@
 
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "so/device_config.h"
 #include "tests/win/sim_control.h"
 
 class ScratchDevice {
 public:
-    explicit ScratchDevice(std::string name, bool withMakerKey = true) : m_name(std::move(name)) {
-        RegDeleteTreeA(HKEY_LOCAL_MACHINE, KeyPath().c_str());
-        SetText(nullptr, "OPOS.CashDrawer.Bramwick.1");  // creates the key
-        // The statistics of a device live in its "Stat" subkey, which must exist.
-        HKEY key = nullptr;
-        RegCreateKeyExA(HKEY_LOCAL_MACHINE, (KeyPath() + "\\Stat").c_str(), 0, nullptr, 0,
-                        KEY_ALL_ACCESS, nullptr, &key, nullptr);
-        RegCloseKey(key);
-        if (withMakerKey) {
-            DWORD disposition = 0;
-            RegCreateKeyExA(HKEY_LOCAL_MACHINE, kMakerKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                            &key, &disposition);
-            m_createdMakerKey = disposition == REG_CREATED_NEW_KEY;
+    // views: the registry views to write, each 0 (the process's own), KEY_WOW64_32KEY or
+    // KEY_WOW64_64KEY; a device that 32- and 64-bit applications share is written to both.
+    explicit ScratchDevice(std::string name, bool withMakerKey = true,
+                           std::vector<REGSAM> views = {0})
+        : m_name(std::move(name)), m_views(std::move(views)), m_createdMakerKey(m_views.size()) {
+        for (size_t v = 0; v < m_views.size(); ++v) {
+            const REGSAM view = m_views[v];
+            DeleteTree(view, KeyPath());
+            // The statistics of a device live in its "Stat" subkey, which must exist.
+            HKEY key = nullptr;
+            RegCreateKeyExA(HKEY_LOCAL_MACHINE, (KeyPath() + "\\Stat").c_str(), 0, nullptr, 0,
+                            KEY_ALL_ACCESS | view, nullptr, &key, nullptr);
             RegCloseKey(key);
+            if (withMakerKey) {
+                DWORD disposition = 0;
+                RegCreateKeyExA(HKEY_LOCAL_MACHINE, kMakerKey, 0, nullptr, 0, KEY_ALL_ACCESS | view,
+                                nullptr, &key, &disposition);
+                m_createdMakerKey[v] = disposition == REG_CREATED_NEW_KEY;
+                RegCloseKey(key);
+            }
         }
+        SetText(nullptr, "OPOS.CashDrawer.Bramwick.1");
         // Every test device talks to its own simulated controller, fresh for each test.
         SetText("Port", SimName().c_str());
         Sim(SimName(), "reset");
     }
     ~ScratchDevice() {
-        RegDeleteTreeA(HKEY_LOCAL_MACHINE, KeyPath().c_str());
-        if (m_createdMakerKey) RegDeleteKeyA(HKEY_LOCAL_MACHINE, kMakerKey);
+        for (size_t v = 0; v < m_views.size(); ++v) {
+            DeleteTree(m_views[v], KeyPath());
+            if (m_createdMakerKey[v]) RegDeleteKeyExA(HKEY_LOCAL_MACHINE, kMakerKey, m_views[v], 0);
+        }
+        for (REGSAM view : m_makerPathViews) {
+            HKEY key = nullptr;
+            if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kMakerKey, 0, KEY_SET_VALUE | view, &key) ==
+                ERROR_SUCCESS) {
+                RegDeleteValueA(key, "Path");
+                RegCloseKey(key);
+            }
+        }
+    }
+
+    // The maker key's "Path" in one registry view (removed again at the end): each build
+    // then loads the port library of its own bitness from its own folder.
+    void SetMakerPath(REGSAM view, std::string folder) {
+        if (folder.empty() || folder.back() != '\\') folder += '\\';
+        HKEY key = nullptr;
+        if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, kMakerKey, 0, nullptr, 0, KEY_SET_VALUE | view,
+                            nullptr, &key, nullptr) == ERROR_SUCCESS) {
+            RegSetValueExA(key, "Path", 0, REG_SZ, reinterpret_cast<const BYTE*>(folder.c_str()),
+                           static_cast<DWORD>(folder.size() + 1));
+            RegCloseKey(key);
+            m_makerPathViews.push_back(view);
+        }
     }
     ScratchDevice(const ScratchDevice&) = delete;
     ScratchDevice& operator=(const ScratchDevice&) = delete;
@@ -48,9 +80,27 @@ public:
 
 private:
     void Write(const char* name, DWORD type, const void* data, DWORD size) {
-        RegSetKeyValueA(HKEY_LOCAL_MACHINE, KeyPath().c_str(), name, type, data, size);
+        for (REGSAM view : m_views) {
+            HKEY key = nullptr;
+            if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, KeyPath().c_str(), 0, nullptr, 0,
+                                KEY_SET_VALUE | view, nullptr, &key, nullptr) == ERROR_SUCCESS) {
+                RegSetValueExA(key, name, 0, type, static_cast<const BYTE*>(data), size);
+                RegCloseKey(key);
+            }
+        }
+    }
+    static void DeleteTree(REGSAM view, const std::string& path) {
+        HKEY key = nullptr;
+        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_ALL_ACCESS | view, &key) ==
+            ERROR_SUCCESS) {
+            RegDeleteTreeA(key, nullptr);
+            RegCloseKey(key);
+            RegDeleteKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), view, 0);
+        }
     }
 
     std::string m_name;
-    bool m_createdMakerKey = false;
+    std::vector<REGSAM> m_views;
+    std::vector<bool> m_createdMakerKey;
+    std::vector<REGSAM> m_makerPathViews;
 };
