@@ -1,7 +1,7 @@
-# The benchmark of the service under Wine (`make bench`, bench/run_bench.sh). 64-bit Windows
-# build only; not part of `all`: the script builds it when it runs.
+# The benchmark of the service under Wine (`make bench`, bench/run_bench.sh), in both Windows
+# builds (x86 runs in the 32-bit tier); not part of `all`: the script builds it when it runs.
 include_guard(GLOBAL)
-if(NOT WIN32 OR NOT CMAKE_SIZEOF_VOID_P EQUAL 8)
+if(NOT WIN32)
     return()
 endif()
 

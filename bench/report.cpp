@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <cstdio>
 #include <utility>
 
@@ -46,8 +47,16 @@ double Ratio(double value, double by) {
     return value > 0 && by > 0 ? value / by : NAN;
 }
 
-std::string GoalText(const char* name, double value, double goal) {
-    char text[128];
+// A figure's name as printed: BENCH_SUFFIX (for instance "_x86") tells the builds apart.
+std::string FigureName(const char* name) {
+    const char* suffix = getenv("BENCH_SUFFIX");
+    return std::string(name) + (suffix != nullptr ? suffix : "");
+}
+
+std::string GoalText(const char* bareName, double value, double goal) {
+    const std::string full = FigureName(bareName);
+    const char* name = full.c_str();
+    char text[160];
     if (std::isnan(value)) {
         snprintf(text, sizeof(text), "%s not measured", name);
     } else {
@@ -57,7 +66,9 @@ std::string GoalText(const char* name, double value, double goal) {
     return text;
 }
 
-void PrintBench(const char* name, double value) {
+void PrintBench(const char* bareName, double value) {
+    const std::string full = FigureName(bareName);
+    const char* name = full.c_str();
     if (std::isnan(value)) {
         printf("BENCH %s nan\n", name);
     } else {
