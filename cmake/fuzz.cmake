@@ -39,6 +39,7 @@ set(BRAMWICK_FUZZ_LIBRARY_SOURCES
     stats/stat_request.cpp
     stats/stat_report.cpp
     stats/stat_apply.cpp
+    stats/device_sharing.cpp
     ras/counter_text.cpp
     ras/ras_rules.cpp
     ras/counter_path.cpp

@@ -1,11 +1,13 @@
 // RASDATA: the reliability block every process that opens a device shares through a named
-// page-file mapping. The layout is fixed (32-bit little-endian words, 432 bytes) because
+// page-file mapping. The layout is fixed (32-bit little-endian words, 944 bytes) because
 // 32-bit and 64-bit builds of the service, in different processes, map the same block.
 // Pure C++; no Windows headers.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+
+#include "stats/device_sharing.h"
 
 // Limits of the block.
 constexpr int32_t kRasMaxCounters = 32;
@@ -30,7 +32,7 @@ constexpr bool RasModeUsesFile(int32_t mode) {
 }
 
 struct RASDATA {
-    int32_t nUsers;                         // attached instances in all processes
+    int32_t nUsers;                         // attached instances in running processes
     int32_t nEventLogLevel;                 // see kRasLevel*; read without the mutex by reports
     int32_t nStatisticsMode;                // see kRasMode*
     int32_t nVerboseLimit;                  // at least 1
@@ -38,10 +40,11 @@ struct RASDATA {
     uint8_t abReserved[12];                 // zero
     char szCounterFile[kRasPathFieldSize];  // NUL-terminated; empty until resolved
     uint32_t adwCounters[kRasMaxCounters];
+    USERTABLE users;  // the processes attached; nUsers is the sum of their opens
 };
 
 // The block holds no pointers, so one layout serves 32-bit and 64-bit processes alike.
-static_assert(sizeof(RASDATA) == 432, "RASDATA is 432 bytes");
+static_assert(sizeof(RASDATA) == 944, "RASDATA is 944 bytes");
 static_assert(offsetof(RASDATA, nUsers) == 0, "RASDATA layout");
 static_assert(offsetof(RASDATA, nEventLogLevel) == 4, "RASDATA layout");
 static_assert(offsetof(RASDATA, nStatisticsMode) == 8, "RASDATA layout");
@@ -50,4 +53,5 @@ static_assert(offsetof(RASDATA, nCounters) == 16, "RASDATA layout");
 static_assert(offsetof(RASDATA, abReserved) == 20, "RASDATA layout");
 static_assert(offsetof(RASDATA, szCounterFile) == 32, "RASDATA layout");
 static_assert(offsetof(RASDATA, adwCounters) == 304, "RASDATA layout");
+static_assert(offsetof(RASDATA, users) == 432, "RASDATA layout");
 static_assert(alignof(RASDATA) == 4, "RASDATA has no member wider than 32 bits");

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "ras/ras_data.h"
+#include "stats/device_sharing.h"
 #include "util/config_rules.h"
 #include "util/opos_constants.h"
 
@@ -85,11 +86,11 @@ std::string RasDeviceKeyPath(const std::string& deviceClass, const std::string& 
 }
 
 std::string RasMappingName(const std::string& deviceClass, const std::string& deviceName) {
-    return "RiVORI_RASData_" + deviceClass + "_" + deviceName;
+    return DeviceObjectName("RiVORI_RASData_", deviceClass, deviceName);
 }
 
 std::string RasMutexName(const std::string& deviceClass, const std::string& deviceName) {
-    return "RiVORI_RASMutex_" + deviceClass + "_" + deviceName;
+    return DeviceObjectName("RiVORI_RASMutex_", deviceClass, deviceName);
 }
 
 int32_t FileErrorToResult(uint32_t systemError) {

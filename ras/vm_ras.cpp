@@ -11,6 +11,7 @@
 #include "ras/counter_text.h"
 #include "ras/ras_rules.h"
 #include "ras/windows_event_log.h"
+#include "stats/live_process.h"
 #include "util/opos_constants.h"
 #include "util/opostr.h"
 #include "util/reg_uty.h"
@@ -149,7 +150,11 @@ LONG CVmRAS::Open(const char* deviceClass, const char* deviceName, const char* d
     }
 
     if (creator) InitialiseBlock(key, counterCount);
-    ++m_pData->nUsers;
+    // Processes that ended without closing leave the table here, so that they take no room.
+    m_self = CurrentProcessIdentity();
+    DropEndedUsers(&m_pData->users, IsProcessAlive);
+    AddUserOpen(&m_pData->users, m_self);
+    m_pData->nUsers = CountUserOpens(m_pData->users);
     key.CloseKey();
     return OPOS_SUCCESS;
 }
@@ -189,7 +194,10 @@ LONG CVmRAS::Close() {
     {
         auto guard = m_mutex.Acquire(INFINITE);
         if (guard.ok() && m_pData != nullptr) {
-            --m_pData->nUsers;
+            // Only running processes count: one killed with the device open is dropped.
+            RemoveUserOpen(&m_pData->users, m_self);
+            DropEndedUsers(&m_pData->users, IsProcessAlive);
+            m_pData->nUsers = CountUserOpens(m_pData->users);
             if (m_pData->nUsers < 1 && m_pData->nCounters > 0 &&
                 RasModeUsesFile(m_pData->nStatisticsMode)) {
                 result = SaveCounters(0, nullptr, OPOS_BC_NONE);
@@ -267,6 +275,10 @@ LONG CVmRAS::IncrementCounter(LONG index) {
     auto guard = m_mutex.Acquire(INFINITE);
     if (!guard.ok()) return OPOS_E_FAILURE;
     ++m_pData->adwCounters[index];  // unsigned: 4294967295 wraps to 0
+    // In the file modes the count reaches the file before the mutex is given back, so a
+    // process killed right after loses nothing and no later save writes an older value. The
+    // count stands even when the write fails; the next change or the last close tries again.
+    if (RasModeUsesFile(m_pData->nStatisticsMode)) SaveCounters(0, nullptr, OPOS_BC_NONE);
     return OPOS_SUCCESS;
 }
 

@@ -1,9 +1,10 @@
 // CVmRAS: the reliability records of one device. Writes error records to the event log when
 // the configured level allows it, keeps the reliability counters with their optional counter
 // file, and serves DirectIO 110 to 115. Its settings and counters live in RASDATA, a block
-// shared by every process that has the device open and guarded by a named mutex; the first
-// process to open the device fills it from the registry, the last one to close it saves the
-// counter file.
+// shared by every process that has the device open (whatever the letter case of its name)
+// and guarded by a named mutex; the first process to open the device fills it from the
+// registry. In the file modes every count is written to the counter file at once, and the
+// last running user writes it again when it closes.
 //
 // Open, Close and ExecuteCommand run on the application's thread; ReportEvent and
 // IncrementCounter may be called from any thread while the object is open.
@@ -39,8 +40,8 @@ public:
     LONG Open(const char* deviceClass, const char* deviceName, const char* description,
               const char* portName, const char* sourceName, const char* serverName,
               LONG counterCount, const char* const* counterNames, const char* moduleName);
-    // Detaches; the last user in all processes writes the counter file in the file modes.
-    // Returns 0, 101 when not open, or the result of that final write.
+    // Detaches; the last user in all running processes writes the counter file in the file
+    // modes. Returns 0, 101 when not open, or the result of that final write.
     LONG Close();
 
     // Writes one record when the block's level is at least requiredLevel. Insertion strings
@@ -57,7 +58,8 @@ public:
     // argument (null counts as no string) converted with binaryConversion.
     LONG ExecuteCommand(LONG command, LONG* data, std::string* text, LONG binaryConversion);
 
-    // Adds one (wrapping) to a counter. 0; 101 not open; 106 bad index; 111 mutex failure.
+    // Adds one (wrapping) to a counter and, in the file modes, writes the counter file. 0;
+    // 101 not open; 106 bad index; 111 mutex failure (a failed file write is not reported).
     LONG IncrementCounter(LONG index);
 
     // Extended result of the last command (always 0).
@@ -98,6 +100,7 @@ private:
     std::string m_strInsertPort;    // %1
     std::string m_strInsertDevice;  // %2
     std::vector<std::string> m_counterNames;
+    ProcessIdentity m_self;  // this process in the block's user table
 
     fw::UniqueKernel m_hMapping;
     fw::Mutex m_mutex;

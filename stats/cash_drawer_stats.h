@@ -56,4 +56,5 @@ static_assert(kCashDrawerStatLayout.slots == 14 && kCashDrawerStatLayout.counter
               "cash drawer statistics");
 static_assert(kCashDrawerStatLayout.counterArea == 1250, "counter area follows 14 slots");
 static_assert(kCashDrawerStatLayout.textArea == 1282, "text area follows 4 counters");
-static_assert(kCashDrawerStatLayout.size == 2572, "the cash drawer block is 2572 bytes");
+static_assert(kCashDrawerStatLayout.userArea == 2572, "user table follows 10 texts");
+static_assert(kCashDrawerStatLayout.size == 3084, "the cash drawer block is 3084 bytes");

@@ -1,9 +1,13 @@
 // CDevStat: the named mapping and mutex of a device's statistics, registry load and save,
-// and the store operations, each under the mutex.
+// and the store operations, each under the mutex. A change to a persistent statistic is
+// written to the registry before the mutex is given back, so the registry holds it even if
+// the process is killed right after; since every save reads the block under the mutex, the
+// registry never goes back to an older value.
 #include "stats/dev_stat.h"
 
 #include <new>
 
+#include "stats/live_process.h"
 #include "stats/stat_report.h"
 #include "stats/stat_request.h"
 #include "util/opos_constants.h"
@@ -50,11 +54,11 @@ std::string StatRegistryKey(const std::string& deviceClass, const std::string& d
 }
 
 std::string StatMappingName(const std::string& deviceClass, const std::string& deviceName) {
-    return "RiVORI_STATUser_" + deviceClass + "_" + deviceName;
+    return DeviceObjectName("RiVORI_STATUser_", deviceClass, deviceName);
 }
 
 std::string StatMutexName(const std::string& deviceClass, const std::string& deviceName) {
-    return "RiVORI_STATMutex_" + deviceClass + "_" + deviceName;
+    return DeviceObjectName("RiVORI_STATMutex_", deviceClass, deviceName);
 }
 
 CDevStat::~CDevStat() {
@@ -110,8 +114,14 @@ LONG CDevStat::Attach(std::string deviceClass, std::string deviceName, const Sta
         }
         block.Load(tables, reg);
     }
-    // Nothing below can fail: the new user is counted only once it is certain.
-    block.SetUsers(block.Users() + 1);
+    // Nothing below can fail: the new user is counted only once it is certain. Processes that
+    // ended without closing leave the table here, so that they take no room in it.
+    const ProcessIdentity self = CurrentProcessIdentity();
+    USERTABLE users = block.UserTable();
+    DropEndedUsers(&users, IsProcessAlive);
+    AddUserOpen(&users, self);
+    block.PutUserTable(users);
+    m_self = self;
     m_block = block;
     m_nSlots = layout.slots;
     for (int t = 0; t < kStatTableCount; ++t) m_nRows[t] = layout.rows[t];
@@ -131,14 +141,26 @@ LONG CDevStat::Close() {
     fw::MutexGuard guard = m_mutex.Acquire(INFINITE);
     if (!guard.ok()) return OPOS_E_FAILURE;
 
+    // The last close is decided by the processes still running: one that was killed while
+    // it had the device open no longer counts.
     LONG result = OPOS_SUCCESS;
-    const int32_t users = m_block.Users() - 1;
-    m_block.SetUsers(users);
-    if (users < 1) result = NoThrow([this]() -> LONG { return Save(); });
+    USERTABLE users = m_block.UserTable();
+    RemoveUserOpen(&users, m_self);
+    DropEndedUsers(&users, IsProcessAlive);
+    m_block.PutUserTable(users);
+    if (m_block.Users() < 1) result = NoThrow([this]() -> LONG { return Save(); });
     Detach();
     guard.Unlock();
     m_mutex.Close();
     return result;
+}
+
+LONG CDevStat::SaveChange(LONG table, LONG row, LONG changed) {
+    STATSLOT slot;
+    if (changed == OPOS_SUCCESS && m_block.FindSlot(table, row, &slot) && slot.bPersistent != 0) {
+        NoThrow([this]() -> LONG { return Save(); });
+    }
+    return changed;
 }
 
 LONG CDevStat::Save() {
@@ -169,7 +191,7 @@ LONG CDevStat::IncrementCounter(LONG table, LONG row) {
     if (!m_bOpen) return OPOS_E_CLOSED;
     fw::MutexGuard guard = m_mutex.Acquire(INFINITE);
     if (!guard.ok()) return OPOS_E_FAILURE;
-    return m_block.IncrementCounter(table, row);
+    return SaveChange(table, row, m_block.IncrementCounter(table, row));
 }
 
 LONG CDevStat::SetCounter(LONG table, LONG row, int64_t value) {
@@ -177,7 +199,7 @@ LONG CDevStat::SetCounter(LONG table, LONG row, int64_t value) {
     if (!m_bOpen) return OPOS_E_CLOSED;
     fw::MutexGuard guard = m_mutex.Acquire(INFINITE);
     if (!guard.ok()) return OPOS_E_FAILURE;
-    return m_block.SetCounter(table, row, value);
+    return SaveChange(table, row, m_block.SetCounter(table, row, value));
 }
 
 LONG CDevStat::SetText(LONG table, LONG row, const char* text) {
@@ -192,7 +214,8 @@ LONG CDevStat::SetText(LONG table, LONG row, const char* text) {
         const LeadByteSet leadBytes = LeadBytes();
         fw::MutexGuard guard = m_mutex.Acquire(INFINITE);
         if (!guard.ok()) return OPOS_E_FAILURE;
-        return static_cast<LONG>(m_block.StoreText(table, row, stored, leadBytes));
+        return SaveChange(table, row,
+                          static_cast<LONG>(m_block.StoreText(table, row, stored, leadBytes)));
     });
 }
 

@@ -1,7 +1,8 @@
 // CDevStat: the statistics store of one device. All processes that open the same device
-// class and name share one block of values in a named file mapping, guarded by a named
-// mutex; the first to open loads the block from the device's "Stat" registry key and the
-// last to close writes the persistent statistics back. Every operation returns an OPOS
+// class and name (in any letter case) share one block of values in a named file mapping,
+// guarded by a named mutex; the first to open loads the block from the device's "Stat"
+// registry key. Every change to a persistent statistic is written back at once, and the
+// last running user writes them all again when it closes. Every operation returns an OPOS
 // result code and waits for the mutex without limit; any wait result other than a plain
 // acquisition (an abandoned mutex included) is a failure.
 #pragma once
@@ -31,13 +32,15 @@ public:
               LONG equipmentRows, const STATDEF* upos, LONG uposRows, const STATDEF* manufacturer,
               LONG manufacturerRows);
     LONG Open(const char* deviceClass, const char* deviceName, const StatTables& tables);
-    // Detaches; the last user saves the persistent statistics and gets the result of the
-    // last registry write. The store is closed unless the mutex cannot be taken.
+    // Detaches; the last user (processes that ended without closing are not counted) saves
+    // the persistent statistics and gets the result of the last registry write. The store is
+    // closed unless the mutex cannot be taken.
     LONG Close();
     bool IsOpen() const { return m_bOpen; }
 
     // Counter statistics; OPOS_E_ILLEGAL for a text statistic or an index out of range.
-    // The largest counter value wraps to 0.
+    // The largest counter value wraps to 0. A persistent statistic that changed is saved
+    // before the call returns (SetText likewise); a failed save does not fail the call.
     LONG IncrementCounter(LONG table, LONG row);
     LONG SetCounter(LONG table, LONG row, int64_t value);
     // Text statistics. SetText applies the date and interface rules and keeps at most 128
@@ -62,6 +65,9 @@ public:
 
 private:
     LONG Attach(std::string deviceClass, std::string deviceName, const StatTables& tables);
+    // Under the mutex: saves when changed (the result of a change) is a success on a
+    // persistent statistic, and returns changed.
+    LONG SaveChange(LONG table, LONG row, LONG changed);
     LONG Save();
     void Detach();
     LeadByteSet LeadBytes() const;
@@ -72,6 +78,7 @@ private:
     LONG m_nRows[kStatTableCount] = {};
     std::string m_strDeviceClass;
     std::string m_strDeviceName;
+    ProcessIdentity m_self;  // this process in the block's user table
     fw::Mutex m_mutex;
     fw::UniqueKernel m_mapping;
     fw::UniqueMappedView m_view;
@@ -82,6 +89,7 @@ private:
 
 // Registry key, under HKEY_LOCAL_MACHINE, that holds a device's persistent statistics.
 std::string StatRegistryKey(const std::string& deviceClass, const std::string& deviceName);
-// Names of the device's shared block and of its mutex.
+// Names of the device's shared block and of its mutex, the same for every letter case of the
+// class and device name.
 std::string StatMappingName(const std::string& deviceClass, const std::string& deviceName);
 std::string StatMutexName(const std::string& deviceClass, const std::string& deviceName);

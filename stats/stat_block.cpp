@@ -13,6 +13,8 @@
 #include "util/config_source.h"
 #include "util/opos_constants.h"
 
+static_assert(kStatUserTableSize == sizeof(USERTABLE), "the user table closes the block");
+
 namespace {
 
 // Copies at most size - 1 bytes of source and terminates target.
@@ -89,6 +91,17 @@ int32_t StatBlock::Users() const {
 
 void StatBlock::SetUsers(int32_t users) {
     memcpy(m_base + kStatUsersOffset, &users, sizeof(users));
+}
+
+USERTABLE StatBlock::UserTable() const {
+    USERTABLE table;
+    memcpy(&table, m_base + m_layout.userArea, sizeof(table));
+    return table;
+}
+
+void StatBlock::PutUserTable(const USERTABLE& table) {
+    memcpy(m_base + m_layout.userArea, &table, sizeof(table));
+    SetUsers(CountUserOpens(table));
 }
 
 STATSLOT StatBlock::SlotAt(int32_t index) const {
@@ -174,8 +187,8 @@ void StatBlock::PutText(const STATSLOT& slot, const std::string& text) {
 }
 
 std::string StatBlock::Unit(const STATSLOT& slot) const {
-    if (slot.nUnitOffset < 0 ||
-        static_cast<size_t>(slot.nUnitOffset) + kStatUnitSize > m_layout.size - m_layout.unitArea) {
+    if (slot.nUnitOffset < 0 || static_cast<size_t>(slot.nUnitOffset) + kStatUnitSize >
+                                    m_layout.userArea - m_layout.unitArea) {
         return {};
     }
     return Bounded(reinterpret_cast<const char*>(m_base + m_layout.unitArea +

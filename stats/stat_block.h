@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "stats/device_sharing.h"
 #include "stats/stat_text.h"
 #include "stats/stat_types.h"
 
@@ -30,8 +31,12 @@ public:
     // value falls back to the definition's default).
     void Load(const StatTables& tables, const ConfigSource& values);
 
+    // Opens of the block in running processes, as last recorded.
     int32_t Users() const;
     void SetUsers(int32_t users);
+    // The processes using the block. PutUserTable also records their opens as Users().
+    USERTABLE UserTable() const;
+    void PutUserTable(const USERTABLE& table);
 
     // Slot of a table row; false for a table or row outside the layout.
     bool FindSlot(int32_t table, int32_t row, STATSLOT* slot) const;

@@ -80,10 +80,12 @@ static_assert(offsetof(STATSLOT, nTextOffset) == 77, "STATSLOT layout");
 static_assert(offsetof(STATSLOT, nCounterOffset) == 81, "STATSLOT layout");
 static_assert(offsetof(STATSLOT, nUnitOffset) == 85, "STATSLOT layout");
 
-// Block header: the number of attached stores in all processes.
+// Block header: the number of attached stores in running processes.
 constexpr size_t kStatUsersOffset = 0;
 constexpr size_t kStatHeaderSize = 4;
 constexpr size_t kStatCounterSize = 8;
+// The table of the processes using the block (USERTABLE) ends it.
+constexpr size_t kStatUserTableSize = 512;
 
 // Where the areas of a block lie, from its row and value counts.
 struct StatLayout {
@@ -96,6 +98,7 @@ struct StatLayout {
     size_t counterArea = 0;
     size_t textArea = 0;
     size_t unitArea = 0;
+    size_t userArea = 0;
     size_t size = 0;
 };
 
@@ -116,6 +119,7 @@ constexpr StatLayout ComputeStatLayout(const StatTables& tables) {
     layout.counterArea = layout.slotArea + sizeof(STATSLOT) * static_cast<size_t>(layout.slots);
     layout.textArea = layout.counterArea + kStatCounterSize * static_cast<size_t>(layout.counters);
     layout.unitArea = layout.textArea + kStatTextSize * static_cast<size_t>(layout.texts);
-    layout.size = layout.unitArea + kStatUnitSize * static_cast<size_t>(layout.units);
+    layout.userArea = layout.unitArea + kStatUnitSize * static_cast<size_t>(layout.units);
+    layout.size = layout.userArea + kStatUserTableSize;
     return layout;
 }

@@ -369,9 +369,8 @@ public:
             Fail("the simulator cannot be set up");
             return Report();
         }
-        // The statistics block lives while any process maps it. Killed processes stay counted
-        // as its users, so the block is never saved again; holding it keeps the counts of the
-        // whole run in one place.
+        // The statistics block lives while any process maps it; holding it keeps the counts of
+        // the whole run in one block in memory however the workers die.
         HANDLE block = nullptr;
         {
             soak::DrawerSession session;
@@ -380,7 +379,7 @@ public:
                 return Report();
             }
             block =
-                OpenFileMappingA(FILE_MAP_READ, FALSE, "RiVORI_STATUser_CashDrawer_BramwickSoak");
+                OpenFileMappingA(FILE_MAP_READ, FALSE, "RiVORI_STATUser_CASHDRAWER_BRAMWICKSOAK");
             session.Close();
         }
         if (block == nullptr) Fail("the statistics block cannot be held");

@@ -1,7 +1,7 @@
 // CVmRAS against the real registry, named mapping and mutex, with a recording event log: the
 // shared block and its first user, level filtering, DirectIO 110 to 115, the counter file kept
-// at the first open and the last close, the file's atomic replace and its failure paths, and
-// the registry view of the settings of a device set up for 32- and 64-bit applications.
+// at the first open, at each count and at the last close, the file's atomic replace and its failure
+// paths, and the registry view of the settings of a device set up for 32- and 64-bit applications.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -418,7 +418,8 @@ TEST_F(RasTest, DisableModeCountsButShowsNothing) {
 
 // --- Counter file ------------------------------------------------------------------------------
 
-TEST_F(RasTest, FileModeLoadsAtTheFirstOpenAndSavesAtTheLastClose) {
+// Every count is in the file before IncrementCounter returns; the last close writes it again.
+TEST_F(RasTest, FileModeLoadsAtTheFirstOpenAndSavesAtEachCountAndTheLastClose) {
     const std::string file = m_folder.File("counts.log");
     ASSERT_TRUE(WriteWholeFile(file, CounterLine(7)));
     Set("Statistics", "File");
@@ -427,8 +428,9 @@ TEST_F(RasTest, FileModeLoadsAtTheFirstOpenAndSavesAtTheLastClose) {
     CVmRAS& second = Opened();
     EXPECT_EQ(CounterLine(7), Counters(first));
     EXPECT_OPOS(OPOS_SUCCESS, first.IncrementCounter(0));
+    EXPECT_EQ(CounterLine(8), ReadWholeFile(file));
     EXPECT_OPOS(OPOS_SUCCESS, first.Close());
-    EXPECT_EQ(CounterLine(7), ReadWholeFile(file));  // another user is still attached
+    ASSERT_TRUE(WriteWholeFile(file, CounterLine(0)));  // edited while a user is left
     EXPECT_OPOS(OPOS_SUCCESS, second.Close());
     EXPECT_EQ(CounterLine(8), ReadWholeFile(file));
 

@@ -1,8 +1,10 @@
-// CDevStat under Wine: the named block shared by two stores, the first user's registry load,
-// the last user's save, the open/closed rules, SetText in the store, mutex failures, and the
-// registry view that holds the statistics of a device set up for 32- and 64-bit applications.
+// CDevStat under Wine: the named block shared by two stores (in any letter case of the
+// device), the first user's registry load, the saves at each change and at the last close, the
+// open/closed rules, SetText in the store, mutex failures, and the registry view that holds the
+// statistics of a device set up for 32- and 64-bit applications.
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cstring>
 #include <string>
 #include <thread>
@@ -69,7 +71,9 @@ TEST_F(StatsStoreTest, TwoStoresShareOneBlockLoadedByTheFirst) {
     EXPECT_STREQ("CD-2", reinterpret_cast<const char*>(raw.bytes() + 1282 + 3 * 129));
 }
 
-TEST_F(StatsStoreTest, OnlyTheLastCloseSavesPersistentStatistics) {
+// A change to a persistent statistic is in the registry before the call returns, so a
+// process killed right after loses nothing; the last close saves them all once more.
+TEST_F(StatsStoreTest, PersistentChangesAreSavedAtOnceAndAtTheLastClose) {
     Put("DrawerGoodOpenCount", "5");
     Put("HoursPoweredCount", "7");
     {
@@ -77,20 +81,56 @@ TEST_F(StatsStoreTest, OnlyTheLastCloseSavesPersistentStatistics) {
         ASSERT_EQ(OPOS_SUCCESS, Open(first));
         ASSERT_EQ(OPOS_SUCCESS, Open(second));
         EXPECT_EQ(OPOS_SUCCESS, second.SetCounter(kStatTableUpos, kStatRowHoursPoweredCount, 99));
+        EXPECT_EQ("7", Saved("HoursPoweredCount")) << "not persistent: never written back";
+        EXPECT_FALSE(Saved("ModelName").has_value()) << "nothing persistent changed yet";
         EXPECT_EQ(OPOS_SUCCESS, first.SetCounter(kStatTableUpos, kStatRowDrawerGoodOpenCount, -6));
+        EXPECT_EQ("-6", Saved("DrawerGoodOpenCount"));
+        EXPECT_EQ("", Saved("ModelName")) << "a save writes every persistent statistic";
+        EXPECT_EQ(OPOS_SUCCESS,
+                  second.IncrementCounter(kStatTableUpos, kStatRowDrawerGoodOpenCount));
+        EXPECT_EQ("-5", Saved("DrawerGoodOpenCount"));
+        EXPECT_EQ(OPOS_SUCCESS, first.SetText(kStatTableEquipment, kStatRowModelName, "CD-9"));
+        EXPECT_EQ("CD-9", Saved("ModelName"));
         EXPECT_EQ(OPOS_SUCCESS, first.Close());
-        EXPECT_EQ("5", Saved("DrawerGoodOpenCount"));
-        EXPECT_FALSE(Saved("ModelName").has_value());
-    }  // the second store closes in its destructor
-    EXPECT_EQ("-6", Saved("DrawerGoodOpenCount"));
-    EXPECT_EQ("7", Saved("HoursPoweredCount")) << "not persistent: never written back";
-    EXPECT_EQ("", Saved("ModelName"));
+        Put("DrawerGoodOpenCount", "0");  // edited while a user is left: the last close wins
+    }                                     // the second store closes in its destructor
+    EXPECT_EQ("-5", Saved("DrawerGoodOpenCount"));
+    EXPECT_EQ("7", Saved("HoursPoweredCount"));
     EXPECT_EQ("USB", Saved("Interface"));
     EXPECT_FALSE(RawBlock(Device()).exists()) << "the block outlived its last user";
 
     CDevStat again;
     ASSERT_EQ(OPOS_SUCCESS, Open(again));
-    EXPECT_EQ("-6", RawBlock(Device()).Value("DrawerGoodOpenCount"));
+    EXPECT_EQ("-5", RawBlock(Device()).Value("DrawerGoodOpenCount"));
+}
+
+// The registry finds the device's key in any letter case, so every letter case of the class
+// and the device name must reach the same block: otherwise each block saves its own counts
+// over the other's.
+TEST_F(StatsStoreTest, EveryLetterCaseOfTheDeviceSharesOneBlock) {
+    std::string lower = Device(), upper = Device(), upperClass = statstest::kClass;
+    for (char& c : lower) c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
+    for (char& c : upper) c = static_cast<char>(toupper(static_cast<unsigned char>(c)));
+    for (char& c : upperClass) c = static_cast<char>(toupper(static_cast<unsigned char>(c)));
+    CDevStat mixed, small, capital;
+    ASSERT_EQ(OPOS_SUCCESS, Open(mixed));
+    ASSERT_EQ(OPOS_SUCCESS, small.Open(statstest::kClass, lower.c_str(), kCashDrawerStatTables));
+    ASSERT_EQ(OPOS_SUCCESS, capital.Open(upperClass.c_str(), upper.c_str(), kCashDrawerStatTables));
+    EXPECT_EQ(3, RawBlock(Device()).block.Users());
+
+    EXPECT_EQ(OPOS_SUCCESS, mixed.IncrementCounter(kStatTableUpos, kStatRowDrawerGoodOpenCount));
+    EXPECT_EQ(OPOS_SUCCESS, small.IncrementCounter(kStatTableUpos, kStatRowDrawerFailedOpenCount));
+    EXPECT_EQ(OPOS_SUCCESS, capital.SetText(kStatTableEquipment, kStatRowModelName, "CD-2"));
+    EXPECT_EQ("CD-2", Text(mixed, kStatRowModelName));
+    EXPECT_EQ("CD-2", Text(small, kStatRowModelName));
+    EXPECT_EQ("1", RawBlock(lower).Value("DrawerGoodOpenCount"));
+
+    EXPECT_EQ(OPOS_SUCCESS, mixed.Close());
+    EXPECT_EQ(OPOS_SUCCESS, capital.Close());
+    EXPECT_EQ(OPOS_SUCCESS, small.Close());
+    EXPECT_EQ("1", Saved("DrawerGoodOpenCount"));
+    EXPECT_EQ("1", Saved("DrawerFailedOpenCount"));
+    EXPECT_EQ("CD-2", Saved("ModelName"));
 }
 
 TEST_F(StatsStoreTest, AFailedLastWriteIsReportedButTheStoreCloses) {
