@@ -28,6 +28,7 @@ CDllToCO::CDllToCO() {
     m_connectLock.Create();
     m_deliverLock.Create();
     m_hDeliverDone.Create(true, false);
+    m_hDisconnecting.Create(true, false);
 }
 
 CDllToCO::~CDllToCO() {
@@ -78,12 +79,12 @@ BOOL CDllToCO::ConnectCO(IDispatch* controlObject, DWORD mask, const char* windo
 }
 
 BOOL CDllToCO::DisconnectCO() {
-    fw::MutexGuard lock = m_connectLock.Acquire(0);
-    if (!lock.owned()) {
-        // FireEvent holds the lock while it waits for the window: let it go first.
-        if (m_hDeliverDone.Wait(0) != WAIT_OBJECT_0) m_hDeliverDone.Set();
-        lock = m_connectLock.Acquire();
-    }
+    // FireEvent holds the lock while it waits for the window, which may be this very thread:
+    // it also waits for this event, set before the lock is asked for, so it lets go whether it
+    // is waiting already or about to.
+    m_hDisconnecting.Set();
+    fw::MutexGuard lock = m_connectLock.Acquire();
+    m_hDisconnecting.Reset();
     if (!m_bConnected) return FALSE;
     m_coDriver = nullptr;
     m_bConnected = FALSE;
@@ -114,7 +115,8 @@ void CDllToCO::FireEvent(COPOSEvent* record) {
         CountDownPosted();
         return;
     }
-    m_hDeliverDone.Wait(INFINITE);
+    HANDLE waits[] = {m_hDeliverDone.get(), m_hDisconnecting.get()};
+    WaitForMultipleObjects(2, waits, FALSE, INFINITE);
 }
 
 void CDllToCO::DestroyBridgeWindow() {

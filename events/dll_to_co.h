@@ -71,6 +71,7 @@ private:
     LONG m_lCOVersion = 0;
     volatile BOOL m_bEventsEnabled = FALSE;
     fw::Event m_hDeliverDone;
+    fw::Event m_hDisconnecting;  // set while DisconnectCO waits for a FireEvent to let go
     LONG m_nTraceHandle = -2;
     CVmTrace* m_pTrace = nullptr;
 };

@@ -168,13 +168,30 @@ void CCashDrawer::ReadPortEvents() {
     }
     m_objects.overlapped.Reset();
 
-    std::optional<DrawerBits> bits = DecodeStatusFrame(m_receive.frame());
-    if (!bits) return;
+    // Every status frame of the pass, in order: a drawer opened and closed again within one
+    // pass is two changes. A frame that repeats the one before it is skipped, except the last.
+    const int count = m_receive.frameCount();
+    std::optional<DrawerBits> applied;
+    for (int f = 0; f < count; ++f) {
+        std::optional<DrawerBits> bits = DecodeStatusFrame(m_receive.frameAt(f));
+        if (!bits) continue;
+        if (f + 1 < count && applied && applied->drawer1 == bits->drawer1 &&
+            applied->drawer2 == bits->drawer2) {
+            continue;
+        }
+        ApplyStatusFrame(*bits);
+        applied = bits;
+    }
+}
+
+// Publishes one status frame: the shared drawer bits, this instance first, then every other
+// listener. An OpenService in progress takes the frame as its reply instead.
+void CCashDrawer::ApplyStatusFrame(const DrawerBits& bits) {
     {
         fw::MutexGuard lock = m_objects.openStatus.Acquire(kOpenStatusWaitMs);
         if (lock.owned()) {
-            SharedLink().nDrawerStatus[0] = bits->drawer1;
-            SharedLink().nDrawerStatus[1] = bits->drawer2;
+            SharedLink().nDrawerStatus[0] = bits.drawer1;
+            SharedLink().nDrawerStatus[1] = bits.drawer2;
         }
         TraceLink("50q8", 3, static_cast<LONG>(lock.result()), SharedLink().nDrawerStatus[0],
                   SharedLink().nDrawerStatus[1]);
@@ -182,6 +199,11 @@ void CCashDrawer::ReadPortEvents() {
     InterlockedIncrement(&SharedLink().nStatusSeq);
     if (SharedLink().bInitialQuery) return;  // an OpenService waits for this reply itself
     TraceLink("50q9", 2, SharedLink().nStatusSeq, SharedLink().nListeners);
+    {
+        // The owner's own application learns of the change without waiting for the others.
+        fw::MutexGuard lock = m_inputThreadLock.Acquire();
+        if (!m_bStopInputThread) ProcessStatus(false);
+    }
     NotifyListeners(SharedLink().nListeners - 1);
 }
 
@@ -194,7 +216,7 @@ void CCashDrawer::WriteCommand(const BYTE* bytes, LONG length) {
         if (lock.owned()) {
             modem = SharedLink().dwModemStatus;
             lock.Unlock();
-            if ((modem & MS_CTS_ON) == 0 || (modem & MS_DSR_ON) == 0) {
+            if (!LineOnline(modem)) {
                 TraceLink("50v2", 2, OPOS_E_FAILURE, static_cast<LONG>(modem));
                 return;  // the drawer is not ready: nothing is written
             }
@@ -227,12 +249,14 @@ void CCashDrawer::AcknowledgeStatus(const char* tag) {
     if (m_nLastStatusSeq != seq) {
         TraceLink(tag, 2, m_nLastStatusSeq, seq);
         m_nLastStatusSeq = seq;
-        InterlockedDecrement(&SharedLink().nPendingAcks);
+        if (m_nListenerSlot >= 0) {
+            InterlockedExchange(&SharedLink().listeners[m_nListenerSlot].nAckSeq, seq);
+        }
         m_objects.statusSeen.Set();
     }
 }
 
-void CCashDrawer::ProcessStatus() {
+void CCashDrawer::ProcessStatus(bool pace) {
     TraceLink("50n1", 0);
     BOOL opened;
     {
@@ -248,14 +272,14 @@ void CCashDrawer::ProcessStatus() {
     }
     if (opened != m_bDrawerOpened) {
         TraceLink("50n4", 2, SharedLink().nDrawerStatus[0], SharedLink().nDrawerStatus[1]);
-        m_bDrawerOpened = opened;
+        InterlockedExchange(reinterpret_cast<volatile LONG*>(&m_bDrawerOpened), opened);
         if (m_bWaitingForDrawer) {
             (opened ? m_objects.drawerOpened : m_objects.drawerClosed).Set();
         }
         QueueStatusUpdate(opened ? CASH_SUE_DRAWEROPEN : CASH_SUE_DRAWERCLOSED);
     } else {
         TraceLink("50n5", 1, m_bDrawerOpened);
-        Sleep(10);  // paces the wake-ups while a fan-out keeps its event set
+        if (pace) Sleep(10);  // paces the wake-ups while a fan-out keeps its event set
     }
     TraceLink("50n6", 0);
 }
@@ -284,8 +308,7 @@ void CCashDrawer::CheckLineStatus() {
     TraceLink("50p3", 0);
     // While the power has failed the power-fail thread alone reports it.
     if (m_objects.powerFail.Wait(0) != WAIT_OBJECT_0) {
-        bool linesOn = (modem & MS_CTS_ON) && (modem & MS_DSR_ON);
-        ReportPowerState(linesOn ? OPOS_PS_ONLINE : OPOS_PS_OFF_OFFLINE);
+        ReportPowerState(LineOnline(modem) ? OPOS_PS_ONLINE : OPOS_PS_OFF_OFFLINE);
     }
     TraceLink("50p4", 0);
 }

@@ -10,7 +10,7 @@
 #include "so/cash_drawer.h"
 
 namespace {
-constexpr int kAckTries = 300;  // 300 tries 10 ms apart: about 3 s for all listeners
+constexpr int kAckTries = 300;  // 300 tries 10 ms apart: about 3 s for live listeners
 constexpr DWORD kAckPollMs = 10;
 constexpr DWORD kPowerPollMs = 200;
 constexpr DWORD kPowerPauseMs = 20;
@@ -44,27 +44,58 @@ LONG CCashDrawer::SendCommand(const BYTE* bytes, LONG length) {
 
 void CCashDrawer::NotifyListeners(LONG count) {
     TraceLink("LCDW", 2, count, 1);
-    SharedLink().nPendingAcks = count;
+    const LONG seq = SharedLink().nStatusSeq;
     m_objects.statusUpdate.Set();
+    // Waits for every other listener to take the status. A listener whose process has ended
+    // is dropped at once rather than waited for; a live one that does not answer in about 3 s
+    // is no longer waited for in this fan-out.
     int tries = 0;
-    bool acknowledged = false;
+    LONG pending = 0;
     for (; tries < kAckTries; ++tries) {
-        {
-            fw::MutexGuard lock = m_objects.openStatus.Acquire();
-            if (SharedLink().nPendingAcks < 1) {
-                acknowledged = true;
-                break;
+        pending = 0;
+        for (int i = 0; i < kListenerSlots; ++i) {
+            ListenerSlot& slot = SharedLink().listeners[i];
+            const LONG pid = slot.nProcessId;
+            if (pid == 0 || i == m_nListenerSlot || slot.nAckSeq == seq) continue;
+            if (!ProcessAlive(pid)) {
+                if (InterlockedCompareExchange(&slot.nProcessId, 0, pid) == pid) {
+                    InterlockedDecrement(&SharedLink().nListeners);
+                    TraceLink("LDED", 2, i, pid);
+                }
+                continue;
             }
+            ++pending;
         }
+        if (pending == 0) break;
         Sleep(kAckPollMs);
     }
     m_objects.statusUpdate.Reset();
-    if (!acknowledged) {
-        // Listeners that did not answer in time are no longer counted.
-        InterlockedExchangeAdd(&SharedLink().nListeners, -SharedLink().nPendingAcks);
-        TraceLink("Tout", 0);
+    if (pending != 0) TraceLink("Tout", 0);
+    SharedLink().nPendingAcks = pending;
+    TraceLink("lCDW", 2, pending, tries);
+}
+
+// Takes a free listener slot for this instance's input thread; -1 when all are taken (the
+// instance then still listens, but no fan-out waits for it).
+int CCashDrawer::TakeListenerSlot() {
+    const LONG self = static_cast<LONG>(GetCurrentProcessId());
+    for (int i = 0; i < kListenerSlots; ++i) {
+        ListenerSlot& slot = SharedLink().listeners[i];
+        if (InterlockedCompareExchange(&slot.nProcessId, self, 0) == 0) {
+            InterlockedExchange(&slot.nAckSeq, SharedLink().nStatusSeq);
+            return i;
+        }
     }
-    TraceLink("lCDW", 2, SharedLink().nPendingAcks, tries);
+    TraceLink("LFUL", 0);
+    return -1;
+}
+
+void CCashDrawer::GiveListenerSlot() {
+    if (m_nListenerSlot >= 0) {
+        InterlockedCompareExchange(&SharedLink().listeners[m_nListenerSlot].nProcessId, 0,
+                                   static_cast<LONG>(GetCurrentProcessId()));
+    }
+    m_nListenerSlot = -1;
 }
 
 DWORD CCashDrawer::OutputThreadProc(void* self) {
@@ -94,6 +125,7 @@ DWORD CCashDrawer::InputThreadProc(void* self) {
 
 DWORD CCashDrawer::RunInputThread() {
     m_nLastStatusSeq = -1;
+    m_nListenerSlot = TakeListenerSlot();
     InterlockedIncrement(&SharedLink().nListeners);
 
     // Listening: another process owns the port, or this one has not opened it yet.
@@ -121,6 +153,7 @@ DWORD CCashDrawer::RunInputThread() {
     }
     if (!stopping) m_objects.portOpened.Reset();
     if (stopping || ended != WAIT_OBJECT_0 + 3) {
+        GiveListenerSlot();
         InterlockedDecrement(&SharedLink().nListeners);
         return 0;
     }
@@ -130,9 +163,10 @@ DWORD CCashDrawer::RunInputThread() {
         ReadPortEvents();
         fw::MutexGuard lock = m_inputThreadLock.Acquire();
         if (m_bStopInputThread) break;
-        ProcessStatus();
+        ProcessStatus(false);  // the port wait paces this loop
         CheckLineStatus();
     }
+    GiveListenerSlot();
     InterlockedDecrement(&SharedLink().nListeners);
     return 0;
 }
@@ -242,7 +276,7 @@ DWORD CCashDrawer::RunPowerFailThread() {
             LONG before = m_lPowerState;
             ReportPowerState(OPOS_PS_OFF_OFFLINE);
             if (before != m_lPowerState) TraceLink("PPFl", 0);
-        } else if (SharedLink().dwModemStatus & MS_DSR_ON) {
+        } else if (LineOnline(SharedLink().dwModemStatus)) {
             LONG before = m_lPowerState;
             ReportPowerState(OPOS_PS_ONLINE);
             if (before != m_lPowerState) TraceLink("pPFl", 0);

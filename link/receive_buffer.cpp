@@ -6,7 +6,17 @@
 void ReceiveBuffer::Reset() {
     memset(m_buffer, 0, sizeof(m_buffer));
     memset(m_frame, 0, sizeof(m_frame));
+    m_frameCount = 0;
     m_held = 0;
+}
+
+void ReceiveBuffer::Remember(const uint8_t* frame) {
+    if (m_frameCount == kMaxPassFrames) {
+        memmove(m_frames[0], m_frames[1], sizeof(m_frames) - sizeof(m_frames[0]));
+        --m_frameCount;
+    }
+    memcpy(m_frames[m_frameCount++], frame, 4);
+    memcpy(m_frame, frame, 4);
 }
 
 void ReceiveBuffer::Discard() {
@@ -17,11 +27,11 @@ void ReceiveBuffer::Discard() {
 void ReceiveBuffer::Accept(int got) {
     int total = m_held + got;
     if (total >= 4) {
-        // The newest complete frame wins.
-        for (int i = total - 1; i >= 3; --i) {
+        // Every complete frame, in order (the last one is the newest); the held bytes hold
+        // none, so none is seen twice.
+        for (int i = 3; i < total; ++i) {
             if (m_buffer[i] == kFrameEnd && m_buffer[i - 3] == kFrameStart) {
-                memcpy(m_frame, m_buffer + i - 3, 4);
-                break;
+                Remember(m_buffer + i - 3);
             }
         }
         // Keep an unfinished frame start for the next read.

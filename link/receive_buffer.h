@@ -1,6 +1,7 @@
 // The reader's receive buffer: reads land behind the bytes held over from the previous read,
-// the newest complete ESC ... CR frame is remembered, and an unfinished frame start at the
-// end is kept for the next read. Pure; tested natively.
+// every complete ESC ... CR frame of the pass is remembered in order (the newest also on its
+// own), and an unfinished frame start at the end is kept for the next read. Pure; tested
+// natively.
 #pragma once
 
 #include <cstdint>
@@ -9,6 +10,7 @@
 constexpr int kReceiveBufferSize = 128;
 constexpr uint8_t kFrameStart = 0x1B;
 constexpr uint8_t kFrameEnd = 0x0D;
+constexpr int kMaxPassFrames = 32;  // frames of one pass kept in order; older ones give way
 
 struct DrawerBits {
     int32_t drawer1;  // 0 or 1
@@ -32,10 +34,17 @@ public:
     int held() const { return m_held; }
     const uint8_t* frame() const { return m_frame; }
     const uint8_t* data() const { return m_buffer; }
+    // The frames of the pass, oldest first.
+    int frameCount() const { return m_frameCount; }
+    const uint8_t* frameAt(int i) const { return m_frames[i]; }
 
 private:
+    void Remember(const uint8_t* frame);
+
     uint8_t m_buffer[kReceiveBufferSize] = {};
     uint8_t m_frame[4] = {};
+    uint8_t m_frames[kMaxPassFrames][4] = {};
+    int m_frameCount = 0;
     int m_held = 0;
 };
 

@@ -54,3 +54,11 @@ SharedLinkState& SharedLink() {
 bool SharedLinkReady() {
     return Mapping().ready;
 }
+
+bool ProcessAlive(LONG processId) {
+    if (processId == 0) return false;
+    if (static_cast<DWORD>(processId) == GetCurrentProcessId()) return true;
+    fw::UniqueKernel process(OpenProcess(SYNCHRONIZE, FALSE, static_cast<DWORD>(processId)));
+    if (!process) return GetLastError() == ERROR_ACCESS_DENIED;
+    return WaitForSingleObject(process.get(), 0) == WAIT_TIMEOUT;
+}

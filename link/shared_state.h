@@ -14,7 +14,15 @@
 constexpr char kSharedLinkMappingName[] = "Bramwick CashDrawer Shared Link";
 // "BwSL" marks a block laid out as below; the version changes with the layout.
 constexpr LONG kSharedLinkMagic = 0x4C537742;
-constexpr LONG kSharedLinkVersion = 1;
+constexpr LONG kSharedLinkVersion = 2;
+constexpr int kListenerSlots = 32;
+
+// One input thread that listens for status fan-outs: its process, and the sequence number of
+// the last status it took. A slot whose process is gone is dropped by the fan-out.
+struct ListenerSlot {
+    volatile LONG nProcessId;  // 0: free
+    volatile LONG nAckSeq;
+};
 
 struct SharedLinkState {
     volatile LONG nMagic;  // kSharedLinkMagic once a process has attached
@@ -30,7 +38,12 @@ struct SharedLinkState {
     volatile LONG nCommandLength;
     volatile LONG nWriteResult;
     volatile LONG nOwnerProcessId;  // the process whose reader has the port open; 0 for none
-    LONG reserved[18];              // room for later fields without a new mapping size
+    // The claim of drawer 1 and 2: the claiming process and thread, 0 when not claimed. The
+    // claim mutex is the claim; this record lets others see it without touching the mutex.
+    volatile LONG nClaimProcessId[2];
+    volatile LONG nClaimThreadId[2];
+    ListenerSlot listeners[kListenerSlots];
+    LONG reserved[50];  // room for later fields without a new mapping size
 };
 
 // One layout for both builds: LONG and DWORD are 32 bits on both, and nothing is a pointer.
@@ -40,7 +53,16 @@ static_assert(offsetof(SharedLinkState, dwModemStatus) == 36, "shared link layou
 static_assert(offsetof(SharedLinkState, abCommand) == 40, "shared link layout");
 static_assert(offsetof(SharedLinkState, nWriteResult) == 48, "shared link layout");
 static_assert(offsetof(SharedLinkState, nOwnerProcessId) == 52, "shared link layout");
-static_assert(sizeof(SharedLinkState) == 128, "shared link layout");
+static_assert(offsetof(SharedLinkState, nClaimProcessId) == 56, "shared link layout");
+static_assert(offsetof(SharedLinkState, listeners) == 72, "shared link layout");
+static_assert(sizeof(ListenerSlot) == 8, "shared link layout");
+static_assert(sizeof(SharedLinkState) == 528, "shared link layout");
+
+// The drawer's line as dwModemStatus shows it: online only with CTS and DSR both on. The
+// writer's check and the power state follow this one rule.
+inline bool LineOnline(DWORD modemStatus) {
+    return (modemStatus & MS_CTS_ON) != 0 && (modemStatus & MS_DSR_ON) != 0;
+}
 
 // The process's view of the shared state. It is mapped at the first call and stays mapped
 // until the module unloads. When the mapping cannot be had, or another build laid it out
@@ -48,3 +70,7 @@ static_assert(sizeof(SharedLinkState) == 128, "shared link layout");
 // refuse to open the device rather than work on state no other process sees.
 SharedLinkState& SharedLink();
 bool SharedLinkReady();
+
+// True while the process runs (a process that cannot be opened for lack of rights counts as
+// running); false for 0 and for a process that has ended.
+bool ProcessAlive(LONG processId);

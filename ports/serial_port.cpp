@@ -3,6 +3,11 @@
 // caller's own OVERLAPPED block) can be pending while the other threads read and write; reads
 // and writes wait for their own completion, so to the caller they are synchronous. The driver
 // itself completes a pending wait with mask 0 when the event mask changes.
+// The driver records EV_RXCHAR only when a byte arrives under a mask that asks for it; bytes
+// that came while the service's reader had set mask 0 would wait for the next byte. So a wait
+// under a mask with EV_RXCHAR first looks at the input queue and, with bytes there, completes
+// at once with EV_RXCHAR.
+#include <atomic>
 #include <mutex>
 
 #include "ports/win_sync.h"
@@ -75,6 +80,7 @@ public:
         COMMTIMEOUTS timeouts = TimeoutsOf(p);
         if (!SetCommTimeouts(h, &timeouts)) return Fail(stage, kStageTimeouts);
         if (!SetCommMask(h, static_cast<DWORD>(p.eventMask))) return Fail(stage, kStageEventMask);
+        m_mask = static_cast<DWORD>(p.eventMask);
         return 0;
     }
 
@@ -109,6 +115,13 @@ public:
             return ERROR_INVALID_PARAMETER;
         }
         ResetEvent(ov->hEvent);
+        if ((m_mask & EV_RXCHAR) != 0 && BytesQueued()) {
+            *mask = EV_RXCHAR;
+            ov->Internal = 0;
+            ov->InternalHigh = sizeof(DWORD);
+            SetEvent(ov->hEvent);
+            return 0;
+        }
         if (WaitCommEvent(m_file.get(), mask, ov)) {
             SetEvent(ov->hEvent);  // completed at once: make sure the waiter sees it
             return 0;
@@ -120,15 +133,21 @@ public:
         return PurgeComm(m_file.get(), flags) ? 0 : LastErrorResult();
     }
     LONG ClearError(DWORD* errors, COMSTAT* status) override {
-        return ClearCommError(m_file.get(), errors, status) ? 0 : LastErrorResult();
+        DWORD now = 0;
+        if (!ClearCommError(m_file.get(), &now, status)) return LastErrorResult();
+        if (errors != nullptr) *errors = now | m_heldErrors.exchange(0);
+        return 0;
     }
     LONG GetModemStatus(DWORD* status) override {
         return GetCommModemStatus(m_file.get(), status) ? 0 : LastErrorResult();
     }
     LONG SetEventMask(DWORD mask) override {
-        return SetCommMask(m_file.get(), mask) ? 0 : LastErrorResult();
+        if (!SetCommMask(m_file.get(), mask)) return LastErrorResult();
+        m_mask = mask;
+        return 0;
     }
     LONG LineError() override {
+        m_heldErrors = 0;
         return ClearCommError(m_file.get(), nullptr, nullptr) ? 0 : LastErrorResult();
     }
 
@@ -140,7 +159,19 @@ private:
         return result;
     }
 
+    // ClearCommError also clears the error flags: what the look at the queue finds is kept
+    // for the caller's next ClearError.
+    bool BytesQueued() {
+        DWORD errors = 0;
+        COMSTAT status{};
+        if (!ClearCommError(m_file.get(), &errors, &status)) return false;
+        m_heldErrors |= errors;
+        return status.cbInQue != 0;
+    }
+
     fw::UniqueFile m_file;
+    std::atomic<DWORD> m_mask{0};        // the mask last set on the handle
+    std::atomic<DWORD> m_heldErrors{0};  // error flags cleared by BytesQueued, not yet reported
     SrwLock m_readLock;
     SrwLock m_writeLock;
     fw::Event m_readDone;

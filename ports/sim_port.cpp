@@ -4,8 +4,10 @@
 // next scheduled happening, a write of this process or a change signalled by `cdctl sim`.
 // Line events follow the Windows serial driver: events of the current mask that occur while no
 // wait is pending are recorded and complete the next wait at once; setting the mask completes a
-// pending wait with mask 0 and keeps only the recorded events the new mask still asks for, so
-// bytes that arrive between two read passes of the service still wake its next wait.
+// pending wait with mask 0 and keeps only the recorded events the new mask still asks for.
+// Bytes are different: as long as any are queued, a mask with EV_RXCHAR finds them, whether it
+// is set again or a wait starts. The service's reader sets mask 0 between read passes, so a
+// frame that arrives then is recorded by no mask and would otherwise sit unread.
 #include <algorithm>
 #include <deque>
 #include <mutex>
@@ -72,8 +74,8 @@ public:
         // Like a COM port, a controller is open in one place at a time. A process that has
         // just died may still hold it for a moment while the system closes its handles, so a
         // busy controller is tried again until the restart time-out has passed.
-        const DWORD patience = p.restartTimeout <= 0x7FFFFFFF ? static_cast<DWORD>(p.restartTimeout)
-                                                              : 0;
+        const DWORD patience =
+            p.restartTimeout <= 0x7FFFFFFF ? static_cast<DWORD>(p.restartTimeout) : 0;
         const DWORD start = GetTickCount();
         for (;;) {
             m_token.reset(CreateEventA(nullptr, TRUE, FALSE, sim::PortTokenName(m_name).c_str()));
@@ -138,7 +140,8 @@ public:
         if (!immediate && totalMs == 0) {
             m_readable.Wait(lock, enough);
         } else if (!immediate) {
-            m_readable.WaitFor(lock, static_cast<DWORD>(std::min<uint64_t>(totalMs, INFINITE - 1)), enough);
+            m_readable.WaitFor(lock, static_cast<DWORD>(std::min<uint64_t>(totalMs, INFINITE - 1)),
+                               enough);
         }
         const size_t n = std::min<size_t>(count, m_received.size());
         std::copy(m_received.begin(), m_received.begin() + n, static_cast<uint8_t*>(buffer));
@@ -171,6 +174,7 @@ public:
         m_waitOv = ov;
         ov->Internal = kStatusPending;
         ov->InternalHigh = 0;
+        NoteQueuedBytes();
         if (m_history != 0) {
             const DWORD events = m_history;
             m_history = 0;
@@ -217,6 +221,7 @@ public:
         m_mask = mask;
         m_history &= mask;
         CompleteWait(0);
+        NoteQueuedBytes();
         return 0;
     }
 
@@ -243,6 +248,11 @@ private:
         SetEvent(m_waitOv->hEvent);
         m_waitOv = nullptr;
         m_waitMask = nullptr;
+    }
+
+    // Called with m_lock held: unread bytes count as a receive event for a mask that has one.
+    void NoteQueuedBytes() {
+        if ((m_mask & EV_RXCHAR) != 0 && !m_received.empty()) m_history |= EV_RXCHAR;
     }
 
     // Called with m_lock held.

@@ -70,6 +70,7 @@ public:
     BOOL IsEnabled() const { return m_bDeviceEnabled; }
     // TRUE while another instance holds this drawer's claim.
     BOOL IsClaimedByOther();
+    void RecordClaim(bool claimed);
 
     // Event queue: producers hand over records they allocated; the queue owns them.
     void QueueEvent(COPOSEvent* record);
@@ -119,9 +120,12 @@ private:
     LONG OpenPort();
     void ReadPortEvents();
     void WriteCommand(const BYTE* bytes, LONG length);
-    void ProcessStatus();
+    void ProcessStatus(bool pace = true);
+    void ApplyStatusFrame(const DrawerBits& bits);
     void CheckLineStatus();
     void NotifyListeners(LONG count);
+    int TakeListenerSlot();
+    void GiveListenerSlot();
     BOOL DrawerStateFromShared() const;
     void RefreshModemStatus();
     void AcknowledgeStatus(const char* tag);
@@ -134,8 +138,7 @@ private:
     DWORD RunInputThread();
     DWORD RunOutputThread();
     DWORD RunPowerFailThread();
-    void TraceLink(const char* tag, int count, LONG v1 = 0, LONG v2 = 0, LONG v3 = 0,
-                   LONG v4 = 0);
+    void TraceLink(const char* tag, int count, LONG v1 = 0, LONG v2 = 0, LONG v3 = 0, LONG v4 = 0);
 
     // Reliability and statistics hooks used by the device link and the methods.
     void ReportErrorRecord(DWORD eventId, LONG data, int operationText);
@@ -242,4 +245,5 @@ private:
     DrawerCommand m_statusCommand;  // status query
     BOOL m_bWaitingForDrawer = FALSE;
     LONG m_nLastStatusSeq = -1;
+    int m_nListenerSlot = -1;  // this instance's slot in the shared listener table
 };

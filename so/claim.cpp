@@ -1,5 +1,6 @@
 // Claim and Release: the machine-wide claim of one drawer through its named mutex, owned by
 // the application's thread that claimed it.
+#include "link/shared_state.h"
 #include "so/cash_drawer.h"
 
 LONG CCashDrawer::Claim(LONG timeout) {
@@ -17,6 +18,7 @@ LONG CCashDrawer::Claim(LONG timeout) {
             case WAIT_OBJECT_0:
             case WAIT_ABANDONED_0:  // the previous owner ended without releasing it
                 m_bClaimed = TRUE;
+                RecordClaim(true);
                 result = OPOS_SUCCESS;
                 break;
             case WAIT_OBJECT_0 + 1:
@@ -36,6 +38,7 @@ LONG CCashDrawer::ReleaseDevice() {
     if (!m_bOpened) {
         result = OPOS_E_CLOSED;
     } else if (m_bClaimed) {
+        RecordClaim(false);
         ReleaseMutex(m_objects.claim.get());
         m_bClaimed = FALSE;
         result = OPOS_SUCCESS;
@@ -45,16 +48,42 @@ LONG CCashDrawer::ReleaseDevice() {
     return EndMethod("mRls", result);
 }
 
+// The claimant's process and thread in the shared state, so that other applications can tell
+// a claim without taking the mutex (taking it, even for an instant, made a second checker see
+// it held).
+void CCashDrawer::RecordClaim(bool claimed) {
+    const int drawer = m_config.drawerNo == 2 ? 1 : 0;
+    InterlockedExchange(&SharedLink().nClaimThreadId[drawer],
+                        claimed ? static_cast<LONG>(GetCurrentThreadId()) : 0);
+    InterlockedExchange(&SharedLink().nClaimProcessId[drawer],
+                        claimed ? static_cast<LONG>(GetCurrentProcessId()) : 0);
+}
+
+namespace {
+// True while the thread runs, or when it cannot be opened for lack of rights.
+bool ThreadAlive(LONG threadId) {
+    if (threadId == 0) return false;
+    fw::UniqueKernel thread(OpenThread(SYNCHRONIZE, FALSE, static_cast<DWORD>(threadId)));
+    if (!thread) return GetLastError() == ERROR_ACCESS_DENIED;
+    return WaitForSingleObject(thread.get(), 0) == WAIT_TIMEOUT;
+}
+}  // namespace
+
 BOOL CCashDrawer::IsClaimedByOther() {
     if (m_bClaimed) return FALSE;
+    const int drawer = m_config.drawerNo == 2 ? 1 : 0;
+    const LONG process = SharedLink().nClaimProcessId[drawer];
+    if (process == 0) return FALSE;
+    if (ProcessAlive(process) && ThreadAlive(SharedLink().nClaimThreadId[drawer])) return TRUE;
+    // The claimant's thread ended without releasing: the mutex is abandoned. Taking it clears
+    // the record.
     switch (WaitForSingleObject(m_objects.claim.get(), 0)) {
-        case WAIT_TIMEOUT:
-            return TRUE;
         case WAIT_OBJECT_0:
         case WAIT_ABANDONED:
+            InterlockedCompareExchange(&SharedLink().nClaimProcessId[drawer], 0, process);
             ReleaseMutex(m_objects.claim.get());
             return FALSE;
         default:
-            return FALSE;
+            return TRUE;  // claimed again meanwhile
     }
 }

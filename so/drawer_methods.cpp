@@ -66,10 +66,16 @@ LONG CCashDrawer::WaitForDrawerClose(LONG beepTimeout, LONG beepFrequency, LONG 
     m_lResultCodeExtended = 0;
     LONG result = RefuseDrawerWork();
     if (result != OPOS_SUCCESS) return EndMethod("mWat", result);
-    if (!m_bCapStatus || !m_bDrawerOpened) return EndMethod("mWat", OPOS_SUCCESS);
+    if (!m_bCapStatus) return EndMethod("mWat", OPOS_SUCCESS);
 
+    // Waiting is announced before DrawerOpened is read: a close that comes in between then
+    // either shows in DrawerOpened or sets the event, never neither.
     m_objects.drawerClosed.Reset();
-    m_bWaitingForDrawer = TRUE;
+    InterlockedExchange(reinterpret_cast<volatile LONG*>(&m_bWaitingForDrawer), TRUE);
+    if (!m_bDrawerOpened) {
+        m_bWaitingForDrawer = FALSE;
+        return EndMethod("mWat", OPOS_SUCCESS);
+    }
     HANDLE waits[] = {m_objects.drawerClosed.get(), m_objects.powerFail.get(),
                       m_objects.lineStatusOff.get()};
     // The times are taken as unsigned milliseconds: -1 waits without limit.

@@ -1,5 +1,5 @@
-// The reader's frame scanning: newest frame wins, unfinished frame starts carry over between
-// reads, unknown frame types are ignored.
+// The reader's frame scanning: every frame of a pass in order, the newest on its own,
+// unfinished frame starts carry over between reads, unknown frame types are ignored.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -41,6 +41,29 @@ TEST(ReceiveBuffer, TheLastWholeFrameOfAPassCounts) {
         EXPECT_EQ(c.frame, Scan(rb, c.reads));
         EXPECT_EQ(0, rb.held());
     }
+}
+
+// A drawer opened and closed within one pass: both frames, in order, across reads and a
+// frame split between them; a new pass forgets them.
+TEST(ReceiveBuffer, EveryFrameOfAPassIsKeptInOrder) {
+    ReceiveBuffer rb;
+    Scan(rb, {{0x1B, 0x01, 0x01, 0x0D, 0x55, 0x1B}, {0x01, 0x00, 0x0D, 0x1B, 0x01, 0x01}, {0x0D}});
+    ASSERT_EQ(3, rb.frameCount());
+    EXPECT_EQ(Bytes({0x1B, 0x01, 0x01, 0x0D}), Bytes(rb.frameAt(0), rb.frameAt(0) + 4));
+    EXPECT_EQ(Bytes({0x1B, 0x01, 0x00, 0x0D}), Bytes(rb.frameAt(1), rb.frameAt(1) + 4));
+    EXPECT_EQ(Bytes({0x1B, 0x01, 0x01, 0x0D}), Bytes(rb.frameAt(2), rb.frameAt(2) + 4));
+    // More frames than are kept: the newest ones stay, the last still the newest.
+    std::vector<Bytes> reads;
+    for (int i = 0; i < kMaxPassFrames + 5; ++i) {
+        reads.push_back({0x1B, 0x01, static_cast<uint8_t>(i & 0x03), 0x0D});
+    }
+    Scan(rb, reads);
+    ASSERT_EQ(kMaxPassFrames, rb.frameCount());
+    EXPECT_EQ(5 & 0x03, rb.frameAt(0)[2]);
+    EXPECT_EQ(Bytes(rb.frame(), rb.frame() + 4),
+              Bytes(rb.frameAt(kMaxPassFrames - 1), rb.frameAt(kMaxPassFrames - 1) + 4));
+    rb.Reset();
+    EXPECT_EQ(0, rb.frameCount());
 }
 
 TEST(ReceiveBuffer, AFrameSplitAtEveryByteBoundaryIsFound) {

@@ -198,6 +198,29 @@ TEST_F(DrawerMethods, PowerStateFollowsPowerFailureAndTheLines) {
     EXPECT_EQ((std::vector<LONG>{2001, 2004, 2001, 2004, 2001}), m_drawer.co()->StatusUpdates());
 }
 
+// CTS off with DSR on is a line the drawer cannot be driven on: offline, reported once, and
+// kept so over reader passes (drawer frames) and power-fail polls that follow.
+TEST_F(DrawerMethods, CtsOffWithDsrOnStaysOfflineWithOneReport) {
+    ASSERT_OPOS(OPOS_SUCCESS, Open());
+    m_drawer.Set(PIDX_PowerNotify, OPOS_PN_ENABLED);
+    m_drawer.Set(PIDX_DeviceEnabled, 1);
+    ASSERT_TRUE(PropertyBecomes(PIDX_PowerState, OPOS_PS_ONLINE));
+    ASSERT_EQ(0u, Sim("cts off"));
+    ASSERT_TRUE(PropertyBecomes(PIDX_PowerState, OPOS_PS_OFF_OFFLINE));
+    for (const char* args : {"open 1", "close 1"}) {
+        ASSERT_EQ(0u, Sim(args));
+        const LONG opened = args[0] == 'o' ? 1 : 0;
+        ASSERT_TRUE(PropertyBecomes(PIDXCash_DrawerOpened, opened)) << args;
+        PumpUntil([] { return false; }, 500);  // two polls of the power-fail thread
+        EXPECT_EQ(OPOS_PS_OFF_OFFLINE, Number(PIDX_PowerState)) << "after " << args;
+    }
+    std::vector<LONG> power;
+    for (LONG u : m_drawer.co()->StatusUpdates()) {
+        if (u == OPOS_SUE_POWER_ONLINE || u == OPOS_SUE_POWER_OFF_OFFLINE) power.push_back(u);
+    }
+    EXPECT_EQ((std::vector<LONG>{OPOS_SUE_POWER_ONLINE, OPOS_SUE_POWER_OFF_OFFLINE}), power);
+}
+
 TEST_F(DrawerMethods, FirmwareMethodsAreNotSupported) {
     ASSERT_OPOS(OPOS_SUCCESS, Open());
     LONG result = 0;

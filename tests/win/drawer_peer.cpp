@@ -9,6 +9,7 @@
 //   signal=NAME               set the named event "BramwickTest NAME"
 //   wait=NAME                 wait (at most 30 s) for "BramwickTest NAME"
 //   opendrawer                OpenDrawer, expecting 0
+//   opendrawer-unclaimed      OpenDrawer, expecting anything but 102 (OPOS_E_CLAIMED)
 //   events=V,V,...            wait (at most 10 s) until the status updates received so far
 //                             are exactly these values, in this order
 //   close                     Close, expecting 0
@@ -69,6 +70,8 @@ int main(int argc, char** argv) {
             ok = PumpUntil([&] { return drawer.Number(PIDXCash_DrawerOpened) == want; }, 10000);
         } else if (step == "opendrawer") {
             ok = drawer.Long(L"OpenDrawer") == OPOS_SUCCESS;
+        } else if (step == "opendrawer-unclaimed") {
+            ok = drawer.Long(L"OpenDrawer") != OPOS_E_CLAIMED;
         } else if (step == "events") {
             std::vector<LONG> want;
             for (const char* at = arg.c_str(); *at != '\0'; at += *at == ',' ? 1 : 0) {

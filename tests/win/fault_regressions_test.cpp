@@ -11,6 +11,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "framework/handles.h"
 #include "tests/soak/drawer_session.h"
@@ -145,6 +146,76 @@ TEST_F(FaultRegressions, ASuccessorReadsThePortAfterTheOwnerDiedInAFanOut) {
 
     ASSERT_EQ(0u, Sim(kSim, "close 1"));
     EXPECT_TRUE(OpenedBecomes(0, kBound)) << "the new owner does not read the port";
+}
+
+// A listener that died holds up no one: the owner's OpenDrawer sees its drawer open without
+// waiting for the dead application's acknowledgement, nothing is counted as failed, and every
+// change, also those made by hand right after, reaches the applications still alive in order.
+TEST_F(FaultRegressions, ADeadListenerHoldsUpNeitherTheOwnerNorTheOthers) {
+    ASSERT_EQ(0u, Sim(kSim, "autoclose 300"));
+    ASSERT_OPOS(OPOS_SUCCESS, m_session->Open(kDeviceW));  // this process owns the port
+    m_session->Set(PIDX_DeviceEnabled, 1);
+    testproc::Process dead = Peer("open signal=race-l-open crash");
+    EXPECT_EQ(9u, dead.Wait());
+    testproc::Process alive =
+        Peer("open enable signal=race-q-open events=1,0,1,0 wait=race-go close");
+    fw::UniqueKernel aliveOpen(Named("race-q-open"));
+    ASSERT_TRUE(PumpUntil([&] { return WaitForSingleObject(aliveOpen.get(), 0) == WAIT_OBJECT_0; },
+                          kBound));
+    const long long failedBefore = m_session->Counter("DrawerFailedOpenCount");
+
+    EXPECT_OPOS(OPOS_SUCCESS, m_session->OpenDrawer()) << "the owner waited for the dead";
+    ASSERT_TRUE(OpenedBecomes(0, kBound));  // closed again by the simulator
+    ASSERT_EQ(0u, Sim(kSim, "open 1"));
+    ASSERT_EQ(0u, Sim(kSim, "close 1"));
+    const std::vector<LONG> expected = {1, 0, 1, 0};
+    EXPECT_TRUE(PumpUntil([&] { return m_session->co().StatusUpdates() == expected; }, kBound));
+    EXPECT_EQ(expected, m_session->co().StatusUpdates());
+    EXPECT_EQ(failedBefore, m_session->Counter("DrawerFailedOpenCount"));
+    fw::UniqueKernel go(Named("race-go"));
+    SetEvent(go.get());
+    EXPECT_EQ(0u, alive.Wait()) << "a change did not reach the other application";
+}
+
+// A drawer opened and closed again within one read pass of the port owner (the simulator
+// closes it 100 ms after opening, sooner than the reader's second look): OpenDrawer sees it
+// open, and the application gets both events, in order.
+TEST_F(FaultRegressions, ADrawerOpenedAndClosedWithinOnePassIsSeenTwice) {
+    m_device.SetNumber("DetectDelay_Time", 300);
+    ASSERT_EQ(0u, Sim(kSim, "autoclose 100"));
+    ASSERT_OPOS(OPOS_SUCCESS, m_session->Open(kDeviceW));
+    m_session->Set(PIDX_DeviceEnabled, 1);
+    const long long goodBefore = m_session->Counter("DrawerGoodOpenCount");
+    EXPECT_OPOS(OPOS_SUCCESS, m_session->OpenDrawer());
+    const std::vector<LONG> expected = {1, 0};
+    EXPECT_TRUE(PumpUntil([&] { return m_session->co().StatusUpdates() == expected; }, kBound));
+    EXPECT_EQ(expected, m_session->co().StatusUpdates());
+    EXPECT_EQ(goodBefore + 1, m_session->Counter("DrawerGoodOpenCount"));
+}
+
+// Applications that have not claimed never get 102 from one another, however many open the
+// drawer at the same moment.
+TEST_F(FaultRegressions, WithoutAClaimNoApplicationGetsClaimedFromAnother) {
+    ASSERT_EQ(0u, Sim(kSim, "autoclose 50"));
+    std::string steps = "open enable wait=race-go";
+    for (int i = 0; i < 12; ++i) steps += " opendrawer-unclaimed";
+    steps += " close";
+    std::vector<testproc::Process> peers;
+    for (int i = 0; i < 4; ++i) peers.push_back(Peer(steps));
+    ASSERT_OPOS(OPOS_SUCCESS, m_session->Open(kDeviceW));
+    m_session->Set(PIDX_DeviceEnabled, 1);
+    Sleep(1000);  // the peers have opened by now, or open while the others already run
+    fw::UniqueKernel go(Named("race-go"));
+    SetEvent(go.get());
+    int claimed = 0;
+    for (int i = 0; i < 12; ++i) {
+        const LONG r = m_session->OpenDrawer();
+        if (r == OPOS_E_CLAIMED) ++claimed;
+    }
+    EXPECT_EQ(0, claimed) << "OpenDrawer answered 102 in this process";
+    for (testproc::Process& p : peers) {
+        EXPECT_EQ(0u, p.Wait(60000)) << "a peer's OpenDrawer answered 102";
+    }
 }
 
 }  // namespace

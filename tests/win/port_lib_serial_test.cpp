@@ -70,4 +70,19 @@ TEST_F(SerialPortTest, SetEventMaskZeroEndsAPendingWait) {
     EXPECT_EQ(0u, wait.mask());
 }
 
+// The service's reader sets mask 0 between its waits; an answer that arrives then must end the
+// next wait at once, which the backend sees from the input queue before it waits.
+TEST_F(SerialPortTest, BytesQueuedUnderMaskZeroCompleteTheNextWaitAtOnce) {
+    ASSERT_EQ(0, port->SetEventMask(0));
+    Write({0x1B, 0x02, 0x01});
+    ASSERT_TRUE(portlib::WaitUntil([&] { return port->InQueue() == 4; }));
+    portlib::LineWait wait;
+    ASSERT_EQ(0, wait.Arm(*port));
+    const bool atOnce = wait.Signalled(0);
+    if (!atOnce) port->SetEventMask(0);  // ends the wait: the block must not outlive it
+    ASSERT_TRUE(atOnce) << "the answer came while the mask was 0";
+    EXPECT_EQ(static_cast<DWORD>(EV_RXCHAR), wait.mask());
+    EXPECT_EQ(4u, port->ReadAtLeast(4).size()) << "the wait leaves the answer queued";
+}
+
 }  // namespace

@@ -51,6 +51,8 @@ protected:
 
     SimScope scope;
     portlib::Library lib;
+    // Outlives the port: a test that stops early leaves its wait to the close to end.
+    LineWait lineWait;
     std::unique_ptr<Port> port;
 };
 
@@ -91,17 +93,52 @@ TEST_F(SimPortTest, EventsBetweenWaitsCompleteTheNextWaitUnlessTheMaskDropsThem)
     ASSERT_EQ(0, port->SetEventMask(kPortEventMask));
     Sim("inject 55");
     ASSERT_TRUE(portlib::WaitUntil([&] { return port->InQueue() == 1; }));
-    LineWait wait;
+    LineWait& wait = lineWait;
     ASSERT_EQ(0, wait.Arm(*port));
     ASSERT_TRUE(wait.Signalled(0)) << "completed by the wait request itself";
     EXPECT_EQ(static_cast<DWORD>(EV_RXCHAR), wait.mask());
+    ASSERT_EQ(1u, port->ReadAtLeast(1).size());
 
     Sim("inject 56");
-    ASSERT_TRUE(portlib::WaitUntil([&] { return port->InQueue() == 2; }));
+    ASSERT_TRUE(portlib::WaitUntil([&] { return port->InQueue() == 1; }));
     ASSERT_EQ(0, port->SetEventMask(EV_CTS));
-    ASSERT_EQ(0, wait.Arm(*port));
-    EXPECT_FALSE(wait.Signalled(0));
+    ASSERT_EQ(0, port->WaitEvent(wait.maskWord(), wait.overlapped()));
+    EXPECT_FALSE(wait.Signalled(100)) << "queued bytes do not wake a mask without EV_RXCHAR";
+    // Asking for EV_RXCHAR again ends that wait as any mask change does; the next wait then
+    // finds the byte.
+    ASSERT_EQ(0, port->SetEventMask(EV_RXCHAR));
+    ASSERT_TRUE(wait.Signalled(0));
+    EXPECT_EQ(0u, wait.mask());
+    ASSERT_EQ(0, port->WaitEvent(wait.maskWord(), wait.overlapped()));
+    ASSERT_TRUE(wait.Signalled(0));
+    EXPECT_EQ(static_cast<DWORD>(EV_RXCHAR), wait.mask());
     ASSERT_EQ(0, port->SetEventMask(0));
+}
+
+// The service's reader sets mask 0 after a time-out or a status request and arms again later: a
+// frame that arrives in that gap (here the answer to a status command) is found at once.
+TEST_F(SimPortTest, BytesQueuedUnderMaskZeroCompleteTheNextWaitAtOnce) {
+    Sim("reply-delay 0");
+    ASSERT_EQ(0, port->SetEventMask(0));
+    Write(kStatusCommand);
+    ASSERT_TRUE(portlib::WaitUntil([&] { return port->InQueue() == 4; }));
+    LineWait& wait = lineWait;
+    ASSERT_EQ(0, wait.Arm(*port));
+    ASSERT_TRUE(wait.Signalled(0)) << "the frame came while the mask was 0";
+    EXPECT_EQ(static_cast<DWORD>(EV_RXCHAR), wait.mask());
+
+    // A wait that ended without the bytes being read finds them again, mask unchanged.
+    ASSERT_EQ(0, port->WaitEvent(wait.maskWord(), wait.overlapped()));
+    ASSERT_TRUE(wait.Signalled(0)) << "unread bytes left from the last wait";
+    EXPECT_EQ(static_cast<DWORD>(EV_RXCHAR), wait.mask());
+
+    // Once they are read, the wait waits for the next byte.
+    EXPECT_EQ(Frame(0x02, 0), port->ReadAtLeast(4));
+    ASSERT_EQ(0, port->WaitEvent(wait.maskWord(), wait.overlapped()));
+    EXPECT_FALSE(wait.Signalled(100)) << "nothing queued";
+    Sim("inject 57");
+    ASSERT_TRUE(wait.Signalled());
+    EXPECT_EQ(static_cast<DWORD>(EV_RXCHAR), wait.mask());
 }
 
 // Each change cdctl makes ends the service reader's wait with its own event; notification on
@@ -120,11 +157,14 @@ TEST_F(SimPortTest, ChangesFromAnotherProcessEndTheWaitWithTheirEvent) {
         EXPECT_EQ(c.event, EventOf(c.args)) << c.args;
         ASSERT_EQ(0, port->GetModemStatus(&status));
         EXPECT_EQ(c.modemStatus, status) << c.args;
+        // Read at once: a frame left queued would end every later wait with EV_RXCHAR.
+        if (c.event == EV_RXCHAR) {
+            EXPECT_EQ(Frame(0x01, 1), port->ReadAtLeast(4));
+        }
     }
     COMSTAT stat{};
     ASSERT_EQ(0, port->ClearError(&errors, &stat));
     EXPECT_EQ(static_cast<DWORD>(CE_BREAK), errors);
-    EXPECT_EQ(Frame(0x01, 1), port->ReadAtLeast(4));  // the frame of "open 1"
     EXPECT_EQ(static_cast<DWORD>(EV_ERR), EventOf("error"));
     EXPECT_EQ(0, port->LineError());
     ASSERT_EQ(0, port->ClearError(&errors, &stat));

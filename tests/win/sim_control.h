@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <cstdio>
 #include <string>
 #include <utility>
 
@@ -63,11 +64,20 @@ public:
         }
         std::string line = commandLine;
         PROCESS_INFORMATION pi = {};
-        if (CreateProcessA(nullptr, &line[0], nullptr, nullptr, writeEnd != nullptr, 0,
-                           env.empty() ? nullptr : &env[0],
-                           folder.empty() ? nullptr : folder.c_str(), &si, &pi)) {
-            m_process = pi.hProcess;
-            CloseHandle(pi.hThread);
+        // Under load Wine now and then refuses a process start for a moment: try again, and
+        // say so, rather than fail the test on the machine's account.
+        for (int attempt = 0; attempt < 3 && m_process == nullptr; ++attempt) {
+            if (CreateProcessA(nullptr, &line[0], nullptr, nullptr, writeEnd != nullptr, 0,
+                               env.empty() ? nullptr : &env[0],
+                               folder.empty() ? nullptr : folder.c_str(), &si, &pi)) {
+                m_process = pi.hProcess;
+                CloseHandle(pi.hThread);
+            } else {
+                fprintf(stderr, "process start failed (error %lu): %s\n",
+                        static_cast<unsigned long>(GetLastError()), commandLine.c_str());
+                line = commandLine;
+                Sleep(200);
+            }
         }
         if (writeEnd) CloseHandle(writeEnd);
     }
