@@ -77,10 +77,9 @@ trap - EXIT
 out86="${BENCH_OUT_DIR_X86:-$root/out/x86}"
 work86="$root/build/bench-x86"
 tier=0
-why=$("$root/tools/wow64.sh" check) || tier=$?
-[ "$tier" -eq 0 ] && { why=$("$root/tools/wow64.sh" up 2>&1 >/dev/null) || tier=$?; }
+why=$("$root/tools/wow64.sh" up 2>&1 >/dev/null) || tier=$?  # sets up and checks first
 if [ "$tier" -ne 0 ]; then
-    echo "bench x86: skipped: $why"
+    echo "bench x86: skipped: ${why#wow64: skipped: }"
     exit "$status64"
 fi
 trap '"$root/tools/wow64.sh" down' EXIT

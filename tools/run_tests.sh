@@ -32,15 +32,14 @@ run_ctest wine-x64 "$root/build/x64"
 # The 32-bit tier: set up on first use (downloads, then cached in build/wow64).
 # Exit status 3 of the tier means it cannot run here (no 32-bit code, a pinned package gone).
 tier=0
-why=$("$root/tools/wow64.sh" check) || tier=$?
-[ "$tier" -eq 0 ] && { why=$("$root/tools/wow64.sh" up 2>&1 >/dev/null) || tier=$?; }
+why=$("$root/tools/wow64.sh" up 2>&1 >/dev/null) || tier=$?  # sets up and checks first
 case "$tier" in
 0)
     run_ctest wine-x86 "$root/build/x86"
     "$root/tools/wow64.sh" down
     ;;
 3)
-    echo "wine-x86: skipped: $why"
+    echo "wine-x86: skipped: ${why#wow64: skipped: }"
     skipped=$((skipped + 1))
     ;;
 *)
