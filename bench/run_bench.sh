@@ -51,13 +51,18 @@ server_pid() {  # [prefix as the server sees it]
     done
 }
 
-mkdir -p "$work/sim"
-rm -rf "$work/trace"
-mkdir -p "$work/trace"
-export WINEPATH="$(winpath "$out")"
-export BRAMWICK_TRACE_DIR="$(winpath "$work/trace")"
-export BRAMWICK_SIM_DIR="$(winpath "$work/sim")"
-export BENCH_WINESERVER_PID="$(server_pid)"
+# Fresh trace and simulator folders under WORK, and the environment of one run against OUT.
+prepare() {  # WORK OUT SERVER_PID
+    mkdir -p "$1/sim"
+    rm -rf "$1/trace"
+    mkdir -p "$1/trace"
+    export WINEPATH="$(winpath "$2")"
+    export BRAMWICK_TRACE_DIR="$(winpath "$1/trace")"
+    export BRAMWICK_SIM_DIR="$(winpath "$1/sim")"
+    export BENCH_WINESERVER_PID="$3"
+}
+
+prepare "$work" "$out" "$(server_pid)"
 export BENCH_IDLE_SECONDS="${BENCH_IDLE_SECONDS:-60}"
 
 {
@@ -87,13 +92,7 @@ cmake --build "$root/build/x86" --target bramwick_bench >/dev/null
 exe86="$root/build/x86/bench/bramwick_bench.exe"
 export BRAMWICK_WINE_TIER=wow64
 "$root/tools/wine.sh" 'C:\windows\syswow64\regsvr32.exe' /s "$(winpath "$out86/Bramwick.dll")"
-mkdir -p "$work86/sim"
-rm -rf "$work86/trace"
-mkdir -p "$work86/trace"
-export WINEPATH="$(winpath "$out86")"
-export BRAMWICK_TRACE_DIR="$(winpath "$work86/trace")"
-export BRAMWICK_SIM_DIR="$(winpath "$work86/sim")"
-export BENCH_WINESERVER_PID="$(server_pid /prefix)"
+prepare "$work86" "$out86" "$(server_pid /prefix)"
 export BENCH_SUFFIX=_x86
 {
     echo "# 32-bit tier: $(cat "$root/build/wow64/root/usr/share/doc/wine64/changelog.Debian.gz" 2>/dev/null | gzip -dc 2>/dev/null | head -1 | cut -d' ' -f1-2)"
