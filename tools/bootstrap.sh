@@ -14,6 +14,7 @@ have cmake || need+=(cmake)
 have ninja || need+=(ninja-build)
 [ -f /usr/src/googletest/CMakeLists.txt ] || need+=(googletest)
 have xmllint || need+=(libxml2-utils)
+have wixl || need+=(wixl)
 
 if [ ${#need[@]} -eq 0 ]; then
   exit 0
