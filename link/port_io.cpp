@@ -147,8 +147,8 @@ void CCashDrawer::ReadPortEvents() {
             m_receive.Discard();
             break;
         }
-        m_receive.Accept(static_cast<int>(got));
-        if (m_receive.frame()[0] == kFrameStart) {
+        // The newest frame these bytes completed; a frame of an earlier read is not repeated.
+        if (m_receive.Accept(static_cast<int>(got)) > 0) {
             const uint8_t* f = m_receive.frame();
             TraceLink("50q5", 4, f[0], f[1], f[2], f[3]);
         }
@@ -185,7 +185,7 @@ void CCashDrawer::ReadPortEvents() {
 }
 
 // Publishes one status frame: the shared drawer bits, this instance first, then every other
-// listener. An OpenService in progress takes the frame as its reply instead.
+// listener. An OpenService in progress also takes the frame as its reply.
 void CCashDrawer::ApplyStatusFrame(const DrawerBits& bits) {
     {
         fw::MutexGuard lock = m_objects.openStatus.Acquire(kOpenStatusWaitMs);
@@ -193,11 +193,18 @@ void CCashDrawer::ApplyStatusFrame(const DrawerBits& bits) {
             SharedLink().nDrawerStatus[0] = bits.drawer1;
             SharedLink().nDrawerStatus[1] = bits.drawer2;
         }
-        TraceLink("50q8", 3, static_cast<LONG>(lock.result()), SharedLink().nDrawerStatus[0],
+        TraceLink("50q8", 3, static_cast<LONG>(fw::WaitCode(lock.result())),
+                  SharedLink().nDrawerStatus[0],
                   SharedLink().nDrawerStatus[1]);
     }
     InterlockedIncrement(&SharedLink().nStatusSeq);
-    if (SharedLink().bInitialQuery) return;  // an OpenService waits for this reply itself
+    // An OpenService waiting for its status reply takes this frame as the reply; the frame is
+    // a status like any other and goes to everyone as well, or a change it carries would be
+    // lost for every other application.
+    if (InterlockedExchange(&SharedLink().bInitialQuery, 0) != 0) {
+        TraceLink("50n3", 0);
+        m_objects.responseReceived.Set();
+    }
     TraceLink("50q9", 2, SharedLink().nStatusSeq, SharedLink().nListeners);
     {
         // The owner's own application learns of the change without waiting for the others.
@@ -263,12 +270,6 @@ void CCashDrawer::ProcessStatus(bool pace) {
         fw::MutexGuard lock = m_objects.openStatus.Acquire();
         opened = DrawerStateFromShared();
         AcknowledgeStatus("50n2");
-    }
-    if (SharedLink().bInitialQuery == 1) {
-        TraceLink("50n3", 0);
-        SharedLink().bInitialQuery = 0;
-        m_objects.responseReceived.Set();
-        return;  // OpenService sets DrawerOpened from this reply
     }
     if (opened != m_bDrawerOpened) {
         TraceLink("50n4", 2, SharedLink().nDrawerStatus[0], SharedLink().nDrawerStatus[1]);
