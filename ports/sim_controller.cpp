@@ -106,6 +106,7 @@ void ReceiveByte(State& s, uint64_t at, uint8_t b) {
 }
 
 void ChangeDrawer(State& s, uint64_t at, size_t index, bool open) {
+    if (open && index == 0 && !s.drawerOpen[0]) ++s.openings;
     s.drawerOpen[index] = open ? 1 : 0;
     if (open) s.openedAt[index] = at;
 }
@@ -233,6 +234,7 @@ void Initialize(State& s, uint64_t now) {
 
 void Reset(State& s, uint64_t now) {
     SetDefaults(s);
+    s.openings = 0;
     SetCts(s, true);
     SetDsr(s, true);
     s.hostLineFree = s.deviceLineFree = std::max(now, s.lastNow);
@@ -337,6 +339,7 @@ std::string ShowLine(const State& s) {
     line += " open-delay=" + std::to_string(s.openDelayMs);
     line += " notify=" + std::string(onOff(s.notify));
     line += " autoclose=" + (s.autoCloseOn ? std::to_string(s.autoCloseMs) : std::string("off"));
+    line += " openings=" + std::to_string(s.openings);
     return line;
 }
 

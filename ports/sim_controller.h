@@ -81,7 +81,7 @@ struct State {
     uint32_t ctsChanges;  // counted so that a reader notices every change, even a quick toggle
     uint32_t dsrChanges;
     uint32_t nextSeq;
-    uint32_t reserved32;
+    uint32_t openings;  // times drawer 1 went from closed to open since the last reset
 
     // Command parser: the bytes of the command being received.
     uint8_t parse[3];

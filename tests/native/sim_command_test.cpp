@@ -110,7 +110,7 @@ TEST_F(SimCommandApply, SettingsShowUpInTheShowLine) {
     }
     EXPECT_EQ(
         "drawer1=closed drawer2=open cts=off dsr=off answer=off reply-delay=25 open-delay=0 "
-        "notify=off autoclose=1500",
+        "notify=off autoclose=1500 openings=0",
         sim::ShowLine(s));
     Apply("SIM1 close 2");
     Apply("SIM1 autoclose off");

@@ -224,7 +224,7 @@ TEST_F(SimController, ResetRestoresDefaultsAndCountsLineChanges) {
     sim::Reset(s, kT0 + 1 * kMs);
     EXPECT_EQ(
         "drawer1=closed drawer2=closed cts=on dsr=on answer=on reply-delay=10 open-delay=50 "
-        "notify=on autoclose=off",
+        "notify=on autoclose=off openings=0",
         sim::ShowLine(s));
     EXPECT_EQ(cts + 1, s.ctsChanges);
     EXPECT_EQ(0u, s.dsrChanges);

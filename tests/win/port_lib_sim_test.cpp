@@ -12,7 +12,7 @@ using portlib::SimScope;
 
 constexpr char kDefaults[] =
     "drawer1=closed drawer2=closed cts=on dsr=on answer=on reply-delay=10 open-delay=50 "
-    "notify=on autoclose=off";
+    "notify=on autoclose=off openings=0";
 
 const Bytes kStatusCommand = {0x1B, 0x02, 0x01};
 
@@ -219,7 +219,7 @@ TEST_F(SimPortTest, StatePersistsAcrossCloseReopenAndProcesses) {
 
     EXPECT_EQ(
         "drawer1=open drawer2=closed cts=on dsr=on answer=on reply-delay=0 open-delay=50 "
-        "notify=on autoclose=off",
+        "notify=on autoclose=off openings=1",
         Show());
     EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(scope.StateFile().c_str()));
     // An injection finds no open port now.
