@@ -108,6 +108,25 @@ DispCall::~DispCall() {
     }
 }
 
+// A by-reference string: a BSTR reference, or a VARIANT reference whose value is made a BSTR
+// in place (as a dispatch map coerces a by-reference argument).
+HRESULT DispCall::BindBstrRef(int i, VARIANT* raw) {
+    if (V_VT(raw) == (VT_BYREF | VT_BSTR) && V_BSTRREF(raw)) {
+        m_bstr[i] = V_BSTRREF(raw);
+        return S_OK;
+    }
+    if (V_VT(raw) != (VT_BYREF | VT_VARIANT) || V_VARIANTREF(raw) == nullptr) {
+        return DISP_E_TYPEMISMATCH;
+    }
+    VARIANT* inner = V_VARIANTREF(raw);
+    if (V_VT(inner) != VT_BSTR) {
+        HRESULT hr = VariantChangeType(inner, inner, 0, VT_BSTR);
+        if (FAILED(hr)) return hr;
+    }
+    m_bstr[i] = &V_BSTR(inner);
+    return S_OK;
+}
+
 HRESULT DispCall::Bind(const ArgType* types, int count, const DISPPARAMS* params, UINT* argErr) {
     UINT given = params ? params->cArgs : 0;
     if (params && params->cNamedArgs != 0) return DISP_E_NONAMEDARGS;
@@ -149,15 +168,14 @@ HRESULT DispCall::Bind(const ArgType* types, int count, const DISPPARAMS* params
                     }
                     break;
                 case ArgType::StringRef:
-                    if (V_VT(raw) == (VT_BYREF | VT_BSTR) && V_BSTRREF(raw)) {
-                        BSTR s = *V_BSTRREF(raw);
+                case ArgType::BstrRef:
+                    hr = BindBstrRef(i, raw);
+                    if (SUCCEEDED(hr) && types[i] == ArgType::StringRef) {
+                        BSTR s = *m_bstr[i];
+                        m_null[i] = s == nullptr;
                         m_string[i] = WideToAnsi(s, static_cast<int>(SysStringLen(s)));
+                        m_original[i] = m_string[i];
                         m_target[i] = raw;
-                    } else if (V_VT(raw) == (VT_BYREF | VT_VARIANT) && V_VARIANTREF(raw)) {
-                        hr = CoerceString(v, &m_string[i]);
-                        m_target[i] = raw;
-                    } else {
-                        hr = DISP_E_TYPEMISMATCH;
                     }
                     break;
             }
@@ -186,18 +204,13 @@ HRESULT DispCall::Finish(ReturnType ret, VARIANT* result) {
                 V_VT(inner) = VT_I4;
                 V_I4(inner) = m_long[i];
             }
-        } else if (m_types[i] == ArgType::StringRef) {
+        } else if (m_types[i] == ArgType::StringRef && m_string[i] != m_original[i]) {
+            // Only a text the member set goes back: an untouched one keeps the caller's
+            // characters, which the ANSI code page might not hold.
             BSTR s = AnsiToBstr(m_string[i]);
             if (s == nullptr) return E_OUTOFMEMORY;
-            if (V_VT(target) == (VT_BYREF | VT_BSTR)) {
-                SysFreeString(*V_BSTRREF(target));
-                *V_BSTRREF(target) = s;
-            } else {
-                VARIANT* inner = V_VARIANTREF(target);
-                VariantClear(inner);
-                V_VT(inner) = VT_BSTR;
-                V_BSTR(inner) = s;
-            }
+            SysFreeString(*m_bstr[i]);
+            *m_bstr[i] = s;
         }
     }
     if (result == nullptr) return S_OK;

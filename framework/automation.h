@@ -20,7 +20,8 @@ enum class ArgType : uint8_t {
     String,     // BSTR by value, handed to the member as ANSI text
     Dispatch,   // IDispatch* by value (may be null)
     LongRef,    // LONG by reference
-    StringRef,  // BSTR by reference, read and written as ANSI text
+    StringRef,  // BSTR by reference, read and written as ANSI text; a null BSTR stays null
+    BstrRef,    // BSTR by reference, handed to the member as it is (the member converts)
 };
 
 enum class ReturnType : uint8_t { Void, Long, String };
@@ -34,7 +35,11 @@ public:
     const char* String(int i) const { return m_string[i].c_str(); }
     IDispatch* Dispatch(int i) const { return m_dispatch[i]; }
     LONG& LongRef(int i) { return m_long[i]; }
-    std::string& StringRef(int i) { return m_string[i]; }
+    // The text of a by-reference string, null when the caller passed a null BSTR. It is
+    // written back only when the member changed it.
+    std::string* StringRef(int i) { return m_null[i] ? nullptr : &m_string[i]; }
+    // The caller's BSTR itself (it may hold null); the member frees and replaces it to answer.
+    BSTR* BstrRef(int i) { return m_bstr[i]; }
 
     void ReturnLong(LONG value) { m_returnLong = value; }
     void ReturnString(std::string value) { m_returnString = std::move(value); }
@@ -48,10 +53,15 @@ public:
     HRESULT Finish(ReturnType ret, VARIANT* result);
 
 private:
+    HRESULT BindBstrRef(int i, VARIANT* raw);
+
     const ArgType* m_types = nullptr;
     int m_count = 0;
     LONG m_long[kMaxDispArgs] = {};
     std::string m_string[kMaxDispArgs];
+    std::string m_original[kMaxDispArgs];  // by-reference text as it came
+    bool m_null[kMaxDispArgs] = {};
+    BSTR* m_bstr[kMaxDispArgs] = {};
     IDispatch* m_dispatch[kMaxDispArgs] = {};
     VARIANT* m_target[kMaxDispArgs] = {};  // by-reference argument as passed by the caller
     LONG m_returnLong = 0;

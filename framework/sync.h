@@ -10,6 +10,21 @@ namespace fw {
 
 enum class AcquireResult { Acquired, Abandoned, TimedOut, Failed };
 
+// The wait's own result code for an acquisition (WAIT_OBJECT_0, WAIT_ABANDONED, WAIT_TIMEOUT,
+// WAIT_FAILED), as traces record it.
+constexpr DWORD WaitCode(AcquireResult result) {
+    switch (result) {
+        case AcquireResult::Acquired:
+            return WAIT_OBJECT_0;
+        case AcquireResult::Abandoned:
+            return WAIT_ABANDONED;
+        case AcquireResult::TimedOut:
+            return WAIT_TIMEOUT;
+        default:
+            return WAIT_FAILED;
+    }
+}
+
 const char* AcquireResultName(AcquireResult r);
 
 // Holds a mutex acquired by Mutex::Acquire and releases it when it goes out of scope.

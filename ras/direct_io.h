@@ -12,5 +12,5 @@
 // of ExecuteCommand, with *resultCodeExtended (when given) set to the records' extended code;
 // 106 for any other command, without touching the records. text is the DirectIO string
 // argument; binaryConversion the service's BinaryConversion property.
-LONG DirectIOFrame(CVmRAS& ras, bool opened, LONG command, LONG& data, std::string& text,
+LONG DirectIOFrame(CVmRAS& ras, bool opened, LONG command, LONG& data, std::string* text,
                    LONG binaryConversion, LONG* resultCodeExtended);

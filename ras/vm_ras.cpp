@@ -115,11 +115,14 @@ LONG CVmRAS::Open(const char* deviceClass, const char* deviceName, const char* d
     // From here on the object is open even when the mutex cannot be had, so that Close gives
     // back the event source.
     m_bOpen = true;
+    // A failure leaves the Win32 error (or the wait's result) in ResultCodeExtended.
     if (!m_mutex.Create(RasMutexName(m_strDeviceClass, m_strDeviceName).c_str())) {
+        m_lResultCodeExtended = static_cast<LONG>(GetLastError());
         return OPOS_E_FAILURE;
     }
     auto guard = m_mutex.Acquire(INFINITE);
     if (!guard.ok()) {
+        m_lResultCodeExtended = static_cast<LONG>(fw::WaitCode(guard.result()));
         guard.Unlock();
         m_mutex.Close();
         return OPOS_E_FAILURE;

@@ -71,11 +71,33 @@ LONG CCashDrawer::EndMethod(const char* tag, LONG result) {
 }
 
 // DirectIO: refused on a closed service; commands 110 to 115 go to the reliability records,
-// any other command is illegal.
-LONG CCashDrawer::DirectIO(LONG command, LONG& data, std::string& text) {
+// any other command is illegal. The string travels as bytes, each code unit by value, and a
+// null string stays null, so that the commands that need a string refuse it; an answer
+// replaces the caller's string only when the command set one.
+LONG CCashDrawer::DirectIO(LONG command, LONG& data, BSTR* text) {
     BeginMethod("MDio", 2, command, data);
-    return EndMethod("mDio", DirectIOFrame(m_ras, m_bOpened != FALSE, command, data, text,
-                                           m_lBinaryConversion, &m_lResultCodeExtended));
+    const bool none = text == nullptr || *text == nullptr;
+    std::string bytes;
+    if (!none) {
+        int32_t length = 0;
+        std::unique_ptr<uint8_t[]> raw(m_opostr.BSTRToBytes(text, &length, OPOS_BC_NONE));
+        if (raw) bytes.assign(reinterpret_cast<const char*>(raw.get()), static_cast<size_t>(length));
+    }
+    const std::string given = bytes;
+    const LONG result = DirectIOFrame(m_ras, m_bOpened != FALSE, command, data,
+                                      none ? nullptr : &bytes, m_lBinaryConversion,
+                                      &m_lResultCodeExtended);
+    if (!none && bytes != given) {
+        BSTR answer = bytes.empty() ? SysAllocString(L"")
+                                    : m_opostr.BytesToBSTR(
+                                          reinterpret_cast<const uint8_t*>(bytes.data()),
+                                          static_cast<int32_t>(bytes.size()), OPOS_BC_NONE);
+        if (answer != nullptr) {
+            SysFreeString(*text);
+            *text = answer;
+        }
+    }
+    return EndMethod("mDio", result);
 }
 
 LONG CCashDrawer::GetOpenResult() {
@@ -109,12 +131,12 @@ LONG CCashDrawer::ResetStatistics(const char* statistics) {
                                      statistics));
 }
 
-LONG CCashDrawer::RetrieveStatistics(std::string& statistics) {
+LONG CCashDrawer::RetrieveStatistics(std::string* statistics) {
     m_lResultCode = OPOS_SUCCESS;
     m_lResultCodeExtended = 0;
     m_trace.Trace(m_lTraceHandle, "MRts", 0, 0, 0, 0, 0, 0);
     return FinishStatistics("mRts",
-                            RetrieveStatisticsFrame(m_devStat, StatisticsState(), &statistics));
+                            RetrieveStatisticsFrame(m_devStat, StatisticsState(), statistics));
 }
 
 LONG CCashDrawer::UpdateStatistics(const char* statistics) {

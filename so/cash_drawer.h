@@ -50,14 +50,14 @@ public:
     LONG Claim(LONG timeout);
     LONG ReleaseDevice();
     LONG CheckHealth(LONG level);
-    LONG DirectIO(LONG command, LONG& data, std::string& text);
+    LONG DirectIO(LONG command, LONG& data, BSTR* text);
     LONG OpenDrawer();
     LONG WaitForDrawerClose(LONG beepTimeout, LONG beepFrequency, LONG beepDuration,
                             LONG beepDelay);
     LONG COFreezeEvents(LONG freeze);
     LONG GetOpenResult();
     LONG ResetStatistics(const char* statistics);
-    LONG RetrieveStatistics(std::string& statistics);
+    LONG RetrieveStatistics(std::string* statistics);
     LONG UpdateStatistics(const char* statistics);
     LONG CompareFirmwareVersion(const char* fileName, LONG& result);
     LONG UpdateFirmware(const char* fileName);

@@ -14,6 +14,7 @@ constexpr ArgType S = ArgType::String;
 constexpr ArgType D = ArgType::Dispatch;
 constexpr ArgType LRef = ArgType::LongRef;
 constexpr ArgType SRef = ArgType::StringRef;
+constexpr ArgType BRef = ArgType::BstrRef;
 
 const Member kMembers[] = {
     {1,
@@ -70,9 +71,9 @@ const Member kMembers[] = {
      "DirectIO",
      ReturnType::Long,
      3,
-     {L, LRef, SRef},
+     {L, LRef, BRef},
      [](CCashDrawer& o, DispCall& c) {
-         c.ReturnLong(o.DirectIO(c.Long(0), c.LongRef(1), c.StringRef(2)));
+         c.ReturnLong(o.DirectIO(c.Long(0), c.LongRef(1), c.BstrRef(2)));
      }},
     {10,
      "OpenDrawer",

@@ -73,12 +73,14 @@ LONG CCashDrawer::OpenService(const char* deviceClass, const char* deviceName,
     if (m_ras.Open(deviceClass, deviceName, OperationTextFor(kOpCashDrawer, m_nLanguage),
                    m_config.eventLogPortName.c_str(), kModuleName, nullptr, 1, kRasCounters,
                    kModuleName) != OPOS_SUCCESS) {
+        m_lResultCodeExtended = m_ras.GetResultCodeExtended();
         m_ras.Close();
         return FailOpen(kOpenResultNoReliability, OPOS_E_FAILURE);
     }
 
     if (LONG r = m_devStat.Open(deviceClass, deviceName, kCashDrawerStatTables);
         r != OPOS_SUCCESS) {
+        m_lResultCodeExtended = m_devStat.GetResultCodeExtended();
         m_ras.Close();
         return FailOpen(kOpenResultNoStatistics, r);
     }

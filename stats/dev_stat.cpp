@@ -86,10 +86,17 @@ LONG CDevStat::Open(const char* deviceClass, const char* deviceName, const StatT
 LONG CDevStat::Attach(std::string deviceClass, std::string deviceName, const StatTables& tables) {
     // The mutex is held from before the mapping is looked up until the block is loaded, so
     // exactly one process creates and loads it.
+    // A failure leaves the Win32 error (or the wait's result) in ResultCodeExtended.
     fw::Mutex mutex;
-    if (!mutex.Create(StatMutexName(deviceClass, deviceName).c_str())) return OPOS_E_FAILURE;
+    if (!mutex.Create(StatMutexName(deviceClass, deviceName).c_str())) {
+        m_lResultCodeExtended = static_cast<LONG>(GetLastError());
+        return OPOS_E_FAILURE;
+    }
     fw::MutexGuard guard = mutex.Acquire(INFINITE);
-    if (!guard.ok()) return OPOS_E_FAILURE;
+    if (!guard.ok()) {
+        m_lResultCodeExtended = static_cast<LONG>(fw::WaitCode(guard.result()));
+        return OPOS_E_FAILURE;
+    }
 
     const StatLayout layout = ComputeStatLayout(tables);
     const std::string mappingName = StatMappingName(deviceClass, deviceName);
@@ -98,12 +105,18 @@ LONG CDevStat::Attach(std::string deviceClass, std::string deviceName, const Sta
     if (!mapping) {
         mapping.reset(CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
                                          static_cast<DWORD>(layout.size), mappingName.c_str()));
-        if (!mapping) return OPOS_E_FAILURE;
+        if (!mapping) {
+            m_lResultCodeExtended = static_cast<LONG>(GetLastError());
+            return OPOS_E_FAILURE;
+        }
         creator = GetLastError() != ERROR_ALREADY_EXISTS;
     }
     // A view of our size fails on a smaller block laid out by other definitions.
     fw::UniqueMappedView view(MapViewOfFile(mapping.get(), kViewAccess, 0, 0, layout.size));
-    if (!view) return OPOS_E_FAILURE;
+    if (!view) {
+        m_lResultCodeExtended = static_cast<LONG>(GetLastError());
+        return OPOS_E_FAILURE;
+    }
 
     StatBlock block(static_cast<uint8_t*>(view.get()), layout);
     if (creator) {

@@ -244,6 +244,51 @@ TEST_F(BadInput, AnOpenServiceAnswersEveryValueWithAResultCode) {
     EXPECT_OPOS(OPOS_SUCCESS, m_session->Close());
 }
 
+// Strings as a control object passes them: a null BSTR where a method needs a string is
+// refused with 106 (not taken for an empty one), a DirectIO string travels code unit by code
+// unit (one above 0xFF is no byte: a name made of it is no name), and a string a command does
+// not answer comes back exactly as it went.
+TEST_F(BadInput, StringsReachTheMethodsAsTheCallerPassedThem) {
+    ASSERT_OPOS(OPOS_SUCCESS, m_session->Open(kDeviceW));
+    m_session->Set(PIDX_DeviceEnabled, 1);
+    const fw::DispClient& drawer = m_session->drawer();
+    auto directIO = [&](LONG command, LONG data, BSTR* text) {
+        return drawer.Long(L"DirectIO", command, fw::Arg::Ref(&data), fw::Arg::Ref(text));
+    };
+    LONG data = 2;  // File mode, default file
+    std::wstring defaultFile;
+    ASSERT_OPOS(OPOS_SUCCESS, m_session->DirectIO(112, &data, &defaultFile));
+    data = 0;
+    ASSERT_OPOS(OPOS_SUCCESS, m_session->DirectIO(113, &data, &defaultFile));
+    ASSERT_FALSE(defaultFile.empty());
+
+    BSTR none = nullptr;
+    EXPECT_OPOS(OPOS_E_ILLEGAL, drawer.Long(L"RetrieveStatistics", fw::Arg::Ref(&none)));
+    EXPECT_EQ(OPOS_E_ILLEGAL, m_session->ResultCode());
+    for (const auto& [command, value] :
+         {std::pair<LONG, LONG>{112, 3}, {113, 0}, {115, 1}, {115, 2}}) {
+        EXPECT_OPOS(OPOS_E_ILLEGAL, directIO(command, value, &none)) << command << "," << value;
+        EXPECT_EQ(nullptr, none);
+    }
+
+    BSTR euro = SysAllocString(L"\u20acx.txt");
+    EXPECT_OPOS(OPOS_SUCCESS, directIO(112, 3, &euro));
+    SysFreeString(euro);
+    std::wstring named;
+    data = 0;
+    ASSERT_OPOS(OPOS_SUCCESS, m_session->DirectIO(113, &data, &named));
+    EXPECT_EQ(defaultFile, named) << "a name of no bytes selects the default file";
+
+    data = 1;
+    std::wstring ignored;
+    ASSERT_OPOS(OPOS_SUCCESS, m_session->DirectIO(112, &data, &ignored));  // Memory
+    BSTR untouched = SysAllocString(L"\u30c9\u30ed\u30ef");
+    EXPECT_OPOS(OPOS_SUCCESS, directIO(113, 0, &untouched));
+    EXPECT_STREQ(L"\u30c9\u30ed\u30ef", untouched);
+    SysFreeString(untouched);
+    EXPECT_OPOS(OPOS_SUCCESS, m_session->Close());
+}
+
 // Malformed calls: each is refused by the dispatch layer with its HRESULT and names the
 // argument at fault; the method itself never runs, so ResultCode keeps its value.
 TEST_F(BadInput, MalformedCallsAreRefusedWithTheirHresult) {

@@ -164,7 +164,9 @@ TEST_F(Dispatch, ResultIsReturnedForMethodAndPropertyGetCalls) {
     EXPECT_EQ(VT_EMPTY, V_VT(&result));
 }
 
-// DispCall on its own: what comes back through each kind of by-reference argument.
+// DispCall on its own: what comes back through each kind of by-reference argument. A text the
+// member did not set is left as the caller passed it, characters outside the ANSI code page
+// included.
 TEST(DispCallBinding, ReferenceArgumentsAreWrittenBackInTheCallersForm) {
     LONG typedLong = 7;
     BSTR typedText = SysAllocString(L"in");
@@ -174,7 +176,7 @@ TEST(DispCallBinding, ReferenceArgumentsAreWrittenBackInTheCallersForm) {
     V_I2(&variantLong) = 3;
     VariantInit(&variantText);
     V_VT(&variantText) = VT_BSTR;
-    V_BSTR(&variantText) = SysAllocString(L"old");
+    V_BSTR(&variantText) = SysAllocString(L"\u30c9\u30ed\u30ef");
 
     VARIANTARG args[4];  // last argument first
     V_VT(&args[3]) = VT_BYREF | VT_I4;
@@ -193,13 +195,11 @@ TEST(DispCallBinding, ReferenceArgumentsAreWrittenBackInTheCallersForm) {
         UINT argErr = 0;
         ASSERT_HR(S_OK, call.Bind(types, 4, &params, &argErr));
         EXPECT_EQ(7, call.LongRef(0));
-        EXPECT_EQ("in", call.StringRef(1));
+        EXPECT_EQ("in", *call.StringRef(1));
         EXPECT_EQ(3, call.LongRef(2));
-        EXPECT_EQ("old", call.StringRef(3));
         call.LongRef(0) = 70;
-        call.StringRef(1) = "out";
+        *call.StringRef(1) = "out";
         call.LongRef(2) = 30;
-        call.StringRef(3) = "new";
         ASSERT_HR(S_OK, call.Finish(fw::ReturnType::Void, nullptr));
     }
     EXPECT_EQ(70, typedLong);
@@ -207,7 +207,7 @@ TEST(DispCallBinding, ReferenceArgumentsAreWrittenBackInTheCallersForm) {
     EXPECT_EQ(VT_I4, V_VT(&variantLong));
     EXPECT_EQ(30, V_I4(&variantLong));
     EXPECT_EQ(VT_BSTR, V_VT(&variantText));
-    EXPECT_STREQ(L"new", V_BSTR(&variantText));
+    EXPECT_STREQ(L"\u30c9\u30ed\u30ef", V_BSTR(&variantText));
     SysFreeString(typedText);
     VariantClear(&variantText);
 }
@@ -221,6 +221,16 @@ TEST(DispCallBinding, NullAndAnsiTextsConvert) {
     fw::DispCall call;
     ASSERT_HR(S_OK, call.Bind(types, 1, &params, nullptr));
     EXPECT_STREQ("", call.String(0));
+    // By reference a null BSTR reaches the member as null, and stays null when it sets none.
+    BSTR none = nullptr;
+    V_VT(&arg) = VT_BYREF | VT_BSTR;
+    V_BSTRREF(&arg) = &none;
+    const fw::ArgType refTypes[] = {fw::ArgType::StringRef};
+    fw::DispCall refCall;
+    ASSERT_HR(S_OK, refCall.Bind(refTypes, 1, &params, nullptr));
+    EXPECT_EQ(nullptr, refCall.StringRef(0));
+    ASSERT_HR(S_OK, refCall.Finish(fw::ReturnType::Void, nullptr));
+    EXPECT_EQ(nullptr, none);
 
     // Text reaches members as ANSI in the system code page and goes back unchanged; an
     // embedded NUL ends it, as it ends single-byte text.

@@ -341,14 +341,14 @@ TEST_F(RasTest, DirectIOFrameForwardsOnlyTheReliabilityCommands) {
     LONG data = 0;
     std::string text;
     LONG extended = 99;
-    EXPECT_OPOS(OPOS_E_CLOSED, DirectIOFrame(closed, false, 111, data, text, 0, &extended));
-    EXPECT_OPOS(OPOS_E_ILLEGAL, DirectIOFrame(closed, true, 109, data, text, 0, &extended));
-    EXPECT_OPOS(OPOS_E_ILLEGAL, DirectIOFrame(closed, true, 116, data, text, 0, &extended));
-    EXPECT_OPOS(OPOS_E_CLOSED, DirectIOFrame(closed, true, 115, data, text, 0, &extended));
+    EXPECT_OPOS(OPOS_E_CLOSED, DirectIOFrame(closed, false, 111, data, &text, 0, &extended));
+    EXPECT_OPOS(OPOS_E_ILLEGAL, DirectIOFrame(closed, true, 109, data, &text, 0, &extended));
+    EXPECT_OPOS(OPOS_E_ILLEGAL, DirectIOFrame(closed, true, 116, data, &text, 0, &extended));
+    EXPECT_OPOS(OPOS_E_CLOSED, DirectIOFrame(closed, true, 115, data, &text, 0, &extended));
 
     Set("EventLog", "Enable");
     CVmRAS& ras = Opened();
-    EXPECT_OPOS(OPOS_SUCCESS, DirectIOFrame(ras, true, 111, data, text, 0, &extended));
+    EXPECT_OPOS(OPOS_SUCCESS, DirectIOFrame(ras, true, 111, data, &text, 0, &extended));
     EXPECT_EQ(1, data);
     EXPECT_EQ(0, extended);
     EXPECT_OPOS(OPOS_E_ILLEGAL, ras.ExecuteCommand(111, nullptr, &text, 0));
