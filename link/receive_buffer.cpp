@@ -24,14 +24,16 @@ void ReceiveBuffer::Discard() {
     m_held = 0;
 }
 
-void ReceiveBuffer::Accept(int got) {
+int ReceiveBuffer::Accept(int got) {
     int total = m_held + got;
+    int found = 0;
     if (total >= 4) {
         // Every complete frame, in order (the last one is the newest); the held bytes hold
         // none, so none is seen twice.
         for (int i = 3; i < total; ++i) {
             if (m_buffer[i] == kFrameEnd && m_buffer[i - 3] == kFrameStart) {
                 Remember(m_buffer + i - 3);
+                ++found;
             }
         }
         // Keep an unfinished frame start for the next read.
@@ -50,6 +52,7 @@ void ReceiveBuffer::Accept(int got) {
         m_held = total;
     }
     memset(m_buffer + m_held, 0, static_cast<size_t>(kReceiveBufferSize - m_held));
+    return found;
 }
 
 std::optional<DrawerBits> DecodeStatusFrame(const uint8_t frame[4]) {

@@ -24,10 +24,10 @@ public:
     // Where the next read goes, and how much may be read (128 minus the held bytes).
     uint8_t* WritePointer() { return m_buffer + m_held; }
     int Room() const { return kReceiveBufferSize - m_held; }
-    // Takes `got` newly read bytes: finds the newest frame among held + new bytes when there
-    // are at least four and keeps an unfinished frame start; fewer than four are all kept.
-    // The rest of the buffer is zeroed.
-    void Accept(int got);
+    // Takes `got` newly read bytes: finds the frames among held + new bytes when there are at
+    // least four and keeps an unfinished frame start; fewer than four are all kept. The rest of
+    // the buffer is zeroed. Returns how many frames these bytes completed.
+    int Accept(int got);
     // Throws away the bytes of the pass after a failed read; a frame found earlier stays.
     void Discard();
 

@@ -11,13 +11,15 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-// Feeds each chunk as one read and returns the frame found by the end of the pass.
-Bytes Scan(ReceiveBuffer& rb, const std::vector<Bytes>& reads) {
+// Feeds each chunk as one read and returns the frame found by the end of the pass; `found`
+// gets how many frames each read completed.
+Bytes Scan(ReceiveBuffer& rb, const std::vector<Bytes>& reads, std::vector<int>* found = nullptr) {
     rb.Reset();
     for (const auto& chunk : reads) {
         EXPECT_LE(chunk.size(), static_cast<size_t>(rb.Room()));
         memcpy(rb.WritePointer(), chunk.data(), chunk.size());
-        rb.Accept(static_cast<int>(chunk.size()));
+        const int n = rb.Accept(static_cast<int>(chunk.size()));
+        if (found) found->push_back(n);
     }
     return Bytes(rb.frame(), rb.frame() + 4);
 }
@@ -47,7 +49,16 @@ TEST(ReceiveBuffer, TheLastWholeFrameOfAPassCounts) {
 // frame split between them; a new pass forgets them.
 TEST(ReceiveBuffer, EveryFrameOfAPassIsKeptInOrder) {
     ReceiveBuffer rb;
-    Scan(rb, {{0x1B, 0x01, 0x01, 0x0D, 0x55, 0x1B}, {0x01, 0x00, 0x0D, 0x1B, 0x01, 0x01}, {0x0D}});
+    std::vector<int> found;
+    Scan(rb,
+         {{0x1B, 0x01, 0x01, 0x0D, 0x55, 0x1B},
+          {0x01, 0x00, 0x0D, 0x1B, 0x01, 0x01},
+          {0x55, 0x55},
+          {0x0D, 0x1B, 0x01, 0x01, 0x0D}},
+         &found);
+    // Each read tells of the frames it completed only: a read without one tells of none, so a
+    // frame is reported (and traced) once.
+    EXPECT_EQ((std::vector<int>{1, 1, 0, 1}), found);
     ASSERT_EQ(3, rb.frameCount());
     EXPECT_EQ(Bytes({0x1B, 0x01, 0x01, 0x0D}), Bytes(rb.frameAt(0), rb.frameAt(0) + 4));
     EXPECT_EQ(Bytes({0x1B, 0x01, 0x00, 0x0D}), Bytes(rb.frameAt(1), rb.frameAt(1) + 4));
