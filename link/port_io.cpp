@@ -194,8 +194,7 @@ void CCashDrawer::ApplyStatusFrame(const DrawerBits& bits) {
             SharedLink().nDrawerStatus[1] = bits.drawer2;
         }
         TraceLink("50q8", 3, static_cast<LONG>(fw::WaitCode(lock.result())),
-                  SharedLink().nDrawerStatus[0],
-                  SharedLink().nDrawerStatus[1]);
+                  SharedLink().nDrawerStatus[0], SharedLink().nDrawerStatus[1]);
     }
     InterlockedIncrement(&SharedLink().nStatusSeq);
     // An OpenService waiting for its status reply takes this frame as the reply; the frame is

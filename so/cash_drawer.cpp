@@ -81,17 +81,18 @@ LONG CCashDrawer::DirectIO(LONG command, LONG& data, BSTR* text) {
     if (!none) {
         int32_t length = 0;
         std::unique_ptr<uint8_t[]> raw(m_opostr.BSTRToBytes(text, &length, OPOS_BC_NONE));
-        if (raw) bytes.assign(reinterpret_cast<const char*>(raw.get()), static_cast<size_t>(length));
+        if (raw)
+            bytes.assign(reinterpret_cast<const char*>(raw.get()), static_cast<size_t>(length));
     }
     const std::string given = bytes;
-    const LONG result = DirectIOFrame(m_ras, m_bOpened != FALSE, command, data,
-                                      none ? nullptr : &bytes, m_lBinaryConversion,
-                                      &m_lResultCodeExtended);
+    const LONG result =
+        DirectIOFrame(m_ras, m_bOpened != FALSE, command, data, none ? nullptr : &bytes,
+                      m_lBinaryConversion, &m_lResultCodeExtended);
     if (!none && bytes != given) {
-        BSTR answer = bytes.empty() ? SysAllocString(L"")
-                                    : m_opostr.BytesToBSTR(
-                                          reinterpret_cast<const uint8_t*>(bytes.data()),
-                                          static_cast<int32_t>(bytes.size()), OPOS_BC_NONE);
+        BSTR answer = bytes.empty()
+                          ? SysAllocString(L"")
+                          : m_opostr.BytesToBSTR(reinterpret_cast<const uint8_t*>(bytes.data()),
+                                                 static_cast<int32_t>(bytes.size()), OPOS_BC_NONE);
         if (answer != nullptr) {
             SysFreeString(*text);
             *text = answer;
@@ -117,8 +118,8 @@ StatMethodState CCashDrawer::StatisticsState() {
 LONG CCashDrawer::FinishStatistics(const char* tag, const StatMethodOutcome& outcome) {
     m_lResultCodeExtended = outcome.resultCodeExtended;
     SetResult(outcome.result, tag);
-    m_trace.Trace(m_lTraceHandle, tag, 3, outcome.result, m_lResultCodeExtended,
-                  outcome.exitPoint, 0, 0);
+    m_trace.Trace(m_lTraceHandle, tag, 3, outcome.result, m_lResultCodeExtended, outcome.exitPoint,
+                  0, 0);
     return outcome.result;
 }
 
@@ -126,9 +127,8 @@ LONG CCashDrawer::ResetStatistics(const char* statistics) {
     m_lResultCode = OPOS_SUCCESS;
     m_lResultCodeExtended = 0;
     m_trace.TraceText(m_lTraceHandle, "MRss", statistics, 0, 0, 0, 0, 0);
-    return FinishStatistics(
-        "mRss", ResetStatisticsFrame(m_devStat, kCashDrawerStatTables, StatisticsState(),
-                                     statistics));
+    return FinishStatistics("mRss", ResetStatisticsFrame(m_devStat, kCashDrawerStatTables,
+                                                         StatisticsState(), statistics));
 }
 
 LONG CCashDrawer::RetrieveStatistics(std::string* statistics) {
@@ -143,7 +143,6 @@ LONG CCashDrawer::UpdateStatistics(const char* statistics) {
     m_lResultCode = OPOS_SUCCESS;
     m_lResultCodeExtended = 0;
     m_trace.TraceText(m_lTraceHandle, "MUds", statistics, 0, 0, 0, 0, 0);
-    return FinishStatistics(
-        "mUds", UpdateStatisticsFrame(m_devStat, kCashDrawerStatTables, StatisticsState(),
-                                      statistics));
+    return FinishStatistics("mUds", UpdateStatisticsFrame(m_devStat, kCashDrawerStatTables,
+                                                          StatisticsState(), statistics));
 }
