@@ -90,7 +90,8 @@ void Pump() {
 void JournalChanges(DrawerSession& s, Journal& journal) {
     s.co().onStatusUpdate = [&journal](LONG status) {
         if (status == CASH_SUE_DRAWERCLOSED || status == CASH_SUE_DRAWEROPEN) {
-            journal.Line("ev %ld %lld", static_cast<long>(status), Now());
+            journal.Line("ev %ld %lld %lu", static_cast<long>(status), Now(),
+                         static_cast<unsigned long>(testproc::PortOwnerProcessId()));
         }
     };
 }
