@@ -43,8 +43,8 @@ TEST(DeviceConfig, EmptyKeyGivesEveryDefaultInTheDocumentedOrder) {
         reads);
 }
 
-// Each number setting just inside and just outside the range it accepts; outside, the
-// default applies.
+// Each number setting just inside and just outside the range it accepts: below it the default
+// applies, above it the limit that keeps the service usable.
 TEST(DeviceConfig, CorrectionsApplyAtTheirBoundaries) {
     using D = DeviceConfig;
     const struct {
@@ -55,6 +55,15 @@ TEST(DeviceConfig, CorrectionsApplyAtTheirBoundaries) {
     } cases[] = {
         {"Command_Timeout", 99, 6000, &D::commandTimeout},
         {"Command_Timeout", 100, 100, &D::commandTimeout},
+        {"Command_Timeout", 60000, 60000, &D::commandTimeout},
+        {"Command_Timeout", 0x7FFFFFFF, 60000, &D::commandTimeout},
+        {"OpenDrawer_Timeout", 60001, 60000, &D::openDrawerTimeout},
+        {"SendReady_Timeout", 60001, 60000, &D::sendReadyTimeout},
+        {"SendDone_Timeout", 1000000, 60000, &D::sendDoneTimeout},
+        {"DllMode", 1, 100, &D::dllMode},
+        {"DllMode", 99, 100, &D::dllMode},
+        {"DllMode", 100, 100, &D::dllMode},
+        {"DllMode", -1, -1, &D::dllMode},
         {"OpenDrawer_Timeout", 100, 3000, &D::openDrawerTimeout},
         {"OpenDrawer_Timeout", 101, 101, &D::openDrawerTimeout},
         {"DrawerNo", 2, 2, &D::drawerNo},
@@ -62,6 +71,8 @@ TEST(DeviceConfig, CorrectionsApplyAtTheirBoundaries) {
         {"DrawerNo", 0, 1, &D::drawerNo},
         {"DetectDelay_Time", 0, 0, &D::detectDelayTime},
         {"DetectDelay_Time", -5, 300, &D::detectDelayTime},
+        {"DetectDelay_Time", 2900, 2900, &D::detectDelayTime},  // OpenDrawer_Timeout 3000
+        {"DetectDelay_Time", 20000, 2900, &D::detectDelayTime},
         {"SendReady_Timeout", 99, 3000, &D::sendReadyTimeout},
         {"SendDone_Timeout", 100, 100, &D::sendDoneTimeout},
         {"SendDone_Timeout", -1, 6000, &D::sendDoneTimeout},
@@ -74,6 +85,26 @@ TEST(DeviceConfig, CorrectionsApplyAtTheirBoundaries) {
         key.numbers[c.name] = c.stored;
         EXPECT_EQ(c.expected, ReadDeviceConfig(key).*(c.field)) << c.name << " = " << c.stored;
     }
+}
+
+// The corrections of stored values are listed for `cdctl setup show`; a missing value that
+// takes its default is not a correction, while a default cut to fit another setting is.
+TEST(DeviceConfig, CorrectionsAreListedWithTheValueStoredAndUsed) {
+    EXPECT_TRUE(ReadDeviceConfig(MemoryKey()).corrections.empty());
+    MemoryKey key;
+    key.numbers["Command_Timeout"] = 50;
+    key.numbers["OpenDrawer_Timeout"] = 250;
+    key.numbers["DllMode"] = 1;
+    const DeviceConfig c = ReadDeviceConfig(key);
+    EXPECT_EQ(6000, c.commandTimeout);
+    EXPECT_EQ(150, c.detectDelayTime);  // the default 300 does not fit OpenDrawer_Timeout 250
+    std::string listed;
+    for (const ConfigCorrection& k : c.corrections) {
+        EXPECT_NE(nullptr, k.reason);
+        listed += std::string(k.name) + " " + std::to_string(k.stored) + ">" +
+                  std::to_string(k.used) + "; ";
+    }
+    EXPECT_EQ("DllMode 1>100; Command_Timeout 50>6000; DetectDelay_Time -1>150; ", listed);
 }
 
 // Words are trimmed and compared without regard to case; an empty text is a value of its own,
