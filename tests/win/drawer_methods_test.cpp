@@ -95,6 +95,37 @@ TEST_F(DrawerMethods, OpenDrawerOpensAndReportsTheChange) {
     EXPECT_OPOS(OPOS_SUCCESS, m_drawer.Long(L"OpenDrawer"));
 }
 
+// Counters entered by hand as numbers (reg add /t REG_DWORD or REG_QWORD) count on from their
+// value and are saved back as text, the form the statistics are kept in.
+TEST_F(DrawerMethods, CountersStoredAsNumbersCountOnAndAreSavedAsText) {
+    const std::string stat = m_device.KeyPath() + "\\Stat";
+    const DWORD good = 500;
+    const ULONGLONG failed = 5000000000ull;
+    ASSERT_EQ(ERROR_SUCCESS, RegSetKeyValueA(HKEY_LOCAL_MACHINE, stat.c_str(),
+                                             "DrawerGoodOpenCount", REG_DWORD, &good, 4));
+    ASSERT_EQ(ERROR_SUCCESS, RegSetKeyValueA(HKEY_LOCAL_MACHINE, stat.c_str(),
+                                             "DrawerFailedOpenCount", REG_QWORD, &failed, 8));
+    OpenAndEnable();
+    ASSERT_OPOS(OPOS_SUCCESS, m_drawer.Long(L"OpenDrawer"));
+    BSTR report = SysAllocString(L"DrawerGoodOpenCount,DrawerFailedOpenCount");
+    VARIANT r;
+    VariantInit(&r);
+    EXPECT_HR(S_OK, m_drawer.Call(L"RetrieveStatistics", &r, fw::Arg::Ref(&report)));
+    EXPECT_OPOS(OPOS_SUCCESS, V_I4(&r));
+    const std::wstring xml = report != nullptr ? report : L"";
+    SysFreeString(report);
+    EXPECT_NE(std::wstring::npos, xml.find(L"<Value>501</Value>")) << testutil::Narrow(xml);
+    EXPECT_NE(std::wstring::npos, xml.find(L"<Value>5000000000</Value>"));
+    ASSERT_OPOS(OPOS_SUCCESS, m_drawer.Long(L"Close"));
+    for (const auto& [name, text] :
+         {std::pair<const char*, const char*>{"DrawerGoodOpenCount", "501"},
+          {"DrawerFailedOpenCount", "5000000000"}}) {
+        const testutil::RegValue saved = testutil::ReadRegValue(HKEY_LOCAL_MACHINE, stat, name);
+        EXPECT_EQ(static_cast<DWORD>(REG_SZ), saved.type) << name;
+        EXPECT_EQ(text, saved.text) << name;
+    }
+}
+
 TEST_F(DrawerMethods, OpenDrawerFailsWhenTheDrawerStaysShut) {
     OpenAndEnable();
     ASSERT_EQ(0u, Sim("answer off"));  // the command is swallowed
