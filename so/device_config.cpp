@@ -123,7 +123,7 @@ public:
     int32_t Apply(const char* name, int32_t stored, int32_t absent, const Corrected& c) const {
         // A missing value that takes its default is no correction.
         if (c.reason != nullptr && !(c.toDefault && stored == absent)) {
-            m_log->push_back({name, stored, c.value, c.reason});
+            m_log->push_back({name, c.reason});
         }
         return c.value;
     }

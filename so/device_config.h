@@ -17,12 +17,9 @@ constexpr char kPhysicalDeviceName[] = "Velmora Cash Drawer";
 
 enum class CommandType : int32_t { Normal = 1, Solenoid = 2 };
 
-// A number setting the service does not use as stored: the value read, the value used instead
-// and why, for `cdctl setup show`.
+// A number setting the service does not use as stored, and why, for `cdctl setup show`.
 struct ConfigCorrection {
     const char* name;  // registry value name
-    int32_t stored;
-    int32_t used;
     const char* reason;
 };
 

@@ -182,6 +182,7 @@ TEST(SetupEffective, AbsentValuesShowTheDefaults) {
     EXPECT_EQ("\"\"", v["Port"]);
     EXPECT_EQ("event-log level 0 (Disable); port library mode 0 (Disable)", v["EventLog"]);
     EXPECT_EQ("1", v["VerboseLimit"]);
+    EXPECT_EQ("6000 ms", v["Command_Timeout"]);  // a default is no correction
     EXPECT_EQ("0 (Disable)", v["Statistics"]);
     EXPECT_EQ("C:\\ProgramData\\Bramwick\\RASDemo.LOG", v["StatFileName"]);
 }

@@ -1,8 +1,6 @@
-// Device configuration: defaults, read order, corrections, word rules, derived commands and the
-// operation texts.
+// Device configuration: defaults, read order, corrections, word rules and derived commands.
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -73,6 +71,7 @@ TEST(DeviceConfig, CorrectionsApplyAtTheirBoundaries) {
         {"DetectDelay_Time", -5, 300, &D::detectDelayTime},
         {"DetectDelay_Time", 2900, 2900, &D::detectDelayTime},  // OpenDrawer_Timeout 3000
         {"DetectDelay_Time", 20000, 2900, &D::detectDelayTime},
+        {"OpenDrawer_Timeout", 250, 150, &D::detectDelayTime},  // the default 300 no longer fits
         {"SendReady_Timeout", 99, 3000, &D::sendReadyTimeout},
         {"SendDone_Timeout", 100, 100, &D::sendDoneTimeout},
         {"SendDone_Timeout", -1, 6000, &D::sendDoneTimeout},
@@ -85,26 +84,6 @@ TEST(DeviceConfig, CorrectionsApplyAtTheirBoundaries) {
         key.numbers[c.name] = c.stored;
         EXPECT_EQ(c.expected, ReadDeviceConfig(key).*(c.field)) << c.name << " = " << c.stored;
     }
-}
-
-// The corrections of stored values are listed for `cdctl setup show`; a missing value that
-// takes its default is not a correction, while a default cut to fit another setting is.
-TEST(DeviceConfig, CorrectionsAreListedWithTheValueStoredAndUsed) {
-    EXPECT_TRUE(ReadDeviceConfig(MemoryKey()).corrections.empty());
-    MemoryKey key;
-    key.numbers["Command_Timeout"] = 50;
-    key.numbers["OpenDrawer_Timeout"] = 250;
-    key.numbers["DllMode"] = 1;
-    const DeviceConfig c = ReadDeviceConfig(key);
-    EXPECT_EQ(6000, c.commandTimeout);
-    EXPECT_EQ(150, c.detectDelayTime);  // the default 300 does not fit OpenDrawer_Timeout 250
-    std::string listed;
-    for (const ConfigCorrection& k : c.corrections) {
-        EXPECT_NE(nullptr, k.reason);
-        listed += std::string(k.name) + " " + std::to_string(k.stored) + ">" +
-                  std::to_string(k.used) + "; ";
-    }
-    EXPECT_EQ("DllMode 1>100; Command_Timeout 50>6000; DetectDelay_Time -1>150; ", listed);
 }
 
 // Words are trimmed and compared without regard to case; an empty text is a value of its own,
@@ -148,24 +127,6 @@ TEST(DrawerCommands, NormalAndSolenoidForBothDrawers) {
     EXPECT_EQ((Bytes{0x1B, 0x02, 0x01, 0x00}), bytes(BuildStatusCommand(CommandType::Solenoid)));
     EXPECT_STREQ("Vantrel CashDrawer Claimed", ClaimMutexName(1));
     EXPECT_STREQ("Vantrel CashDrawer2 Claimed", ClaimMutexName(2));
-}
-
-TEST(OperationTexts, LanguageFollowsTheCodePage) {
-    EXPECT_EQ(0, LanguageForCodePage(932));
-    EXPECT_EQ(1, LanguageForCodePage(1252));
-    EXPECT_EQ(1, LanguageForCodePage(65001));
-    EXPECT_STREQ("Cash Drawer", OperationTextFor(kOpCashDrawer, 1));
-    EXPECT_STREQ("to sned command for drawer open", OperationTextFor(kOpSendOpenCommand, 1));
-    // Japanese texts are stored in code page 932: キャッシュドロワ is 16 bytes, lead 0x83.
-    const char* japanese = OperationTextFor(kOpCashDrawer, 0);
-    EXPECT_EQ(16u, strlen(japanese));
-    EXPECT_EQ(0x83, static_cast<unsigned char>(japanese[0]));
-    EXPECT_EQ(0x4C, static_cast<unsigned char>(japanese[1]));
-    EXPECT_STREQ("", OperationTextFor(10, 1));
-    for (int i = 0; i < kOperationTextCount; ++i) {
-        EXPECT_GT(strlen(OperationTextFor(i, 0)), 0u) << i;
-        EXPECT_GT(strlen(OperationTextFor(i, 1)), 0u) << i;
-    }
 }
 
 }  // namespace
