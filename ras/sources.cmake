@@ -17,6 +17,5 @@ list(APPEND BRAMWICK_NATIVE_TESTS
 )
 list(APPEND BRAMWICK_WIN_TESTS
     tests/win/ras_test.cpp
-    tests/win/counter_folder_test.cpp
     tests/win/counter_file_test.cpp
 )

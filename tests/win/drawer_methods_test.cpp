@@ -107,23 +107,13 @@ TEST_F(DrawerMethods, CountersStoredAsNumbersCountOnAndAreSavedAsText) {
                                              "DrawerFailedOpenCount", REG_QWORD, &failed, 8));
     OpenAndEnable();
     ASSERT_OPOS(OPOS_SUCCESS, m_drawer.Long(L"OpenDrawer"));
-    BSTR report = SysAllocString(L"DrawerGoodOpenCount,DrawerFailedOpenCount");
-    VARIANT r;
-    VariantInit(&r);
-    EXPECT_HR(S_OK, m_drawer.Call(L"RetrieveStatistics", &r, fw::Arg::Ref(&report)));
-    EXPECT_OPOS(OPOS_SUCCESS, V_I4(&r));
-    const std::wstring xml = report != nullptr ? report : L"";
-    SysFreeString(report);
-    EXPECT_NE(std::wstring::npos, xml.find(L"<Value>501</Value>")) << testutil::Narrow(xml);
-    EXPECT_NE(std::wstring::npos, xml.find(L"<Value>5000000000</Value>"));
     ASSERT_OPOS(OPOS_SUCCESS, m_drawer.Long(L"Close"));
-    for (const auto& [name, text] :
-         {std::pair<const char*, const char*>{"DrawerGoodOpenCount", "501"},
-          {"DrawerFailedOpenCount", "5000000000"}}) {
-        const testutil::RegValue saved = testutil::ReadRegValue(HKEY_LOCAL_MACHINE, stat, name);
-        EXPECT_EQ(static_cast<DWORD>(REG_SZ), saved.type) << name;
-        EXPECT_EQ(text, saved.text) << name;
-    }
+    const auto saved = [&](const char* name) {
+        const testutil::RegValue v = testutil::ReadRegValue(HKEY_LOCAL_MACHINE, stat, name);
+        return v.type == REG_SZ ? v.text : "<not text>";
+    };
+    EXPECT_EQ("501", saved("DrawerGoodOpenCount"));
+    EXPECT_EQ("5000000000", saved("DrawerFailedOpenCount"));
 }
 
 TEST_F(DrawerMethods, OpenDrawerFailsWhenTheDrawerStaysShut) {

@@ -13,7 +13,6 @@
 #include <vector>
 
 #include "ras/counter_file.h"
-#include "ras/direct_io.h"
 #include "ras/event_log.h"
 #include "ras/ras_rules.h"
 #include "ras/vm_ras.h"
@@ -140,7 +139,7 @@ protected:
     static LONG SetCounter(CVmRAS& ras, unsigned long value) {
         return Run(ras, kRasCmdLoadCounters, 1, CounterLine(value)).result;
     }
-    // A counter file in the data folder (counter_folder_test.cpp's), removed after the test.
+    // A counter file in the data folder, removed after the test.
     std::string InDataFolder(const std::string& name) {
         m_inDataFolder.push_back(CounterDataFolder(nullptr) + "\\" + name);
         return m_inDataFolder.back();
@@ -291,24 +290,6 @@ TEST_F(RasTest, LevelWithBit31IsStoredInTheRegistry) {
     EXPECT_EQ(1, Run(ras, kRasCmdGetEventLogLevel, 0).data);
 }
 
-TEST_F(RasTest, DirectIOFrameForwardsOnlyTheReliabilityCommands) {
-    CVmRAS& closed = NewRas();  // would answer 101 if a command reached it
-    LONG data = 0;
-    std::string text;
-    LONG extended = 99;
-    EXPECT_OPOS(OPOS_E_CLOSED, DirectIOFrame(closed, false, 111, data, text, 0, &extended));
-    EXPECT_OPOS(OPOS_E_ILLEGAL, DirectIOFrame(closed, true, 109, data, text, 0, &extended));
-    EXPECT_OPOS(OPOS_E_ILLEGAL, DirectIOFrame(closed, true, 116, data, text, 0, &extended));
-    EXPECT_OPOS(OPOS_E_CLOSED, DirectIOFrame(closed, true, 115, data, text, 0, &extended));
-
-    Set("EventLog", "Enable");
-    CVmRAS& ras = Opened();
-    EXPECT_OPOS(OPOS_SUCCESS, DirectIOFrame(ras, true, 111, data, text, 0, &extended));
-    EXPECT_EQ(1, data);
-    EXPECT_EQ(0, extended);
-    EXPECT_OPOS(OPOS_E_ILLEGAL, ras.ExecuteCommand(111, nullptr, &text, 0));
-}
-
 // --- Counters ----------------------------------------------------------------------------------
 
 // The counter text rules are ras_rules_test.cpp's; here the conversion and the argument checks.
@@ -399,7 +380,7 @@ TEST_F(RasTest, FileModeLoadsAtTheFirstOpenAndSavesAtEachCountAndTheLastClose) {
 }
 
 // The default name and relative names are resolved in the data folder; the path rules are
-// ras_rules_test.cpp's, the folder counter_folder_test.cpp's.
+// ras_rules_test.cpp's.
 TEST_F(RasTest, NamedFileWithBit31BecomesTheFileSetting) {
     Set("Statistics", "Memory");
     CVmRAS& ras = Opened();
@@ -424,13 +405,16 @@ TEST_F(RasTest, NamedFileWithBit31BecomesTheFileSetting) {
     EXPECT_EQ(InDataFolder("RAS" + m_device + ".LOG"), Run(ras, kRasCmdGetStatisticsMode, 0).text);
 }
 
+// A relative name is in the data folder, which the probe makes when it is missing.
 TEST_F(RasTest, NamedFileWithoutBit31StaysOutOfTheRegistry) {
     Set("Statistics", "Memory");
     CVmRAS& ras = Opened();
     ASSERT_OPOS(OPOS_SUCCESS, SetCounter(ras, 4));
     const std::string file = InDataFolder("rel.txt");
+    RemoveDirectoryA(CounterDataFolder(nullptr).c_str());  // goes only when empty
     ASSERT_OPOS(OPOS_SUCCESS,
                 Run(ras, kRasCmdSetStatisticsMode, 3, Nibbles("rel.txt"), OPOS_BC_NIBBLE).result);
+    EXPECT_FALSE(FileExists(file));  // probed, not left behind
     EXPECT_EQ("Memory", Text("Statistics"));
     EXPECT_EQ("<absent>", Text("StatFileName"));
     Io mode = Run(ras, kRasCmdGetStatisticsMode, 0);
