@@ -43,6 +43,7 @@ set(BRAMWICK_FUZZ_LIBRARY_SOURCES
     ras/counter_text.cpp
     ras/ras_rules.cpp
     ras/counter_path.cpp
+    ras/counter_file_rules.cpp
     link/receive_buffer.cpp
     util/opostr.cpp
     util/config_rules.cpp

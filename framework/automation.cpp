@@ -55,7 +55,7 @@ HRESULT CoerceLong(const VARIANT* v, LONG* out) {
     return S_OK;
 }
 
-HRESULT CoerceString(const VARIANT* v, std::string* out) {
+HRESULT CoerceString(const VARIANT* v, std::string* out, bool keepNuls = false) {
     if (V_VT(v) == VT_EMPTY) {
         out->clear();
         return S_OK;
@@ -64,14 +64,14 @@ HRESULT CoerceString(const VARIANT* v, std::string* out) {
     VariantInit(&tmp);
     HRESULT hr = VariantChangeType(&tmp, const_cast<VARIANT*>(v), 0, VT_BSTR);
     if (FAILED(hr)) return hr;
-    *out = WideToAnsi(V_BSTR(&tmp), static_cast<int>(SysStringLen(V_BSTR(&tmp))));
+    *out = WideToAnsi(V_BSTR(&tmp), static_cast<int>(SysStringLen(V_BSTR(&tmp))), keepNuls);
     VariantClear(&tmp);
     return S_OK;
 }
 
 }  // namespace
 
-std::string WideToAnsi(const wchar_t* text, int length) {
+std::string WideToAnsi(const wchar_t* text, int length, bool keepNuls) {
     if (text == nullptr || length == 0) return {};
     int n = WideCharToMultiByte(CP_ACP, 0, text, length, nullptr, 0, nullptr, nullptr);
     if (n <= 0) return {};
@@ -80,7 +80,7 @@ std::string WideToAnsi(const wchar_t* text, int length) {
     if (length < 0) out.resize(static_cast<size_t>(n) - 1);  // drop the converted terminator
     // Text ends at its first NUL, as single-byte strings do.
     size_t nul = out.find('\0');
-    if (nul != std::string::npos) out.resize(nul);
+    if (nul != std::string::npos && !keepNuls) out.resize(nul);
     return out;
 }
 
@@ -173,7 +173,9 @@ HRESULT DispCall::Bind(const ArgType* types, int count, const DISPPARAMS* params
                     if (SUCCEEDED(hr) && types[i] == ArgType::StringRef) {
                         BSTR s = *m_bstr[i];
                         m_null[i] = s == nullptr;
-                        m_string[i] = WideToAnsi(s, static_cast<int>(SysStringLen(s)));
+                        // The whole text, NULs included: the method decides what one means (a file
+                        // name with a NUL in it names no file and is refused).
+                        m_string[i] = WideToAnsi(s, static_cast<int>(SysStringLen(s)), true);
                         m_original[i] = m_string[i];
                         m_target[i] = raw;
                     }

@@ -127,8 +127,9 @@ private:
     ModuleLockHolder m_moduleLock;  // the DLL stays loaded while the object lives
 };
 
-// ANSI <-> automation string conversions with the system ANSI code page.
-std::string WideToAnsi(const wchar_t* text, int length = -1);
+// ANSI <-> automation string conversions with the system ANSI code page. WideToAnsi ends the
+// text at its first NUL unless keepNuls is set.
+std::string WideToAnsi(const wchar_t* text, int length = -1, bool keepNuls = false);
 BSTR AnsiToBstr(const std::string& text);
 
 }  // namespace fw

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "framework/handles.h"
+#include "ras/counter_file_rules.h"
 #include "ras/ras_rules.h"
 #include "util/opos_constants.h"
 
@@ -24,6 +25,10 @@ namespace {
 
 // A counter file holds at most 32 lines of 40 bytes; anything near this size is not one.
 constexpr LONGLONG kMaxCounterFileSize = 1024 * 1024;
+// Names tried for the temporary file while earlier ones are taken.
+constexpr int kTempNameAttempts = 16;
+constexpr int kSetAsideAttempts = 100;
+constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
 // The data folder's name in the common application data folder.
 constexpr char kCounterFolderName[] = "Bramwick";
@@ -32,11 +37,52 @@ LONG LastFileError() {
     return FileErrorToResult(GetLastError());
 }
 
+// A counter path for the wide file functions. Paths of MAX_PATH characters or more exist only
+// in the extended form ("\\?\"), which takes a full path as it is: it is made full first.
+std::wstring FilePath(const std::string& path) {
+    std::wstring wide;
+    const int n =
+        MultiByteToWideChar(CP_ACP, 0, path.data(), static_cast<int>(path.size()), nullptr, 0);
+    if (n <= 0) return wide;
+    wide.resize(static_cast<size_t>(n));
+    MultiByteToWideChar(CP_ACP, 0, path.data(), static_cast<int>(path.size()), &wide[0], n);
+    if (wide.size() < MAX_PATH || wide.compare(0, 4, L"\\\\?\\") == 0) return wide;
+
+    const DWORD size = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
+    if (size == 0) return wide;
+    std::wstring full(size, L'\0');
+    const DWORD got = GetFullPathNameW(wide.c_str(), size, &full[0], nullptr);
+    if (got == 0 || got >= size) return wide;
+    full.resize(got);
+    if (full.compare(0, 2, L"\\\\") == 0) return L"\\\\?\\UNC\\" + full.substr(2);
+    return L"\\\\?\\" + full;
+}
+
+bool WriteAll(HANDLE file, const std::string& text) {
+    DWORD written = 0;
+    return WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
+           written == text.size() && FlushFileBuffers(file);
+}
+
+// The text over the old contents of an existing file, for when it may not be replaced. Others
+// keep reading it meanwhile; the file ends where the text ends.
+LONG WriteInPlace(const std::wstring& target, const std::string& text, DWORD replaceError) {
+    fw::UniqueFile file(CreateFileW(target.c_str(), GENERIC_WRITE,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return FileErrorToResult(replaceError);
+    DWORD written = 0;
+    const bool ok =
+        WriteFile(file.get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
+        written == text.size() && SetEndOfFile(file.get()) && FlushFileBuffers(file.get());
+    return ok ? OPOS_SUCCESS : OPOS_E_FAILURE;
+}
+
 }  // namespace
 
 LONG ReadCounterFile(const std::string& path, std::string* contents) {
     contents->clear();
-    fw::UniqueFile file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+    fw::UniqueFile file(CreateFileW(FilePath(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) return LastFileError();
 
@@ -56,57 +102,94 @@ LONG ReadCounterFile(const std::string& path, std::string* contents) {
     return OPOS_SUCCESS;
 }
 
-std::string CounterFileTempPath(const std::string& path) {
-    return path + ".tmp";
+LONG LookAtFile(const std::string& path, size_t limit, std::string* contents) {
+    contents->clear();
+    fw::UniqueFile file(CreateFileW(FilePath(path).c_str(), GENERIC_READ, kShareAll, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return LastFileError();
+    std::string data(limit + 1, '\0');
+    DWORD got = 0;
+    if (!ReadFile(file.get(), &data[0], static_cast<DWORD>(data.size()), &got, nullptr) &&
+        GetLastError() != ERROR_HANDLE_EOF) {
+        return OPOS_E_FAILURE;
+    }
+    data.resize(got);
+    *contents = std::move(data);
+    return OPOS_SUCCESS;
 }
 
 LONG WriteCounterFile(const std::string& path, const std::string& text) {
+    const std::wstring target = FilePath(path);
     // A read-only counter file is not to be rewritten; not every file system refuses to
     // rename over one, so look first.
-    const DWORD attributes = GetFileAttributesA(path.c_str());
+    const DWORD attributes = GetFileAttributesW(target.c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) {
         return FileErrorToResult(ERROR_ACCESS_DENIED);
     }
 
-    const std::string temp = CounterFileTempPath(path);
-    {
-        fw::UniqueFile file(CreateFileA(temp.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                                        CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (!file) return LastFileError();
+    // A new temporary file, never one that is there already: that may be someone's.
+    std::wstring temp;
+    fw::UniqueFile file;
+    for (int attempt = 0; attempt < kTempNameAttempts && !file; ++attempt) {
+        temp = FilePath(CounterTempName(path, attempt));
+        file.reset(CreateFileW(temp.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
+                               FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!file && GetLastError() != ERROR_FILE_EXISTS) return LastFileError();
+    }
+    if (!file) return OPOS_E_FAILURE;
+    if (!WriteAll(file.get(), text)) {
+        file.reset();
+        DeleteFileW(temp.c_str());
+        return OPOS_E_FAILURE;
+    }
+    file.reset();
 
-        DWORD written = 0;
-        const bool ok = WriteFile(file.get(), text.data(), static_cast<DWORD>(text.size()),
-                                  &written, nullptr) &&
-                        written == text.size() && FlushFileBuffers(file.get());
-        if (!ok) {
-            file.reset();
-            DeleteFileA(temp.c_str());
-            return OPOS_E_FAILURE;
-        }
+    if (MoveFileExW(temp.c_str(), target.c_str(),
+                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        return OPOS_SUCCESS;
     }
-    if (!MoveFileExA(temp.c_str(), path.c_str(),
-                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        const LONG result = LastFileError();
-        DeleteFileA(temp.c_str());
-        return result;
+    const DWORD error = GetLastError();
+    DeleteFileW(temp.c_str());
+    // A reader holding the file without delete sharing refuses the rename, not a write.
+    if ((error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION) &&
+        GetFileAttributesW(target.c_str()) != INVALID_FILE_ATTRIBUTES) {
+        return WriteInPlace(target, text, error);
     }
-    return OPOS_SUCCESS;
+    return FileErrorToResult(error);
 }
 
 LONG CheckCounterFile(const std::string& path) {
-    constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
-    fw::UniqueFile existing(CreateFileA(path.c_str(), GENERIC_READ, kShareAll, nullptr,
+    const std::wstring target = FilePath(path);
+    fw::UniqueFile existing(CreateFileW(target.c_str(), GENERIC_READ, kShareAll, nullptr,
                                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (existing) return OPOS_SUCCESS;
 
-    fw::UniqueFile created(CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, kShareAll,
+    fw::UniqueFile created(CreateFileW(target.c_str(), GENERIC_READ | GENERIC_WRITE, kShareAll,
                                        nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!created) return LastFileError();
     // OPEN_ALWAYS also opens a file that exists but could not be read above: keep that one.
     const bool createdHere = GetLastError() != ERROR_ALREADY_EXISTS;
     created.reset();
-    if (createdHere) DeleteFileA(path.c_str());
+    if (createdHere) DeleteFileW(target.c_str());
     return OPOS_SUCCESS;
+}
+
+LONG SetCounterFileAside(const std::string& path, std::string* aside) {
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    const std::wstring source = FilePath(path);
+    for (int attempt = 0; attempt < kSetAsideAttempts; ++attempt) {
+        *aside = SetAsideName(path, now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute,
+                              now.wSecond, attempt);
+        if (MoveFileExW(source.c_str(), FilePath(*aside).c_str(), MOVEFILE_WRITE_THROUGH)) {
+            return OPOS_SUCCESS;
+        }
+        const DWORD error = GetLastError();
+        if (error != ERROR_ALREADY_EXISTS && error != ERROR_FILE_EXISTS) {
+            return FileErrorToResult(error);
+        }
+    }
+    return OPOS_E_FAILURE;
 }
 
 std::string CounterDataFolder(const char* moduleName) {

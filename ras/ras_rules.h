@@ -11,6 +11,11 @@ constexpr uint16_t kRasEventTypeError = 1;
 constexpr uint32_t kRasMsgNoResponse = 0xC000006B;       // no answer from the controller
 constexpr uint32_t kRasMsgOperationFailed = 0xC000006F;  // "%3 failed on %2 connected to %1."
 constexpr uint32_t kRasMsgOperationTimeout = 0xC0000070;
+// Records about the counter file, required level 1: a damaged one kept under another name
+// (type warning), and one not replaced because it is not a counter file (type error).
+constexpr uint16_t kRasEventTypeWarning = 2;
+constexpr uint32_t kRasMsgCounterFileSetAside = 0x800003EF;
+constexpr uint32_t kRasMsgCounterFileRefused = 0xC0000071;
 // Required levels of a report: 1 needs "Enable" or a verbose setting, 2 a verbose setting.
 constexpr int32_t kRasReportNormal = 1;
 constexpr int32_t kRasReportVerbose = 2;

@@ -3,9 +3,11 @@ list(APPEND BRAMWICK_PURE_SOURCES
     ras/ras_rules.cpp
     ras/counter_text.cpp
     ras/counter_path.cpp
+    ras/counter_file_rules.cpp
 )
 list(APPEND BRAMWICK_WIN_SOURCES
     ras/vm_ras.cpp
+    ras/vm_ras_counters.cpp
     ras/counter_file.cpp
     ras/windows_event_log.cpp
     ras/direct_io.cpp
@@ -15,5 +17,5 @@ list(APPEND BRAMWICK_NATIVE_TESTS
 )
 list(APPEND BRAMWICK_WIN_TESTS
     tests/win/ras_test.cpp
-    tests/win/counter_folder_test.cpp
+    tests/win/counter_file_test.cpp
 )

@@ -6,14 +6,11 @@
 #include <new>
 
 #include "messages.h"
-#include "ras/counter_file.h"
-#include "ras/counter_path.h"
 #include "ras/counter_text.h"
 #include "ras/ras_rules.h"
 #include "ras/windows_event_log.h"
 #include "stats/live_process.h"
 #include "util/opos_constants.h"
-#include "util/opostr.h"
 #include "util/reg_uty.h"
 
 static_assert(kRasMsgNoResponse == MSG_NO_RESPONSE, "identifier of the message table");
@@ -32,28 +29,6 @@ int32_t ReadLevel(const RASDATA* block) {
     return *static_cast<const volatile int32_t*>(&block->nEventLogLevel);
 }
 
-// The DirectIO string argument as bytes under the binary conversion; empty when it does not
-// convert (no string, no characters of the mode).
-std::string BytesFromArgument(const std::string& text, LONG binaryConversion) {
-    COPOStr conversion;
-    int32_t length = 0;
-    std::unique_ptr<uint8_t[]> bytes(
-        conversion.StringToBytes(text.c_str(), &length, binaryConversion));
-    if (!bytes || length <= 0) return {};
-    return std::string(reinterpret_cast<const char*>(bytes.get()), static_cast<size_t>(length));
-}
-
-std::string ArgumentFromBytes(const std::string& bytes, LONG binaryConversion) {
-    COPOStr conversion;
-    return conversion.BytesToString(reinterpret_cast<const uint8_t*>(bytes.data()),
-                                    static_cast<int32_t>(bytes.size()), binaryConversion);
-}
-
-void StorePath(RASDATA* block, const std::string& path) {
-    std::memset(block->szCounterFile, 0, sizeof(block->szCounterFile));
-    std::memcpy(block->szCounterFile, path.data(), std::min(path.size(), kRasCounterPathMax));
-}
-
 // The device key in the view that holds its reliability settings. They are one per device
 // for the 32- and 64-bit builds, so the view is decided at each open, the same way in every
 // process, rather than taken from the caller.
@@ -65,7 +40,22 @@ LONG OpenDeviceKey(CRegUty* key, const std::string& deviceClass, const std::stri
 
 }  // namespace
 
-CVmRAS::CVmRAS() : CVmRAS(std::make_unique<WindowsEventLog>()) {}
+namespace {
+RasEventLogMaker g_eventLogMaker = nullptr;
+
+std::unique_ptr<RasEventLog> MakeEventLog() {
+    if (g_eventLogMaker != nullptr) return g_eventLogMaker();
+    return std::make_unique<WindowsEventLog>();
+}
+}  // namespace
+
+RasEventLogMaker SetRasEventLogMaker(RasEventLogMaker maker) {
+    const RasEventLogMaker previous = g_eventLogMaker;
+    g_eventLogMaker = maker;
+    return previous;
+}
+
+CVmRAS::CVmRAS() : CVmRAS(MakeEventLog()) {}
 
 CVmRAS::CVmRAS(std::unique_ptr<RasEventLog> eventLog) : m_eventLog(std::move(eventLog)) {}
 
@@ -176,17 +166,7 @@ void CVmRAS::InitialiseBlock(const CRegUty& key, LONG counterCount) {
 
     std::unique_ptr<char[]> mode(key.GetString("Statistics"));
     m_pData->nStatisticsMode = StatisticsModeFromText(mode.get());
-    if (m_pData->nStatisticsMode != kRasModeFile) return;
-
-    // The counters start at 0 whenever the file is missing, unreadable or not a counter text.
-    std::unique_ptr<char[]> name(key.GetString("StatFileName"));
-    StorePath(m_pData, ResolvePath(name.get()));
-    std::string contents;
-    if (ReadCounterFile(m_pData->szCounterFile, &contents) == OPOS_SUCCESS) {
-        std::vector<const char*> names = NamePointers();
-        ParseCounterText(contents.data(), contents.size(), names.data(), CountersInUse(),
-                         m_pData->adwCounters);
-    }
+    if (m_pData->nStatisticsMode == kRasModeFile) LoadCounterFile(key);
 }
 
 LONG CVmRAS::Close() {
@@ -203,7 +183,7 @@ LONG CVmRAS::Close() {
             m_pData->nUsers = CountUserOpens(m_pData->users);
             if (m_pData->nUsers < 1 && m_pData->nCounters > 0 &&
                 RasModeUsesFile(m_pData->nStatisticsMode)) {
-                result = SaveCounters(0, nullptr, OPOS_BC_NONE);
+                result = SaveAtLastClose();
             }
             m_pData = nullptr;
             m_view.reset();
@@ -272,19 +252,6 @@ LONG CVmRAS::ReportError(int requiredLevel, DWORD eventId, const char* operation
                        inserts);
 }
 
-LONG CVmRAS::IncrementCounter(LONG index) {
-    if (!m_bOpen) return OPOS_E_CLOSED;
-    if (index < 0 || index >= CountersInUse()) return OPOS_E_ILLEGAL;
-    auto guard = m_mutex.Acquire(INFINITE);
-    if (!guard.ok()) return OPOS_E_FAILURE;
-    ++m_pData->adwCounters[index];  // unsigned: 4294967295 wraps to 0
-    // In the file modes the count reaches the file before the mutex is given back, so a
-    // process killed right after loses nothing and no later save writes an older value. The
-    // count stands even when the write fails; the next change or the last close tries again.
-    if (RasModeUsesFile(m_pData->nStatisticsMode)) SaveCounters(0, nullptr, OPOS_BC_NONE);
-    return OPOS_SUCCESS;
-}
-
 LONG CVmRAS::ExecuteCommand(LONG command, LONG* data, std::string* text, LONG binaryConversion) {
     m_lResultCodeExtended = 0;
     if (!m_bOpen) return OPOS_E_CLOSED;
@@ -326,140 +293,6 @@ LONG CVmRAS::SetEventLogLevel(LONG* data) {
     }
     m_pData->nEventLogLevel = static_cast<int32_t>(level);
     return OPOS_SUCCESS;
-}
-
-LONG CVmRAS::SetStatisticsMode(LONG* data, std::string* text, LONG binaryConversion) {
-    const uint32_t value = static_cast<uint32_t>(*data);
-    const bool store = (value & kRasStoreInRegistry) != 0;
-    const uint32_t mode = value & ~kRasStoreInRegistry;
-    if (mode > kRasModeNamedFile || CountersInUse() == 0) return OPOS_E_ILLEGAL;
-
-    // A file mode without a file yet: find and probe the file before anything changes.
-    const bool choosesFile =
-        mode == kRasModeNamedFile || (mode == kRasModeFile && m_pData->szCounterFile[0] == '\0');
-    bool nameIsNone = true;
-    std::string path;
-    if (choosesFile) {
-        std::string name;
-        if (mode == kRasModeNamedFile) {
-            if (text == nullptr) return OPOS_E_ILLEGAL;
-            name = BytesFromArgument(*text, binaryConversion);
-        }
-        nameIsNone = CounterNameIsNone(name.c_str());
-        path = ResolvePath(nameIsNone ? nullptr : name.c_str());
-        PrepareCounterFolder(path, CounterDataFolder(m_strModuleName.c_str()));
-        const LONG check = CheckCounterFile(path);
-        if (check != OPOS_SUCCESS) return check;
-    }
-
-    if (store) {
-        CRegUty key;
-        if (OpenDeviceKeyForWriting(&key) != OPOS_SUCCESS) return OPOS_E_FAILURE;
-        LONG result = key.SetString("Statistics", StatisticsModeText(static_cast<int32_t>(mode)));
-        if (result == OPOS_SUCCESS && mode == kRasModeNamedFile) {
-            result = key.SetString("StatFileName", nameIsNone ? "" : path.c_str());
-        }
-        if (result != OPOS_SUCCESS) return result;
-    }
-
-    // A named file stored in the registry is an ordinary file setting from now on; so is a
-    // named file without a name (it is the default file).
-    int32_t newMode = static_cast<int32_t>(mode);
-    if (mode == kRasModeNamedFile && (store || nameIsNone)) newMode = kRasModeFile;
-    m_pData->nStatisticsMode = newMode;
-    if (choosesFile) StorePath(m_pData, path);
-    return OPOS_SUCCESS;
-}
-
-LONG CVmRAS::GetStatisticsMode(LONG* data, std::string* text, LONG binaryConversion) {
-    *data = m_pData->nStatisticsMode;
-    if (!RasModeUsesFile(m_pData->nStatisticsMode)) return OPOS_SUCCESS;
-    if (text == nullptr) return OPOS_E_ILLEGAL;
-    if (m_pData->szCounterFile[0] == '\0') {
-        const std::string path = ResolvePath(nullptr);
-        if (path.empty()) return OPOS_E_ILLEGAL;
-        StorePath(m_pData, path);
-    }
-    *text = ArgumentFromBytes(m_pData->szCounterFile, binaryConversion);
-    return OPOS_SUCCESS;
-}
-
-LONG CVmRAS::LoadCounters(LONG* data, std::string* text, LONG binaryConversion) {
-    const LONG value = *data;
-    const int32_t count = CountersInUse();
-    if (value < 0 || value > 2 || count == 0 || m_pData->nStatisticsMode == kRasModeDisable) {
-        return OPOS_E_ILLEGAL;
-    }
-
-    std::string counterText;
-    if (value == 1 || value == 2) {
-        if (text == nullptr || text->empty()) return OPOS_E_ILLEGAL;
-        counterText = BytesFromArgument(*text, binaryConversion);
-        if (counterText.empty()) return OPOS_E_ILLEGAL;
-    }
-    if (value == 2) {
-        const std::string path = counterText;  // used as given, not resolved
-        const LONG read = ReadCounterFile(path, &counterText);
-        if (read != OPOS_SUCCESS) return read;
-    }
-
-    LONG result = OPOS_SUCCESS;
-    if (value == 0) {
-        std::memset(m_pData->adwCounters, 0, sizeof(uint32_t) * static_cast<size_t>(count));
-    } else {
-        std::vector<const char*> names = NamePointers();
-        result = ParseCounterText(counterText.data(), counterText.size(), names.data(), count,
-                                  m_pData->adwCounters);
-    }
-    if (result == OPOS_SUCCESS && RasModeUsesFile(m_pData->nStatisticsMode)) {
-        return SaveCounters(0, nullptr, binaryConversion);
-    }
-    return result;
-}
-
-LONG CVmRAS::SaveCounters(LONG value, std::string* text, LONG binaryConversion) {
-    const int32_t count = CountersInUse();
-    const int32_t mode = m_pData->nStatisticsMode;
-    if (value < 0 || value > 2 || count == 0 || mode == kRasModeDisable ||
-        (value == 0 && mode == kRasModeMemory) || (value != 0 && text == nullptr)) {
-        return OPOS_E_ILLEGAL;
-    }
-
-    std::vector<const char*> names = NamePointers();
-    const std::string counterText = BuildCounterText(names.data(), m_pData->adwCounters, count);
-    if (value == 1) {
-        *text = ArgumentFromBytes(counterText, binaryConversion);
-        return OPOS_SUCCESS;
-    }
-    std::string path;
-    if (value == 0) {
-        path = m_pData->szCounterFile;
-        PrepareCounterFolder(path, CounterDataFolder(m_strModuleName.c_str()));
-    } else {
-        path = BytesFromArgument(*text, binaryConversion);  // used as given, not resolved
-        if (path.empty()) return OPOS_E_ILLEGAL;
-    }
-    return WriteCounterFile(path, counterText);
-}
-
-std::string CVmRAS::ResolvePath(const char* name) const {
-    return ResolveCounterFilePath(name, m_strDeviceName,
-                                  CounterDataFolder(m_strModuleName.c_str()));
-}
-
-int32_t CVmRAS::CountersInUse() const {
-    if (m_pData == nullptr) return 0;
-    // A block made by another build could announce more counters than this object has names.
-    const int32_t inBlock = m_pData->nCounters;
-    const int32_t named = static_cast<int32_t>(m_counterNames.size());
-    return inBlock < named ? (inBlock > 0 ? inBlock : 0) : named;
-}
-
-std::vector<const char*> CVmRAS::NamePointers() const {
-    std::vector<const char*> names;
-    names.reserve(m_counterNames.size());
-    for (const std::string& name : m_counterNames) names.push_back(name.c_str());
-    return names;
 }
 
 LONG CVmRAS::OpenDeviceKeyForWriting(CRegUty* key) const {

@@ -22,6 +22,11 @@
 
 class CRegUty;
 
+// For tests of the whole service: the event log that every CVmRAS made by the default
+// constructor writes to from now on (null: the Windows event log). Returns the earlier maker.
+using RasEventLogMaker = std::unique_ptr<RasEventLog> (*)();
+RasEventLogMaker SetRasEventLogMaker(RasEventLogMaker maker);
+
 class CVmRAS {
 public:
     CVmRAS();
@@ -70,6 +75,21 @@ public:
     bool IsSharedBlock() const { return m_bSharedView; }
 
 private:
+    // The counter file (vm_ras_counters.cpp), with the mutex held.
+    // At the first open in the File mode: the counters from the file. A damaged counter file is
+    // kept under another name, with a record, and the counters start again at 0.
+    void LoadCounterFile(const CRegUty& key);
+    // Before a counter file is written to path: what is there must be a counter file, or
+    // nothing worth keeping. A damaged counter file is kept under another name where allowed;
+    // anything else is refused with 111 and a record naming it.
+    LONG MakeRoomFor(const std::string& path, bool setDamagedAside);
+    LONG SetAside(const std::string& path);
+    // A warning or error record with the file as %3 and, when given, its new name as %4.
+    void ReportCounterFile(WORD type, DWORD eventId, const std::string& file,
+                           const std::string& keptAs);
+    // The last close's save: nothing when the file already holds the counters.
+    LONG SaveAtLastClose();
+
     LONG SetEventLogLevel(LONG* data);
     LONG SetStatisticsMode(LONG* data, std::string* text, LONG binaryConversion);
     LONG GetStatisticsMode(LONG* data, std::string* text, LONG binaryConversion);

@@ -81,8 +81,18 @@ LONG CCashDrawer::DirectIO(LONG command, LONG& data, BSTR* text) {
     if (!none) {
         int32_t length = 0;
         std::unique_ptr<uint8_t[]> raw(m_opostr.BSTRToBytes(text, &length, OPOS_BC_NONE));
-        if (raw)
-            bytes.assign(reinterpret_cast<const char*>(raw.get()), static_cast<size_t>(length));
+        // The bytes are text: a unit above 0xFF became a zero byte, which ends it.
+        if (raw) bytes.assign(reinterpret_cast<const char*>(raw.get()));
+        // A NUL the caller put into the string is kept with what follows, so that a command
+        // taking a file name sees it and refuses the name rather than cut it short.
+        const size_t total = SysStringLen(*text);
+        const size_t nul = wcsnlen(*text, total);
+        if (nul < total && bytes.size() == nul) {
+            for (size_t i = nul; i < total; ++i) {
+                const wchar_t unit = (*text)[i];
+                bytes.push_back(static_cast<char>(unit < 0x100 ? unit : 0));
+            }
+        }
     }
     const std::string given = bytes;
     const LONG result =

@@ -42,32 +42,98 @@ const char* const kOperationTexts[kOperationTextCount][2] = {
      "to sned command for drawer open"},
 };
 
-}  // namespace
+// What a rule makes of a number: the value used and, when that is not the value read, why.
+struct Corrected {
+    int32_t value;
+    const char* reason = nullptr;
+    bool toDefault = false;  // a value out of range takes the default, as a missing one does
+};
 
-int32_t CorrectCommandTimeout(int32_t v) {
-    return v < 100 ? 6000 : v;
+Corrected Keep(int32_t v) {
+    return {v};
 }
-int32_t CorrectOpenDrawerTimeout(int32_t v) {
-    return v <= 100 ? 3000 : v;
+Corrected Default(int32_t value, const char* reason) {
+    return {value, reason, true};
 }
-int32_t CorrectDrawerNo(int32_t v) {
-    return v == 1 || v == 2 ? v : 1;
+
+// A wait in milliseconds: a value below lowest takes the default, as the configuration rules
+// have it; one above the longest wait is cut to it.
+Corrected Wait(int32_t v, int32_t lowest, int32_t fallback, const char* tooShort) {
+    if (v < lowest) return Default(fallback, tooShort);
+    if (v > kMaxWaitMs) return {kMaxWaitMs, "above 60000: the longest wait"};
+    return Keep(v);
 }
-int32_t CorrectDetectDelay(int32_t v) {
-    return v < 0 ? 300 : v;
+Corrected CommandTimeout(int32_t v) {
+    return Wait(v, 100, 6000, "below 100: the default");
 }
-int32_t CorrectSendReadyTimeout(int32_t v) {
-    return v < 100 ? 3000 : v;
+Corrected OpenDrawerTimeout(int32_t v) {
+    return Wait(v, 101, 3000, "100 or less: the default");
 }
-int32_t CorrectSendDoneTimeout(int32_t v) {
-    return v < 100 ? 6000 : v;
+Corrected SendReadyTimeout(int32_t v) {
+    return Wait(v, 100, 3000, "below 100: the default");
 }
-int32_t CorrectRestartCount(int32_t v) {
-    return v < 0 ? 3 : v;
+Corrected SendDoneTimeout(int32_t v) {
+    return Wait(v, 100, 6000, "below 100: the default");
 }
-int32_t CorrectRestartTimeout(int32_t v) {
-    return v < 0 ? 3000 : v;
+Corrected DrawerNo(int32_t v) {
+    return v == 1 || v == 2 ? Keep(v) : Default(1, "not 1 or 2: drawer 1");
 }
+Corrected RestartCount(int32_t v) {
+    return v < 0 ? Default(3, "negative: the default") : Keep(v);
+}
+Corrected RestartTimeout(int32_t v) {
+    return v < 0 ? Default(3000, "negative: the default") : Keep(v);
+}
+Corrected DllMode(int32_t v) {
+    // 0 and negative values ask for no queries at all.
+    if (v > 0 && v < kMinStatusQueryPeriodMs) {
+        return {kMinStatusQueryPeriodMs, "1 to 99: a status query at most every 100 ms"};
+    }
+    return Keep(v);
+}
+Corrected PulseWidth(int32_t v) {
+    const int32_t low = v & 0xFF;
+    return low == v ? Keep(v) : Corrected{low, "only the low 8 bits are used"};
+}
+// The reader waits this long before it decodes a status, so a delay that is not well inside
+// both waits for a status makes every open and every OpenDrawer fail.
+Corrected DetectDelay(int32_t v, int32_t commandTimeout, int32_t openDrawerTimeout) {
+    const int32_t limit =
+        (commandTimeout < openDrawerTimeout ? commandTimeout : openDrawerTimeout) - 100;
+    const int32_t delay = v < 0 ? 300 : v;
+    if (delay > limit) {
+        return {limit, "at most the shorter of Command_Timeout and OpenDrawer_Timeout less 100"};
+    }
+    return v < 0 ? Default(300, "negative: the default") : Keep(v);
+}
+
+// Reads the number settings and applies their rules, noting every value they change.
+class Numbers {
+public:
+    Numbers(const ConfigSource& key, std::vector<ConfigCorrection>* log) : m_key(key), m_log(log) {}
+
+    // absent: what a missing value reads as, 0 or -1.
+    int32_t Read(const char* name, int32_t absent) const {
+        return absent == 0 ? m_key.GetLongDefZero(name) : m_key.GetLongDefMinusOne(name);
+    }
+    int32_t Read(const char* name, int32_t absent, Corrected (*rule)(int32_t)) const {
+        const int32_t stored = Read(name, absent);
+        return Apply(name, stored, absent, rule(stored));
+    }
+    int32_t Apply(const char* name, int32_t stored, int32_t absent, const Corrected& c) const {
+        // A missing value that takes its default is no correction.
+        if (c.reason != nullptr && !(c.toDefault && stored == absent)) {
+            m_log->push_back({name, c.reason});
+        }
+        return c.value;
+    }
+
+private:
+    const ConfigSource& m_key;
+    std::vector<ConfigCorrection>* m_log;
+};
+
+}  // namespace
 
 int32_t EventLogModeFromText(const char* text) {
     if (text == nullptr) return 0;
@@ -83,6 +149,7 @@ std::string DeviceKeyPath(const std::string& deviceName) {
 
 DeviceConfig ReadDeviceConfig(const ConfigSource& key) {
     DeviceConfig c;
+    const Numbers numbers(key, &c.corrections);
     c.portDll = key.GetStringOr("PortDll", kDefaultPortDll);
     c.port = key.GetStringOr("Port", "");
     c.portInitializeString = key.GetStringOr("Port_Initialize_String", kDefaultPortSettings);
@@ -91,23 +158,26 @@ DeviceConfig ReadDeviceConfig(const ConfigSource& key) {
         std::unique_ptr<char[]> mode(key.GetString("EventLog"));
         c.eventLogMode = EventLogModeFromText(mode.get());
     }
-    c.dllMode = key.GetLongDefZero("DllMode");
+    c.dllMode = numbers.Read("DllMode", 0, DllMode);
     c.noDwOpenAtChkExt = key.GetBoolDefFalse("NoDwOpenAtChkExt");
     c.traceEnable = key.GetBoolDefTrue("Trace_Enable");
     c.traceTick = key.GetBoolDefFalse("Trace_Tick");
-    c.commandTimeout = CorrectCommandTimeout(key.GetLongDefZero("Command_Timeout"));
-    c.openDrawerTimeout = CorrectOpenDrawerTimeout(key.GetLongDefZero("OpenDrawer_Timeout"));
-    c.drawerNo = CorrectDrawerNo(key.GetLongDefZero("DrawerNo"));
-    c.detectDelayTime = CorrectDetectDelay(key.GetLongDefMinusOne("DetectDelay_Time"));
-    c.sendReadyTimeout = CorrectSendReadyTimeout(key.GetLongDefZero("SendReady_Timeout"));
-    c.sendDoneTimeout = CorrectSendDoneTimeout(key.GetLongDefZero("SendDone_Timeout"));
+    c.commandTimeout = numbers.Read("Command_Timeout", 0, CommandTimeout);
+    c.openDrawerTimeout = numbers.Read("OpenDrawer_Timeout", 0, OpenDrawerTimeout);
+    c.drawerNo = numbers.Read("DrawerNo", 0, DrawerNo);
+    const int32_t detectDelay = numbers.Read("DetectDelay_Time", -1);
+    c.detectDelayTime =
+        numbers.Apply("DetectDelay_Time", detectDelay, -1,
+                      DetectDelay(detectDelay, c.commandTimeout, c.openDrawerTimeout));
+    c.sendReadyTimeout = numbers.Read("SendReady_Timeout", 0, SendReadyTimeout);
+    c.sendDoneTimeout = numbers.Read("SendDone_Timeout", 0, SendDoneTimeout);
     c.commandType = EqualsNoCase(TrimBlanks(key.GetStringOr("CommandType", "")), "Solenoid")
                         ? CommandType::Solenoid
                         : CommandType::Normal;
-    c.pulseWidthTime = static_cast<uint8_t>(key.GetLongDefZero("PulseWidthTime") & 0xFF);
+    c.pulseWidthTime = static_cast<uint8_t>(numbers.Read("PulseWidthTime", 0, PulseWidth));
     c.restartHardwareId = TrimBlanks(key.GetStringOr("RestartHardwareID", ""));
-    c.restartCount = CorrectRestartCount(key.GetLongDefMinusOne("RestartCount"));
-    c.restartTimeout = CorrectRestartTimeout(key.GetLongDefMinusOne("RestartTimeout"));
+    c.restartCount = numbers.Read("RestartCount", -1, RestartCount);
+    c.restartTimeout = numbers.Read("RestartTimeout", -1, RestartTimeout);
     // Compared as stored: a blank before the word means normal status.
     c.statusInvert = EqualsNoCase(key.GetStringOr("Status_Mode", ""), "Invert");
     return c;
@@ -117,7 +187,7 @@ DrawerCommand BuildOpenCommand(int32_t drawerNo, CommandType type, uint8_t pulse
     DrawerCommand c;
     c.bytes[0] = 0x1B;
     c.bytes[1] = 0x01;
-    c.bytes[2] = static_cast<uint8_t>(CorrectDrawerNo(drawerNo) - 1);
+    c.bytes[2] = static_cast<uint8_t>(DrawerNo(drawerNo).value - 1);
     c.length = 3;
     if (type == CommandType::Solenoid) c.bytes[c.length++] = pulseWidth;
     return c;

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "util/config_source.h"
 
@@ -15,6 +16,19 @@ constexpr char kDefaultPortSettings[] = "19200,N,8,1";
 constexpr char kPhysicalDeviceName[] = "Velmora Cash Drawer";
 
 enum class CommandType : int32_t { Normal = 1, Solenoid = 2 };
+
+// A number setting the service does not use as stored, and why, for `cdctl setup show`.
+struct ConfigCorrection {
+    const char* name;  // registry value name
+    const char* reason;
+};
+
+// Longest wait any time-out setting may ask for: beyond it a silent controller or port would
+// hold the application's thread for hours.
+constexpr int32_t kMaxWaitMs = 60000;
+// Shortest period of the port library's status queries (DllMode): a shorter one floods the line
+// so that commands no longer get through.
+constexpr int32_t kMinStatusQueryPeriodMs = 100;
 
 struct DeviceConfig {
     std::string portDll = kDefaultPortDll;
@@ -38,6 +52,9 @@ struct DeviceConfig {
     int32_t restartCount = 3;
     int32_t restartTimeout = 3000;
     bool statusInvert = false;
+    // The settings changed by a correction, in the order they were read. A missing value that
+    // takes its default is not listed.
+    std::vector<ConfigCorrection> corrections;
 };
 
 // Reads every value in the order the configuration lists them, applying each value's rule.
@@ -46,15 +63,7 @@ DeviceConfig ReadDeviceConfig(const ConfigSource& deviceKey);
 // The device key path for a DeviceName.
 std::string DeviceKeyPath(const std::string& deviceName);
 
-// Each correction on its own, for the places that need one value.
-int32_t CorrectCommandTimeout(int32_t v);
-int32_t CorrectOpenDrawerTimeout(int32_t v);
-int32_t CorrectDrawerNo(int32_t v);
-int32_t CorrectDetectDelay(int32_t v);
-int32_t CorrectSendReadyTimeout(int32_t v);
-int32_t CorrectSendDoneTimeout(int32_t v);
-int32_t CorrectRestartCount(int32_t v);
-int32_t CorrectRestartTimeout(int32_t v);
+// The mode the EventLog text gives the port library: 0 Disable, 1 Enable, 2 any other text.
 int32_t EventLogModeFromText(const char* text);  // null: absent
 
 struct DrawerCommand {

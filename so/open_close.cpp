@@ -65,6 +65,14 @@ LONG CCashDrawer::OpenService(const char* deviceClass, const char* deviceName,
         return SetResult(OPOS_E_ILLEGAL, "OpenService");
     }
     m_bWaitingForDrawer = FALSE;
+    // Through IDispatch both can be set while the service is closed; a session starts with
+    // neither, whatever was set before it.
+    m_bDeviceEnabled = FALSE;
+    m_bridge.SetEventsEnabled(FALSE);
+    {
+        auto guard = m_freezeLock.Acquire();
+        m_bFreezeEvents = FALSE;
+    }
 
     if (LONG r = ReadConfiguration(deviceName); r != OPOS_SUCCESS) return r;
 

@@ -183,8 +183,10 @@ LONG CDevStat::Save() {
         ERROR_SUCCESS) {
         return result;  // without the key nothing is written
     }
-    for (const auto& [name, value] : m_block.PersistentValues()) {
-        result = reg.SetString(name.c_str(), value.c_str());
+    for (const SavedStatistic& s : m_block.PersistentValues()) {
+        // A counter someone entered as a number is saved as text like every other.
+        result = s.counter ? reg.SetStringOverNumber(s.name.c_str(), s.value.c_str())
+                           : reg.SetString(s.name.c_str(), s.value.c_str());
     }
     return result;
 }

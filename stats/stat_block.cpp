@@ -74,8 +74,11 @@ void StatBlock::Load(const StatTables& tables, const ConfigSource& values) {
             const STATSLOT slot = SlotAt(index);
             std::unique_ptr<char[]> stored(values.GetString(slot.szName));
             const std::string text = stored ? TrimBlanks(stored.get()) : std::string(def.szDefault);
+            int64_t number = 0;
             if (slot.nType == kStatTypeCounter && CounterInRange(slot)) {
-                PutCounter(slot, Int64FromText(text.c_str()));
+                PutCounter(slot, !stored && values.GetNumber(slot.szName, &number)
+                                     ? number
+                                     : Int64FromText(text.c_str()));
             } else if (slot.nType == kStatTypeText && TextInRange(slot)) {
                 PutText(slot, text);
             }
@@ -239,11 +242,13 @@ int32_t StatBlock::GetText(int32_t table, int32_t row, char* buffer, int32_t siz
     return OPOS_SUCCESS;
 }
 
-std::vector<std::pair<std::string, std::string>> StatBlock::PersistentValues() const {
-    std::vector<std::pair<std::string, std::string>> values;
+std::vector<SavedStatistic> StatBlock::PersistentValues() const {
+    std::vector<SavedStatistic> values;
     for (int32_t i = 0; i < m_layout.slots; ++i) {
         const STATSLOT slot = SlotAt(i);
-        if (slot.bPersistent != 0) values.emplace_back(slot.szName, ValueText(slot));
+        if (slot.bPersistent != 0) {
+            values.push_back({slot.szName, ValueText(slot), slot.nType == kStatTypeCounter});
+        }
     }
     return values;
 }

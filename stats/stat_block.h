@@ -15,6 +15,13 @@
 
 class ConfigSource;
 
+// A statistic as the last close saves it.
+struct SavedStatistic {
+    std::string name;
+    std::string value;  // a counter as signed decimal, or the text
+    bool counter;
+};
+
 class StatBlock {
 public:
     StatBlock() = default;
@@ -28,7 +35,8 @@ public:
     // the value offsets in slot order.
     void Format(const StatTables& tables);
     // Creator only: every statistic takes its stored value from values (trimmed; a missing
-    // value falls back to the definition's default).
+    // value falls back to the definition's default). A counter stored as a number rather than
+    // as text takes that number.
     void Load(const StatTables& tables, const ConfigSource& values);
 
     // Opens of the block in running processes, as last recorded.
@@ -61,8 +69,8 @@ public:
                       const LeadByteSet& leadBytes);
     int32_t GetText(int32_t table, int32_t row, char* buffer, int32_t size) const;
 
-    // Name and value text of every persistent statistic, in slot order.
-    std::vector<std::pair<std::string, std::string>> PersistentValues() const;
+    // Every persistent statistic, in slot order.
+    std::vector<SavedStatistic> PersistentValues() const;
 
 private:
     STATSLOT SlotAt(int32_t index) const;

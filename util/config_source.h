@@ -22,6 +22,13 @@ public:
     virtual LONG GetLongDefMinusOne(const char* name) const = 0;
     // New[]-allocated text or null; see CRegUty::GetString.
     virtual char* GetString(const char* name) const = 0;
+    // A value stored as a number rather than as text: a REG_DWORD read as unsigned, a REG_QWORD
+    // as signed 64 bits. False for any other type, or when the value is missing.
+    virtual bool GetNumber(const char* name, int64_t* value) const {
+        (void)name;
+        (void)value;
+        return false;
+    }
 
     // GetString as an owned std::string; `absent` when the value gives no text.
     std::string GetStringOr(const char* name, const std::string& absent) const {

@@ -101,12 +101,46 @@ char* CRegUty::GetString(const char* name) const {
     return ReadText(m_hKey, name, size);
 }
 
+bool CRegUty::GetNumber(const char* name, int64_t* value) const {
+    if (m_hKey == nullptr) return false;
+    DWORD type = 0, size = 0;
+    if (!QueryTypeAndSize(m_hKey, name, &type, &size)) return false;
+    if (type == REG_DWORD && size == sizeof(DWORD)) {
+        DWORD number = 0;
+        if (RegQueryValueExA(m_hKey, name, nullptr, nullptr, reinterpret_cast<BYTE*>(&number),
+                             &size) != ERROR_SUCCESS) {
+            return false;
+        }
+        *value = number;
+        return true;
+    }
+    if (type == REG_QWORD && size == sizeof(int64_t)) {
+        int64_t number = 0;
+        if (RegQueryValueExA(m_hKey, name, nullptr, nullptr, reinterpret_cast<BYTE*>(&number),
+                             &size) != ERROR_SUCCESS) {
+            return false;
+        }
+        *value = number;
+        return true;
+    }
+    return false;
+}
+
 LONG CRegUty::SetString(const char* name, const char* text) {
+    return WriteText(name, text, false);
+}
+
+LONG CRegUty::SetStringOverNumber(const char* name, const char* text) {
+    return WriteText(name, text, true);
+}
+
+LONG CRegUty::WriteText(const char* name, const char* text, bool overNumber) {
     if (m_hKey == nullptr) return OPOS_E_CLOSED;
     DWORD type = 0;
     LONG query = RegQueryValueExA(m_hKey, name, nullptr, &type, nullptr, nullptr);
     if (query == ERROR_SUCCESS) {
-        if (type != REG_SZ) return OPOS_E_FAILURE;
+        const bool number = type == REG_DWORD || type == REG_QWORD;
+        if (type != REG_SZ && !(overNumber && number)) return OPOS_E_FAILURE;
     } else if (query != ERROR_FILE_NOT_FOUND) {
         return OPOS_E_FAILURE;
     }

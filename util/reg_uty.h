@@ -28,12 +28,18 @@ public:
     // A REG_SZ value as a new[]-allocated, NUL-terminated copy the caller deletes with
     // delete[]; null when absent, empty (size 0), of another type or unreadable.
     char* GetString(const char* name) const override;
+    bool GetNumber(const char* name, int64_t* value) const override;
 
     // Writes a REG_SZ value. OPOS_E_CLOSED without a key, OPOS_E_FAILURE when the value
     // exists with another type or cannot be read or written.
     LONG SetString(const char* name, const char* text);
+    // SetString for a value that may also have been stored as a number (REG_DWORD or
+    // REG_QWORD): such a value is replaced by the text. Other types are refused as by SetString.
+    LONG SetStringOverNumber(const char* name, const char* text);
 
 private:
+    LONG WriteText(const char* name, const char* text, bool overNumber);
+
     HKEY m_hKey = nullptr;
 };
 

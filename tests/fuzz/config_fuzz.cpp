@@ -9,6 +9,7 @@
 //   - the port texts (Port naming a simulated controller, Port_Initialize_String).
 #include <fuzzer/FuzzedDataProvider.h>
 
+#include <algorithm>
 #include <cstring>
 #include <map>
 #include <memory>
@@ -296,22 +297,25 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         mode = fuzz::EqualNoCase(word, "Disable") ? 0 : fuzz::EqualNoCase(word, "Enable") ? 1 : 2;
     }
     FUZZ_CHECK(c.eventLogMode == mode);
-    FUZZ_CHECK(c.dllMode == key.Long("DllMode", 0));
+    const LONG dllMode = key.Long("DllMode", 0);
+    FUZZ_CHECK(c.dllMode == (dllMode > 0 && dllMode < 100 ? 100 : dllMode));
     FUZZ_CHECK(c.noDwOpenAtChkExt == (key.Bool("NoDwOpenAtChkExt", 0) != 0));
     FUZZ_CHECK(c.traceEnable == (key.Bool("Trace_Enable", 1) != 0));
     FUZZ_CHECK(c.traceTick == (key.Bool("Trace_Tick", 0) != 0));
     const LONG command = key.Long("Command_Timeout", 0);
-    FUZZ_CHECK(c.commandTimeout == (command < 100 ? 6000 : command));
+    FUZZ_CHECK(c.commandTimeout == (command < 100 ? 6000 : std::min<LONG>(command, 60000)));
     const LONG openDrawer = key.Long("OpenDrawer_Timeout", 0);
-    FUZZ_CHECK(c.openDrawerTimeout == (openDrawer <= 100 ? 3000 : openDrawer));
+    FUZZ_CHECK(c.openDrawerTimeout ==
+               (openDrawer <= 100 ? 3000 : std::min<LONG>(openDrawer, 60000)));
     const LONG drawer = key.Long("DrawerNo", 0);
     FUZZ_CHECK(c.drawerNo == (drawer == 1 || drawer == 2 ? drawer : 1));
     const LONG detect = key.Long("DetectDelay_Time", -1);
-    FUZZ_CHECK(c.detectDelayTime == (detect < 0 ? 300 : detect));
+    const LONG detectLimit = std::min(c.commandTimeout, c.openDrawerTimeout) - 100;
+    FUZZ_CHECK(c.detectDelayTime == std::min<LONG>(detect < 0 ? 300 : detect, detectLimit));
     const LONG ready = key.Long("SendReady_Timeout", 0);
-    FUZZ_CHECK(c.sendReadyTimeout == (ready < 100 ? 3000 : ready));
+    FUZZ_CHECK(c.sendReadyTimeout == (ready < 100 ? 3000 : std::min<LONG>(ready, 60000)));
     const LONG done = key.Long("SendDone_Timeout", 0);
-    FUZZ_CHECK(c.sendDoneTimeout == (done < 100 ? 6000 : done));
+    FUZZ_CHECK(c.sendDoneTimeout == (done < 100 ? 6000 : std::min<LONG>(done, 60000)));
     const bool solenoid =
         fuzz::EqualNoCase(fuzz::Trim(key.StringOr("CommandType", "")), "Solenoid");
     FUZZ_CHECK((c.commandType == CommandType::Solenoid) == solenoid);

@@ -2,13 +2,16 @@
 // holds. Any bytes go to ParseCounterText with one to four counters (the service's own name
 // and names made from the input); the result is compared with a reading of the documented
 // line rules, and a refused text must leave every value as it was. Texts the service writes
-// itself (BuildCounterText) must always read back to the same values.
+// itself (BuildCounterText) must always read back to the same values, also from a file whose
+// line ends an editor changed; reading a file never changes a value unless it reads as a
+// counter file.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <cstring>
 #include <string>
 #include <vector>
 
+#include "ras/counter_file_rules.h"
 #include "ras/counter_text.h"
 #include "ras/ras_data.h"
 #include "tests/fuzz/fuzz_check.h"
@@ -116,5 +119,27 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // Names that are equal but for letter case are found in turn from the previous line on,
     // so a written text reads back into the same slots.
     FUZZ_CHECK(back == got);
+
+    // The same counters in a file with LF line ends and blank lines after them (names with a
+    // line end of their own cannot be in such a file).
+    bool plainNames = true;
+    for (const std::string& name : names) {
+        plainNames = plainNames && name.find_first_of("\r\n") == std::string::npos;
+    }
+    if (plainNames) {
+        std::string edited;
+        for (size_t k = 0; k < names.size(); ++k) edited += written.substr(40 * k, 38) + "\n";
+        edited += "\n \n";
+        std::vector<uint32_t> fromFile(names.size(), 0);
+        FUZZ_CHECK(ClassifyCounterFile(edited, pointers.data(), count, fromFile.data()) ==
+                   CounterFileKind::Counters);
+        FUZZ_CHECK(fromFile == got);
+    }
+    // Any file: the values change only when it is a counter file.
+    std::vector<uint32_t> looked = got;
+    if (ClassifyCounterFile(text, pointers.data(), count, looked.data()) !=
+        CounterFileKind::Counters) {
+        FUZZ_CHECK(looked == got);
+    }
     return 0;
 }

@@ -124,9 +124,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         const std::string doc = WriteStatReport(block, r.records.data(), r.records.size());
         FUZZ_CHECK(doc.size() > 13);
     }
-    for (const auto& [name, value] : block.PersistentValues()) {
-        FUZZ_CHECK(name.size() < kStatNameSize);
-        (void)value;
+    for (const SavedStatistic& saved : block.PersistentValues()) {
+        FUZZ_CHECK(saved.name.size() < kStatNameSize);
     }
     LeadByteSet lead;
     lead.set();

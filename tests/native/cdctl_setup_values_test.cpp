@@ -182,12 +182,14 @@ TEST(SetupEffective, AbsentValuesShowTheDefaults) {
     EXPECT_EQ("\"\"", v["Port"]);
     EXPECT_EQ("event-log level 0 (Disable); port library mode 0 (Disable)", v["EventLog"]);
     EXPECT_EQ("1", v["VerboseLimit"]);
+    EXPECT_EQ("6000 ms", v["Command_Timeout"]);  // a default is no correction
     EXPECT_EQ("0 (Disable)", v["Statistics"]);
     EXPECT_EQ("C:\\ProgramData\\Bramwick\\RASDemo.LOG", v["StatFileName"]);
 }
 
 // Every setting with a value of its own, written as `setup add` writes it: each line shows its
-// own setting after the service's reading rules and corrections.
+// own setting after the service's reading rules and corrections, and why a stored value was
+// corrected.
 TEST(SetupEffective, EachSettingShowsItsOwnValue) {
     const struct {
         const char* arg;
@@ -198,18 +200,18 @@ TEST(SetupEffective, EachSettingShowsItsOwnValue) {
         {"Port_Initialize_String=9600,E,7,1", "\"9600,E,7,1\""},
         {"EventLogPortName=P9", "\"P9\""},
         {"EventLog=Verbose2", "event-log level 3 (Verbose2); port library mode 2 (other text)"},
-        {"DllMode=5", "5"},
+        {"DllMode=5", "100 (1 to 99: a status query at most every 100 ms)"},
         {"NoDwOpenAtChkExt=Yes", "FALSE"},
         {"Trace_Enable=1", "FALSE"},
         {"Trace_Tick=true", "TRUE"},
-        {"Command_Timeout=99", "6000 ms"},
-        {"OpenDrawer_Timeout=101", "101 ms"},
+        {"Command_Timeout=99", "6000 ms (below 100: the default)"},
+        {"OpenDrawer_Timeout=70000", "60000 ms (above 60000: the longest wait)"},
         {"DrawerNo=2", "2"},
         {"DetectDelay_Time=-1", "300 ms"},
         {"SendReady_Timeout=5000ms", "5000 ms"},
         {"SendDone_Timeout= 7000", "7000 ms"},
         {"CommandType= solenoid ", "Solenoid"},
-        {"PulseWidthTime=300", "44"},  // the low 8 bits of 300
+        {"PulseWidthTime=300", "44 (only the low 8 bits are used)"},
         {"RestartHardwareID=USB\\1", "\"USB\\1\""},
         {"RestartCount=-1", "3"},
         {"RestartTimeout=104", "104 ms"},

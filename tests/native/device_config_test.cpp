@@ -1,8 +1,6 @@
-// Device configuration: defaults, read order, corrections, word rules, derived commands and the
-// operation texts.
+// Device configuration: defaults, read order, corrections, word rules and derived commands.
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -43,8 +41,8 @@ TEST(DeviceConfig, EmptyKeyGivesEveryDefaultInTheDocumentedOrder) {
         reads);
 }
 
-// Each number setting just inside and just outside the range it accepts; outside, the
-// default applies.
+// Each number setting just inside and just outside the range it accepts: below it the default
+// applies, above it the limit that keeps the service usable.
 TEST(DeviceConfig, CorrectionsApplyAtTheirBoundaries) {
     using D = DeviceConfig;
     const struct {
@@ -55,6 +53,15 @@ TEST(DeviceConfig, CorrectionsApplyAtTheirBoundaries) {
     } cases[] = {
         {"Command_Timeout", 99, 6000, &D::commandTimeout},
         {"Command_Timeout", 100, 100, &D::commandTimeout},
+        {"Command_Timeout", 60000, 60000, &D::commandTimeout},
+        {"Command_Timeout", 0x7FFFFFFF, 60000, &D::commandTimeout},
+        {"OpenDrawer_Timeout", 60001, 60000, &D::openDrawerTimeout},
+        {"SendReady_Timeout", 60001, 60000, &D::sendReadyTimeout},
+        {"SendDone_Timeout", 1000000, 60000, &D::sendDoneTimeout},
+        {"DllMode", 1, 100, &D::dllMode},
+        {"DllMode", 99, 100, &D::dllMode},
+        {"DllMode", 100, 100, &D::dllMode},
+        {"DllMode", -1, -1, &D::dllMode},
         {"OpenDrawer_Timeout", 100, 3000, &D::openDrawerTimeout},
         {"OpenDrawer_Timeout", 101, 101, &D::openDrawerTimeout},
         {"DrawerNo", 2, 2, &D::drawerNo},
@@ -62,6 +69,9 @@ TEST(DeviceConfig, CorrectionsApplyAtTheirBoundaries) {
         {"DrawerNo", 0, 1, &D::drawerNo},
         {"DetectDelay_Time", 0, 0, &D::detectDelayTime},
         {"DetectDelay_Time", -5, 300, &D::detectDelayTime},
+        {"DetectDelay_Time", 2900, 2900, &D::detectDelayTime},  // OpenDrawer_Timeout 3000
+        {"DetectDelay_Time", 20000, 2900, &D::detectDelayTime},
+        {"OpenDrawer_Timeout", 250, 150, &D::detectDelayTime},  // the default 300 no longer fits
         {"SendReady_Timeout", 99, 3000, &D::sendReadyTimeout},
         {"SendDone_Timeout", 100, 100, &D::sendDoneTimeout},
         {"SendDone_Timeout", -1, 6000, &D::sendDoneTimeout},
@@ -117,24 +127,6 @@ TEST(DrawerCommands, NormalAndSolenoidForBothDrawers) {
     EXPECT_EQ((Bytes{0x1B, 0x02, 0x01, 0x00}), bytes(BuildStatusCommand(CommandType::Solenoid)));
     EXPECT_STREQ("Vantrel CashDrawer Claimed", ClaimMutexName(1));
     EXPECT_STREQ("Vantrel CashDrawer2 Claimed", ClaimMutexName(2));
-}
-
-TEST(OperationTexts, LanguageFollowsTheCodePage) {
-    EXPECT_EQ(0, LanguageForCodePage(932));
-    EXPECT_EQ(1, LanguageForCodePage(1252));
-    EXPECT_EQ(1, LanguageForCodePage(65001));
-    EXPECT_STREQ("Cash Drawer", OperationTextFor(kOpCashDrawer, 1));
-    EXPECT_STREQ("to sned command for drawer open", OperationTextFor(kOpSendOpenCommand, 1));
-    // Japanese texts are stored in code page 932: キャッシュドロワ is 16 bytes, lead 0x83.
-    const char* japanese = OperationTextFor(kOpCashDrawer, 0);
-    EXPECT_EQ(16u, strlen(japanese));
-    EXPECT_EQ(0x83, static_cast<unsigned char>(japanese[0]));
-    EXPECT_EQ(0x4C, static_cast<unsigned char>(japanese[1]));
-    EXPECT_STREQ("", OperationTextFor(10, 1));
-    for (int i = 0; i < kOperationTextCount; ++i) {
-        EXPECT_GT(strlen(OperationTextFor(i, 0)), 0u) << i;
-        EXPECT_GT(strlen(OperationTextFor(i, 1)), 0u) << i;
-    }
 }
 
 }  // namespace

@@ -1,8 +1,7 @@
-// Reliability settings: block layout, registry texts, insertion strings, counter file paths, and
-// the counter text of 40-byte lines with its all-or-nothing parser.
+// Reliability settings: registry texts, counter file paths, and the counter text of 40-byte
+// lines with its all-or-nothing parser. The block layout is checked where it is declared.
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -13,20 +12,6 @@
 #include "util/opos_constants.h"
 
 namespace {
-
-TEST(RasBlockLayout, FieldsSitAtTheirLittleEndianOffsets) {
-    RASDATA block;
-    std::memset(&block, 0, sizeof(block));
-    block.nEventLogLevel = 0x01020304;
-    block.nCounters = 32;
-    block.adwCounters[31] = 0xA1B2C3D4;
-    std::strcpy(block.szCounterFile, "C:\\x");
-    const auto* bytes = reinterpret_cast<const uint8_t*>(&block);
-    EXPECT_EQ(0, std::memcmp(bytes + 4, "\x04\x03\x02\x01", 4));
-    EXPECT_EQ(32, bytes[16]);
-    EXPECT_STREQ("C:\\x", reinterpret_cast<const char*>(bytes + 32));
-    EXPECT_EQ(0, std::memcmp(bytes + 428, "\xD4\xC3\xB2\xA1", 4));  // the block's last word
-}
 
 TEST(RasEventLogLevel, WordsAndVerboseLevelsWithinTheLimit) {
     EXPECT_EQ(1, VerboseLimitFromValue(0));  // what an absent value reads as
@@ -57,22 +42,6 @@ TEST(RasEventLogLevel, TextWrittenForALevelReadsBackAsThatLevel) {
         EXPECT_EQ(static_cast<int32_t>(level),
                   EventLogLevelFromText(EventLogTextForLevel(level).c_str(), 9));
     }
-}
-
-TEST(RasStatisticsMode, WordsSelectTheMode) {
-    EXPECT_EQ(kRasModeDisable, StatisticsModeFromText(nullptr));
-    EXPECT_EQ(kRasModeMemory, StatisticsModeFromText(" memory "));
-    EXPECT_EQ(kRasModeFile, StatisticsModeFromText("FILE"));
-    EXPECT_EQ(kRasModeDisable, StatisticsModeFromText("Files"));
-    EXPECT_STREQ("File", StatisticsModeText(kRasModeNamedFile));
-}
-
-TEST(RasInserts, PortLosesTheDevicePrefixOnly) {
-    EXPECT_EQ("COM3", PortInsert("\\\\.\\COM3"));
-    EXPECT_EQ("COM3", PortInsert("COM3"));
-    EXPECT_EQ("\\\\?\\COM3", PortInsert("\\\\?\\COM3"));
-    EXPECT_EQ("", PortInsert("\\\\.\\"));
-    EXPECT_EQ("Drawer1Cash Drawer", DeviceInsert("Drawer1", "Cash Drawer"));
 }
 
 TEST(RasCounterPath, NoNameFullPathsAndRelativeNames) {
@@ -118,20 +87,6 @@ const char kGamma[] = "Gamma                       ";
 
 std::string Line(const std::string& name, const std::string& value) {
     return name + std::string(10 - value.size(), ' ') + value + "\r\n";
-}
-
-TEST(RasCounterText, NamesMustBe28CharactersAndLinesAre40Bytes) {
-    const char* names[] = {"DrawerOpenCount             ", kBeta};
-    EXPECT_TRUE(CounterNamesValid(names, 2));
-    const char* short27[] = {"DrawerOpenCount            "};
-    const char* long29[] = {"DrawerOpenCount              "};
-    EXPECT_FALSE(CounterNamesValid(short27, 1));
-    EXPECT_FALSE(CounterNamesValid(long29, 1));
-    EXPECT_FALSE(CounterNamesValid(nullptr, 1));
-
-    const uint32_t values[] = {5, 4294967295u};
-    EXPECT_EQ("DrawerOpenCount" + std::string(13 + 9, ' ') + "5\r\n" + kBeta + "4294967295\r\n",
-              BuildCounterText(names, values, 2));
 }
 
 class RasParse : public ::testing::Test {

@@ -1,9 +1,8 @@
-// The registered DLL as a control object meets it: ProgID lookup, CoCreateInstance, method
-// names resolved one by one, properties read through IDispatch only; and the registry
+// The registered DLL as a control object meets it: ProgID lookup, CoCreateInstance, properties
+// read through IDispatch only (the method names are dispatch_test.cpp's); and the registry
 // entries self-registration leaves behind.
 #include <gtest/gtest.h>
 
-#include <sstream>
 #include <string>
 
 #include "framework/disp_client.h"
@@ -34,20 +33,6 @@ protected:
     testutil::ComApartment m_com;
     fw::DispClient m_drawer;
 };
-
-TEST_F(Registered, ControlObjectFindsEveryMethodItNeeds) {
-    // The order and set a 1.13 control object resolves, stopping at the first failure.
-    std::wistringstream names(
-        L"COFreezeEvents GetPropertyNumber SetPropertyNumber GetPropertyString SetPropertyString "
-        L"OpenService CheckHealth ClaimDevice CloseService DirectIO ReleaseDevice OpenDrawer "
-        L"WaitForDrawerClose ResetStatistics RetrieveStatistics UpdateStatistics "
-        L"CompareFirmwareVersion UpdateFirmware");
-    for (std::wstring name; names >> name;) {
-        HRESULT hr = E_FAIL;
-        EXPECT_NE(DISPID_UNKNOWN, m_drawer.IdOf(name.c_str(), &hr)) << testutil::Narrow(name);
-        EXPECT_HR(S_OK, hr);
-    }
-}
 
 TEST_F(Registered, ModuleStaysLoadedWhileAnObjectLives) {
     HMODULE module = GetModuleHandleA("Bramwick.dll");

@@ -95,6 +95,27 @@ TEST_F(DrawerMethods, OpenDrawerOpensAndReportsTheChange) {
     EXPECT_OPOS(OPOS_SUCCESS, m_drawer.Long(L"OpenDrawer"));
 }
 
+// Counters entered by hand as numbers (reg add /t REG_DWORD or REG_QWORD) count on from their
+// value and are saved back as text, the form the statistics are kept in.
+TEST_F(DrawerMethods, CountersStoredAsNumbersCountOnAndAreSavedAsText) {
+    const std::string stat = m_device.KeyPath() + "\\Stat";
+    const DWORD good = 500;
+    const ULONGLONG failed = 5000000000ull;
+    ASSERT_EQ(ERROR_SUCCESS, RegSetKeyValueA(HKEY_LOCAL_MACHINE, stat.c_str(),
+                                             "DrawerGoodOpenCount", REG_DWORD, &good, 4));
+    ASSERT_EQ(ERROR_SUCCESS, RegSetKeyValueA(HKEY_LOCAL_MACHINE, stat.c_str(),
+                                             "DrawerFailedOpenCount", REG_QWORD, &failed, 8));
+    OpenAndEnable();
+    ASSERT_OPOS(OPOS_SUCCESS, m_drawer.Long(L"OpenDrawer"));
+    ASSERT_OPOS(OPOS_SUCCESS, m_drawer.Long(L"Close"));
+    const auto saved = [&](const char* name) {
+        const testutil::RegValue v = testutil::ReadRegValue(HKEY_LOCAL_MACHINE, stat, name);
+        return v.type == REG_SZ ? v.text : "<not text>";
+    };
+    EXPECT_EQ("501", saved("DrawerGoodOpenCount"));
+    EXPECT_EQ("5000000000", saved("DrawerFailedOpenCount"));
+}
+
 TEST_F(DrawerMethods, OpenDrawerFailsWhenTheDrawerStaysShut) {
     OpenAndEnable();
     ASSERT_EQ(0u, Sim("answer off"));  // the command is swallowed

@@ -27,32 +27,6 @@ TEST(UniqueHandle, ClosesOnResetAndKeepsTheLastError) {
     EXPECT_FALSE(IsOpenHandle(raw));
 }
 
-TEST(UniqueHandle, MoveTransfersOwnershipAndReleaseGivesItUp) {
-    fw::UniqueKernel a(CreateEventA(nullptr, TRUE, FALSE, nullptr));
-    HANDLE raw = a.get();
-    fw::UniqueKernel b(std::move(a));
-    EXPECT_FALSE(a);
-    EXPECT_EQ(raw, b.get());
-    HANDLE released = b.release();
-    EXPECT_FALSE(b);
-    EXPECT_TRUE(IsOpenHandle(released));
-    CloseHandle(released);
-
-    // A file handle's invalid value is INVALID_HANDLE_VALUE, and it is never closed.
-    fw::UniqueFile file(CreateFileA("Z:\\nonexistent\\nowhere.txt", GENERIC_READ, 0, nullptr,
-                                    OPEN_EXISTING, 0, nullptr));
-    EXPECT_FALSE(file);
-}
-
-TEST(Mutex, NamedMutexReportsWhetherItExisted) {
-    fw::Mutex first, second;
-    bool existed = true;
-    ASSERT_TRUE(first.Create("Bramwick test mutex 1", &existed));
-    EXPECT_FALSE(existed);
-    ASSERT_TRUE(second.Create("Bramwick test mutex 1", &existed));
-    EXPECT_TRUE(existed);
-}
-
 TEST(Mutex, AcquireSaysHowTheMutexWasObtained) {
     fw::Mutex mutex;
     ASSERT_TRUE(mutex.Create());

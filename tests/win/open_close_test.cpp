@@ -99,6 +99,27 @@ TEST_F(OpenClose, OpenCreatesTheSharedObjectsAndCloseRemovesThem) {
     EXPECT_OPOS(OPOS_E_CLOSED, m_drawer.Long(L"CloseService"));
 }
 
+// Through IDispatch an application may set both before it opens; a session starts with both
+// FALSE all the same, so that it neither holds events nor delivers them before it is enabled.
+TEST_F(OpenClose, ASessionStartsDisabledAndUnfrozen) {
+    EXPECT_OPOS(OPOS_SUCCESS, m_drawer.Set(PIDX_DeviceEnabled, 1));
+    EXPECT_OPOS(OPOS_SUCCESS, m_drawer.Set(PIDX_FreezeEvents, 1));
+    ASSERT_OPOS(OPOS_SUCCESS, Open(m_device.name()));
+    EXPECT_EQ(0, Number(PIDX_DeviceEnabled));
+    EXPECT_EQ(0, Number(PIDX_FreezeEvents));
+    ASSERT_OPOS(OPOS_SUCCESS, m_drawer.Set(PIDX_DeviceEnabled, 1));
+    ASSERT_OPOS(OPOS_SUCCESS, m_drawer.Long(L"OpenDrawer"));
+    EXPECT_TRUE(PumpUntil([&] { return m_drawer.co()->StatusUpdateCount() > 0; }, 10000));
+}
+
+// A detection delay longer than the wait for the status reply would make every open fail
+// although the drawer answers at once; the service shortens it to fit.
+TEST_F(OpenClose, ADetectionDelayLongerThanTheReplyWaitIsShortened) {
+    m_device.SetNumber("Command_Timeout", 1500);
+    m_device.SetNumber("DetectDelay_Time", 20000);
+    EXPECT_OPOS(OPOS_SUCCESS, Open(m_device.name()));
+}
+
 TEST_F(OpenClose, ReleasingAnOpenObjectClosesIt) {
     ASSERT_OPOS(OPOS_SUCCESS, Open(m_device.name()));
     m_drawer.Attach(nullptr);  // last reference: the destructor closes the service

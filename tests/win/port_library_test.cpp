@@ -91,7 +91,7 @@ TEST(PortLibrary, OpenServiceSendsTheDocumentedOpenRequest) {
     device.SetText("PortDll", "fake_port4.dll");
     device.SetText("Port", "COM7");
     device.SetText("EventLog", "Enable");
-    device.SetNumber("DllMode", 9);
+    device.SetNumber("DllMode", 900);
     device.SetNumber("RestartCount", 4);
     const std::string dir = ExeDir();
     ASSERT_TRUE(testutil::WriteRegText(HKEY_LOCAL_MACHINE, kMakerKey, "Path", dir));
@@ -124,7 +124,7 @@ TEST(PortLibrary, OpenServiceSendsTheDocumentedOpenRequest) {
     for (int i = 0; i < 5; ++i) EXPECT_EQ(timeouts[i], p.timeouts[i]) << "time-out " << i;
     EXPECT_EQ(128u, p.inputQueueSize);
     EXPECT_EQ(128u, p.outputQueueSize);
-    EXPECT_EQ(9u, p.dllMode);
+    EXPECT_EQ(900u, p.dllMode);
     EXPECT_NE(0u, p.detailWord);
     // Exactly ten prescribed DCB members.
     const std::pair<int, PortWord> prescribed[] = {

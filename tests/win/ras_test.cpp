@@ -1,7 +1,8 @@
 // CVmRAS against the real registry, named mapping and mutex, with a recording event log: the
 // shared block and its first user, level filtering, DirectIO 110 to 115, the counter file kept
-// at the first open, at each count and at the last close, the file's atomic replace and its failure
-// paths, and the registry view of the settings of a device set up for 32- and 64-bit applications.
+// at the first open, at each count and at the last close, and the registry view of the settings
+// of a device set up for 32- and 64-bit applications. What happens to the file itself is
+// counter_file_test.cpp's.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -11,12 +12,11 @@
 #include <string>
 #include <vector>
 
-#include "framework/handles.h"
 #include "ras/counter_file.h"
-#include "ras/direct_io.h"
 #include "ras/event_log.h"
 #include "ras/ras_rules.h"
 #include "ras/vm_ras.h"
+#include "tests/win/recording_event_log.h"
 #include "tests/win/sim_control.h"
 #include "tests/win/test_util.h"
 
@@ -61,52 +61,6 @@ std::string ProgramName() {
     GetModuleFileNameA(nullptr, path, MAX_PATH);
     return std::string(path).substr(testproc::ExeDir().size());
 }
-
-struct Record {
-    uint16_t type;
-    uint16_t category;
-    uint32_t id;
-    std::vector<std::string> strings;
-    std::string data;
-};
-
-// What the recording event log saw; shared with the test after the log is handed over.
-struct Journal {
-    bool available = true;
-    bool registerSucceeds = true;
-    bool writeSucceeds = true;
-    int registrations = 0;
-    int deregistrations = 0;
-    std::string source;
-    std::vector<Record> records;
-};
-
-class RecordingEventLog final : public RasEventLog {
-public:
-    explicit RecordingEventLog(std::shared_ptr<Journal> journal) : m_journal(std::move(journal)) {}
-    bool Available() override { return m_journal->available; }
-    bool Register(const char* server, const char* source) override {
-        ++m_journal->registrations;
-        m_journal->source = std::string(source) + (server ? "@remote" : "");
-        return m_registered = m_journal->registerSucceeds;
-    }
-    bool Write(uint16_t type, uint16_t category, uint32_t eventId, const char* const* strings,
-               uint16_t stringCount, const void* data, uint32_t dataSize) override {
-        if (!m_registered || !m_journal->writeSucceeds) return false;
-        Record record{type, category, eventId, {strings, strings + stringCount}, {}};
-        if (data != nullptr) record.data.assign(static_cast<const char*>(data), dataSize);
-        m_journal->records.push_back(record);
-        return true;
-    }
-    void Deregister() override {
-        if (m_registered) ++m_journal->deregistrations;
-        m_registered = false;
-    }
-
-private:
-    std::shared_ptr<Journal> m_journal;
-    bool m_registered = false;
-};
 
 // A folder of its own under the temporary folder, removed with everything in it.
 struct ScratchFolder {
@@ -185,14 +139,14 @@ protected:
     static LONG SetCounter(CVmRAS& ras, unsigned long value) {
         return Run(ras, kRasCmdLoadCounters, 1, CounterLine(value)).result;
     }
-    // A counter file in the data folder (counter_folder_test.cpp's), removed after the test.
+    // A counter file in the data folder, removed after the test.
     std::string InDataFolder(const std::string& name) {
         m_inDataFolder.push_back(CounterDataFolder(nullptr) + "\\" + name);
         return m_inDataFolder.back();
     }
 
     std::string m_device;
-    std::shared_ptr<Journal> m_journal = std::make_shared<Journal>();
+    std::shared_ptr<EventJournal> m_journal = std::make_shared<EventJournal>();
     std::vector<std::unique_ptr<CVmRAS>> m_ras;
     std::vector<std::string> m_inDataFolder;
     ScratchFolder m_folder;
@@ -264,7 +218,7 @@ TEST_F(RasTest, ReportsPassOnlyAtTheirLevel) {
         EXPECT_OPOS(OPOS_SUCCESS, ras.ReportError(1, kRasMsgOperationFailed, "Opening Drawer"));
         EXPECT_OPOS(OPOS_SUCCESS, ras.ReportError(2, kRasMsgOperationTimeout, "to send"));
         std::vector<uint32_t> ids;
-        for (const Record& r : m_journal->records) ids.push_back(r.id);
+        for (const EventRecord& r : m_journal->records) ids.push_back(r.id);
         EXPECT_EQ(c.written, ids) << (c.eventLog ? c.eventLog : "-") << " limit "
                                   << (c.verboseLimit ? c.verboseLimit : "-");
         m_ras.clear();  // the next case makes a new block
@@ -280,7 +234,7 @@ TEST_F(RasTest, ARecordCarriesTheInsertsAndTheRawData) {
                 ras.ReportEvent(1, EVENTLOG_WARNING_TYPE, 0x800003ED, 0, nullptr, 2, strings));
 
     ASSERT_EQ(2u, m_journal->records.size());
-    const Record& error = m_journal->records[0];
+    const EventRecord& error = m_journal->records[0];
     EXPECT_EQ(EVENTLOG_ERROR_TYPE, error.type);
     EXPECT_EQ(0, error.category);
     EXPECT_EQ(0xC000006Fu, error.id);
@@ -334,24 +288,6 @@ TEST_F(RasTest, LevelWithBit31IsStoredInTheRegistry) {
     RegSetKeyValueA(HKEY_LOCAL_MACHINE, KeyPath().c_str(), "EventLog", REG_DWORD, &one, 4);
     EXPECT_OPOS(OPOS_E_FAILURE, Run(ras, kRasCmdSetEventLogLevel, kBit31 | 2).result);
     EXPECT_EQ(1, Run(ras, kRasCmdGetEventLogLevel, 0).data);
-}
-
-TEST_F(RasTest, DirectIOFrameForwardsOnlyTheReliabilityCommands) {
-    CVmRAS& closed = NewRas();  // would answer 101 if a command reached it
-    LONG data = 0;
-    std::string text;
-    LONG extended = 99;
-    EXPECT_OPOS(OPOS_E_CLOSED, DirectIOFrame(closed, false, 111, data, &text, 0, &extended));
-    EXPECT_OPOS(OPOS_E_ILLEGAL, DirectIOFrame(closed, true, 109, data, &text, 0, &extended));
-    EXPECT_OPOS(OPOS_E_ILLEGAL, DirectIOFrame(closed, true, 116, data, &text, 0, &extended));
-    EXPECT_OPOS(OPOS_E_CLOSED, DirectIOFrame(closed, true, 115, data, &text, 0, &extended));
-
-    Set("EventLog", "Enable");
-    CVmRAS& ras = Opened();
-    EXPECT_OPOS(OPOS_SUCCESS, DirectIOFrame(ras, true, 111, data, &text, 0, &extended));
-    EXPECT_EQ(1, data);
-    EXPECT_EQ(0, extended);
-    EXPECT_OPOS(OPOS_E_ILLEGAL, ras.ExecuteCommand(111, nullptr, &text, 0));
 }
 
 // --- Counters ----------------------------------------------------------------------------------
@@ -444,7 +380,7 @@ TEST_F(RasTest, FileModeLoadsAtTheFirstOpenAndSavesAtEachCountAndTheLastClose) {
 }
 
 // The default name and relative names are resolved in the data folder; the path rules are
-// ras_rules_test.cpp's, the folder counter_folder_test.cpp's.
+// ras_rules_test.cpp's.
 TEST_F(RasTest, NamedFileWithBit31BecomesTheFileSetting) {
     Set("Statistics", "Memory");
     CVmRAS& ras = Opened();
@@ -469,13 +405,16 @@ TEST_F(RasTest, NamedFileWithBit31BecomesTheFileSetting) {
     EXPECT_EQ(InDataFolder("RAS" + m_device + ".LOG"), Run(ras, kRasCmdGetStatisticsMode, 0).text);
 }
 
+// A relative name is in the data folder, which the probe makes when it is missing.
 TEST_F(RasTest, NamedFileWithoutBit31StaysOutOfTheRegistry) {
     Set("Statistics", "Memory");
     CVmRAS& ras = Opened();
     ASSERT_OPOS(OPOS_SUCCESS, SetCounter(ras, 4));
     const std::string file = InDataFolder("rel.txt");
+    RemoveDirectoryA(CounterDataFolder(nullptr).c_str());  // goes only when empty
     ASSERT_OPOS(OPOS_SUCCESS,
                 Run(ras, kRasCmdSetStatisticsMode, 3, Nibbles("rel.txt"), OPOS_BC_NIBBLE).result);
+    EXPECT_FALSE(FileExists(file));  // probed, not left behind
     EXPECT_EQ("Memory", Text("Statistics"));
     EXPECT_EQ("<absent>", Text("StatFileName"));
     Io mode = Run(ras, kRasCmdGetStatisticsMode, 0);
@@ -486,53 +425,6 @@ TEST_F(RasTest, NamedFileWithoutBit31StaysOutOfTheRegistry) {
     EXPECT_EQ(CounterLine(4), ReadWholeFile(file));
     EXPECT_OPOS(OPOS_SUCCESS, Run(ras, kRasCmdLoadCounters, 0).result);  // rewrites the file
     EXPECT_EQ(CounterLine(0), ReadWholeFile(file));
-}
-
-// --- Counter file I/O --------------------------------------------------------------------------
-
-TEST_F(RasTest, TheCounterFileIsReplacedAndReadWhileNobodyWritesIt) {
-    const std::string file = m_folder.File("c.log");
-    ASSERT_OPOS(OPOS_SUCCESS, WriteCounterFile(file, CounterLine(1) + CounterLine(1)));
-    ASSERT_OPOS(OPOS_SUCCESS, WriteCounterFile(file, CounterLine(2)));
-    std::string contents;
-    EXPECT_OPOS(OPOS_SUCCESS, ReadCounterFile(file, &contents));
-    EXPECT_EQ(CounterLine(2), contents);
-    EXPECT_FALSE(FileExists(CounterFileTempPath(file)));
-    EXPECT_OPOS(OPOS_SUCCESS, CheckCounterFile(file));  // the probe keeps an existing file
-    EXPECT_EQ(CounterLine(2), ReadWholeFile(file));
-
-    fw::UniqueFile writer(CreateFileA(file.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                                      OPEN_EXISTING, 0, nullptr));
-    ASSERT_TRUE(writer);
-    EXPECT_OPOS(OPOS_E_FAILURE, ReadCounterFile(file, &contents));
-}
-
-TEST_F(RasTest, AFailedCounterFileWriteLeavesTheOldFileAsItWas) {
-    const std::string file = m_folder.File("c.log");
-    EXPECT_OPOS(OPOS_E_NOEXIST, WriteCounterFile(m_folder.File("no\\c.log"), CounterLine(1)));
-    ASSERT_TRUE(WriteWholeFile(file, CounterLine(5)));
-
-    // The temporary file cannot be made: its name is taken by a folder.
-    const std::string temp = CounterFileTempPath(file);
-    ASSERT_TRUE(CreateDirectoryA(temp.c_str(), nullptr));
-    EXPECT_OPOS(OPOS_E_FAILURE, WriteCounterFile(file, CounterLine(6)));
-    EXPECT_EQ(CounterLine(5), ReadWholeFile(file));
-    RemoveDirectoryA(temp.c_str());
-
-    // The rename fails: a reader does not allow the file to be replaced.
-    {
-        fw::UniqueFile reader(CreateFileA(file.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                          OPEN_EXISTING, 0, nullptr));
-        ASSERT_TRUE(reader);
-        EXPECT_OPOS(OPOS_E_FAILURE, WriteCounterFile(file, CounterLine(6)));
-    }
-    EXPECT_EQ(CounterLine(5), ReadWholeFile(file));
-    EXPECT_FALSE(FileExists(temp));
-
-    ASSERT_TRUE(SetFileAttributesA(file.c_str(), FILE_ATTRIBUTE_READONLY));
-    EXPECT_OPOS(OPOS_E_FAILURE, WriteCounterFile(file, CounterLine(6)));
-    SetFileAttributesA(file.c_str(), FILE_ATTRIBUTE_NORMAL);
-    EXPECT_EQ(CounterLine(5), ReadWholeFile(file));
 }
 
 // --- One set of settings for the 32- and 64-bit builds ----------------------------------------

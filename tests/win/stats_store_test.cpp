@@ -134,10 +134,10 @@ TEST_F(StatsStoreTest, EveryLetterCaseOfTheDeviceSharesOneBlock) {
 }
 
 TEST_F(StatsStoreTest, AFailedLastWriteIsReportedButTheStoreCloses) {
-    // DrawerFailedOpenCount is written last; as a DWORD value it refuses the text.
-    const DWORD dword = 1;
-    ASSERT_EQ(ERROR_SUCCESS, RegSetValueExA(m_key, "DrawerFailedOpenCount", 0, REG_DWORD,
-                                            reinterpret_cast<const BYTE*>(&dword), sizeof(dword)));
+    // DrawerFailedOpenCount is written last; as a binary value it refuses the text.
+    const BYTE binary[] = {1, 0};
+    ASSERT_EQ(ERROR_SUCCESS, RegSetValueExA(m_key, "DrawerFailedOpenCount", 0, REG_BINARY, binary,
+                                            sizeof(binary)));
     CDevStat stats;
     ASSERT_EQ(OPOS_SUCCESS, Open(stats));
     EXPECT_EQ(OPOS_E_FAILURE, stats.Close());

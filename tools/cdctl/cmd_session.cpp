@@ -279,7 +279,9 @@ void Session::Execute(const Step& step, StepReport& r, std::vector<std::string>&
             return;
         case StepKind::DirectIO: {
             LONG data = n[1];
-            BSTR text = SysAllocString(Widen(step.text).c_str());
+            // The whole text, so that a %00 reaches the service as the NUL it stands for.
+            const std::wstring wide = Widen(step.text);
+            BSTR text = SysAllocStringLen(wide.data(), static_cast<UINT>(wide.size()));
             VARIANT result;
             VariantInit(&result);
             HRESULT hr = m_drawer.Call(L"DirectIO", &result, static_cast<LONG>(n[0]),

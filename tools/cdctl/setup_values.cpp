@@ -297,6 +297,9 @@ std::vector<EffectiveSetting> EffectiveSettings(const ConfigSource& key,
         } else if (name == "StatFileName") {
             v = counterPath.empty() ? "(none)" : counterPath;
         }
+        for (const ConfigCorrection& k : c.corrections) {
+            if (name == k.name) v += std::string(" (") + k.reason + ")";
+        }
         lines.push_back({name, v});
     }
     return lines;

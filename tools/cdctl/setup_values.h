@@ -84,6 +84,7 @@ struct EffectiveSetting {
 
 // Every device-key setting of AllSettings() as the service reads it from deviceKey, after its
 // defaults and corrections (the maker's Path is not part of the device key and is left out).
+// A stored value the service corrects is followed by the reason, in brackets.
 // counterFolder is the folder that holds the default and relative counter files.
 std::vector<EffectiveSetting> EffectiveSettings(const ConfigSource& deviceKey,
                                                 const std::string& deviceName,
