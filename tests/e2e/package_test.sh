@@ -42,8 +42,8 @@ maker='HKLM\SOFTWARE\Velmora\Vantrel'
 counter='C:\ProgramData\Bramwick\RASPkgDrawer.LOG'
 ours=('HKCR\CLSID\{CC4696B3-A862-409D-AA79-A1D47BE98505}' 'HKCR\OPOS.CashDrawer.Bramwick.1'
     'HKCR\TypeLib\{426C84BF-B735-4D76-AF72-78171F288F22}'
-    'HKCR\Interface\{72FFA19C-8D12-4A9F-BB98-FEF5A4B90782}' "$maker\\Bramwick"
-    'HKLM\SYSTEM\CurrentControlSet\Services\EventLog\Application\Bramwick')
+    'HKCR\Interface\{72FFA19C-8D12-4A9F-BB98-FEF5A4B90782}'
+    'HKLM\SYSTEM\CurrentControlSet\Services\EventLog\Application\Bramwick' "$maker\\Bramwick")
 nothing_of_ours_left() {
     local key
     for key in "${ours[@]}"; do reg query "$key" >/dev/null 2>&1 && return 1; done
@@ -54,9 +54,8 @@ nothing_of_ours_left() {
 # library flag 8 taken out.
 registration() {
     local key
-    for key in "${ours[@]:0:4}" 'HKLM\SYSTEM\CurrentControlSet\Services\EventLog\Application\Bramwick'; do
-        reg query "$key" /s
-    done | tr -d '\r' | sed -e 's/\\\\?\\//' -e '/\\FLAGS$/{n;s/REG_SZ    8$/REG_SZ    0/}'
+    for key in "${ours[@]:0:5}"; do reg query "$key" /s; done |
+        tr -d "\r" | sed -e 's/\\\\?\\//' -e '/\\FLAGS$/{n;s/REG_SZ    8$/REG_SZ    0/}'
 }
 
 # Packages of this build's version and of an older one; no installation left by a run before.

@@ -21,19 +21,15 @@ std::string Module(uint32_t peAt, uint16_t machine) {
     return head;
 }
 
-TEST(PeMachine, ReadsTheMachineWhereTheDosHeaderPoints) {
+TEST(PeMachine, ReadsTheMachineWhereTheDosHeaderPointsAndNothingElse) {
     EXPECT_EQ(ModuleBits::Bits32, cdctl::BitsOfMachine(cdctl::PeMachine(Module(0x80, 0x014C))));
     EXPECT_EQ(ModuleBits::Bits64, cdctl::BitsOfMachine(cdctl::PeMachine(Module(0x100, 0x8664))));
     EXPECT_EQ(ModuleBits::Unknown, cdctl::BitsOfMachine(cdctl::PeMachine(Module(0x80, 0xAA64))));
-}
-
-TEST(PeMachine, NoModuleOrCutShortGivesNoMachine) {
-    std::string notMz = Module(0x80, 0x8664);
+    std::string notMz = Module(0x80, 0x8664), farAway = notMz;
     notMz[0] = 'N';
-    std::string cut = Module(0x80, 0x8664).substr(0, 0x84);  // the signature without the field
-    std::string farAway = Module(0x80, 0x8664);
-    farAway[0x3D] = 0x7F;  // e_lfanew beyond the bytes read
-    for (const std::string& head : {std::string(), std::string("MZ"), notMz, cut, farAway}) {
+    farAway[0x3D] = 0x7F;                                          // e_lfanew beyond the bytes read
+    const std::string cut = Module(0x80, 0x8664).substr(0, 0x84);  // no room for the field
+    for (const std::string& head : {std::string("MZ"), notMz, cut, farAway}) {
         EXPECT_EQ(0, cdctl::PeMachine(head)) << head.size();
     }
 }
