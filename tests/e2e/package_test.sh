@@ -2,7 +2,7 @@
 # The installer package of the build under test (x64 under wine64; x86 in the 32-bit tier,
 # BRAMWICK_WINE_TIER=wow64) as a POS engineer deploys it: an older version installed silently
 # with a device, the current one installed over it, a session through the public control
-# object with nothing else set up, the same version refused a second time, and uninstalls that
+# object with nothing else set up, the same or an older version refused, and uninstalls that
 # leave nothing of ours but the device's statistics and counter file (nothing with KEEPDATA=0).
 #   package_test.sh OUT_DIR WORK_DIR
 # Skipped (exit 77) without wixl or the control object (BRAMWICK_CCO_DIR, as cco_session.sh).
@@ -86,6 +86,7 @@ products=$(reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall' 
     grep -c "Bramwick OPOS CashDrawer Service Object ($arch)")
 check "one product installed ($products)" test "$products" = 1
 check "same version refused" refuse msiexec /i "$msi"
+check "older version refused" refuse msiexec /i "$oldmsi"
 check "still installed" cdctl --version
 
 # A POS application's session on the installed service, counting into a counter file.
