@@ -40,13 +40,18 @@ cdctl() { run "$folder\\cdctl.exe" "$@"; }
 device='HKLM\SOFTWARE\OLEforRetail\ServiceOPOS\CashDrawer\PkgDrawer'
 maker='HKLM\SOFTWARE\Velmora\Vantrel'
 counter='C:\ProgramData\Bramwick\RASPkgDrawer.LOG'
+lib='HKCR\TypeLib\{426C84BF-B735-4D76-AF72-78171F288F22}'
+platform=win64 other=win32
+[ "$arch" = x86 ] && platform=win32 other=win64
+# The registration's keys; the type library, the interface and the event-log source are one
+# for both builds, which the tier's other tests may have registered.
 ours=('HKCR\CLSID\{CC4696B3-A862-409D-AA79-A1D47BE98505}' 'HKCR\OPOS.CashDrawer.Bramwick.1'
-    'HKCR\TypeLib\{426C84BF-B735-4D76-AF72-78171F288F22}'
-    'HKCR\Interface\{72FFA19C-8D12-4A9F-BB98-FEF5A4B90782}'
-    'HKLM\SYSTEM\CurrentControlSet\Services\EventLog\Application\Bramwick' "$maker\\Bramwick")
+    "$lib" 'HKCR\Interface\{72FFA19C-8D12-4A9F-BB98-FEF5A4B90782}'
+    'HKLM\SYSTEM\CurrentControlSet\Services\EventLog\Application\Bramwick')
 nothing_of_ours_left() {
-    local key
-    for key in "${ours[@]}"; do reg query "$key" >/dev/null 2>&1 && return 1; done
+    local key keys=("${ours[@]:0:2}" "$lib\\1.0\\409\\$platform" "$maker\\Bramwick")
+    reg query "$lib\\1.0\\409\\$other" >/dev/null 2>&1 || keys+=("${ours[@]:2}")
+    for key in "${keys[@]}"; do reg query "$key" >/dev/null 2>&1 && return 1; done
     ! reg query "$maker" /v Path >/dev/null 2>&1 && ! run cmd /c dir "$programs\\OPOS" >/dev/null 2>&1
 }
 # The registry of a package is what the DLL writes for itself (tests/win/com_test.cpp holds
@@ -54,7 +59,7 @@ nothing_of_ours_left() {
 # library flag 8 taken out.
 registration() {
     local key
-    for key in "${ours[@]:0:5}"; do reg query "$key" /s; done |
+    for key in "${ours[@]}"; do reg query "$key" /s; done |
         tr -d "\r" | sed -e 's/\\\\?\\//' -e '/\\FLAGS$/{n;s/REG_SZ    8$/REG_SZ    0/}'
 }
 
