@@ -43,14 +43,14 @@ counter='C:\ProgramData\Bramwick\RASPkgDrawer.LOG'
 lib='HKCR\TypeLib\{426C84BF-B735-4D76-AF72-78171F288F22}'
 platform=win64 other=win32
 [ "$arch" = x86 ] && platform=win32 other=win64
-# The registration's keys; the type library, the interface and the event-log source are one
-# for both builds, which the tier's other tests may have registered.
+# The registration's keys. The event-log source and the type library (but for its platform's
+# path) are one for both builds, which the tier's other tests may have registered.
 ours=('HKCR\CLSID\{CC4696B3-A862-409D-AA79-A1D47BE98505}' 'HKCR\OPOS.CashDrawer.Bramwick.1'
-    "$lib" 'HKCR\Interface\{72FFA19C-8D12-4A9F-BB98-FEF5A4B90782}'
-    'HKLM\SYSTEM\CurrentControlSet\Services\EventLog\Application\Bramwick')
+    'HKCR\Interface\{72FFA19C-8D12-4A9F-BB98-FEF5A4B90782}'
+    'HKLM\SYSTEM\CurrentControlSet\Services\EventLog\Application\Bramwick' "$lib")
 nothing_of_ours_left() {
-    local key keys=("${ours[@]:0:2}" "$lib\\1.0\\409\\$platform" "$maker\\Bramwick")
-    reg query "$lib\\1.0\\409\\$other" >/dev/null 2>&1 || keys+=("${ours[@]:2}")
+    local key keys=("${ours[@]:0:3}" "$lib\\1.0\\409\\$platform" "$maker\\Bramwick")
+    reg query "$lib\\1.0\\409\\$other" >/dev/null 2>&1 || keys+=("${ours[@]:3}")
     for key in "${keys[@]}"; do reg query "$key" >/dev/null 2>&1 && return 1; done
     ! reg query "$maker" /v Path >/dev/null 2>&1 && ! run cmd /c dir "$programs\\OPOS" >/dev/null 2>&1
 }
