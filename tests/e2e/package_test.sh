@@ -5,7 +5,8 @@
 # object with nothing else set up, the same or an older version refused, and uninstalls that
 # leave nothing of ours but the device's statistics and counter file (nothing with KEEPDATA=0).
 #   package_test.sh OUT_DIR WORK_DIR
-# Skipped (exit 77) without wixl or the control object (BRAMWICK_CCO_DIR, as cco_session.sh).
+# The control object is taken from BRAMWICK_CCO_DIR, by default the folder "shared/cco" beside
+# the project. Skipped (exit 77) without it or without wixl.
 set -uo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 root="$(cd "$here/../.." && pwd)"
@@ -23,7 +24,8 @@ if [ "${BRAMWICK_WINE_TIER:-}" = wow64 ]; then
 fi
 cco="${BRAMWICK_CCO_DIR:-$root/../shared/cco}/$arch/OPOSCashDrawer.ocx"
 command -v wixl >/dev/null || { echo "package_test: skipped: no wixl (apt-get install wixl)"; exit 77; }
-[ -f "$cco" ] || { echo "package_test: skipped: no $cco (see cco_session.sh)"; exit 77; }
+[ -f "$cco" ] || { echo "package_test: skipped: no $cco (the CashDrawer control of the OPOS" \
+    "Common Control Objects 1.16, public, Apache License 2.0; give its folder in BRAMWICK_CCO_DIR)"; exit 77; }
 
 failures=0
 check() {  # what, then a command that must succeed
