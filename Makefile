@@ -4,12 +4,13 @@
 #                32-bit tier, tools/wow64.sh, which it sets up when the machine can run it)
 #   make demo    build, register the DLL in the private prefix and show the service
 #   make bench   build, then measure the service under Wine against its floors (own prefix)
+#   make package build, then the installer packages out/pkg/Bramwick-x86.msi and -x64.msi (wixl)
 SHELL := /bin/bash
 ROOT := $(CURDIR)
 JOBS ?= $(shell nproc)
 CMAKE_GEN := -G Ninja -DCMAKE_BUILD_TYPE=Release
 
-.PHONY: all build bootstrap x64 x86 native test demo bench prefix prefix-down format clean
+.PHONY: all build bootstrap x64 x86 native test demo bench package prefix prefix-down format clean
 
 all: build
 
@@ -31,6 +32,9 @@ native: bootstrap
 	@cmake --build build/native -j $(JOBS)
 
 build: x64 x86 native
+
+package: build
+	@tools/package.sh
 
 prefix: bootstrap
 	@tools/wineprefix.sh up

@@ -12,5 +12,11 @@ if(BRAMWICK_TESTS)
     add_test(NAME native_tests COMMAND native_tests)
 endif()
 
+# The generator of the installer packages' WiX sources (make package, tools/package.sh).
+if("tools/package" IN_LIST BRAMWICK_SUBSYSTEMS)
+    add_executable(bramwick_wxs tools/package/make_wxs.cpp)
+    target_link_libraries(bramwick_wxs PRIVATE bramwick_pure)
+endif()
+
 # libFuzzer targets (natively with clang) and a short run of each.
 include(${CMAKE_SOURCE_DIR}/cmake/fuzz.cmake)

@@ -70,16 +70,20 @@ if(CMAKE_SIZEOF_VOID_P EQUAL 4)
     target_link_options(Bramwick PRIVATE -Wl,--enable-stdcall-fixup)
 endif()
 set_source_files_properties(server/Bramwick.rc PROPERTIES OBJECT_DEPENDS
-    "${GEN}/Bramwick.tlb;${GEN}/messages.rc;${CMAKE_SOURCE_DIR}/server/Bramwick.manifest")
+    "${GEN}/Bramwick.tlb;${GEN}/messages.rc;${CMAKE_SOURCE_DIR}/server/Bramwick.manifest;${CMAKE_SOURCE_DIR}/server/version_info.rc;${GEN}/bramwick_version.h")
+# Every module's version resource comes from server/version_info.rc and VERSION.
+set_source_files_properties(trace/xtrlog32.rc ports/zezaz.rc tools/cdctl/cdctl.rc PROPERTIES
+    OBJECT_DEPENDS "${CMAKE_SOURCE_DIR}/server/version_info.rc;${GEN}/bramwick_version.h")
 
 # Our trace library.
-add_library(xtrlog32 SHARED trace/xtrlog32.cpp trace/xtrlog32.def)
+add_library(xtrlog32 SHARED trace/xtrlog32.cpp trace/xtrlog32.def trace/xtrlog32.rc)
 set_target_properties(xtrlog32 PROPERTIES PREFIX "" OUTPUT_NAME "XTRLOG32" SUFFIX ".DLL")
 target_link_libraries(xtrlog32 PRIVATE bramwick_framework)
 
 # Console companion.
 add_executable(cdctl
     tools/cdctl/main.cpp
+    tools/cdctl/cdctl.rc
     tools/cdctl/cmd_trace.cpp
     tools/cdctl/cmd_props.cpp
 )

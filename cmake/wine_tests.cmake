@@ -79,7 +79,7 @@ add_dependencies(registration_tests Bramwick)
 
 bramwick_wine_test(com_tests
     SOURCES tests/win/com_test.cpp
-    LIBS bramwick_framework bramwick_ids
+    LIBS bramwick_framework bramwick_ids bramwick_pure
     FIXTURES registered)
 add_dependencies(com_tests Bramwick)
 
@@ -98,9 +98,12 @@ add_test(NAME vbscript_tests COMMAND ${CMAKE_SOURCE_DIR}/tests/e2e/run_vbs.sh
 set_tests_properties(vbscript_tests PROPERTIES FIXTURES_REQUIRED registered TIMEOUT 120
     ENVIRONMENT "${WINE_TEST_ENV}")
 
-# A POS application's session through the public OPOS control object of the same bitness.
-add_test(NAME cco_session COMMAND ${CMAKE_SOURCE_DIR}/tests/e2e/cco_session.sh ${BRAMWICK_OUT_DIR})
-set_tests_properties(cco_session PROPERTIES FIXTURES_REQUIRED registered TIMEOUT 120
+# The installer package of this build as an engineer deploys it: silent install over an older
+# version, a POS application's session through the public OPOS control object of the same
+# bitness (tests/e2e/cco_session.vbs), refused reinstall, uninstall (tools/package.sh).
+add_test(NAME package_install COMMAND ${CMAKE_SOURCE_DIR}/tests/e2e/package_test.sh
+    ${BRAMWICK_OUT_DIR} ${CMAKE_BINARY_DIR}/package_test)
+set_tests_properties(package_install PROPERTIES FIXTURES_REQUIRED registered TIMEOUT 300
     SKIP_RETURN_CODE 77 ENVIRONMENT "${WINE_TEST_ENV}")
 
 # The demo as a smoke test: a whole session on a simulated drawer, driven by cdctl.

@@ -8,6 +8,7 @@ add_library(zezaz SHARED
     ports/sim_store.cpp
     ports/status_poller.cpp
     ports/zezaz.def
+    ports/zezaz.rc
 )
 set_target_properties(zezaz PROPERTIES OUTPUT_NAME "ZeZAZ" PREFIX "" SUFFIX ".dll")
 target_include_directories(zezaz PRIVATE ${CMAKE_SOURCE_DIR})

@@ -50,19 +50,18 @@ HRESULT RegisterTypeLibrary() {
     return S_OK;
 }
 
+// The class and its ProgID, as the registration table has them.
 HRESULT RegisterClassKeys() {
-    std::string path = fw::ThisModulePath();
-    std::string clsid = GuidText(CLSID_CashDrawer);
-    if (path.empty() || clsid.empty()) return SELFREG_E_CLASS;
-    std::string clsidKey = "CLSID\\" + clsid;
-    bool ok =
-        SetValue(HKEY_CLASSES_ROOT, clsidKey, nullptr, kClassDescription) &&
-        SetValue(HKEY_CLASSES_ROOT, clsidKey + "\\InprocServer32", nullptr, path) &&
-        SetValue(HKEY_CLASSES_ROOT, clsidKey + "\\InprocServer32", "ThreadingModel", "Apartment") &&
-        SetValue(HKEY_CLASSES_ROOT, clsidKey + "\\ProgID", nullptr, kProgId) &&
-        SetValue(HKEY_CLASSES_ROOT, kProgId, nullptr, kClassDescription) &&
-        SetValue(HKEY_CLASSES_ROOT, std::string(kProgId) + "\\CLSID", nullptr, clsid);
-    return ok ? S_OK : SELFREG_E_CLASS;
+    const std::string path = fw::ThisModulePath();
+    if (path.empty()) return SELFREG_E_CLASS;
+    for (const RegistrationValue& v : RegistrationValues(path, "", sizeof(void*) == 8)) {
+        if (v.part != RegistrationValue::Part::Class) continue;
+        if (!SetValue(HKEY_CLASSES_ROOT, v.key, v.name.empty() ? nullptr : v.name.c_str(),
+                      v.value)) {
+            return SELFREG_E_CLASS;
+        }
+    }
+    return S_OK;
 }
 
 // Registers this DLL as the message file of the event-log source. Only a module loaded under

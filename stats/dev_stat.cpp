@@ -53,14 +53,6 @@ std::string StatRegistryKey(const std::string& deviceClass, const std::string& d
     return StatDeviceKey(deviceClass, deviceName) + "\\Stat";
 }
 
-std::string StatMappingName(const std::string& deviceClass, const std::string& deviceName) {
-    return DeviceObjectName("RiVORI_STATUser_", deviceClass, deviceName);
-}
-
-std::string StatMutexName(const std::string& deviceClass, const std::string& deviceName) {
-    return DeviceObjectName("RiVORI_STATMutex_", deviceClass, deviceName);
-}
-
 CDevStat::~CDevStat() {
     if (m_bOpen) Close();
 }

@@ -15,6 +15,7 @@
 
 #include "framework/handles.h"
 #include "framework/sync.h"
+#include "stats/device_sharing.h"
 #include "stats/stat_block.h"
 #include "stats/stat_types.h"
 
@@ -89,7 +90,3 @@ private:
 
 // Registry key, under HKEY_LOCAL_MACHINE, that holds a device's persistent statistics.
 std::string StatRegistryKey(const std::string& deviceClass, const std::string& deviceName);
-// Names of the device's shared block and of its mutex, the same for every letter case of the
-// class and device name.
-std::string StatMappingName(const std::string& deviceClass, const std::string& deviceName);
-std::string StatMutexName(const std::string& deviceClass, const std::string& deviceName);

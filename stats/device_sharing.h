@@ -19,6 +19,10 @@ std::string CanonicalDeviceName(const std::string& name);
 // prefix followed by the canonical class, "_" and the canonical device name.
 std::string DeviceObjectName(const char* prefix, const std::string& deviceClass,
                              const std::string& deviceName);
+// Names of a device's shared statistics block and of its mutex. The block exists while some
+// process has the device open.
+std::string StatMappingName(const std::string& deviceClass, const std::string& deviceName);
+std::string StatMutexName(const std::string& deviceClass, const std::string& deviceName);
 
 // A process as the user table records it: its id and its creation time, so that an id the
 // system has handed to a new process is not taken for the old one.

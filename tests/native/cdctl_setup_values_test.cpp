@@ -146,10 +146,15 @@ TEST(SetupArgs, AddWithSettingsAndTheRegistryView) {
         ASSERT_EQ(SetupParse::Ok, ParseSetup(line, &args, &error)) << line << ": " << error;
         EXPECT_EQ(view, args.view) << line;
     }
-    for (const char* line : {"setup --32 add Demo --64", "setup --both remove Demo --32"}) {
+    for (const char* line : {"setup --32 add Demo --64", "setup --both remove Demo --32",
+                             "setup remove --keep-stats Demo --purge"}) {
         EXPECT_EQ(SetupParse::Error, ParseSetup(line, &args, &error)) << line;
         EXPECT_NE(std::string::npos, error.find("only one of")) << line << ": " << error;
     }
+    ASSERT_EQ(SetupParse::Ok, ParseSetup("setup add --force Demo", &args, &error)) << error;
+    EXPECT_TRUE(args.force);
+    ASSERT_EQ(SetupParse::Ok, ParseSetup("setup remove Demo --purge", &args, &error)) << error;
+    EXPECT_EQ(SetupArgs::Data::Purge, args.data);
 }
 
 TEST(SetupArgs, BadInputIsRefusedWithAReason) {
@@ -163,6 +168,8 @@ TEST(SetupArgs, BadInputIsRefusedWithAReason) {
         {"setup show Demo Port=1", ""},
         {"setup list Demo", ""},
         {"setup remove A\\B", ""},
+        {"setup remove --force Demo", "--force belongs to add"},
+        {"setup add --keep-stats Demo", "belong to remove"},
     };
     for (const auto& [line, message] : cases) {
         SetupArgs args;

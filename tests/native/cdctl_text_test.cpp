@@ -1,4 +1,5 @@
-// What cdctl prints: timestamps, open results, counter texts and quoting.
+// What cdctl prints: timestamps, open results, counter texts and quoting (result, event and
+// level names are checked where cdctl prints them, in the Wine tests).
 #include <gtest/gtest.h>
 
 #include <set>

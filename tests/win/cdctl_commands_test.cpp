@@ -1,10 +1,13 @@
 // cdctl setup, session, stats and ras run as processes, as a user runs them: what they write
 // to the registry, what they print, and the exit codes, against the registered service and a
-// simulated controller.
+// simulated controller; and setup on a terminal with 32- and 64-bit applications.
+#include <shlwapi.h>
+
 #include <string>
 
 #include "so/device_config.h"
-#include "tests/win/sim_control.h"
+#include "tests/win/scratch_device.h"
+#include "tests/win/test_control_object.h"
 #include "tests/win/test_util.h"
 
 namespace {
@@ -14,7 +17,7 @@ constexpr char kSim[] = "SIMCDCTLTEST";
 
 using testproc::Cdctl;
 using testproc::Outcome;
-using testutil::RegKeyExists;
+using testproc::OutDir;
 using testutil::RegValue;
 
 bool Contains(const Outcome& run, const std::string& text) {
@@ -28,17 +31,38 @@ RegValue Read(const std::string& key, const char* name) {
     return testutil::ReadRegValue(HKEY_LOCAL_MACHINE, key, name);
 }
 
-bool KeyExists(const std::string& key) {
-    return RegKeyExists(HKEY_LOCAL_MACHINE, key);
+bool KeyExists(const std::string& key, REGSAM view = 0) {
+    HKEY handle = nullptr;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_READ | view, &handle) != 0) {
+        return false;
+    }
+    RegCloseKey(handle);
+    return true;
+}
+
+std::string FileVersion(const std::string& path) {
+    DWORD ignored = 0;
+    std::string data(GetFileVersionInfoSizeA(path.c_str(), &ignored), '\0');
+    VS_FIXEDFILEINFO* info = nullptr;
+    UINT size = 0;
+    if (data.empty() ||
+        !GetFileVersionInfoA(path.c_str(), 0, static_cast<DWORD>(data.size()), &data[0]) ||
+        !VerQueryValueA(data.data(), "\\", reinterpret_cast<void**>(&info), &size)) {
+        return "(none)";
+    }
+    return std::to_string(HIWORD(info->dwProductVersionMS)) + "." +
+           std::to_string(LOWORD(info->dwProductVersionMS)) + "." +
+           std::to_string(HIWORD(info->dwProductVersionLS)) + "." +
+           std::to_string(LOWORD(info->dwProductVersionLS));
 }
 
 // Each test starts without the device entry; the maker's key, which every device shares, is
 // put back as it was.
 class Commands : public ::testing::Test {
 protected:
-    void SetUp() override { RegDeleteTreeA(HKEY_LOCAL_MACHINE, Path().c_str()); }
+    void SetUp() override { RemoveDevice(); }
     void TearDown() override {
-        RegDeleteTreeA(HKEY_LOCAL_MACHINE, Path().c_str());
+        RemoveDevice();
         if (!m_makerExisted) {
             RegDeleteKeyA(HKEY_LOCAL_MACHINE, kMakerKey);
         } else if (m_makerPath.present) {
@@ -48,6 +72,18 @@ protected:
         }
     }
     static std::string Path() { return DeviceKeyPath(kDevice); }
+    // In both registry views.
+    static void RemoveDevice() {
+        for (REGSAM view : {REGSAM{KEY_WOW64_32KEY}, REGSAM{KEY_WOW64_64KEY}}) {
+            HKEY root = nullptr;
+            if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kDeviceKeyRoot, 0, KEY_ALL_ACCESS | view,
+                              &root) == ERROR_SUCCESS) {
+                RegDeleteTreeA(root, kDevice.c_str());
+                RegDeleteKeyExA(root, kDevice.c_str(), view, 0);
+                RegCloseKey(root);
+            }
+        }
+    }
     // A device on the simulated controller, quick to notice status changes.
     void AddSimDevice(const std::string& more = "") {
         ASSERT_EQ(0u, Sim(kSim, "reset"));
@@ -122,10 +158,81 @@ TEST_F(Commands, SetupShowListAndRemove) {
 
     Outcome remove = Cdctl("setup remove " + kDevice);
     EXPECT_EQ(0u, remove.code) << remove.output;
+    EXPECT_FALSE(Contains(remove, "warning")) << remove.output;  // no application has it open
     EXPECT_FALSE(KeyExists(Path()));
     EXPECT_TRUE(KeyExists(kMakerKey));
     EXPECT_EQ(1u, Cdctl("setup remove " + kDevice).code);
     EXPECT_EQ(1u, Cdctl("setup show " + kDevice).code);
+}
+
+// --- setup with 32- and 64-bit applications -----------------------------------------------
+
+constexpr bool k64 = sizeof(void*) == 8;
+// The registry view of the other bitness, and cdctl's option that names it.
+constexpr REGSAM kOtherView = k64 ? KEY_WOW64_32KEY : KEY_WOW64_64KEY;
+constexpr const char* kOtherViewOption = k64 ? "--32" : "--64";
+
+TEST_F(Commands, EveryModuleAndCdctlCarryTheOneProductVersion) {
+    const std::string version = FileVersion(OutDir() + "\\Bramwick.dll");
+    for (const char* module : {"XTRLOG32.DLL", "ZeZAZ.dll", "cdctl.exe"}) {
+        EXPECT_EQ(version, FileVersion(OutDir() + "\\" + module)) << module;
+    }
+    Outcome run = Cdctl("--version");
+    EXPECT_EQ(0u, run.code) << run.output;
+    EXPECT_PRINTS(run, "Bramwick " + version + (k64 ? " (x64)" : " (x86)"));
+}
+
+// Without an option cdctl writes the view its own bitness reads; a Path whose port library is
+// of the other bitness is refused for a view, as the service of that view could not load it.
+TEST_F(Commands, WritesItsOwnViewAndRefusesAPortLibraryOfTheOtherBitness) {
+    ASSERT_EQ(0u, Cdctl("setup add " + kDevice + " Port=COM3").code);
+    EXPECT_TRUE(KeyExists(Path(), k64 ? KEY_WOW64_64KEY : KEY_WOW64_32KEY));
+    EXPECT_FALSE(KeyExists(Path(), kOtherView));
+
+    Outcome refused = Cdctl("setup " + std::string(kOtherViewOption) + " add " + kDevice +
+                            " Port=COM3 \"Path=" + OutDir() + "\"");
+    EXPECT_EQ(3u, refused.code) << refused.output;
+    EXPECT_PRINTS(refused, std::string("ZeZAZ.dll is a ") + (k64 ? "64" : "32") + "-bit DLL");
+    EXPECT_FALSE(KeyExists(Path(), kOtherView));
+}
+
+TEST_F(Commands, ShowNamesTheRegsvr32OfTheView) {
+    if (!k64) GTEST_SKIP() << "the tier registers the x86 and the x64 service: no view lacks it";
+    ScratchDevice device(kDevice, true, {KEY_WOW64_32KEY});
+    Outcome show = Cdctl("setup --32 show " + kDevice);
+    EXPECT_EQ(0u, show.code) << show.output;
+    char regsvr32[MAX_PATH] = {};
+    GetSystemWindowsDirectoryA(regsvr32, MAX_PATH);
+    strcat(regsvr32, "\\SysWOW64\\regsvr32.exe");
+    EXPECT_NE(nullptr, StrStrIA(show.output.c_str(), regsvr32)) << show.output;
+}
+
+TEST_F(Commands, AddRefusesADeviceOfAnotherMakerUnlessForced) {
+    ASSERT_TRUE(testutil::WriteRegText(HKEY_LOCAL_MACHINE, Path(), nullptr, "OPOS.CashDrawer.X.1"));
+    ASSERT_TRUE(testutil::WriteRegText(HKEY_LOCAL_MACHINE, Path(), "Port", "COM9"));
+    Outcome refused = Cdctl("setup add " + kDevice + " Port=COM3");
+    EXPECT_EQ(3u, refused.code) << refused.output;
+    EXPECT_PRINTS(refused, "\"OPOS.CashDrawer.X.1\". Nothing was written; --force");
+    EXPECT_EQ("COM9", Read(Path(), "Port").text);
+
+    Outcome forced = Cdctl("setup add --force " + kDevice + " Port=COM3");
+    EXPECT_EQ(0u, forced.code) << forced.output;
+    EXPECT_EQ("OPOS.CashDrawer.Bramwick.1", Read(Path(), nullptr).text);
+    EXPECT_EQ("COM3", Read(Path(), "Port").text);
+}
+
+TEST_F(Commands, RemoveWarnsWhileAnApplicationHasTheDeviceOpen) {
+    testutil::ComApartment com;
+    ScratchDevice device(kDevice);
+    device.SetMakerPath(0, OutDir());
+    DrawerClient drawer;
+    ASSERT_TRUE(drawer.AttachRegistered());
+    ASSERT_EQ(OPOS_SUCCESS, drawer.Open(kDevice));
+    Outcome open = Cdctl("setup remove " + kDevice);
+    EXPECT_EQ(0u, open.code) << open.output;
+    EXPECT_PRINTS(open, "warning: " + kDevice + " is open");
+    EXPECT_FALSE(KeyExists(Path()));
+    drawer.Long(L"Close");
 }
 
 // --- session --------------------------------------------------------------------------------

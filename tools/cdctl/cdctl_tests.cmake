@@ -7,7 +7,7 @@ bramwick_wine_test(cdctl_tests
         tests/win/cdctl_commands_test.cpp
         tests/win/test_control_object.cpp
         tools/cdctl/cdctl_control_object.cpp
-    LIBS bramwick_framework bramwick_pure
+    LIBS bramwick_framework bramwick_pure version shlwapi
     FIXTURES registered)
 add_dependencies(cdctl_tests cdctl Bramwick xtrlog32)
 if(TARGET zezaz)

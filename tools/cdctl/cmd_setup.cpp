@@ -13,6 +13,7 @@
 
 #include "so/device_config.h"
 #include "tools/cdctl/cdctl_text.h"
+#include "tools/cdctl/setup_system.h"
 #include "tools/cdctl/setup_values.h"
 #include "util/reg_uty.h"
 
@@ -23,6 +24,7 @@ namespace {
 constexpr char kProgId[] = "OPOS.CashDrawer.Bramwick.1";
 constexpr int kExitRegistry = 1;
 constexpr int kExitUsage = 2;
+constexpr int kExitRefused = 3;
 
 // An open registry key, closed on scope exit.
 class Key {
@@ -163,6 +165,72 @@ LONG WriteValue(HKEY key, const SettingWrite& w) {
                           static_cast<DWORD>(w.text.size() + 1));
 }
 
+// What `add` would leave in a view that the view's service could not work with: a device key
+// that names another service object, or a port library of the other bitness. Checked in every
+// view before anything is written.
+int CheckAdd(const SetupArgs& args, REGSAM view) {
+    const std::string path = DeviceKeyPath(args.device);
+    Key device;
+    const bool exists = RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ | view,
+                                      device.put()) == ERROR_SUCCESS;
+    const Stored progId = exists ? ReadStored(device.get(), nullptr) : Stored();
+    if (progId.present && progId.type == REG_SZ && !progId.text.empty() &&
+        _stricmp(progId.text.c_str(), kProgId) != 0 && !args.force) {
+        std::cerr << "cdctl setup: " << args.device << " belongs to another service object: HKLM\\"
+                  << path << " names the ProgID " << Quoted(progId.text)
+                  << ". Nothing was written; --force makes it a device of " << kProgId
+                  << " (its other values stay).\n";
+        return kExitRefused;
+    }
+
+    // The port library the service will load: Path followed by PortDll.
+    std::string folder;
+    const char* source = "the folder of cdctl.exe";
+    std::string portDll = kDefaultPortDll;
+    if (exists) {
+        Stored stored = ReadStored(device.get(), "PortDll");
+        if (stored.present && stored.type == REG_SZ) portDll = stored.text;
+    }
+    bool pathGiven = false;
+    for (const SettingWrite& w : args.writes) {
+        if (w.setting->place == SettingPlace::MakerKey) {
+            if (w.type == SettingWrite::Type::Remove) return 0;  // searched for by name
+            folder = w.text;
+            source = "the Path given";
+            pathGiven = true;
+        } else if (std::string(w.setting->name) == "PortDll") {
+            if (w.type == SettingWrite::Type::Remove) portDll = kDefaultPortDll;
+            if (w.type == SettingWrite::Type::Text) portDll = w.text;
+        }
+    }
+    if (!pathGiven) {
+        Key maker;
+        Stored current;
+        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kMakerKey, 0, KEY_READ | view, maker.put()) ==
+            ERROR_SUCCESS) {
+            current = ReadStored(maker.get(), "Path");
+        }
+        if (current.present) {
+            folder = current.type == REG_SZ ? current.text : std::string();
+            source = "the Path kept in the maker's key";
+        } else {
+            folder = OwnFolder();
+        }
+    }
+    if (folder.empty()) return 0;
+    const int bits = ViewBits(view);
+    const ModuleBits library = FileBits(folder + portDll);
+    if (library == ModuleBits::Unknown ||
+        library == (bits == 32 ? ModuleBits::Bits32 : ModuleBits::Bits64)) {
+        return 0;
+    }
+    std::cerr << "cdctl setup: " << folder << portDll << " is a " << (bits == 32 ? 64 : 32)
+              << "-bit DLL (" << source << "): the " << bits
+              << "-bit service that reads this registry view cannot load it. Nothing was "
+              << "written; give Path=FOLDER of the " << (bits == 32 ? "x86" : "x64") << " build.\n";
+    return kExitRefused;
+}
+
 int Add(const SetupArgs& args, REGSAM view) {
     const std::string path = DeviceKeyPath(args.device);
     Key device;
@@ -301,8 +369,11 @@ int Show(const SetupArgs& args, REGSAM view) {
     printf("HKLM\\%s\n", path.c_str());
     printf("  %-24s %s\n", "ProgID", DescribeStored(progId).c_str());
     printf("  %-24s %s\n", "service DLL",
-           module.empty() ? "(the ProgID is not registered: run regsvr32 Bramwick.dll)"
-                          : module.c_str());
+           module.empty()
+               ? ("(the ProgID is not registered in this view: run " + Regsvr32For(view) +
+                  " with the " + (ViewBits(view) == 32 ? "x86" : "x64") + " Bramwick.dll)")
+                     .c_str()
+               : module.c_str());
     {
         Key stat;
         LONG statError = RegOpenKeyExA(device.get(), "Stat", 0, KEY_READ | view, stat.put());
@@ -357,6 +428,24 @@ int Show(const SetupArgs& args, REGSAM view) {
     return 0;
 }
 
+bool DeviceExists(const std::string& device, REGSAM view);
+
+// The device's counter file as the service names it. The counter settings of a device that
+// 32- and 64-bit applications share are read from the 32-bit view.
+std::string CounterFileOf(const std::string& device, REGSAM view) {
+    const REGSAM settings = DeviceExists(device, KEY_WOW64_32KEY) ? KEY_WOW64_32KEY : view;
+    CRegUty reader;
+    if (reader.OpenKey(HKEY_LOCAL_MACHINE, DeviceKeyPath(device).c_str(), KEY_READ | settings) !=
+        ERROR_SUCCESS) {
+        return "";
+    }
+    for (const EffectiveSetting& e :
+         EffectiveSettings(reader, device, CounterFolder(RegisteredModule(kProgId, view)))) {
+        if (e.name == "StatFileName" && e.value != "(none)") return e.value;
+    }
+    return "";
+}
+
 int Remove(const SetupArgs& args, REGSAM view) {
     const std::string path = DeviceKeyPath(args.device);
     Key device;
@@ -368,12 +457,32 @@ int Remove(const SetupArgs& args, REGSAM view) {
         return kExitRegistry;
     }
     if (error != ERROR_SUCCESS) return RegistryFailure("cannot open HKLM\\" + path, error);
+    if (DeviceIsOpen(args.device)) {
+        std::cerr << "cdctl setup: warning: " << args.device
+                  << " is open in an application; it works on with the settings it has read "
+                     "until it closes\n";
+    }
+    const std::string counterFile =
+        args.data == SetupArgs::Data::Purge ? CounterFileOf(args.device, view) : std::string();
+
+    if (args.data == SetupArgs::Data::KeepStatistics) {
+        error = KeepOnlyStatistics(device.get());
+        if (error != ERROR_SUCCESS) return RegistryFailure("cannot empty HKLM\\" + path, error);
+        printf("removed the settings of HKLM\\%s; its statistics stay in its Stat subkey\n",
+               path.c_str());
+        return 0;
+    }
     error = RegDeleteTreeA(device.get(), nullptr);
     if (error != ERROR_SUCCESS) return RegistryFailure("cannot empty HKLM\\" + path, error);
     error = RegDeleteKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), view, 0);
     if (error != ERROR_SUCCESS) return RegistryFailure("cannot delete HKLM\\" + path, error);
     printf("removed HKLM\\%s with its statistics (HKLM\\%s stays for the other devices)\n",
            path.c_str(), kMakerKey);
+    if (!counterFile.empty() && DeleteFileA(counterFile.c_str())) {
+        printf("deleted the counter file %s\n", counterFile.c_str());
+        // The data folder goes with its last file.
+        RemoveDirectoryA(FolderOf(counterFile).c_str());
+    }
     return 0;
 }
 
@@ -428,6 +537,12 @@ int RunSetupCommand(int argc, char** argv) {
     bool deviceAnywhere = false;
     for (const RegistryView& v : views) {
         deviceAnywhere = deviceAnywhere || (needsDevice && DeviceExists(args.device, v.flag));
+    }
+    // Nothing is written unless every view can take the device.
+    for (const RegistryView& v : views) {
+        if (args.verb != SetupArgs::Verb::Add) break;
+        const int refused = CheckAdd(args, v.flag);
+        if (refused != 0) return refused;
     }
     std::cout.flush();
     int code = 0;

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "bramwick_version.h"
 #include "tools/cdctl/cmd_props.h"
 #include "tools/cdctl/cmd_ras.h"
 #include "tools/cdctl/cmd_session.h"
@@ -33,7 +34,8 @@ const Command kCommands[] = {
 void PrintUsage(FILE* out) {
     fprintf(out,
             "usage: cdctl COMMAND [ARGS...]\n"
-            "       cdctl COMMAND --help\n\n"
+            "       cdctl COMMAND --help\n"
+            "       cdctl --version\n\n"
             "commands:\n");
     for (const Command& c : kCommands) fprintf(out, "  %-8s %s\n", c.name, c.summary);
 }
@@ -45,6 +47,11 @@ int main(int argc, char** argv) {
         strcmp(argv[1], "help") == 0) {
         PrintUsage(argc < 2 ? stderr : stdout);
         return argc < 2 ? 2 : 0;
+    }
+    if (strcmp(argv[1], "--version") == 0) {
+        // The product version of the file VERSION, as every module's version resource has it.
+        printf("Bramwick %s (%s)\n", BRAMWICK_VERSION_TEXT, sizeof(void*) == 8 ? "x64" : "x86");
+        return 0;
     }
     for (const Command& c : kCommands) {
         if (strcmp(argv[1], c.name) == 0) return c.run(argc - 1, argv + 1);

@@ -122,26 +122,31 @@ bool ParseSettingWrite(const std::string& arg, SettingWrite* out, std::string* e
 }
 
 const char* SetupUsage() {
-    return "usage: cdctl setup [--32|--64|--both] add NAME [KEY=VALUE ...]\n"
+    return "usage: cdctl setup [--32|--64|--both] add [--force] NAME [KEY=VALUE ...]\n"
            "       cdctl setup [--32|--64|--both] list\n"
            "       cdctl setup [--32|--64|--both] show NAME\n"
-           "       cdctl setup [--32|--64|--both] remove NAME\n"
+           "       cdctl setup [--32|--64|--both] remove [--keep-stats|--purge] NAME\n"
            "Manages the OPOS registry entry of a cash drawer:\n"
            "  HKLM\\SOFTWARE\\OLEforRetail\\ServiceOPOS\\CashDrawer\\NAME\n"
            "  add     creates the entry (ProgID OPOS.CashDrawer.Bramwick.1, the Stat subkey and\n"
            "          the maker's key with Path) or changes the given values of an existing one.\n"
            "          Numeric settings given as plain numbers are stored as REG_DWORD, all\n"
            "          other values as REG_SZ text; KEY= removes a value. Path defaults to the\n"
-           "          folder of cdctl.exe and is only replaced when given.\n"
+           "          folder of cdctl.exe and is only replaced when given. Refused when the\n"
+           "          entry names another service object's ProgID (--force takes it over), or\n"
+           "          when Path holds a port library the view's service cannot load.\n"
            "  list    lists the cash drawers of the registry\n"
            "  show    prints every setting as stored and as the service reads it\n"
-           "  remove  deletes the entry with its statistics (the maker's key stays)\n"
+           "  remove  deletes the entry with its statistics (the maker's key stays), and warns\n"
+           "          when an application has the device open; --keep-stats keeps the Stat\n"
+           "          subkey with the statistics, --purge deletes the counter file as well\n"
            "  --32    use the 32-bit registry view, the one a 32-bit service object reads\n"
            "  --64    use the native registry view of 64-bit Windows, read by a 64-bit service\n"
            "  --both  do the same in both views, for 32- and 64-bit applications on one\n"
            "          terminal; show and remove skip a view without the device\n"
            "          (without an option: the view of cdctl.exe itself)\n"
-           "Exit status: 0 done, 1 the registry could not be read or written, 2 bad usage.\n";
+           "Exit status: 0 done, 1 the registry could not be read or written, 2 bad usage,\n"
+           "3 refused (another service object's device, a port library of the other bitness).\n";
 }
 
 SetupParse ParseSetupArgs(int argc, const char* const* argv, SetupArgs* out, std::string* error) {
@@ -150,6 +155,22 @@ SetupParse ParseSetupArgs(int argc, const char* const* argv, SetupArgs* out, std
     for (int i = 1; i < argc; ++i) {
         if (strcmp(argv[i], "--help") == 0 || strcmp(argv[i], "-h") == 0) {
             return SetupParse::Help;
+        }
+        if (strcmp(argv[i], "--force") == 0) {
+            args.force = true;
+            continue;
+        }
+        const SetupArgs::Data data = strcmp(argv[i], "--keep-stats") == 0
+                                         ? SetupArgs::Data::KeepStatistics
+                                     : strcmp(argv[i], "--purge") == 0 ? SetupArgs::Data::Purge
+                                                                       : SetupArgs::Data::Delete;
+        if (data != SetupArgs::Data::Delete) {
+            if (args.data != SetupArgs::Data::Delete && args.data != data) {
+                *error = "give only one of --keep-stats and --purge";
+                return SetupParse::Error;
+            }
+            args.data = data;
+            continue;
         }
         const SetupArgs::View view = strcmp(argv[i], "--32") == 0     ? SetupArgs::View::Bits32
                                      : strcmp(argv[i], "--64") == 0   ? SetupArgs::View::Bits64
@@ -169,6 +190,14 @@ SetupParse ParseSetupArgs(int argc, const char* const* argv, SetupArgs* out, std
         return SetupParse::Error;
     }
     const std::string& verb = words[0];
+    if (args.force && verb != "add") {
+        *error = "--force belongs to add";
+        return SetupParse::Error;
+    }
+    if (args.data != SetupArgs::Data::Delete && verb != "remove") {
+        *error = "--keep-stats and --purge belong to remove";
+        return SetupParse::Error;
+    }
     if (verb == "list") {
         if (words.size() != 1) {
             *error = "list takes no argument";

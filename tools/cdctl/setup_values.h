@@ -58,9 +58,12 @@ bool IsPlainNumber(const std::string& text, int32_t* value);
 // The folder of a Windows path, up to and including its last backslash ("" when none).
 std::string FolderOf(const std::string& path);
 
-// `cdctl setup [--32|--64|--both] add|list|show|remove ...`
+// `cdctl setup [--32|--64|--both] add [--force]|list|show|remove [--keep-stats|--purge] ...`
 struct SetupArgs {
     enum class Verb { Add, List, Show, Remove };
+    // What `remove` does with the device's data: delete the saved statistics with the entry,
+    // keep them (the "Stat" subkey stays), or delete the counter file as well.
+    enum class Data { Delete, KeepStatistics, Purge };
     // The registry view worked on: cdctl's own, the 32-bit one (where a 32-bit service reads
     // on 64-bit Windows), the native one of 64-bit Windows, or the 32-bit and then the native.
     enum class View { Own, Bits32, Bits64, Both };
@@ -68,6 +71,8 @@ struct SetupArgs {
     std::string device;
     std::vector<SettingWrite> writes;
     View view = View::Own;
+    bool force = false;  // add: take over a device whose ProgID names another service object
+    Data data = Data::Delete;
 };
 
 enum class SetupParse { Ok, Help, Error };

@@ -4,16 +4,19 @@ list(APPEND BRAMWICK_PURE_SOURCES
     tools/cdctl/session_script.cpp
     tools/cdctl/cdctl_text.cpp
     tools/cdctl/setup_values.cpp
+    tools/cdctl/pe_machine.cpp
 )
 list(APPEND BRAMWICK_NATIVE_TESTS
     tests/native/cdctl_session_script_test.cpp
     tests/native/cdctl_text_test.cpp
     tests/native/cdctl_setup_values_test.cpp
+    tests/native/pe_machine_test.cpp
 )
 # Added to the cdctl target by cmake/windows.cmake:
 #   target_sources(cdctl PRIVATE ${BRAMWICK_CDCTL_EXTRA})
 set(BRAMWICK_CDCTL_EXTRA
     tools/cdctl/cmd_setup.cpp
+    tools/cdctl/setup_system.cpp
     tools/cdctl/cmd_session.cpp
     tools/cdctl/cmd_stats.cpp
     tools/cdctl/cmd_ras.cpp
