@@ -1,6 +1,7 @@
 // cdctl setup, session, stats and ras run as processes, as a user runs them: what they write
 // to the registry, what they print, and the exit codes, against the registered service and a
 // simulated controller.
+#include <set>
 #include <string>
 
 #include "so/device_config.h"
@@ -197,6 +198,43 @@ TEST_F(Commands, SessionReportsWhyTheOpenFailed) {
     Outcome noStat = Cdctl("session " + kDevice + " open");
     EXPECT_EQ(109u, noStat.code) << noStat.output;
     EXPECT_PRINTS(noStat, "OpenResult 455:");
+}
+
+// Five ways for the port not to open, all OpenResult 456: the session and setup show find the
+// same cause, and a different one for each.
+TEST_F(Commands, EachPortFailureNamesItsCause) {
+    const std::string out = testproc::OutDir();
+    struct Case {
+        std::string settings;  // for setup add, after a working simulator device
+        std::string cause;     // in the "cause:" line
+    };
+    const Case cases[] = {
+        {"PortDll=BramwickNoSuchPort.dll", "BramwickNoSuchPort.dll\" does not exist"},
+        {"Path=", "does not end with a backslash"},  // Path is then written by hand
+        {"Port=COM97", "there is no port COM97"},
+        {"Port_Initialize_String=19200,X,8,1", "\"19200,X,8,1\" is not a valid"},
+        {"Port=SIM" + std::string(62, 'L'), "longer than 64 characters"},
+    };
+    std::set<std::string> causes;
+    for (const Case& c : cases) {
+        RegDeleteTreeA(HKEY_LOCAL_MACHINE, Path().c_str());
+        AddSimDevice("\"Path=" + out + "\"");
+        ASSERT_EQ(0u, Cdctl("setup add " + kDevice + " " + c.settings).code) << c.settings;
+        if (c.settings == "Path=") {
+            ASSERT_TRUE(testutil::WriteRegText(HKEY_LOCAL_MACHINE, kMakerKey, "Path", out));
+        }
+        Outcome run = Cdctl("session " + kDevice + " open=111");
+        EXPECT_EQ(0u, run.code) << run.output;
+        EXPECT_PRINTS(run, "OpenResult 456");
+        const size_t at = run.output.find("cause: ");
+        ASSERT_NE(std::string::npos, at) << run.output;
+        const std::string cause = run.output.substr(at + 7, run.output.find('\n', at) - at - 7);
+        EXPECT_NE(std::string::npos, cause.find(c.cause)) << c.settings << "\n" << run.output;
+        causes.insert(cause);
+        Outcome show = Cdctl("setup show " + kDevice);
+        EXPECT_PRINTS(show, cause);
+    }
+    EXPECT_EQ(5u, causes.size());
 }
 
 // --- stats and ras ------------------------------------------------------------------------

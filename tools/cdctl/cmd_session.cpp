@@ -9,6 +9,7 @@
 
 #include "so/device_config.h"
 #include "tools/cdctl/cdctl_text.h"
+#include "tools/cdctl/port_check.h"
 #include "util/opos_constants.h"
 
 namespace cdctl {
@@ -16,6 +17,8 @@ namespace cdctl {
 namespace {
 
 constexpr char kDeviceClass[] = "CashDrawer";
+// The service's OpenResult when the port did not open or the drawer did not answer.
+constexpr LONG kOpenResultPortFailed = 456;
 
 std::string Hex(HRESULT hr) {
     char text[16];
@@ -218,6 +221,12 @@ void Session::Execute(const Step& step, StepReport& r, std::vector<std::string>&
                 const char* meaning = OpenResultMeaning(openResult);
                 if (*meaning) line += std::string(": ") + meaning;
                 details.push_back(line);
+                // The port library and the port, tried once more here, say which it was.
+                if (openResult == kOpenResultPortFailed) {
+                    for (const CheckLine& check : CheckPort(m_device, 0, true)) {
+                        details.push_back(check.label + ": " + check.text);
+                    }
+                }
             }
             return;
         }
