@@ -20,8 +20,7 @@ void StatusPoller::Stop() {
 
 DWORD StatusPoller::Run(void* self) {
     auto* poller = static_cast<StatusPoller*>(self);
-    while (poller->m_stop.Wait(poller->m_periodMs) == WAIT_TIMEOUT)
-        SetEvent(poller->m_statusRequest);
+    while (poller->m_stop.Wait(poller->m_periodMs) == WAIT_TIMEOUT) SetEvent(poller->m_statusRequest);
     return 0;
 }
 
