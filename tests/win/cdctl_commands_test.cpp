@@ -1,6 +1,7 @@
 // cdctl setup, session, stats and ras run as processes, as a user runs them: what they write
 // to the registry, what they print, and the exit codes, against the registered service and a
 // simulated controller.
+#include <cstdio>
 #include <set>
 #include <string>
 
@@ -24,6 +25,13 @@ bool Contains(const Outcome& run, const std::string& text) {
 
 #define EXPECT_PRINTS(run, text) \
     EXPECT_TRUE(Contains(run, text)) << "missing: " << (text) << "\noutput:\n" << (run).output
+
+void WriteFileText(const std::string& path, const std::string& text) {
+    FILE* f = fopen(path.c_str(), "wb");
+    if (f == nullptr) return;
+    fwrite(text.data(), 1, text.size(), f);
+    fclose(f);
+}
 
 RegValue Read(const std::string& key, const char* name) {
     return testutil::ReadRegValue(HKEY_LOCAL_MACHINE, key, name);
@@ -173,6 +181,30 @@ TEST_F(Commands, SessionExitCodeIsTheFirstUnexpectedResult) {
     EXPECT_EQ(105u, all.code) << all.output;
     EXPECT_PRINTS(all, "directio:109 -> 106 OPOS_E_ILLEGAL");
     EXPECT_PRINTS(all, "close -> 0 OPOS_SUCCESS");
+
+    // A drawer left open sends no open event: a wait for one cannot end, and cdctl says why.
+    ASSERT_EQ(0u, Sim(kSim, "open 1"));
+    Outcome open = Cdctl("session " + kDevice + " open enable opendrawer wait-events:1,300 close");
+    EXPECT_EQ(112u, open.code) << open.output;
+    EXPECT_PRINTS(open, "drawer already open");
+}
+
+// Errors go to standard error, the transcript of what went as asked to standard output.
+TEST_F(Commands, ErrorsGoToStandardError) {
+    AddSimDevice();
+    const std::string session = "session " + kDevice + " open opendrawer close";
+    const std::string exe = "\"" + testproc::OutDir() + "\\cdctl.exe\" ";
+    auto run = [](const std::string& line) {
+        testproc::Process p("cmd /c \"" + line + "\"", true);
+        p.Wait(60000);
+        return p.output();
+    };
+    const std::string out = run(exe + session + " 2>nul");
+    const std::string err = run(exe + session + " 1>nul");
+    EXPECT_NE(std::string::npos, out.find("open -> 0 OPOS_SUCCESS")) << out;
+    EXPECT_EQ(std::string::npos, out.find("opendrawer ->")) << out;
+    EXPECT_NE(std::string::npos, err.find("opendrawer -> 105 OPOS_E_DISABLED")) << err;
+    EXPECT_EQ(std::string::npos, err.find("open -> 0")) << err;
 }
 
 TEST_F(Commands, SessionReportsWhyTheOpenFailed) {
@@ -251,6 +283,16 @@ TEST_F(Commands, StatsPrintsTheDocumentAlone) {
 }
 
 TEST_F(Commands, RasCounterRoundTripsThroughTheCounterFile) {
+    // Off by default: cdctl suggests a mode that outlives it, and refusals say what to do.
+    AddSimDevice();
+    Outcome off = Cdctl("ras " + kDevice + " counter");
+    EXPECT_EQ(0u, off.code) << off.output;
+    EXPECT_PRINTS(off, "counter mode File --store");
+    Outcome refused = Cdctl("ras " + kDevice + " counter set 5");
+    EXPECT_EQ(106u, refused.code) << refused.output;
+    EXPECT_PRINTS(refused, "hint: ");
+    EXPECT_PRINTS(refused, "counter mode File --store");
+
     char temp[MAX_PATH] = {};
     GetTempPathA(MAX_PATH, temp);
     const std::string file = std::string(temp) + "cdctl_test_counter.log";
@@ -270,6 +312,13 @@ TEST_F(Commands, RasCounterRoundTripsThroughTheCounterFile) {
     Outcome level = Cdctl("ras " + kDevice + " level Verbose9");
     EXPECT_EQ(106u, level.code) << level.output;
     EXPECT_PRINTS(level, "VerboseLimit");
+    // A file that holds no counter lines is refused with what a line looks like.
+    const std::string bad = std::string(temp) + "cdctl_test_not_counters.txt";
+    WriteFileText(bad, "DrawerOpenCount=7\r\n");
+    Outcome load = Cdctl("ras " + kDevice + " load " + bad);
+    EXPECT_EQ(106u, load.code) << load.output;
+    EXPECT_PRINTS(load, "40 characters");
+    DeleteFileA(bad.c_str());
     DeleteFileA(file.c_str());
 }
 
