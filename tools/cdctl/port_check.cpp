@@ -15,11 +15,16 @@ namespace {
 
 constexpr int kOwnBits = sizeof(void*) * 8;
 
-std::string SystemText(DWORD error) {
+// The system's text of an error; inserts (%1, "Bad EXE format for %1") name `subject`.
+std::string SystemText(DWORD error, const std::string& subject) {
+    const DWORD_PTR inserts[] = {reinterpret_cast<DWORD_PTR>(subject.c_str()),
+                                 reinterpret_cast<DWORD_PTR>(subject.c_str()),
+                                 reinterpret_cast<DWORD_PTR>(subject.c_str())};
     char* text = nullptr;
     const DWORD n = FormatMessageA(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-        nullptr, error, 0, reinterpret_cast<char*>(&text), 0, nullptr);
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_ARGUMENT_ARRAY,
+        nullptr, error, 0, reinterpret_cast<char*>(&text), 0,
+        reinterpret_cast<va_list*>(const_cast<DWORD_PTR*>(inserts)));
     std::string message = n && text ? std::string(text, n) : std::string();
     if (text) LocalFree(text);
     while (!message.empty() && strchr("\r\n .", message.back()) != nullptr) message.pop_back();
@@ -100,7 +105,7 @@ std::vector<CheckLine> CheckPort(const std::string& device, REGSAM view, bool op
     const DWORD error = ports::OpenStepOperation(step, 1) != nullptr
                             ? static_cast<DWORD>(ports::OpenFailureError(detail))
                             : static_cast<DWORD>(f.result);
-    if (f.result != 0) f.errorText = SystemText(error);
+    if (f.result != 0) f.errorText = SystemText(error, f.library);
     return DescribePortCheck(f);
 }
 

@@ -125,7 +125,7 @@ std::vector<CheckLine> DescribePortCheck(const PortFacts& f) {
         state = "not found";
     } else if (!f.tried) {
         state = "exists; not loaded: this cdctl is " + std::to_string(f.bits) +
-                "-bit and the view " + f.otherView + " (use the cdctl of that bitness)";
+                "-bit and the view is " + f.otherView + " (use the cdctl of that bitness)";
     } else if (f.result != 0 && f.detail == kPortDetailLoadFailed) {
         state = "exists, does not load in this " + std::to_string(f.bits) + "-bit process";
     } else {
