@@ -62,8 +62,9 @@ bramwick_wine_test(trace_lib_tests
     SOURCES tests/win/trace_lib_test.cpp
     LIBS bramwick_core)
 add_dependencies(trace_lib_tests xtrlog32)
-# The library tests load XTRLOG32.DLL from their own folder, as the service loads it from its.
-add_custom_command(TARGET trace_lib_tests POST_BUILD
+# The library tests load XTRLOG32.DLL from their own folder, as the service loads it from its;
+# copied whenever the library is built, which need not relink the tests.
+add_custom_command(TARGET xtrlog32 POST_BUILD
     COMMAND ${CMAKE_COMMAND} -E copy_if_different $<TARGET_FILE:xtrlog32> ${TEST_BIN}/)
 
 # Registration in the private prefix, then the DLL as a control object sees it.

@@ -9,6 +9,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "link/port_codes.h"
+
 using PortWord = uintptr_t;
 
 // Request codes (word 0 of every request record).
@@ -24,15 +26,6 @@ enum PortRequestCode : PortWord {
     kPortSetEventMask = 10,   // mask (0 completes a pending wait with mask 0)
     kPortLineError = 16,      // const char* "PEEV", 128
 };
-
-// Results the service relies on besides 0 (success).
-constexpr LONG kPortResultNotLoaded = 6;    // a request while no library is loaded
-constexpr LONG kPortResultInitFailed = 14;  // "Init" gave no handle or no request entry
-
-// Stages of a failed load, left in the detail word.
-constexpr LONG kPortDetailLoadFailed = 1;
-constexpr LONG kPortDetailNoInit = 2;
-constexpr LONG kPortDetailNoTerm = 3;
 
 // Line events the reader waits for: EV_RXCHAR | EV_CTS | EV_DSR | EV_BREAK | EV_ERR.
 constexpr DWORD kPortEventMask = 0xD9;

@@ -5,6 +5,7 @@
 // WriteCommand on its output thread, ProcessStatus and CheckLineStatus on every input thread.
 #include <cstring>
 
+#include "link/port_open_params.h"
 #include "link/shared_state.h"
 #include "so/cash_drawer.h"
 
@@ -19,41 +20,17 @@ void CCashDrawer::TraceLink(const char* tag, int count, LONG v1, LONG v2, LONG v
 }
 
 LONG CCashDrawer::OpenPort() {
-    const PortWord timeouts[5] = {10, 0, 50, 0, 100};
-    memset(m_dcbChanges, 0, sizeof(m_dcbChanges));
-    const struct {
-        DcbMember member;
-        PortWord value;
-    } prescribed[] = {
-        {kDcbBinary, 1},         {kDcbOutxCtsFlow, 0}, {kDcbOutxDsrFlow, 0}, {kDcbDtrControl, 1},
-        {kDcbDsrSensitivity, 0}, {kDcbOutX, 0},        {kDcbInX, 0},         {kDcbNull, 0},
-        {kDcbRtsControl, 1},     {kDcbEvtChar, 0},
-    };
-    for (const auto& p : prescribed) m_dcbChanges[p.member] = {1, p.value};
-
+    PortOpenSources sources;
+    sources.config = &m_config;
+    sources.path = &m_strPath;
+    sources.deviceName = &m_strOpenDeviceName;
+    sources.deviceDescription = &m_strRasDeviceName;
+    sources.statusRequest = m_objects.libStatusRequest.get();
+    sources.cancelWait = m_objects.libCancelWait.get();
+    sources.detail = &m_detailCode;
     PortOpenParams& params = m_portOpenParams;
-    memset(&params, 0, sizeof(params));
-    params.path = reinterpret_cast<PortWord>(m_strPath.c_str());
-    params.dllName = reinterpret_cast<PortWord>(m_config.portDll.c_str());
-    params.port = reinterpret_cast<PortWord>(m_config.port.c_str());
-    params.deviceName = reinterpret_cast<PortWord>(m_strOpenDeviceName.c_str());
-    params.moduleName = reinterpret_cast<PortWord>("BRAMWICK");
-    params.eventLogPortName = reinterpret_cast<PortWord>(m_config.eventLogPortName.c_str());
-    params.deviceDescription = reinterpret_cast<PortWord>(m_strRasDeviceName.c_str());
-    params.eventLogMode = static_cast<PortWord>(m_config.eventLogMode);
-    params.statusRequestEvent = reinterpret_cast<PortWord>(m_objects.libStatusRequest.get());
-    params.cancelWaitEvent = reinterpret_cast<PortWord>(m_objects.libCancelWait.get());
-    params.restartHardwareId = reinterpret_cast<PortWord>(m_config.restartHardwareId.c_str());
-    params.restartCount = static_cast<PortWord>(m_config.restartCount);
-    params.restartTimeout = static_cast<PortWord>(m_config.restartTimeout);
-    params.eventMask = kPortEventMask;
-    memcpy(params.timeouts, timeouts, sizeof(timeouts));
-    params.inputQueueSize = 128;
-    params.outputQueueSize = 128;
-    params.settings = reinterpret_cast<PortWord>(m_config.portInitializeString.c_str());
-    memcpy(params.dcb, m_dcbChanges, sizeof(m_dcbChanges));
-    params.dllMode = static_cast<PortWord>(m_config.dllMode);
-    params.detailWord = reinterpret_cast<PortWord>(&m_detailCode);
+    FillPortOpenParams(sources, &params);
+    memcpy(m_dcbChanges, params.dcb, sizeof(m_dcbChanges));
 
     if (m_portLibrary.Load(params, m_strPath.c_str(), m_config.portDll.c_str()) != 0) {
         return OPOS_E_FAILURE;  // the library's own code is not kept

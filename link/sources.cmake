@@ -4,6 +4,7 @@ list(APPEND BRAMWICK_PURE_SOURCES
 )
 list(APPEND BRAMWICK_WIN_SOURCES
     link/port_library.cpp
+    link/port_open_params.cpp
     link/port_io.cpp
     link/port_threads.cpp
     link/shared_state.cpp

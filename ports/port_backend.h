@@ -10,20 +10,9 @@
 #include <string>
 
 #include "link/port_abi.h"
+#include "ports/open_step.h"
 
 namespace ports {
-
-// Left in the service's detail word (word 77) when the open request fails: the step that did.
-enum OpenStage : LONG {
-    kStagePortName = 1,  // no port text, or a simulator name that cannot be used
-    kStageDevice = 2,    // the port cannot be opened (missing, or open elsewhere)
-    kStageQueues = 3,    // queue sizes
-    kStageSettings = 4,  // settings text or DCB changes
-    kStageTimeouts = 5,
-    kStageEventMask = 6,
-    kStageState = 7,   // the simulator's state file or its lock
-    kStageThread = 8,  // a worker thread of the library
-};
 
 class PortBackend {
 public:

@@ -7,12 +7,13 @@ add_library(zezaz SHARED
     ports/sim_port.cpp
     ports/sim_store.cpp
     ports/status_poller.cpp
+    ports/open_report.cpp
     ports/zezaz.def
     ports/zezaz.rc
 )
 set_target_properties(zezaz PROPERTIES OUTPUT_NAME "ZeZAZ" PREFIX "" SUFFIX ".dll")
 target_include_directories(zezaz PRIVATE ${CMAKE_SOURCE_DIR})
-target_link_libraries(zezaz PRIVATE bramwick_framework bramwick_pure)
+target_link_libraries(zezaz PRIVATE bramwick_framework bramwick_pure advapi32)
 if(CMAKE_SIZEOF_VOID_P EQUAL 4)
     # The .def names the stdcall exports undecorated; that mapping is what we want.
     target_link_options(zezaz PRIVATE -Wl,--enable-stdcall-fixup)

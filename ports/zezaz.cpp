@@ -10,6 +10,7 @@
 #include "ports/win_sync.h"
 
 #include "link/port_abi.h"
+#include "ports/open_report.h"
 #include "ports/port_backend.h"
 #include "ports/port_settings.h"
 #include "ports/status_poller.h"
@@ -79,12 +80,19 @@ public:
     }
 
 private:
+    // A refused open leaves the step and the error in the service's detail word and in an
+    // event-log record, so that the cause can be told from outside the service.
     LONG Open(const PortOpenParams& p) {
         std::unique_lock<SrwLock> lock(m_lock);
         if (m_port) return ERROR_ALREADY_INITIALIZED;
         LONG stage = 0;
         const LONG result = OpenPort(p, &stage);
-        if (result != 0 && p.detailWord != 0) *reinterpret_cast<LONG*>(p.detailWord) = stage;
+        if (result != 0) {
+            if (p.detailWord != 0) {
+                *reinterpret_cast<LONG*>(p.detailWord) = OpenFailureDetail(stage, result);
+            }
+            ReportOpenFailure(p, stage, result);
+        }
         return result;
     }
 

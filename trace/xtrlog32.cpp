@@ -1,4 +1,5 @@
-// XTRLOG32.DLL: appends each trace channel's 29-byte records to its own file in the trace folder.
+// XTRLOG32.DLL: appends each trace channel's 29-byte records to its own file in the trace folder,
+// and keeps each file within a size limit by rotating it into numbered backups.
 // Called from any thread of any process that loads it: an SRW lock guards the channel table and
 // each channel has its own lock, so concurrent writes to one handle land as whole records.
 #include <windows.h>
@@ -13,6 +14,13 @@
 // A channel is the file "<folder>\<channel name>.trc" (layout in util/trace_file.h), held open
 // with read sharing only; a second opener in any process gets a sharing violation and a
 // negative handle, which makes the service try the next channel name.
+//
+// Rotation: a record that would take the file past its limit first moves the file's records to
+// "<channel name>.1.trc" (the older backups move up one number, the last one is dropped) and
+// empties the file down to its header. The file is copied and cut, never renamed, so the
+// channel keeps its name, its handle and its exclusive hold throughout: no other opener, in
+// this process or another, can take the name in the middle of a rotation, and only the holder
+// ever touches the backups of a name.
 namespace {
 
 // Negative results of the exports. -2 is skipped: callers use it for "no channel".
@@ -31,13 +39,27 @@ constexpr int kIndexBits = 8;
 constexpr LONG kGenerationMask = 0x7FFFFF;
 constexpr size_t kMaxNameLength = 100;
 
+// Size limit of a channel file and the number of backups, from HKCU\Software\Bramwick\Trace.
+constexpr char kSettingsKey[] = "Software\\Bramwick\\Trace";
+constexpr DWORD kDefaultMaxFileKB = 16 * 1024;
+constexpr DWORD kMinMaxFileKB = 1;
+constexpr DWORD kMaxMaxFileKB = 4 * 1024 * 1024;  // 4 GB
+constexpr DWORD kDefaultBackups = 4;
+constexpr DWORD kMaxBackups = 99;
+// Copies a save makes of a channel; the last one holds the channel's lock, so that no rotation
+// can meet it.
+constexpr int kSaveAttempts = 3;
+
 struct Channel {
     SRWLOCK lock = SRWLOCK_INIT;  // held exclusively around each write
     bool open = false;            // the fields below are valid (changed under g_tableLock)
     LONG generation = 0;
     HANDLE file = nullptr;
-    LONGLONG end = 0;      // file size after the last whole record (under `lock`)
-    std::string basePath;  // "<folder>\<file name>" without ".trc"
+    LONGLONG end = 0;        // file size after the last whole record (under `lock`)
+    LONGLONG rotations = 0;  // rotations so far (under `lock`), so a save can tell
+    LONGLONG limit = 0;      // largest size the file may reach
+    DWORD backups = 0;       // numbered backups kept
+    std::string basePath;    // "<folder>\<file name>" without ".trc"
 };
 
 SRWLOCK g_tableLock = SRWLOCK_INIT;  // exclusive to open/close, shared to write/save
@@ -86,11 +108,22 @@ std::string EnvironmentValue(const char* name) {
 std::string RegistryFolder() {
     char buf[MAX_PATH * 2];
     DWORD size = sizeof(buf);
-    if (RegGetValueA(HKEY_CURRENT_USER, "Software\\Bramwick\\Trace", "Folder", RRF_RT_REG_SZ,
-                     nullptr, buf, &size) != ERROR_SUCCESS) {
+    if (RegGetValueA(HKEY_CURRENT_USER, kSettingsKey, "Folder", RRF_RT_REG_SZ, nullptr, buf,
+                     &size) != ERROR_SUCCESS) {
         return {};
     }
     return buf;  // RegGetValueA terminates REG_SZ data
+}
+
+// A REG_DWORD under kSettingsKey, `fallback` when absent; then held within [low, high].
+DWORD RegistryNumber(const char* name, DWORD fallback, DWORD low, DWORD high) {
+    DWORD value = 0;
+    DWORD size = sizeof(value);
+    if (RegGetValueA(HKEY_CURRENT_USER, kSettingsKey, name, RRF_RT_REG_DWORD, nullptr, &value,
+                     &size) != ERROR_SUCCESS) {
+        return fallback;
+    }
+    return value < low ? low : value > high ? high : value;
 }
 
 // BRAMWICK_TRACE_DIR, else HKCU\Software\Bramwick\Trace "Folder", else %TEMP%\BramwickTrace.
@@ -169,7 +202,8 @@ bool CopyPrefix(const std::string& source, const std::string& target, LONGLONG s
     HANDLE in = CreateFileA(source.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                             nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (in == INVALID_HANDLE_VALUE) return false;
-    HANDLE out = CreateFileA(target.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+    // Read sharing, so a viewer that has an older copy of that name open does not stop it.
+    HANDLE out = CreateFileA(target.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
                              FILE_ATTRIBUTE_NORMAL, nullptr);
     if (out == INVALID_HANDLE_VALUE) {
         CloseHandle(in);
@@ -192,20 +226,51 @@ bool CopyPrefix(const std::string& source, const std::string& target, LONGLONG s
     return ok;
 }
 
+std::string BackupPath(const std::string& basePath, DWORD number) {
+    return basePath + "." + std::to_string(number) + ".trc";
+}
+
+// Moves the channel's records into backup 1 and empties the file. Caller holds the channel's
+// lock. Backups that cannot be moved or written are lost rather than the limit passed: the
+// file is emptied whatever happens to the copy.
+void Rotate(Channel& channel) {
+    if (channel.backups > 0) {
+        for (DWORD n = channel.backups; n > 1; --n) {
+            MoveFileExA(BackupPath(channel.basePath, n - 1).c_str(),
+                        BackupPath(channel.basePath, n).c_str(), MOVEFILE_REPLACE_EXISTING);
+        }
+        CopyPrefix(channel.basePath + ".trc", BackupPath(channel.basePath, 1), channel.end);
+    }
+    const LONGLONG header = static_cast<LONGLONG>(kTraceFileHeaderSize);
+    if (SeekTo(channel.file, header) && SetEndOfFile(channel.file)) {
+        channel.end = header;
+    } else {
+        SeekTo(channel.file, channel.end);  // the next write fails the same way and is refused
+    }
+    ++channel.rotations;
+}
+
 // Copies every open channel to "<name>_YYYYMMDD_HHMMSS.trc" beside it. The channel list and
-// sizes are taken under the locks; the copying runs without them so tracing never waits for
-// it. Only whole records are copied; records written meanwhile go to the next save.
+// sizes are taken under the locks and the copying runs without them, so tracing does not wait
+// for it. Only whole records are copied; records written meanwhile go to the next save.
+// A copy during which the channel rotated may mix old and new records, so it is made again;
+// should the channel rotate during every try (a tiny limit and a busy channel), the last try
+// holds the channel's lock and its writers wait for the copy.
 LONG SaveAll() {
     struct Snapshot {
+        LONG handle;
         std::string basePath;
         LONGLONG end;
+        LONGLONG rotations;
     };
     std::vector<Snapshot> snapshots;
     AcquireSRWLockShared(&g_tableLock);
-    for (Channel& channel : g_channels) {
+    for (int i = 0; i < kMaxChannels; ++i) {
+        Channel& channel = g_channels[i];
         if (!channel.open) continue;
         AcquireSRWLockExclusive(&channel.lock);
-        snapshots.push_back({channel.basePath, channel.end});
+        snapshots.push_back({(channel.generation << kIndexBits) | i, channel.basePath, channel.end,
+                             channel.rotations});
         ReleaseSRWLockExclusive(&channel.lock);
     }
     ReleaseSRWLockShared(&g_tableLock);
@@ -215,9 +280,39 @@ LONG SaveAll() {
     char stamp[32];
     snprintf(stamp, sizeof(stamp), "_%04u%02u%02u_%02u%02u%02u", st.wYear, st.wMonth, st.wDay,
              st.wHour, st.wMinute, st.wSecond);
+    // Runs `work` with the channel of a handle locked, or with null once it has closed (its
+    // file then stays as it is).
+    auto withChannel = [](LONG handle, auto work) {
+        AcquireSRWLockShared(&g_tableLock);
+        Channel* channel = Lookup(handle);
+        if (channel != nullptr) AcquireSRWLockExclusive(&channel->lock);
+        work(channel);
+        if (channel != nullptr) ReleaseSRWLockExclusive(&channel->lock);
+        ReleaseSRWLockShared(&g_tableLock);
+    };
     bool ok = true;
-    for (const Snapshot& s : snapshots) {
-        ok = CopyPrefix(s.basePath + ".trc", s.basePath + stamp + ".trc", s.end) && ok;
+    for (Snapshot& s : snapshots) {
+        const std::string source = s.basePath + ".trc";
+        const std::string target = s.basePath + stamp + ".trc";
+        bool copied = false;
+        for (int attempt = 1; attempt < kSaveAttempts && !copied; ++attempt) {
+            const bool whole = CopyPrefix(source, target, s.end);
+            withChannel(s.handle, [&](Channel* channel) {
+                if (channel != nullptr && channel->rotations != s.rotations) {
+                    s.end = channel->end;
+                    s.rotations = channel->rotations;
+                } else {
+                    copied = whole;
+                }
+            });
+        }
+        if (!copied) {
+            withChannel(s.handle, [&](Channel* channel) {
+                if (channel != nullptr) s.end = channel->end;
+                copied = CopyPrefix(source, target, s.end);
+            });
+        }
+        ok = copied && ok;
     }
     return ok ? 0 : kSaveFailed;
 }
@@ -259,6 +354,12 @@ LONG __cdecl OPOSTraceOpenEx(const char* name) {
         return prepared;
     }
 
+    // Like the folder, the limits are looked up at every open.
+    const LONGLONG limit = static_cast<LONGLONG>(RegistryNumber("MaxFileKB", kDefaultMaxFileKB,
+                                                                kMinMaxFileKB, kMaxMaxFileKB)) *
+                           1024;
+    const DWORD backups = RegistryNumber("Backups", kDefaultBackups, 0, kMaxBackups);
+
     LONG handle = kErrTableFull;
     AcquireSRWLockExclusive(&g_tableLock);
     for (int i = 0; i < kMaxChannels; ++i) {
@@ -268,6 +369,9 @@ LONG __cdecl OPOSTraceOpenEx(const char* name) {
         channel.open = true;
         channel.file = file;
         channel.end = end;
+        channel.rotations = 0;
+        channel.limit = limit;
+        channel.backups = backups;
         channel.basePath = basePath;
         handle = (channel.generation << kIndexBits) | i;
         break;
@@ -284,7 +388,14 @@ LONG __cdecl OPOSTraceEx(LONG handle, const void* record, LONG length) {
     AcquireSRWLockShared(&g_tableLock);
     if (Channel* channel = Lookup(handle)) {
         AcquireSRWLockExclusive(&channel->lock);
-        if (WriteAll(channel->file, record, kTraceRecordSize)) {
+        const LONGLONG size = static_cast<LONGLONG>(kTraceRecordSize);
+        if (channel->end + size > channel->limit &&
+            channel->end > static_cast<LONGLONG>(kTraceFileHeaderSize)) {
+            Rotate(*channel);
+        }
+        if (channel->end + size > channel->limit) {
+            result = kErrIo;  // the file could not be emptied: refused rather than grown
+        } else if (WriteAll(channel->file, record, kTraceRecordSize)) {
             channel->end += static_cast<LONGLONG>(kTraceRecordSize);
             result = 0;
         } else {

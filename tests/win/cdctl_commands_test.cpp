@@ -3,6 +3,8 @@
 // simulated controller; and setup on a terminal with 32- and 64-bit applications.
 #include <shlwapi.h>
 
+#include <cstdio>
+#include <set>
 #include <string>
 
 #include "so/device_config.h"
@@ -26,6 +28,13 @@ bool Contains(const Outcome& run, const std::string& text) {
 
 #define EXPECT_PRINTS(run, text) \
     EXPECT_TRUE(Contains(run, text)) << "missing: " << (text) << "\noutput:\n" << (run).output
+
+void WriteFileText(const std::string& path, const std::string& text) {
+    FILE* f = fopen(path.c_str(), "wb");
+    if (f == nullptr) return;
+    fwrite(text.data(), 1, text.size(), f);
+    fclose(f);
+}
 
 RegValue Read(const std::string& key, const char* name) {
     return testutil::ReadRegValue(HKEY_LOCAL_MACHINE, key, name);
@@ -257,12 +266,19 @@ TEST_F(Commands, SessionOpensTheDrawerAndPrintsItsEvents) {
 
 TEST_F(Commands, SessionExitCodeIsTheFirstUnexpectedResult) {
     AddSimDevice();
-    // Not enabled: the service refuses, and the rest is not run.
+    // Not enabled: the service refuses, and the rest is not run. The refusal is an error: it
+    // goes to standard error, the rest of the transcript to standard output.
     Outcome refused = Cdctl("session " + kDevice + " open opendrawer claim:0");
     EXPECT_EQ(105u, refused.code) << refused.output;
     EXPECT_PRINTS(refused, "asked for 0 OPOS_SUCCESS");
     EXPECT_FALSE(Contains(refused, "claim:0 ->")) << refused.output;
     EXPECT_PRINTS(refused, "closing the service the steps left open");
+    testproc::Process quiet("cmd /c \"\"" + testproc::OutDir() + "\\cdctl.exe\" session " +
+                                kDevice + " open opendrawer claim:0 2>nul\"",
+                            true);
+    quiet.Wait();
+    EXPECT_NE(std::string::npos, quiet.output().find("open -> 0")) << quiet.output();
+    EXPECT_EQ(std::string::npos, quiet.output().find("opendrawer ->")) << quiet.output();
 
     // Asked for, the refusal passes; an unexpected success is 3.
     EXPECT_EQ(0u, Cdctl("session " + kDevice + " open opendrawer=105 close").code);
@@ -279,6 +295,12 @@ TEST_F(Commands, SessionExitCodeIsTheFirstUnexpectedResult) {
     EXPECT_EQ(105u, all.code) << all.output;
     EXPECT_PRINTS(all, "directio:109 -> 106 OPOS_E_ILLEGAL");
     EXPECT_PRINTS(all, "close -> 0 OPOS_SUCCESS");
+
+    // A drawer left open sends no open event: a wait for one cannot end, and cdctl says why.
+    ASSERT_EQ(0u, Sim(kSim, "open 1"));
+    Outcome open = Cdctl("session " + kDevice + " open enable opendrawer wait-events:1,300 close");
+    EXPECT_EQ(112u, open.code) << open.output;
+    EXPECT_PRINTS(open, "drawer already open");
 }
 
 TEST_F(Commands, SessionReportsWhyTheOpenFailed) {
@@ -306,6 +328,43 @@ TEST_F(Commands, SessionReportsWhyTheOpenFailed) {
     EXPECT_PRINTS(noStat, "OpenResult 455:");
 }
 
+// Five ways for the port not to open, all OpenResult 456: the session and setup show find the
+// same cause, and a different one for each.
+TEST_F(Commands, EachPortFailureNamesItsCause) {
+    const std::string out = testproc::OutDir();
+    struct Case {
+        std::string settings;  // for setup add, after a working simulator device
+        std::string cause;     // in the "cause:" line
+    };
+    const Case cases[] = {
+        {"PortDll=BramwickNoSuchPort.dll", "BramwickNoSuchPort.dll\" does not exist"},
+        {"Path=", "does not end with a backslash"},  // Path is then written by hand
+        {"Port=COM97", "there is no port COM97"},
+        {"Port_Initialize_String=19200,X,8,1", "\"19200,X,8,1\" is not a valid"},
+        {"Port=SIM" + std::string(62, 'L'), "longer than 64 characters"},
+    };
+    std::set<std::string> causes;
+    for (const Case& c : cases) {
+        RegDeleteTreeA(HKEY_LOCAL_MACHINE, Path().c_str());
+        AddSimDevice("\"Path=" + out + "\"");
+        ASSERT_EQ(0u, Cdctl("setup add " + kDevice + " " + c.settings).code) << c.settings;
+        if (c.settings == "Path=") {
+            ASSERT_TRUE(testutil::WriteRegText(HKEY_LOCAL_MACHINE, kMakerKey, "Path", out));
+        }
+        Outcome run = Cdctl("session " + kDevice + " open=111");
+        EXPECT_EQ(0u, run.code) << run.output;
+        EXPECT_PRINTS(run, "OpenResult 456");
+        const size_t at = run.output.find("cause: ");
+        ASSERT_NE(std::string::npos, at) << run.output;
+        const std::string cause = run.output.substr(at + 7, run.output.find('\n', at) - at - 7);
+        EXPECT_NE(std::string::npos, cause.find(c.cause)) << c.settings << "\n" << run.output;
+        causes.insert(cause);
+        Outcome show = Cdctl("setup show " + kDevice);
+        EXPECT_PRINTS(show, cause);
+    }
+    EXPECT_EQ(5u, causes.size());
+}
+
 // --- stats and ras ------------------------------------------------------------------------
 
 TEST_F(Commands, StatsPrintsTheDocumentAlone) {
@@ -320,6 +379,16 @@ TEST_F(Commands, StatsPrintsTheDocumentAlone) {
 }
 
 TEST_F(Commands, RasCounterRoundTripsThroughTheCounterFile) {
+    // Off by default: cdctl suggests a mode that outlives it, and refusals say what to do.
+    AddSimDevice();
+    Outcome off = Cdctl("ras " + kDevice + " counter");
+    EXPECT_EQ(0u, off.code) << off.output;
+    EXPECT_PRINTS(off, "counter mode File --store");
+    Outcome refused = Cdctl("ras " + kDevice + " counter set 5");
+    EXPECT_EQ(106u, refused.code) << refused.output;
+    EXPECT_PRINTS(refused, "hint: ");
+    EXPECT_PRINTS(refused, "counter mode File --store");
+
     char temp[MAX_PATH] = {};
     GetTempPathA(MAX_PATH, temp);
     const std::string file = std::string(temp) + "cdctl_test_counter.log";
@@ -339,6 +408,13 @@ TEST_F(Commands, RasCounterRoundTripsThroughTheCounterFile) {
     Outcome level = Cdctl("ras " + kDevice + " level Verbose9");
     EXPECT_EQ(106u, level.code) << level.output;
     EXPECT_PRINTS(level, "VerboseLimit");
+    // A file that holds no counter lines is refused with what a line looks like.
+    const std::string bad = std::string(temp) + "cdctl_test_not_counters.txt";
+    WriteFileText(bad, "DrawerOpenCount=7\r\n");
+    Outcome load = Cdctl("ras " + kDevice + " load " + bad);
+    EXPECT_EQ(106u, load.code) << load.output;
+    EXPECT_PRINTS(load, "40 characters");
+    DeleteFileA(bad.c_str());
     DeleteFileA(file.c_str());
 }
 

@@ -15,7 +15,7 @@ printf '%s\n' "$out" | tr -d '\r' | awk '
         if (got != expected) { printf "eventlog: %s wrote [%s], expected [%s]\n", name, got, expected; bad++ }
         name = ""; next
     }
-    name != "" && match($0, /err:eventlog:ReportEventW L"(Opening Drawer|to create [A-Za-z ]+ thread|to send status command|to initialize COM port|to sned command for drawer open)"/) {
+    name != "" && match($0, /err:eventlog:ReportEventW L"(Opening Drawer|to create [A-Za-z ]+ thread|to send status command|to initialize COM port|to sned command for drawer open|to (check the port name|open the port|set the port [a-z -]+|apply the port settings|open the simulator state|start a port library thread))"/) {
         op = substr($0, RSTART, RLENGTH); sub(/^[^"]*"/, "", op); sub(/"$/, "", op)
         got = got (got == "" ? "" : "|") op
     }

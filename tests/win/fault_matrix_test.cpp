@@ -476,6 +476,7 @@ struct RecordCase {
     const char* setup;     // `cdctl sim` arguments before the child starts, or null
     const char* steps;     // fault_peer steps
     std::vector<std::string> records;
+    const char* port = nullptr;  // the device's Port, when not the simulated controller
 };
 
 class EventLogRecords : public FaultMatrix, public ::testing::WithParamInterface<RecordCase> {};
@@ -487,6 +488,7 @@ TEST_P(EventLogRecords, EachFaultWritesItsRecordsAtItsLevel) {
     m_device.SetText("EventLog", c.eventLog);
     m_device.SetNumber("VerboseLimit", 2);
     if (c.portDll) m_device.SetText("PortDll", (ExeDir() + c.portDll).c_str());
+    if (c.port) m_device.SetText("Port", c.port);
     if (c.setup) {
         ASSERT_EQ(0u, Sim(kSim, c.setup));
     }
@@ -529,6 +531,10 @@ INSTANTIATE_TEST_SUITE_P(
                    {kPortInit}},
         RecordCase{"InitFails", "Verbose2", "fake_port3.dll", nullptr, "open=111", {kPortInit}},
         RecordCase{"OpenRefused", "Verbose2", "fake_port4.dll", nullptr, "open=111", {kPortInit}},
+        // Our port library names the step that failed before the service's record; Enable is
+        // enough for it.
+        RecordCase{
+            "NoSuchPort", "Enable", nullptr, nullptr, "open=111", {"to open the port"}, "COM97"},
         // Level Enable writes the level-1 records only; Disable writes none.
         RecordCase{"EnableKeepsLevelOne",
                    "Enable",

@@ -36,6 +36,11 @@ TEST_F(PortLibTest, InitRefusesANullEntrySlotAndRequestsNeedAnOpenPort) {
     EXPECT_EQ(ERROR_INVALID_HANDLE, port.Request({kPortClose}, 0xBADBAD));
 }
 
+// The detail word of a refused open: the failing step in bits 16 to 23, the error below.
+LONG Detail(LONG step, LONG error) {
+    return (step << 16) | (error & 0xFFFF);
+}
+
 TEST_F(PortLibTest, RefusedOpenRequestsNameTheFailingStep) {
     SimScope scope;
     struct Case {
@@ -46,13 +51,15 @@ TEST_F(PortLibTest, RefusedOpenRequestsNameTheFailingStep) {
     const Case cases[] = {
         {{""}, ERROR_INVALID_PARAMETER, 1},
         {{"SIM/1"}, ERROR_INVALID_NAME, 1},
+        {{"SIM" + std::string(62, 'L')}, ERROR_INVALID_NAME, 1},  // 65 characters
         {{scope.name(), "19200,N,9,1"}, ERROR_INVALID_PARAMETER, 4},
         {{scope.name(), "fast"}, ERROR_INVALID_PARAMETER, 4},
     };
     for (const Case& c : cases) {
         Port port(lib);
         EXPECT_EQ(c.result, port.Open(c.options)) << c.options.port << " " << c.options.settings;
-        EXPECT_EQ(c.stage, port.detail()) << c.options.port << " " << c.options.settings;
+        EXPECT_EQ(Detail(c.stage, c.result), port.detail())
+            << c.options.port << " " << c.options.settings;
         DWORD status = 0;
         EXPECT_EQ(ERROR_INVALID_HANDLE, port.GetModemStatus(&status)) << "the port stays closed";
     }
@@ -60,7 +67,7 @@ TEST_F(PortLibTest, RefusedOpenRequestsNameTheFailingStep) {
     Port missing(lib);
     const LONG result = missing.Open({"COM97"});
     EXPECT_NE(0, result);
-    EXPECT_EQ(2, missing.detail());
+    EXPECT_EQ(Detail(2, result), missing.detail());
 }
 
 TEST_F(PortLibTest, AControllerIsOpenInOnePlaceAtATime) {
@@ -74,7 +81,7 @@ TEST_F(PortLibTest, AControllerIsOpenInOnePlaceAtATime) {
     std::string lower = scope.name();
     for (char& c : lower) c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
     EXPECT_EQ(ERROR_ACCESS_DENIED, second.Open({lower}));
-    EXPECT_EQ(2, second.detail());
+    EXPECT_EQ(Detail(2, ERROR_ACCESS_DENIED), second.detail());
 
     EXPECT_EQ(0, first.Close());
     DWORD status = 0;

@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -16,6 +18,7 @@
 
 #include "framework/module.h"
 #include "tests/win/sim_control.h"
+#include "framework/handles.h"
 #include "util/trace_file.h"
 #include "util/trace_record.h"
 #include "util/vmtrace.h"
@@ -42,6 +45,63 @@ TraceRecord Values(const char* tag, int32_t a, int32_t b, int32_t c, int32_t d, 
     return MakeValuesRecord(TraceTime{12, 0, 0, 0}, tag, values);
 }
 
+// A record of writer `w`'s `i`th write: its values check each other, so a record made of two
+// writes cannot pass for a whole one.
+TraceRecord Numbered(int32_t w, int32_t i) {
+    return Values("50s1", w, i, ~w, ~i, w * 100000 + i);
+}
+
+// The writer and number of a record made by Numbered; false for anything else.
+bool ReadNumbered(const TraceRecord& rec, int32_t* w, int32_t* i) {
+    int32_t v[5];
+    std::memcpy(v, rec.data() + kTracePayloadOffset, sizeof(v));  // x86: little-endian
+    *w = v[0];
+    *i = v[1];
+    return v[2] == ~v[0] && v[3] == ~v[1] && v[4] == v[0] * 100000 + v[1];
+}
+
+// The size limit and backup count of the channel files, beside the trace folder setting.
+constexpr char kTraceKey[] = "Software\\Bramwick\\Trace";
+
+void SetTraceLimits(DWORD maxKB, DWORD backups) {
+    RegSetKeyValueA(HKEY_CURRENT_USER, kTraceKey, "MaxFileKB", REG_DWORD, &maxKB, sizeof(maxKB));
+    RegSetKeyValueA(HKEY_CURRENT_USER, kTraceKey, "Backups", REG_DWORD, &backups, sizeof(backups));
+}
+
+// Started with BRAMWICK_TRACE_WRITER=N by the several-processes test, this program is writer N:
+// it opens the device's channel as the service does, writes a batch, closes it, and again,
+// then ends before any test runs.
+constexpr int kWriterBatches = 50;
+constexpr int kWriterBatchRecords = 200;
+
+constexpr char kWritersGo[] = "Bramwick trace test writers go";
+
+int RunAsWriter(int writer) {
+    // All writers start together, so that their opens and rotations overlap.
+    fw::UniqueKernel go(OpenEventA(SYNCHRONIZE, FALSE, kWritersGo));
+    if (!go || WaitForSingleObject(go.get(), 30000) != WAIT_OBJECT_0) return 2;
+    CVmTrace trace;
+    trace.m_bEnabled = TRUE;
+    int next = 0;
+    for (int batch = 0; batch < kWriterBatches; ++batch) {
+        LONG handle = kTraceHandleClosed;
+        LONG* handles[] = {&handle};
+        trace.OpenTrace("shared", 1, "M", handles);
+        if (handle < 0) return 1;
+        for (int i = 0; i < kWriterBatchRecords; ++i, ++next) {  // as Numbered(writer, next)
+            trace.Trace(handle, "50s1", 5, writer, next, ~writer, ~next, writer * 100000 + next);
+        }
+        trace.CloseTrace(1, handles);
+    }
+    return 0;
+}
+
+const bool g_startedAsWriter = [] {
+    const std::string writer = testproc::Environment("BRAMWICK_TRACE_WRITER");
+    if (writer.empty()) return false;
+    ExitProcess(static_cast<UINT>(RunAsWriter(std::atoi(writer.c_str()))));
+}();
+
 class TraceLibTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -66,6 +126,8 @@ protected:
     // come away completely.
     void TearDown() override {
         SetEnvironmentVariableA("BRAMWICK_TRACE_DIR", nullptr);
+        RegDeleteKeyValueA(HKEY_CURRENT_USER, kTraceKey, "MaxFileKB");
+        RegDeleteKeyValueA(HKEY_CURRENT_USER, kTraceKey, "Backups");
         if (module_ != nullptr) FreeLibrary(module_);
         if (folder_.empty()) return;
         for (const std::string& name : Files()) {
@@ -90,6 +152,23 @@ protected:
     }
     TraceFileContents Parse(const std::string& channel) const {
         return ParseTraceFile(ReadAll(PathOf(channel)));
+    }
+    // The records of a channel's numbered backups and live file, oldest first; each file must
+    // be whole and within `limit` bytes.
+    std::vector<TraceRecord> Kept(const std::string& channel, int backups, size_t limit) const {
+        std::vector<TraceRecord> records;
+        for (int n = backups; n >= 0; --n) {
+            const std::string path =
+                n > 0 ? folder_ + "\\" + channel + "." + std::to_string(n) + ".trc"
+                      : PathOf(channel);
+            if (GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES) continue;
+            const std::vector<uint8_t> bytes = ReadAll(path);
+            EXPECT_LE(bytes.size(), limit) << path;
+            const TraceFileContents contents = ParseTraceFile(bytes);
+            EXPECT_TRUE(contents.ok()) << path << ": " << contents.error;
+            records.insert(records.end(), contents.records.begin(), contents.records.end());
+        }
+        return records;
     }
 
     HMODULE module_ = nullptr;
@@ -157,50 +236,136 @@ TEST_F(TraceLibTest, RejectsWrongLengthAndStaleHandles) {
     EXPECT_TRUE(Parse("otherM").records.empty());
 }
 
+// Threads writing one handle while the file rotates and a save copies it: every record lands
+// whole, each thread's records stay in order across the numbered files, no file passes the
+// limit, and every save succeeds.
 TEST_F(TraceLibTest, ConcurrentWritersLandWholeRecords) {
+    constexpr DWORD kLimitKB = 16;
+    constexpr int kThreads = 4;
+    constexpr int kPerThread = 1000;  // 116 000 bytes: seven full files and the live one
+    constexpr int kBackups = 8;
+    SetTraceLimits(kLimitKB, kBackups);
     const LONG h = open_("busyM");
     ASSERT_GE(h, 0);
-    constexpr int kThreads = 4;
-    constexpr int kPerThread = 1000;
+    std::atomic<int> running{kThreads};
+    std::atomic<int> failedSaves{0};
     std::vector<std::thread> threads;
     for (int t = 0; t < kThreads; ++t) {
-        threads.emplace_back([this, h, t] {
+        threads.emplace_back([this, h, t, &running] {
             for (int i = 0; i < kPerThread; ++i) {
-                const TraceRecord rec = Values("50s1", t, i, ~t, ~i, t * 100000 + i);
+                const TraceRecord rec = Numbered(t, i);
                 write_(h, rec.data(), static_cast<LONG>(rec.size()));
             }
+            --running;
         });
     }
+    threads.emplace_back([this, &running, &failedSaves] {
+        while (running > 0) failedSaves += save2_() != 0;
+    });
     for (std::thread& thread : threads) thread.join();
+    EXPECT_EQ(0, failedSaves.load());
+
     // The library's own count of whole records decides how much a save copies; the copy's
     // name carries the date and time.
+    for (const std::string& copy : Files("busyM_")) DeleteFileA((folder_ + "\\" + copy).c_str());
     ASSERT_EQ(0, save2_());
     const std::vector<std::string> copies = Files("busyM_");
     ASSERT_EQ(1u, copies.size());
     EXPECT_TRUE(std::regex_match(copies[0], std::regex("busyM_\\d{8}_\\d{6}\\.trc"))) << copies[0];
-    const std::vector<uint8_t> bytes = ReadAll(PathOf("busyM"));
-    EXPECT_EQ(kTraceFileHeaderSize + kThreads * kPerThread * kTraceRecordSize, bytes.size());
-    EXPECT_EQ(bytes, ReadAll(folder_ + "\\" + copies[0]));
+    EXPECT_EQ(ReadAll(PathOf("busyM")), ReadAll(folder_ + "\\" + copies[0]));
     // The channel keeps working after a save.
     const TraceRecord more = Values("mOpD", 0, 0, 0, 0, 0);
     EXPECT_EQ(0, write_(h, more.data(), 29));
     EXPECT_EQ(0, save_());
     ASSERT_EQ(0, close_(h));
 
-    const TraceFileContents contents = ParseTraceFile(bytes);
-    ASSERT_TRUE(contents.ok()) << contents.error;
+    const std::vector<TraceRecord> kept = Kept("busyM", kBackups, kLimitKB * 1024);
+    ASSERT_EQ(kThreads * kPerThread + 1u, kept.size());
     std::vector<int> nextSeq(kThreads, 0);
-    for (const TraceRecord& rec : contents.records) {
-        int32_t v[5];
-        std::memcpy(v, rec.data() + kTracePayloadOffset, sizeof(v));  // x86: little-endian
-        ASSERT_TRUE(v[0] >= 0 && v[0] < kThreads);
-        ASSERT_EQ(~v[0], v[2]);
-        ASSERT_EQ(~v[1], v[3]);
-        ASSERT_EQ(v[0] * 100000 + v[1], v[4]);
-        ASSERT_EQ(nextSeq[v[0]], v[1]) << "thread " << v[0] << " records out of order";
-        ++nextSeq[v[0]];
+    for (size_t r = 0; r + 1 < kept.size(); ++r) {
+        int32_t t = 0, i = 0;
+        ASSERT_TRUE(ReadNumbered(kept[r], &t, &i)) << "record " << r << " is not whole";
+        ASSERT_TRUE(t >= 0 && t < kThreads);
+        ASSERT_EQ(nextSeq[t], i) << "thread " << t << " records out of order";
+        ++nextSeq[t];
     }
-    EXPECT_EQ(std::vector<int>(kThreads, kPerThread), nextSeq);
+}
+
+// An hour of status polling at DllMode 100 with a small limit: the file is never larger than
+// the limit, the numbered backups hold the newest records before it, oldest in the highest
+// number, and no more backups are kept than asked for. A device polled every 100 ms on the
+// simulator traced 1077 records in 10 s (about 11 MB an hour).
+TEST_F(TraceLibTest, AnHourOfPollingNeverPassesTheLimit) {
+    constexpr DWORD kLimitKB = 4;
+    constexpr int kBackups = 3;
+    constexpr int kRecordsPerHour = 3600 * 108;
+    SetTraceLimits(kLimitKB, kBackups);
+    const LONG h = open_("pollM");
+    ASSERT_GE(h, 0);
+    fw::UniqueFile watch(CreateFileA(PathOf("pollM").c_str(), GENERIC_READ,
+                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                     nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    ASSERT_TRUE(watch);
+    LONGLONG largest = 0;
+    int written = 0;
+    for (; written < kRecordsPerHour; ++written) {
+        const TraceRecord rec = Numbered(0, written);
+        ASSERT_EQ(0, write_(h, rec.data(), 29)) << written;
+        LARGE_INTEGER size;
+        ASSERT_TRUE(GetFileSizeEx(watch.get(), &size));
+        largest = std::max(largest, size.QuadPart);
+    }
+    ASSERT_EQ(0, close_(h));
+    EXPECT_LE(largest, kLimitKB * 1024);
+    EXPECT_EQ((std::vector<std::string>{"pollM.1.trc", "pollM.2.trc", "pollM.3.trc", "pollM.trc"}),
+              Files("pollM"));
+
+    const std::vector<TraceRecord> kept = Kept("pollM", kBackups, kLimitKB * 1024);
+    constexpr size_t kPerFile = (kLimitKB * 1024 - kTraceFileHeaderSize) / kTraceRecordSize;
+    ASSERT_GT(kept.size(), kBackups * kPerFile);
+    EXPECT_LE(kept.size(), (kBackups + 1) * kPerFile);
+    for (size_t r = 0; r < kept.size(); ++r) {
+        int32_t w = 0, i = 0;
+        ASSERT_TRUE(ReadNumbered(kept[r], &w, &i));
+        ASSERT_EQ(written - static_cast<int>(kept.size() - r), i) << "record " << r;
+    }
+}
+
+// Several processes open, write and close the same device's channel over and over, as
+// applications that open the device in turn do: while one rotates, the others find its name
+// taken and use the next, and every file of every name stays whole and within the limit.
+TEST_F(TraceLibTest, SeveralProcessesShareTheChannelNames) {
+    constexpr DWORD kLimitKB = 2;
+    constexpr int kWriters = 3;
+    constexpr int kBackups = 2;
+    SetTraceLimits(kLimitKB, kBackups);
+    fw::UniqueKernel go(CreateEventA(nullptr, TRUE, FALSE, kWritersGo));
+    ASSERT_TRUE(go);
+    std::vector<testproc::Process> writers;
+    for (int w = 0; w < kWriters; ++w) {
+        SetEnvironmentVariableA("BRAMWICK_TRACE_WRITER", std::to_string(w).c_str());
+        writers.emplace_back("\"" + testproc::ExeDir() + "trace_lib_tests.exe\"");
+    }
+    SetEnvironmentVariableA("BRAMWICK_TRACE_WRITER", nullptr);
+    SetEvent(go.get());
+    for (testproc::Process& writer : writers) EXPECT_EQ(0u, writer.Wait(120000));
+
+    // Within one name, each writer's records follow each other in the order written.
+    size_t records = 0;
+    for (char digit = '0'; digit < '0' + kWriters; ++digit) {
+        const std::string channel = MakeChannelName("shared", digit, 'M');
+        std::vector<int32_t> last(kWriters, -1);
+        for (const TraceRecord& rec : Kept(channel, kBackups, kLimitKB * 1024)) {
+            int32_t w = 0, i = 0;
+            ASSERT_TRUE(ReadNumbered(rec, &w, &i)) << channel;
+            ASSERT_TRUE(w >= 0 && w < kWriters) << channel;
+            ASSERT_GT(i, last[w]) << channel << " writer " << w;
+            last[w] = i;
+            ++records;
+        }
+    }
+    EXPECT_EQ(kBackups + 1u, Files("shared0M").size());
+    EXPECT_GT(records, 0u);
 }
 
 TEST_F(TraceLibTest, ReopenAppendsAndDropsTornRecord) {

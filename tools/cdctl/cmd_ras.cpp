@@ -22,24 +22,52 @@ const char* StoredNote(bool store) {
                  : ", until the last program closes the device (--store keeps it)";
 }
 
-// What a refusal most likely means for this command.
+// The command that switches the counter on for good: the File mode, stored in the registry.
+// (The Memory mode lasts only while some program has the device open, and cdctl closes it
+// when it ends.)
+std::string CounterOnCommand(const RasArgs& args) {
+    return "cdctl ras " + args.device + " counter mode File --store";
+}
+
+// What a refusal (106) most likely means for this command, and what to do about it.
 void Hint(const RasArgs& args, int32_t result) {
     if (result != OPOS_E_ILLEGAL) return;
+    const std::string off =
+        "the counter is off (Disable mode); switch it on with " + CounterOnCommand(args);
+    std::cerr << "hint: ";
     switch (args.action) {
         case RasAction::SetLevel:
-            std::cerr << "hint: levels above VerboseLimit + 1 are refused\n";
+            std::cerr << "levels above VerboseLimit + 1 are refused; raise VerboseLimit (cdctl "
+                         "setup add "
+                      << args.device << " VerboseLimit=N)";
             break;
         case RasAction::SetCounter:
         case RasAction::ClearCounter:
-        case RasAction::Save:
-        case RasAction::Load:
-            std::cerr << "hint: the counter commands are refused in the Disable counter mode "
-                         "(cdctl ras "
-                      << args.device << " counter), and save without FILE in Memory mode\n";
+            std::cerr << off;
             break;
-        default:
+        case RasAction::Save:
+            std::cerr << off;
+            if (args.file.empty()) {
+                std::cerr << "; in the Memory mode there is no counter file: name one (cdctl ras "
+                          << args.device << " save FILE)";
+            }
+            break;
+        case RasAction::Load:
+            std::cerr << "the file must hold counter lines of exactly 40 characters: the name "
+                         "padded to 28, the value right-aligned in 10, CR LF, as in "
+                         "\"DrawerOpenCount                      5\"; or "
+                      << off;
+            break;
+        case RasAction::SetMode:
+            std::cerr << "the counter modes are Disable, Memory and File [FILE]";
+            break;
+        case RasAction::ShowLevel:
+        case RasAction::ShowCounter:
+            std::cerr << "the service refused to read its reliability settings (DirectIO "
+                         "111, 113)";
             break;
     }
+    std::cerr << "\n";
 }
 
 }  // namespace
@@ -87,8 +115,8 @@ int RunRasCommand(int argc, char** argv) {
             std::cout << "counter mode " << DescribeCounterMode(r.data) << "\n";
             if (r.data == 2 || r.data == 3) std::cout << "counter file " << r.text << "\n";
             if (r.data == 0) {
-                std::cout << "the counter cannot be read in the Disable mode (cdctl ras "
-                          << args.device << " counter mode Memory)\n";
+                std::cout << "the counter is off; to keep it from now on: "
+                          << CounterOnCommand(args) << "\n";
                 break;
             }
             StepReport text;

@@ -9,6 +9,7 @@
 
 #include "so/device_config.h"
 #include "tools/cdctl/cdctl_text.h"
+#include "tools/cdctl/port_check.h"
 #include "util/opos_constants.h"
 
 namespace cdctl {
@@ -16,6 +17,9 @@ namespace cdctl {
 namespace {
 
 constexpr char kDeviceClass[] = "CashDrawer";
+// The service's OpenResult when the port did not open or the drawer did not answer.
+constexpr LONG kOpenResultPortFailed = 456;
+constexpr char kDrawerAlreadyOpen[] = "drawer already open";
 
 std::string Hex(HRESULT hr) {
     char text[16];
@@ -218,6 +222,12 @@ void Session::Execute(const Step& step, StepReport& r, std::vector<std::string>&
                 const char* meaning = OpenResultMeaning(openResult);
                 if (*meaning) line += std::string(": ") + meaning;
                 details.push_back(line);
+                // The port library and the port, tried once more here, say which it was.
+                if (openResult == kOpenResultPortFailed) {
+                    for (const CheckLine& check : CheckPort(m_device, 0, true)) {
+                        details.push_back(check.label + ": " + check.text);
+                    }
+                }
             }
             return;
         }
@@ -241,9 +251,19 @@ void Session::Execute(const Step& step, StepReport& r, std::vector<std::string>&
         case StepKind::CoFreeze:
             longCall(L"COFreezeEvents", static_cast<LONG>(step.on ? 1 : 0));
             return;
-        case StepKind::OpenDrawer:
+        case StepKind::OpenDrawer: {
+            // An open drawer sends no open event: say so, for a wait for one would not end.
+            StepReport before;
+            m_drawerWasOpen =
+                m_opened && Property(PIDXCash_DrawerOpened, before) == 1 && !before.dispatchFailed;
             longCall(L"OpenDrawer");
+            if (m_drawerWasOpen && !r.dispatchFailed && r.result == OPOS_SUCCESS) {
+                details.push_back(std::string(kDrawerAlreadyOpen) +
+                                  ": DrawerOpened was 1 before OpenDrawer, so no "
+                                  "CASH_SUE_DRAWEROPEN event comes");
+            }
             return;
+        }
         case StepKind::WaitClose:
             longCall(L"WaitForDrawerClose", static_cast<LONG>(n[0]), static_cast<LONG>(n[1]),
                      static_cast<LONG>(n[2]), static_cast<LONG>(n[3]));
@@ -339,6 +359,11 @@ int Session::Run(const Step& step, StepReport* out) {
             r.result = OPOS_E_TIMEOUT;
             note = std::to_string(got) + " of " + std::to_string(wanted) + " events in " +
                    std::to_string(step.numbers[1]) + " ms";
+            if (m_drawerWasOpen && got == 0) {
+                note += std::string("; ") + kDrawerAlreadyOpen +
+                        " when opendrawer ran, so its open event never comes: close it "
+                        "first (a simulated drawer: cdctl sim PORT close 1, or autoclose MS)";
+            }
         }
     } else if (m_drawer.get() == nullptr && step.kind != StepKind::Open) {
         // Nothing was opened yet: a control object answers this itself.
@@ -369,9 +394,16 @@ int Session::Run(const Step& step, StepReport* out) {
     if (took >= 50) line += " (" + Seconds(took) + ")";
     if (!note.empty()) details.insert(details.begin(), note);
 
-    if (m_options.narrate) {
+    if (m_options.narrate && met) {
         Say(line);
         for (const std::string& d : details) Say("    " + d);
+    } else if (m_options.narrate) {
+        // A step that did not return what it asked for is an error: it goes to standard
+        // error, in the transcript's form.
+        fflush(stdout);
+        std::cerr << line << "\n";
+        for (const std::string& d : details) std::cerr << "    " << d << "\n";
+        std::cerr.flush();
     } else if (!met) {
         std::cerr << m_options.who << ": " << m_device << ": " << line.substr(line.find(' ') + 1)
                   << "\n";
@@ -395,8 +427,9 @@ int Session::RunAll(const std::vector<Step>& steps, std::vector<StepReport>* rep
         if (code == kExitOk) continue;
         if (first == kExitOk) first = code;
         if (!m_options.keepGoing) {
-            if (i + 1 < steps.size()) {
-                Say("stopping after the first unexpected result (--keep-going runs every step)");
+            if (i + 1 < steps.size() && m_options.narrate) {
+                std::cerr << "stopping after the first unexpected result (--keep-going runs "
+                             "every step)\n";
             }
             break;
         }

@@ -73,6 +73,7 @@ private:
     Options m_options;
     bool m_comStarted = false;
     bool m_opened = false;
+    bool m_drawerWasOpen = false;  // the last opendrawer found DrawerOpened already 1
     CdctlControlObject* m_co = nullptr;
     fw::DispClient m_drawer;
     size_t m_consumedEvents = 0;

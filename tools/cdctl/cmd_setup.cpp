@@ -14,6 +14,7 @@
 #include "so/device_config.h"
 #include "tools/cdctl/cdctl_text.h"
 #include "tools/cdctl/setup_system.h"
+#include "tools/cdctl/port_check.h"
 #include "tools/cdctl/setup_values.h"
 #include "util/reg_uty.h"
 
@@ -397,6 +398,10 @@ int Show(const SetupArgs& args, REGSAM view) {
                                      " does not exist; OpenService fails with 109 and "
                                      "OpenResult 403";
         printf("  %-24s %s\n", "Path (maker's key)", text.c_str());
+    }
+
+    for (const CheckLine& line : CheckPort(args.device, view, false)) {
+        printf("  %-24s %s\n", line.label.c_str(), line.text.c_str());
     }
 
     CRegUty reader;

@@ -5,6 +5,7 @@ list(APPEND BRAMWICK_PURE_SOURCES
     tools/cdctl/cdctl_text.cpp
     tools/cdctl/setup_values.cpp
     tools/cdctl/pe_machine.cpp
+    tools/cdctl/port_diagnosis.cpp
 )
 list(APPEND BRAMWICK_NATIVE_TESTS
     tests/native/cdctl_session_script_test.cpp
@@ -21,5 +22,8 @@ set(BRAMWICK_CDCTL_EXTRA
     tools/cdctl/cmd_stats.cpp
     tools/cdctl/cmd_ras.cpp
     tools/cdctl/cdctl_control_object.cpp
+    tools/cdctl/port_check.cpp
+    link/port_library.cpp
+    link/port_open_params.cpp
     util/reg_uty.cpp
 )
