@@ -101,11 +101,21 @@ public:
     Worker(Journal& journal, const Bounds& bounds, bool claims)
         : m_journal(journal), m_bounds(bounds), m_claims(claims) {}
 
+    // A call the dispatch layer refused or that threw gives 0 through DispClient: that must not
+    // pass for success. Such a call is a violation and journaled as -1.
+    LONG Checked(DrawerSession& s, const char* name, LONG result) {
+        const HRESULT hr = s.drawer().LastResult();
+        if (SUCCEEDED(hr)) return result;
+        Violation("%s failed in IDispatch::Invoke with HRESULT 0x%08lX", name,
+                  static_cast<unsigned long>(hr));
+        return -1;
+    }
+
     // Runs a call, writes it to the journal and checks its duration.
     template <class Call>
     LONG Timed(const char* name, DWORD bound, Call call) {
         const DWORD start = GetTickCount();
-        const LONG result = call();
+        const LONG result = Checked(*m_session, name, call());
         const DWORD ms = GetTickCount() - start;
         m_journal.Line("call %s %ld %lu", name, static_cast<long>(result),
                        static_cast<unsigned long>(ms));
@@ -126,6 +136,7 @@ public:
     int violations() const { return m_violations; }
 
     void Cycle(DrawerSession& s, std::mt19937& rng, const std::wstring& device) {
+        m_session = &s;
         const LONG open = Timed("open", m_bounds.open, [&] { return s.Open(device); });
         if (open != OPOS_SUCCESS) {
             const LONG openResult = s.OpenResult();
@@ -158,7 +169,7 @@ public:
 
         m_journal.Line("od-begin %lld", Now());
         const DWORD start = GetTickCount();
-        const LONG opened = s.OpenDrawer();
+        const LONG opened = Checked(s, "OpenDrawer", s.OpenDrawer());
         const DWORD ms = GetTickCount() - start;
         m_journal.Line("od-end %ld %lu %lld", static_cast<long>(opened),
                        static_cast<unsigned long>(ms), Now());
@@ -206,6 +217,7 @@ private:
     Journal& m_journal;
     Bounds m_bounds;
     bool m_claims;
+    DrawerSession* m_session = nullptr;
     int m_violations = 0;
     std::map<std::string, long long> m_lastCounts;
 };
