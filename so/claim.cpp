@@ -60,6 +60,8 @@ void CCashDrawer::RecordClaim(bool claimed) {
 }
 
 namespace {
+constexpr DWORD kAbandonedClaimWaitMs = 100;
+
 // True while the thread runs, or when it cannot be opened for lack of rights.
 bool ThreadAlive(LONG threadId) {
     if (threadId == 0) return false;
@@ -76,14 +78,18 @@ BOOL CCashDrawer::IsClaimedByOther() {
     if (process == 0) return FALSE;
     if (ProcessAlive(process) && ThreadAlive(SharedLink().nClaimThreadId[drawer])) return TRUE;
     // The claimant's thread ended without releasing: the mutex is abandoned. Taking it clears
-    // the record.
-    switch (WaitForSingleObject(m_objects.claim.get(), 0)) {
+    // the record. Other applications may be clearing it at the same moment and hold the mutex
+    // for an instant, so the wait is a short one, and a mutex still held then counts as a
+    // claim only once a live claimant has recorded itself.
+    switch (WaitForSingleObject(m_objects.claim.get(), kAbandonedClaimWaitMs)) {
         case WAIT_OBJECT_0:
         case WAIT_ABANDONED:
             InterlockedCompareExchange(&SharedLink().nClaimProcessId[drawer], 0, process);
             ReleaseMutex(m_objects.claim.get());
             return FALSE;
-        default:
-            return TRUE;  // claimed again meanwhile
+        default: {
+            const LONG now = SharedLink().nClaimProcessId[drawer];
+            return now != 0 && now != process ? TRUE : FALSE;
+        }
     }
 }

@@ -11,6 +11,7 @@
 
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "framework/handles.h"
@@ -220,6 +221,34 @@ TEST_F(FaultRegressions, WithoutAClaimNoApplicationGetsClaimedFromAnother) {
     for (testproc::Process& p : peers) {
         EXPECT_EQ(0u, p.Wait(60000)) << "a peer's OpenDrawer answered 102";
     }
+}
+
+// An application claimed the drawer and died. The next applications to look each take the
+// abandoned mutex for an instant to clear the claim; one that looks while another holds it
+// for that instant must not take it for a claim.
+TEST_F(FaultRegressions, AClaimLeftByADeadApplicationIsNoClaimWhileAnotherClearsIt) {
+    ASSERT_OPOS(OPOS_SUCCESS, m_session->Open(kDeviceW));
+    m_session->Set(PIDX_DeviceEnabled, 1);
+    testproc::Process claimant = Peer("open claim crash");
+    EXPECT_EQ(9u, claimant.Wait());
+
+    // Another application clearing the abandoned claim holds the mutex meanwhile.
+    fw::UniqueKernel held(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+    fw::UniqueKernel done(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+    std::thread clearer([&] {
+        fw::UniqueKernel claim(OpenMutexA(SYNCHRONIZE, FALSE, "Vantrel CashDrawer Claimed"));
+        if (claim && WaitForSingleObject(claim.get(), 5000) != WAIT_TIMEOUT) {
+            SetEvent(held.get());
+            WaitForSingleObject(done.get(), 10000);
+            ReleaseMutex(claim.get());
+        }
+    });
+    const bool holding = WaitForSingleObject(held.get(), 5000) == WAIT_OBJECT_0;
+    const LONG opened = holding ? m_session->OpenDrawer() : -1;
+    SetEvent(done.get());
+    clearer.join();
+    ASSERT_TRUE(holding);
+    EXPECT_OPOS(OPOS_SUCCESS, opened);
 }
 
 }  // namespace
