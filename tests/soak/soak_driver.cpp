@@ -37,6 +37,8 @@
 #include <string>
 #include <vector>
 
+#include "ras/ras_rules.h"
+#include "stats/device_sharing.h"
 #include "tests/soak/drawer_session.h"
 #include "tests/soak/soak_journal.h"
 #include "tests/soak/soak_options.h"
@@ -47,9 +49,9 @@
 namespace {
 
 using soak::kDevice;
+using soak::kSim;
 using soak::Options;
 using soak::ParseOptions;
-using soak::kSim;
 constexpr DWORD kKilledCode = 0xDEAD;
 constexpr DWORD kTakeoverMs = 20000;
 constexpr DWORD kNoProgressMs = 120000;
@@ -138,20 +140,25 @@ public:
             Fail("the simulator or the stop event cannot be set up");
             return Report();
         }
-        // The statistics block lives while any process maps it; holding it keeps the counts of
-        // the whole run in one block in memory however the workers die.
-        HANDLE block = nullptr;
+        // The statistics and reliability blocks live while any process maps them; holding them
+        // keeps the counts of the whole run in memory however the workers die. The drawer-open
+        // counter of the reliability records (in memory) counts the good openings a second time,
+        // in a block and under a mutex of its own.
+        device.SetText("Statistics", "Memory");
+        fw::UniqueKernel block, rasBlock;
         {
             soak::DrawerSession session;
             if (!session.created() || session.Open(L"BramwickSoak") != OPOS_SUCCESS) {
                 Fail("the service does not open before the run");
                 return Report();
             }
-            block =
-                OpenFileMappingA(FILE_MAP_READ, FALSE, "RiVORI_STATUser_CASHDRAWER_BRAMWICKSOAK");
+            block.reset(OpenFileMappingA(FILE_MAP_READ, FALSE,
+                                         StatMappingName("CashDrawer", kDevice).c_str()));
+            rasBlock.reset(OpenFileMappingA(FILE_MAP_READ, FALSE,
+                                            RasMappingName("CashDrawer", kDevice).c_str()));
             session.Close();
         }
-        if (block == nullptr) Fail("the statistics block cannot be held");
+        if (!block || !rasBlock) Fail("the statistics or reliability block cannot be held");
 
         const DWORD start = GetTickCount();
         for (int w = 0; w < m_o.watchers; ++w) StartWatcher();
@@ -163,7 +170,6 @@ public:
         StopWatchers();
 
         Check();
-        if (block) CloseHandle(block);
         return Report();
     }
 
@@ -506,8 +512,14 @@ private:
             if (!a.Explains(counts["DrawerGoodOpenCount"], counts["DrawerFailedOpenCount"], &why)) {
                 Fail("statistics do not match the attempts: " + why);
             }
-            printf("soak: %s; communication errors %lld\n", why.c_str(),
-                   counts["CommunicationErrorCount"]);
+            // The drawer-open counter follows the good openings by the same rule.
+            const long long drawerOpens = session.DrawerOpenCount();
+            if (drawerOpens < a.Good() - a.kills || drawerOpens > a.Good() + a.inFlight) {
+                Fail("the drawer-open counter " + std::to_string(drawerOpens) +
+                     " does not match the good openings: " + why);
+            }
+            printf("soak: %s; drawer-open counter %lld; communication errors %lld\n", why.c_str(),
+                   drawerOpens, counts["CommunicationErrorCount"]);
         }
         session.Set(PIDX_DeviceEnabled, 1);
         if (session.OpenDrawer() != OPOS_SUCCESS) Fail("OpenDrawer fails after the run");
