@@ -22,6 +22,12 @@
 
 class CRegUty;
 
+// Names of the shared block and of the mutex that guards it (UTF-8), the same for every
+// letter case of the class and device name: DeviceObjectName with the letters outside ASCII
+// upper-cased too.
+std::string RasMappingName(const std::string& deviceClass, const std::string& deviceName);
+std::string RasMutexName(const std::string& deviceClass, const std::string& deviceName);
+
 // For tests of the whole service: the event log that every CVmRAS made by the default
 // constructor writes to from now on (null: the Windows event log). Returns the earlier maker.
 using RasEventLogMaker = std::unique_ptr<RasEventLog> (*)();

@@ -89,7 +89,7 @@ private:
 
 // Registry key, under HKEY_LOCAL_MACHINE, that holds a device's persistent statistics.
 std::string StatRegistryKey(const std::string& deviceClass, const std::string& deviceName);
-// Names of the device's shared block and of its mutex, the same for every letter case of the
-// class and device name.
+// Names of the device's shared block and of its mutex (UTF-8), the same for every letter case
+// of the class and device name: DeviceObjectName with the letters outside ASCII upper-cased too.
 std::string StatMappingName(const std::string& deviceClass, const std::string& deviceName);
 std::string StatMutexName(const std::string& deviceClass, const std::string& deviceName);
