@@ -1,21 +1,11 @@
 // What cdctl prints: timestamps, open results, counter texts and quoting.
 #include <gtest/gtest.h>
 
-#include <set>
 #include <string>
 
 #include "tools/cdctl/cdctl_text.h"
 
 namespace {
-
-TEST(CdctlText, TimestampsHaveMillisecondsAndNoRounding) {
-    EXPECT_EQ("[+0.000s]", cdctl::Timestamp(0));
-    EXPECT_EQ("[+0.009s]", cdctl::Timestamp(9));
-    EXPECT_EQ("[+59.999s]", cdctl::Timestamp(59999));
-    EXPECT_EQ("[+3600.000s]", cdctl::Timestamp(3600000));
-    EXPECT_EQ("1.502s", cdctl::Seconds(1502));
-    EXPECT_EQ("0.050s", cdctl::Seconds(50));
-}
 
 TEST(CdctlText, EveryOpenResultOfTheServiceIsExplained) {
     for (int32_t code : {403, 451, 452, 453, 454, 455, 456}) {
@@ -51,25 +41,6 @@ TEST(CdctlText, QuotedShowsControlCharacters) {
     EXPECT_EQ("\"\\\"q\\\" C:\\dir\\ \\t\"", cdctl::Quoted("\"q\" C:\\dir\\ \t"));
     EXPECT_EQ("\"\\x01\\x7F\"", cdctl::Quoted(std::string("\x01\x7f")));
     EXPECT_EQ("\"\"", cdctl::Quoted(""));
-}
-
-TEST(CdctlText, PropertyListsHaveUniqueIndexesAndNames) {
-    std::set<int32_t> indexes;
-    std::set<std::string> names;
-    size_t count = 0;
-    for (const auto* list : {&cdctl::NumericProperties(), &cdctl::StringProperties()}) {
-        for (const cdctl::PropertyName& p : *list) {
-            indexes.insert(p.index);
-            names.insert(p.name);
-            ++count;
-        }
-    }
-    EXPECT_EQ(count, indexes.size());
-    EXPECT_EQ(count, names.size());
-    EXPECT_EQ(1u, names.count("DrawerOpened"));
-    EXPECT_EQ(1u, names.count("CheckHealthText"));
-    for (const cdctl::PropertyName& p : cdctl::StringProperties()) EXPECT_GE(p.index, 1000000);
-    for (const cdctl::PropertyName& p : cdctl::NumericProperties()) EXPECT_LT(p.index, 1000000);
 }
 
 }  // namespace
