@@ -87,5 +87,15 @@ int main() {
     std::vector<char*> argv;
     for (std::string& arg : args) argv.push_back(&arg[0]);
     argv.push_back(nullptr);
-    return Run(static_cast<int>(args.size()), argv.data());
+    // What cdctl prints is UTF-8; a console shows it so while cdctl runs.
+    DWORD mode = 0;
+    const bool console = GetConsoleMode(GetStdHandle(STD_OUTPUT_HANDLE), &mode) ||
+                         GetConsoleMode(GetStdHandle(STD_ERROR_HANDLE), &mode);
+    const UINT codePage = GetConsoleOutputCP();
+    if (console) SetConsoleOutputCP(CP_UTF8);
+    const int code = Run(static_cast<int>(args.size()), argv.data());
+    fflush(stdout);
+    fflush(stderr);
+    if (console) SetConsoleOutputCP(codePage);
+    return code;
 }
