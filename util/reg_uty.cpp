@@ -36,7 +36,8 @@ char* ReadText(HKEY key, const char* name, DWORD size) {
 
 LONG CRegUty::OpenKey(HKEY root, const char* subKey, REGSAM access) {
     HKEY key = nullptr;
-    LONG error = RegOpenKeyExW(root, fw::Utf8ToWide(subKey).c_str(), 0, access, &key);
+    const std::wstring path = subKey != nullptr ? fw::Utf8ToWide(subKey) : std::wstring();
+    LONG error = RegOpenKeyExW(root, subKey != nullptr ? path.c_str() : nullptr, 0, access, &key);
     m_hKey = error == ERROR_SUCCESS ? key : nullptr;
     return error;
 }
