@@ -50,6 +50,7 @@ add_library(bramwick_framework STATIC
     framework/sync.cpp
     framework/thread.cpp
     framework/hidden_window.cpp
+    framework/wide_text.cpp
 )
 target_include_directories(bramwick_framework PUBLIC ${CMAKE_SOURCE_DIR})
 target_link_libraries(bramwick_framework PUBLIC oleaut32 ole32 uuid)

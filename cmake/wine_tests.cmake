@@ -136,9 +136,10 @@ add_test(NAME fault_eventlog COMMAND ${CMAKE_SOURCE_DIR}/tests/win/check_eventlo
 set_tests_properties(fault_eventlog PROPERTIES ENVIRONMENT "${WINE_TEST_ENV}"
     FIXTURES_REQUIRED registered TIMEOUT 600)
 
-# Hostile calls through IDispatch on the registered service.
+# Hostile calls through IDispatch on the registered service, and names in any script.
 bramwick_wine_test(bad_input_tests
-    SOURCES tests/win/bad_input_test.cpp tests/win/test_control_object.cpp
+    SOURCES tests/win/bad_input_test.cpp tests/win/wide_names_test.cpp
+        tests/win/test_control_object.cpp
     LIBS bramwick_framework bramwick_pure
     FIXTURES registered)
 add_dependencies(bad_input_tests Bramwick xtrlog32 zezaz)

@@ -5,6 +5,8 @@
 
 #include <new>
 
+#include "framework/wide_text.h"
+
 namespace fw {
 namespace {
 
@@ -65,6 +67,25 @@ HRESULT CoerceString(const VARIANT* v, std::string* out, bool keepNuls = false) 
     HRESULT hr = VariantChangeType(&tmp, const_cast<VARIANT*>(v), 0, VT_BSTR);
     if (FAILED(hr)) return hr;
     *out = WideToAnsi(V_BSTR(&tmp), static_cast<int>(SysStringLen(V_BSTR(&tmp))), keepNuls);
+    VariantClear(&tmp);
+    return S_OK;
+}
+
+// A name: UTF-8 of the whole text. False in *usable when it holds a NUL or an unpaired
+// surrogate; a missing (empty or null) text is the empty name.
+HRESULT CoerceName(const VARIANT* v, std::string* out, bool* usable) {
+    *usable = true;
+    if (V_VT(v) == VT_EMPTY) {
+        out->clear();
+        return S_OK;
+    }
+    VARIANT tmp;
+    VariantInit(&tmp);
+    HRESULT hr = VariantChangeType(&tmp, const_cast<VARIANT*>(v), 0, VT_BSTR);
+    if (FAILED(hr)) return hr;
+    const BSTR text = V_BSTR(&tmp);
+    const size_t length = SysStringLen(text);
+    *usable = WideToUtf8(text, length, out) && out->find('\0') == std::string::npos;
     VariantClear(&tmp);
     return S_OK;
 }
@@ -147,6 +168,12 @@ HRESULT DispCall::Bind(const ArgType* types, int count, const DISPPARAMS* params
                 case ArgType::String:
                     hr = CoerceString(v, &m_string[i]);
                     break;
+                case ArgType::Name: {
+                    bool usable = true;
+                    hr = CoerceName(v, &m_string[i], &usable);
+                    m_null[i] = !usable;
+                    break;
+                }
                 case ArgType::Dispatch:
                     if (V_VT(v) == VT_EMPTY || V_VT(v) == VT_NULL) break;
                     {

@@ -18,6 +18,7 @@ namespace fw {
 enum class ArgType : uint8_t {
     Long,       // LONG by value
     String,     // BSTR by value, handed to the member as ANSI text
+    Name,       // BSTR by value naming something (a device): UTF-8, any character
     Dispatch,   // IDispatch* by value (may be null)
     LongRef,    // LONG by reference
     StringRef,  // BSTR by reference, read and written as ANSI text; a null BSTR stays null
@@ -33,6 +34,9 @@ class DispCall {
 public:
     LONG Long(int i) const { return m_long[i]; }
     const char* String(int i) const { return m_string[i].c_str(); }
+    // A Name argument in UTF-8; null when the text cannot name anything (it holds a NUL or an
+    // unpaired surrogate), so that the member refuses it rather than use another name.
+    const char* Name(int i) const { return m_null[i] ? nullptr : m_string[i].c_str(); }
     IDispatch* Dispatch(int i) const { return m_dispatch[i]; }
     LONG& LongRef(int i) { return m_long[i]; }
     // The text of a by-reference string, null when the caller passed a null BSTR. It is
@@ -60,7 +64,7 @@ private:
     LONG m_long[kMaxDispArgs] = {};
     std::string m_string[kMaxDispArgs];
     std::string m_original[kMaxDispArgs];  // by-reference text as it came
-    bool m_null[kMaxDispArgs] = {};
+    bool m_null[kMaxDispArgs] = {};        // by-reference text: a null BSTR; a Name: unusable
     BSTR* m_bstr[kMaxDispArgs] = {};
     IDispatch* m_dispatch[kMaxDispArgs] = {};
     VARIANT* m_target[kMaxDispArgs] = {};  // by-reference argument as passed by the caller

@@ -1,6 +1,8 @@
 // Kernel mutexes and events with owners.
 #include "framework/sync.h"
 
+#include "framework/wide_text.h"
+
 namespace fw {
 
 const char* AcquireResultName(AcquireResult r) {
@@ -17,8 +19,21 @@ const char* AcquireResultName(AcquireResult r) {
     return "?";
 }
 
+namespace {
+
+// A kernel-object name for the wide call: null stays null (an unnamed object).
+struct WideName {
+    explicit WideName(const char* name) : text(name ? Utf8ToWide(name) : std::wstring()) {
+        if (name != nullptr) pointer = text.c_str();
+    }
+    std::wstring text;
+    const wchar_t* pointer = nullptr;
+};
+
+}  // namespace
+
 bool Mutex::Create(const char* name, bool* alreadyExisted) {
-    m_handle.reset(CreateMutexA(nullptr, FALSE, name));
+    m_handle.reset(CreateMutexW(nullptr, FALSE, WideName(name).pointer));
     if (alreadyExisted) *alreadyExisted = m_handle && GetLastError() == ERROR_ALREADY_EXISTS;
     return static_cast<bool>(m_handle);
 }
@@ -38,7 +53,7 @@ MutexGuard Mutex::Acquire(DWORD timeoutMs) const noexcept {
 }
 
 bool Event::Create(bool manualReset, bool initialState, const char* name, bool* alreadyExisted) {
-    m_handle.reset(CreateEventA(nullptr, manualReset, initialState, name));
+    m_handle.reset(CreateEventW(nullptr, manualReset, initialState, WideName(name).pointer));
     if (alreadyExisted) *alreadyExisted = m_handle && GetLastError() == ERROR_ALREADY_EXISTS;
     return static_cast<bool>(m_handle);
 }

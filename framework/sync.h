@@ -66,8 +66,9 @@ private:
 class Mutex {
 public:
     Mutex() = default;
-    // Creates an unnamed mutex, or opens/creates a named one. alreadyExisted reports whether
-    // a named mutex was there before (read right after the create call).
+    // Creates an unnamed mutex, or opens/creates a named one (the name in UTF-8).
+    // alreadyExisted reports whether a named mutex was there before (read right after the
+    // create call).
     bool Create(const char* name = nullptr, bool* alreadyExisted = nullptr);
     void Close() noexcept { m_handle.reset(); }
     bool IsValid() const noexcept { return static_cast<bool>(m_handle); }

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "framework/handles.h"
+#include "framework/wide_text.h"
 #include "ras/counter_file_rules.h"
 #include "ras/ras_rules.h"
 #include "util/opos_constants.h"
@@ -31,22 +32,18 @@ constexpr int kSetAsideAttempts = 100;
 constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
 // The data folder's name in the common application data folder.
-constexpr char kCounterFolderName[] = "Bramwick";
+constexpr wchar_t kCounterFolderName[] = L"Bramwick";
 
 LONG LastFileError() {
     return FileErrorToResult(GetLastError());
 }
 
-// A counter path for the wide file functions. Paths of MAX_PATH characters or more exist only
-// in the extended form ("\\?\"), which takes a full path as it is: it is made full first.
+// A counter path (UTF-8, or the ANSI bytes of a DirectIO name) for the wide file functions.
+// Paths of MAX_PATH characters or more exist only in the extended form ("\\?\"), which takes a
+// full path as it is: it is made full first.
 std::wstring FilePath(const std::string& path) {
-    std::wstring wide;
-    const int n =
-        MultiByteToWideChar(CP_ACP, 0, path.data(), static_cast<int>(path.size()), nullptr, 0);
-    if (n <= 0) return wide;
-    wide.resize(static_cast<size_t>(n));
-    MultiByteToWideChar(CP_ACP, 0, path.data(), static_cast<int>(path.size()), &wide[0], n);
-    if (wide.size() < MAX_PATH || wide.compare(0, 4, L"\\\\?\\") == 0) return wide;
+    const std::wstring wide = fw::Utf8ToWide(path);
+    if (wide.empty() || wide.size() < MAX_PATH || wide.compare(0, 4, L"\\\\?\\") == 0) return wide;
 
     const DWORD size = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
     if (size == 0) return wide;
@@ -193,24 +190,25 @@ LONG SetCounterFileAside(const std::string& path, std::string* aside) {
 }
 
 std::string CounterDataFolder(const char* moduleName) {
-    char path[MAX_PATH] = {};
+    wchar_t path[MAX_PATH] = {};
     // Not verified: the folder may be missing and is then made with the first file.
-    if (SUCCEEDED(SHGetFolderPathA(nullptr, CSIDL_COMMON_APPDATA | CSIDL_FLAG_DONT_VERIFY, nullptr,
+    if (SUCCEEDED(SHGetFolderPathW(nullptr, CSIDL_COMMON_APPDATA | CSIDL_FLAG_DONT_VERIFY, nullptr,
                                    SHGFP_TYPE_CURRENT, path)) &&
-        path[0] != '\0') {
-        std::string folder(path);
-        if (folder.back() != '\\') folder += '\\';
-        return folder + kCounterFolderName;
+        path[0] != L'\0') {
+        std::wstring folder(path);
+        if (folder.back() != L'\\') folder += L'\\';
+        return fw::WideToUtf8(folder + kCounterFolderName);
     }
 
     if (moduleName == nullptr || *moduleName == '\0') return {};
     HMODULE module = GetModuleHandleA(moduleName);
     if (module == nullptr) return {};
-    const DWORD n = GetModuleFileNameA(module, path, MAX_PATH);
+    const DWORD n = GetModuleFileNameW(module, path, MAX_PATH);
     if (n == 0 || n >= MAX_PATH) return {};
-    const std::string modulePath(path, n);
-    const size_t slash = modulePath.rfind('\\');
-    return slash == std::string::npos ? std::string() : modulePath.substr(0, slash);
+    const std::wstring modulePath(path, n);
+    const size_t slash = modulePath.rfind(L'\\');
+    return slash == std::wstring::npos ? std::string()
+                                       : fw::WideToUtf8(modulePath.substr(0, slash));
 }
 
 void PrepareCounterFolder(const std::string& path, const std::string& dataFolder) {
@@ -219,11 +217,12 @@ void PrepareCounterFolder(const std::string& path, const std::string& dataFolder
         _strnicmp(path.c_str(), dataFolder.c_str(), n) != 0) {
         return;
     }
-    if (CreateDirectoryA(dataFolder.c_str(), nullptr) || GetLastError() != ERROR_PATH_NOT_FOUND) {
+    const std::wstring folder = fw::Utf8ToWide(dataFolder);
+    if (CreateDirectoryW(folder.c_str(), nullptr) || GetLastError() != ERROR_PATH_NOT_FOUND) {
         return;  // made, or there already (any other failure shows at the file itself)
     }
-    const size_t slash = dataFolder.rfind('\\');
-    if (slash == std::string::npos || slash == 0) return;
-    CreateDirectoryA(dataFolder.substr(0, slash).c_str(), nullptr);
-    CreateDirectoryA(dataFolder.c_str(), nullptr);
+    const size_t slash = folder.rfind(L'\\');
+    if (slash == std::wstring::npos || slash == 0) return;
+    CreateDirectoryW(folder.substr(0, slash).c_str(), nullptr);
+    CreateDirectoryW(folder.c_str(), nullptr);
 }

@@ -13,8 +13,19 @@ bool IsFullPath(const std::string& name) {
     return name[0] == '\\' || (name.size() >= 2 && IsAsciiLetter(name[0]) && name[1] == ':');
 }
 
+// The block keeps at most kRasCounterPathMax bytes. A UTF-8 path is cut before the character
+// the limit falls in, never inside it: a part of a character would turn the whole path into
+// one of other characters.
 std::string Cut(std::string path) {
-    if (path.size() > kRasCounterPathMax) path.resize(kRasCounterPathMax);
+    if (path.size() <= kRasCounterPathMax) return path;
+    const auto continuation = [&](size_t i) {
+        return (static_cast<unsigned char>(path[i]) & 0xC0) == 0x80;
+    };
+    size_t end = kRasCounterPathMax;
+    size_t lead = end;
+    while (lead > 0 && end - lead < 3 && continuation(lead)) --lead;
+    if (lead < end && (static_cast<unsigned char>(path[lead]) & 0xC0) == 0xC0) end = lead;
+    path.resize(end);
     return path;
 }
 

@@ -14,7 +14,8 @@ public:
     // Registers the event source on the server (null: this machine). False when that fails.
     virtual bool Register(const char* server, const char* source) = 0;
     // Writes one record through the registered source: event type, category, full 32-bit
-    // message identifier, insertion strings and raw data. False when the write fails.
+    // message identifier, insertion strings (UTF-8; a byte text that is not UTF-8 is ANSI)
+    // and raw data. False when the write fails.
     virtual bool Write(uint16_t type, uint16_t category, uint32_t eventId,
                        const char* const* strings, uint16_t stringCount, const void* data,
                        uint32_t dataSize) = 0;

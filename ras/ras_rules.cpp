@@ -4,7 +4,6 @@
 #include <cstring>
 
 #include "ras/ras_data.h"
-#include "stats/device_sharing.h"
 #include "util/config_rules.h"
 #include "util/opos_constants.h"
 
@@ -83,14 +82,6 @@ std::string DeviceInsert(const std::string& deviceName, const std::string& descr
 
 std::string RasDeviceKeyPath(const std::string& deviceClass, const std::string& deviceName) {
     return "SOFTWARE\\OLEforRetail\\ServiceOPOS\\" + deviceClass + "\\" + deviceName;
-}
-
-std::string RasMappingName(const std::string& deviceClass, const std::string& deviceName) {
-    return DeviceObjectName("RiVORI_RASData_", deviceClass, deviceName);
-}
-
-std::string RasMutexName(const std::string& deviceClass, const std::string& deviceName) {
-    return DeviceObjectName("RiVORI_RASMutex_", deviceClass, deviceName);
 }
 
 int32_t FileErrorToResult(uint32_t systemError) {

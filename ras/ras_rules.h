@@ -62,10 +62,6 @@ std::string DeviceInsert(const std::string& deviceName, const std::string& descr
 
 // Registry key of a device under HKEY_LOCAL_MACHINE.
 std::string RasDeviceKeyPath(const std::string& deviceClass, const std::string& deviceName);
-// Names of the shared block and of the mutex that guards it, the same for every letter case
-// of the class and device name (see CanonicalDeviceName).
-std::string RasMappingName(const std::string& deviceClass, const std::string& deviceName);
-std::string RasMutexName(const std::string& deviceClass, const std::string& deviceName);
 
 // OPOS result of a failed file operation from its system error code: OPOS_E_NOEXIST (109)
 // when the file, its folder, drive or share does not exist, the name is not a valid path, or

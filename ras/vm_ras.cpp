@@ -5,10 +5,12 @@
 #include <cstring>
 #include <new>
 
+#include "framework/wide_text.h"
 #include "messages.h"
 #include "ras/counter_text.h"
 #include "ras/ras_rules.h"
 #include "ras/windows_event_log.h"
+#include "stats/device_sharing.h"
 #include "stats/live_process.h"
 #include "util/opos_constants.h"
 #include "util/reg_uty.h"
@@ -88,7 +90,8 @@ LONG CVmRAS::Open(const char* deviceClass, const char* deviceName, const char* d
         m_strServerName = Text(serverName);
         m_strModuleName = Text(moduleName);
         m_strInsertPort = PortInsert(m_strPortName);
-        m_strInsertDevice = DeviceInsert(m_strDeviceName, m_strDescription);
+        // The name is UTF-8, the description ANSI: the insert is made all UTF-8.
+        m_strInsertDevice = DeviceInsert(m_strDeviceName, fw::ToUtf8(m_strDescription));
         const LONG used = counterCount < kRasMaxCounters ? counterCount : kRasMaxCounters;
         m_counterNames.assign(counterNames, counterNames + (used > 0 ? used : 0));
     } catch (const std::bad_alloc&) {
@@ -121,10 +124,11 @@ LONG CVmRAS::Open(const char* deviceClass, const char* deviceName, const char* d
     // Attach to the block, or create it and become its first user.
     const std::string mappingName = RasMappingName(m_strDeviceClass, m_strDeviceName);
     bool creator = false;
-    m_hMapping.reset(OpenFileMappingA(FILE_MAP_WRITE, FALSE, mappingName.c_str()));
+    const std::wstring wideName = fw::Utf8ToWide(mappingName);
+    m_hMapping.reset(OpenFileMappingW(FILE_MAP_WRITE, FALSE, wideName.c_str()));
     if (!m_hMapping) {
-        m_hMapping.reset(CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
-                                            sizeof(RASDATA), mappingName.c_str()));
+        m_hMapping.reset(CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
+                                            sizeof(RASDATA), wideName.c_str()));
         // Under the mutex nobody else can have made it meanwhile; should it exist all the
         // same, attach to it rather than wipe it.
         creator = m_hMapping && GetLastError() != ERROR_ALREADY_EXISTS;

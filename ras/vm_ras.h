@@ -19,8 +19,10 @@
 #include "framework/sync.h"
 #include "ras/event_log.h"
 #include "ras/ras_data.h"
+#include "ras/ras_names.h"
 
 class CRegUty;
+
 
 // For tests of the whole service: the event log that every CVmRAS made by the default
 // constructor writes to from now on (null: the Windows event log). Returns the earlier maker.

@@ -69,7 +69,7 @@ LONG CVmRAS::IncrementCounter(LONG index) {
 }
 
 void CVmRAS::LoadCounterFile(const CRegUty& key) {
-    std::unique_ptr<char[]> name(key.GetString("StatFileName"));
+    std::unique_ptr<char[]> name(key.GetPathString("StatFileName"));
     StorePath(m_pData, ResolvePath(name.get()));
     // A missing file, one that cannot be opened and an empty one start the counters at 0.
     std::string contents;
@@ -171,7 +171,7 @@ LONG CVmRAS::SetStatisticsMode(LONG* data, std::string* text, LONG binaryConvers
         if (OpenDeviceKeyForWriting(&key) != OPOS_SUCCESS) return OPOS_E_FAILURE;
         LONG result = key.SetString("Statistics", StatisticsModeText(static_cast<int32_t>(mode)));
         if (result == OPOS_SUCCESS && mode == kRasModeNamedFile) {
-            result = key.SetString("StatFileName", nameIsNone ? "" : path.c_str());
+            result = key.SetPathString("StatFileName", nameIsNone ? "" : path.c_str());
         }
         if (result != OPOS_SUCCESS) return result;
     }

@@ -1,6 +1,12 @@
 // Event-log records through the Windows event log.
 #include "ras/windows_event_log.h"
 
+#include <new>
+#include <string>
+#include <vector>
+
+#include "framework/wide_text.h"
+
 bool WindowsEventLog::Available() {
     OSVERSIONINFOA info = {};
     info.dwOSVersionInfoSize = sizeof(info);
@@ -20,7 +26,20 @@ bool WindowsEventLog::Write(uint16_t type, uint16_t category, uint32_t eventId,
                             const char* const* strings, uint16_t stringCount, const void* data,
                             uint32_t dataSize) {
     if (!m_source) return false;
-    // ReportEventA only reads the strings and the data; its prototype is not const-correct.
-    return ReportEventA(m_source.get(), type, category, eventId, nullptr, stringCount, dataSize,
-                        const_cast<LPCSTR*>(strings), const_cast<void*>(data)) != FALSE;
+    // The inserts hold names (device, counter file) in any script: the wide call shows them.
+    std::vector<std::wstring> wide;
+    std::vector<LPCWSTR> inserts;
+    try {
+        wide.resize(stringCount);
+        inserts.resize(stringCount);
+        for (uint16_t i = 0; i < stringCount; ++i) {
+            wide[i] = fw::Utf8ToWide(strings[i] != nullptr ? strings[i] : "");
+            inserts[i] = wide[i].c_str();
+        }
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    // ReportEventW only reads the data; its prototype is not const-correct.
+    return ReportEventW(m_source.get(), type, category, eventId, nullptr, stringCount, dataSize,
+                        stringCount ? inserts.data() : nullptr, const_cast<void*>(data)) != FALSE;
 }

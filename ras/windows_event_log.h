@@ -1,6 +1,6 @@
-// The Windows event log behind RasEventLog: RegisterEventSourceA, ReportEventA and
-// DeregisterEventSource. The records are displayed with the message table of the DLL that
-// is registered as the source's message file.
+// The Windows event log behind RasEventLog: RegisterEventSourceA, ReportEventW (the inserts
+// given in UTF-8, see fw::Utf8ToWide) and DeregisterEventSource. The records are displayed with the
+// message table of the DLL that is registered as the source's message file.
 #pragma once
 
 #include <windows.h>

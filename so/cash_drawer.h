@@ -45,6 +45,8 @@ public:
     void SetPropertyNumber(LONG propIndex, LONG number);
     std::string GetPropertyString(LONG propIndex);
     void SetPropertyString(LONG propIndex, const char* text);
+    // deviceClass and deviceName in UTF-8; null for a name that cannot be used (see
+    // fw::DispCall::Name), which is refused.
     LONG OpenService(const char* deviceClass, const char* deviceName, IDispatch* dispatch);
     LONG Close();
     LONG Claim(LONG timeout);

@@ -11,6 +11,7 @@ namespace {
 
 constexpr ArgType L = ArgType::Long;
 constexpr ArgType S = ArgType::String;
+constexpr ArgType N = ArgType::Name;
 constexpr ArgType D = ArgType::Dispatch;
 constexpr ArgType LRef = ArgType::LongRef;
 constexpr ArgType SRef = ArgType::StringRef;
@@ -39,9 +40,9 @@ const Member kMembers[] = {
      "OpenService",
      ReturnType::Long,
      3,
-     {S, S, D},
+     {N, N, D},
      [](CCashDrawer& o, DispCall& c) {
-         c.ReturnLong(o.OpenService(c.String(0), c.String(1), c.Dispatch(2)));
+         c.ReturnLong(o.OpenService(c.Name(0), c.Name(1), c.Dispatch(2)));
      }},
     {5,
      "Close",

@@ -74,6 +74,11 @@ LONG CCashDrawer::OpenService(const char* deviceClass, const char* deviceName,
         m_bFreezeEvents = FALSE;
     }
 
+    // Names come in UTF-8. One that names nothing (it holds a NUL or an unpaired surrogate) is
+    // refused as a missing key is, never cut or changed into the name of another device.
+    if (deviceClass == nullptr || deviceName == nullptr) {
+        return FailOpen(OPOS_ORS_CONFIG, OPOS_E_NOEXIST);
+    }
     if (LONG r = ReadConfiguration(deviceName); r != OPOS_SUCCESS) return r;
 
     // The one counter of the reliability records, its name padded to 28 characters.

@@ -7,6 +7,7 @@
 
 #include <new>
 
+#include "framework/wide_text.h"
 #include "stats/live_process.h"
 #include "stats/stat_report.h"
 #include "stats/stat_request.h"
@@ -91,11 +92,11 @@ LONG CDevStat::Attach(std::string deviceClass, std::string deviceName, const Sta
     }
 
     const StatLayout layout = ComputeStatLayout(tables);
-    const std::string mappingName = StatMappingName(deviceClass, deviceName);
-    fw::UniqueKernel mapping(OpenFileMappingA(kViewAccess, FALSE, mappingName.c_str()));
+    const std::wstring mappingName = fw::Utf8ToWide(StatMappingName(deviceClass, deviceName));
+    fw::UniqueKernel mapping(OpenFileMappingW(kViewAccess, FALSE, mappingName.c_str()));
     bool creator = false;
     if (!mapping) {
-        mapping.reset(CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
+        mapping.reset(CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
                                          static_cast<DWORD>(layout.size), mappingName.c_str()));
         if (!mapping) {
             m_lResultCodeExtended = static_cast<LONG>(GetLastError());

@@ -16,6 +16,7 @@
 #include "framework/handles.h"
 #include "framework/sync.h"
 #include "stats/device_sharing.h"
+#include "stats/stat_names.h"
 #include "stats/stat_block.h"
 #include "stats/stat_types.h"
 

@@ -31,14 +31,6 @@ std::string DeviceObjectName(const char* prefix, const std::string& deviceClass,
     return prefix + CanonicalDeviceName(deviceClass) + "_" + CanonicalDeviceName(deviceName);
 }
 
-std::string StatMappingName(const std::string& deviceClass, const std::string& deviceName) {
-    return DeviceObjectName("RiVORI_STATUser_", deviceClass, deviceName);
-}
-
-std::string StatMutexName(const std::string& deviceClass, const std::string& deviceName) {
-    return DeviceObjectName("RiVORI_STATMutex_", deviceClass, deviceName);
-}
-
 bool AddUserOpen(USERTABLE* table, const ProcessIdentity& process) {
     USERPROCESS* free = nullptr;
     for (USERPROCESS& entry : table->aEntries) {

@@ -12,17 +12,13 @@
 // device key whatever the letter case of its name, but kernel-object names are compared
 // exactly, so "Drawer1" and "drawer1" must come to the same name or one device gets two
 // blocks. The letters a to z become A to Z and every other byte is kept: the result is the
-// same in every process, 32- or 64-bit, whatever its code page or user language. Letters
-// outside ASCII keep their case (such names are matched exactly), and a double-byte
-// character whose trail byte is one of a to z is changed with it.
+// same in every process, 32- or 64-bit, whatever its code page or user language. Names are
+// UTF-8, so no byte of another character is one of a to z; the Windows side upper-cases the
+// letters of other scripts (fw::UpperCaseBeyondAscii) before it asks for the object.
 std::string CanonicalDeviceName(const std::string& name);
 // prefix followed by the canonical class, "_" and the canonical device name.
 std::string DeviceObjectName(const char* prefix, const std::string& deviceClass,
                              const std::string& deviceName);
-// Names of a device's shared statistics block and of its mutex. The block exists while some
-// process has the device open.
-std::string StatMappingName(const std::string& deviceClass, const std::string& deviceName);
-std::string StatMutexName(const std::string& deviceClass, const std::string& deviceName);
 
 // A process as the user table records it: its id and its creation time, so that an id the
 // system has handed to a new process is not taken for the old one.

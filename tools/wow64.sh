@@ -231,7 +231,22 @@ in_root() {
         exec chroot '$rootfs' /usr/local/bin/cdexec '$pwd_now' \"\$@\"" wow64 "$@"
 }
 
+# Wine names files in the character set of the Unix locale, and the root has no locale data:
+# without it every file name outside ASCII is refused. The system's UTF-8 locale is lent to the
+# root from the project folder, which is mounted there at its own path.
+lend_utf8_locale() {
+    local locales="$project/build/wow64-locale"
+    if [ ! -d "$locales/C.utf8" ] && [ -d /usr/lib/locale/C.utf8 ]; then
+        mkdir -p "$locales" && cp -a /usr/lib/locale/C.utf8 "$locales/" || return 0
+    fi
+    if [ -d "$locales/C.utf8" ]; then
+        export LOCPATH="$locales"
+        export LC_CTYPE=C.UTF-8
+    fi
+}
+
 wine_env() {
+    lend_utf8_locale
     export WINEPREFIX="$prefix_in_root"
     export WINEDEBUG="${WINEDEBUG:--all}"
     export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "framework/wide_text.h"
 #include "util/trace_file.h"
 
 // A channel is the file "<folder>\<channel name>.trc" (layout in util/trace_file.h), held open
@@ -94,25 +95,32 @@ std::string WithoutTrailingSeparator(std::string path) {
     return path;
 }
 
-std::string EnvironmentValue(const char* name) {
-    std::vector<char> buf(MAX_PATH);
-    DWORD n = GetEnvironmentVariableA(name, buf.data(), static_cast<DWORD>(buf.size()));
+// Folders and file names are UTF-8 here and go to the wide calls, so a folder in any script
+// works. A folder with an unpaired surrogate names none: it is not used.
+std::string Utf8(const wchar_t* text, size_t length) {
+    std::string utf8;
+    return fw::WideToUtf8(text, length, &utf8) ? utf8 : std::string();
+}
+
+std::string EnvironmentValue(const wchar_t* name) {
+    std::vector<wchar_t> buf(MAX_PATH);
+    DWORD n = GetEnvironmentVariableW(name, buf.data(), static_cast<DWORD>(buf.size()));
     if (n >= buf.size()) {  // too small: n is the size needed
         buf.resize(n);
-        n = GetEnvironmentVariableA(name, buf.data(), static_cast<DWORD>(buf.size()));
+        n = GetEnvironmentVariableW(name, buf.data(), static_cast<DWORD>(buf.size()));
         if (n >= buf.size()) return {};
     }
-    return std::string(buf.data(), n);
+    return Utf8(buf.data(), n);
 }
 
 std::string RegistryFolder() {
-    char buf[MAX_PATH * 2];
+    wchar_t buf[MAX_PATH * 2];
     DWORD size = sizeof(buf);
-    if (RegGetValueA(HKEY_CURRENT_USER, kSettingsKey, "Folder", RRF_RT_REG_SZ, nullptr, buf,
-                     &size) != ERROR_SUCCESS) {
+    if (RegGetValueW(HKEY_CURRENT_USER, fw::Utf8ToWide(kSettingsKey).c_str(), L"Folder",
+                     RRF_RT_REG_SZ, nullptr, buf, &size) != ERROR_SUCCESS) {
         return {};
     }
-    return buf;  // RegGetValueA terminates REG_SZ data
+    return Utf8(buf, wcslen(buf));  // RegGetValueW terminates REG_SZ data
 }
 
 // A REG_DWORD under kSettingsKey, `fallback` when absent; then held within [low, high].
@@ -129,13 +137,13 @@ DWORD RegistryNumber(const char* name, DWORD fallback, DWORD low, DWORD high) {
 // BRAMWICK_TRACE_DIR, else HKCU\Software\Bramwick\Trace "Folder", else %TEMP%\BramwickTrace.
 // Looked up at every open so a change applies to the next channel without a restart.
 std::string TraceFolder() {
-    std::string folder = EnvironmentValue("BRAMWICK_TRACE_DIR");
+    std::string folder = EnvironmentValue(L"BRAMWICK_TRACE_DIR");
     if (folder.empty()) folder = RegistryFolder();
     if (folder.empty()) {
-        char temp[MAX_PATH + 1];
-        const DWORD n = GetTempPathA(sizeof(temp), temp);
-        if (n == 0 || n >= sizeof(temp)) return {};
-        folder = WithoutTrailingSeparator(temp) + "\\BramwickTrace";
+        wchar_t temp[MAX_PATH + 1];
+        const DWORD n = GetTempPathW(MAX_PATH + 1, temp);
+        if (n == 0 || n > MAX_PATH) return {};
+        folder = WithoutTrailingSeparator(Utf8(temp, n)) + "\\BramwickTrace";
     }
     return WithoutTrailingSeparator(folder);
 }
@@ -144,11 +152,12 @@ std::string TraceFolder() {
 bool EnsureFolder(const std::string& folder) {
     for (size_t i = 1; i < folder.size(); ++i) {
         if (folder[i] == '\\' || folder[i] == '/') {
-            CreateDirectoryA(folder.substr(0, i).c_str(), nullptr);  // failures show below
+            // failures show below
+            CreateDirectoryW(fw::Utf8ToWide(folder.substr(0, i)).c_str(), nullptr);
         }
     }
-    CreateDirectoryA(folder.c_str(), nullptr);
-    const DWORD attributes = GetFileAttributesA(folder.c_str());
+    CreateDirectoryW(fw::Utf8ToWide(folder).c_str(), nullptr);
+    const DWORD attributes = GetFileAttributesW(fw::Utf8ToWide(folder).c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
@@ -199,12 +208,13 @@ Channel* Lookup(LONG handle) {
 // Copies the first `size` bytes of `source` to `target`, replacing it. The source is opened
 // with write sharing because this process still holds it open for appending.
 bool CopyPrefix(const std::string& source, const std::string& target, LONGLONG size) {
-    HANDLE in = CreateFileA(source.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                            nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE in = CreateFileW(fw::Utf8ToWide(source).c_str(), GENERIC_READ,
+                            FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
     if (in == INVALID_HANDLE_VALUE) return false;
     // Read sharing, so a viewer that has an older copy of that name open does not stop it.
-    HANDLE out = CreateFileA(target.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
-                             FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE out = CreateFileW(fw::Utf8ToWide(target).c_str(), GENERIC_WRITE, FILE_SHARE_READ,
+                             nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (out == INVALID_HANDLE_VALUE) {
         CloseHandle(in);
         return false;
@@ -222,7 +232,7 @@ bool CopyPrefix(const std::string& source, const std::string& target, LONGLONG s
     }
     CloseHandle(out);
     CloseHandle(in);
-    if (!ok) DeleteFileA(target.c_str());
+    if (!ok) DeleteFileW(fw::Utf8ToWide(target).c_str());
     return ok;
 }
 
@@ -236,8 +246,9 @@ std::string BackupPath(const std::string& basePath, DWORD number) {
 void Rotate(Channel& channel) {
     if (channel.backups > 0) {
         for (DWORD n = channel.backups; n > 1; --n) {
-            MoveFileExA(BackupPath(channel.basePath, n - 1).c_str(),
-                        BackupPath(channel.basePath, n).c_str(), MOVEFILE_REPLACE_EXISTING);
+            MoveFileExW(fw::Utf8ToWide(BackupPath(channel.basePath, n - 1)).c_str(),
+                        fw::Utf8ToWide(BackupPath(channel.basePath, n)).c_str(),
+                        MOVEFILE_REPLACE_EXISTING);
         }
         CopyPrefix(channel.basePath + ".trc", BackupPath(channel.basePath, 1), channel.end);
     }
@@ -336,14 +347,15 @@ extern "C" {
 
 LONG __cdecl OPOSTraceOpenEx(const char* name) {
     std::string fileName;
-    if (!FileNameFor(name, &fileName)) return kErrArgument;
+    // The service names channels in UTF-8; an older caller's ANSI name is made UTF-8 here.
+    if (name == nullptr || !FileNameFor(fw::ToUtf8(name).c_str(), &fileName)) return kErrArgument;
     const std::string folder = TraceFolder();
     if (folder.empty() || !EnsureFolder(folder)) return kErrIo;
     const std::string basePath = folder + "\\" + fileName;
 
     HANDLE file =
-        CreateFileA((basePath + ".trc").c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ,
-                    nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        CreateFileW(fw::Utf8ToWide(basePath + ".trc").c_str(), GENERIC_READ | GENERIC_WRITE,
+                    FILE_SHARE_READ, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         return GetLastError() == ERROR_SHARING_VIOLATION ? kErrInUse : kErrIo;
     }

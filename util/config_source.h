@@ -22,6 +22,9 @@ public:
     virtual LONG GetLongDefMinusOne(const char* name) const = 0;
     // New[]-allocated text or null; see CRegUty::GetString.
     virtual char* GetString(const char* name) const = 0;
+    // The same for a value that holds a path or a name, which may use any character: UTF-8
+    // where GetString gives ANSI. A source that keeps no such distinction gives GetString.
+    virtual char* GetPathString(const char* name) const { return GetString(name); }
     // A value stored as a number rather than as text: a REG_DWORD read as unsigned, a REG_QWORD
     // as signed 64 bits. False for any other type, or when the value is missing.
     virtual bool GetNumber(const char* name, int64_t* value) const {

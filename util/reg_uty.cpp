@@ -2,7 +2,9 @@
 #include "util/reg_uty.h"
 
 #include <new>
+#include <string>
 
+#include "framework/wide_text.h"
 #include "util/config_rules.h"
 #include "util/opos_constants.h"
 
@@ -34,7 +36,8 @@ char* ReadText(HKEY key, const char* name, DWORD size) {
 
 LONG CRegUty::OpenKey(HKEY root, const char* subKey, REGSAM access) {
     HKEY key = nullptr;
-    LONG error = RegOpenKeyExA(root, subKey, 0, access, &key);
+    const std::wstring path = subKey != nullptr ? fw::Utf8ToWide(subKey) : std::wstring();
+    LONG error = RegOpenKeyExW(root, subKey != nullptr ? path.c_str() : nullptr, 0, access, &key);
     m_hKey = error == ERROR_SUCCESS ? key : nullptr;
     return error;
 }
@@ -101,6 +104,29 @@ char* CRegUty::GetString(const char* name) const {
     return ReadText(m_hKey, name, size);
 }
 
+char* CRegUty::GetPathString(const char* name) const {
+    if (m_hKey == nullptr) return nullptr;
+    const std::wstring wideName = fw::Utf8ToWide(name);
+    DWORD type = 0, size = 0;
+    if (RegQueryValueExW(m_hKey, wideName.c_str(), nullptr, &type, nullptr, &size) !=
+            ERROR_SUCCESS ||
+        size == 0 || type != REG_SZ) {
+        return nullptr;
+    }
+    std::wstring text(size / sizeof(wchar_t) + 1, L'\0');
+    DWORD got = size;
+    if (RegQueryValueExW(m_hKey, wideName.c_str(), nullptr, nullptr,
+                         reinterpret_cast<BYTE*>(&text[0]), &got) != ERROR_SUCCESS) {
+        return nullptr;
+    }
+    text.resize(text.find(L'\0'));  // the data may or may not end with its terminator
+    std::string utf8;
+    if (!fw::WideToUtf8(text.data(), text.size(), &utf8)) return nullptr;
+    char* copy = new (std::nothrow) char[utf8.size() + 1]();
+    if (copy != nullptr) utf8.copy(copy, utf8.size());
+    return copy;
+}
+
 bool CRegUty::GetNumber(const char* name, int64_t* value) const {
     if (m_hKey == nullptr) return false;
     DWORD type = 0, size = 0;
@@ -127,14 +153,19 @@ bool CRegUty::GetNumber(const char* name, int64_t* value) const {
 }
 
 LONG CRegUty::SetString(const char* name, const char* text) {
-    return WriteText(name, text, false);
+    return WriteText(name, text, Form::Ansi);
 }
 
 LONG CRegUty::SetStringOverNumber(const char* name, const char* text) {
-    return WriteText(name, text, true);
+    return WriteText(name, text, Form::AnsiOverNumber);
 }
 
-LONG CRegUty::WriteText(const char* name, const char* text, bool overNumber) {
+LONG CRegUty::SetPathString(const char* name, const char* text) {
+    return WriteText(name, text, Form::Wide);
+}
+
+LONG CRegUty::WriteText(const char* name, const char* text, Form form) {
+    const bool overNumber = form == Form::AnsiOverNumber;
     if (m_hKey == nullptr) return OPOS_E_CLOSED;
     DWORD type = 0;
     LONG query = RegQueryValueExA(m_hKey, name, nullptr, &type, nullptr, nullptr);
@@ -144,19 +175,24 @@ LONG CRegUty::WriteText(const char* name, const char* text, bool overNumber) {
     } else if (query != ERROR_FILE_NOT_FOUND) {
         return OPOS_E_FAILURE;
     }
-    DWORD bytes = static_cast<DWORD>(strlen(text) + 1);
-    if (RegSetValueExA(m_hKey, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text), bytes) !=
-        ERROR_SUCCESS) {
-        return OPOS_E_FAILURE;
+    LONG written = ERROR_SUCCESS;
+    if (form == Form::Wide) {
+        const std::wstring wide = fw::Utf8ToWide(text);
+        written = RegSetValueExW(m_hKey, fw::Utf8ToWide(name).c_str(), 0, REG_SZ,
+                                 reinterpret_cast<const BYTE*>(wide.c_str()),
+                                 static_cast<DWORD>((wide.size() + 1) * sizeof(wchar_t)));
+    } else {
+        written = RegSetValueExA(m_hKey, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text),
+                                 static_cast<DWORD>(strlen(text) + 1));
     }
-    return OPOS_SUCCESS;
+    return written == ERROR_SUCCESS ? OPOS_SUCCESS : OPOS_E_FAILURE;
 }
 
 REGSAM SharedDeviceView(const char* deviceKeyPath) {
     // In a 32-bit process KEY_WOW64_32KEY is the process's own view, so both builds decide the
     // same way; on 32-bit Windows the flag is ignored and there is only one view.
     HKEY key = nullptr;
-    const LONG error = RegOpenKeyExA(HKEY_LOCAL_MACHINE, deviceKeyPath, 0,
+    const LONG error = RegOpenKeyExW(HKEY_LOCAL_MACHINE, fw::Utf8ToWide(deviceKeyPath).c_str(), 0,
                                      KEY_QUERY_VALUE | KEY_WOW64_32KEY, &key);
     if (error == ERROR_SUCCESS) RegCloseKey(key);
     return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? 0 : KEY_WOW64_32KEY;

@@ -14,8 +14,9 @@ public:
     CRegUty& operator=(const CRegUty&) = delete;
     ~CRegUty() override { CloseKey(); }
 
-    // Opens subKey under root. Returns the Win32 error (0 on success); on failure no key is
-    // held. Does not close a key already held: call CloseKey first to reuse the object.
+    // Opens subKey (UTF-8: it holds device names) under root. Returns the Win32 error (0 on
+    // success); on failure no key is held. Does not close a key already held: call CloseKey
+    // first to reuse the object.
     LONG OpenKey(HKEY root, const char* subKey, REGSAM access);
     void CloseKey();
     bool IsOpen() const { return m_hKey != nullptr; }
@@ -28,6 +29,9 @@ public:
     // A REG_SZ value as a new[]-allocated, NUL-terminated copy the caller deletes with
     // delete[]; null when absent, empty (size 0), of another type or unreadable.
     char* GetString(const char* name) const override;
+    // GetString in UTF-8, read through the wide call; also null for a text with an unpaired
+    // surrogate, which names no file.
+    char* GetPathString(const char* name) const override;
     bool GetNumber(const char* name, int64_t* value) const override;
 
     // Writes a REG_SZ value. OPOS_E_CLOSED without a key, OPOS_E_FAILURE when the value
@@ -36,9 +40,12 @@ public:
     // SetString for a value that may also have been stored as a number (REG_DWORD or
     // REG_QWORD): such a value is replaced by the text. Other types are refused as by SetString.
     LONG SetStringOverNumber(const char* name, const char* text);
+    // SetString for a path or a name given in UTF-8 (or as ANSI bytes; see fw::Utf8ToWide).
+    LONG SetPathString(const char* name, const char* text);
 
 private:
-    LONG WriteText(const char* name, const char* text, bool overNumber);
+    enum class Form { Ansi, AnsiOverNumber, Wide };
+    LONG WriteText(const char* name, const char* text, Form form);
 
     HKEY m_hKey = nullptr;
 };
@@ -49,4 +56,4 @@ private:
 // OPOS keeps its tree on 64-bit Windows, so that a 32-bit and a 64-bit application share them;
 // 0 (the caller's own view) when it does not, as for a device set up for 64-bit applications
 // only. A key that exists but may not be opened counts as existing.
-REGSAM SharedDeviceView(const char* deviceKeyPath);
+REGSAM SharedDeviceView(const char* deviceKeyPath);  // UTF-8

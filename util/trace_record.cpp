@@ -166,8 +166,13 @@ TraceRecord MakeBytesRecord(const TraceTime& time, const char tag[4], const void
 
 std::string MakeChannelName(const std::string& baseName, char digit, char letter) {
     constexpr size_t kKeep = 14;
-    std::string name =
-        baseName.size() > kKeep ? baseName.substr(baseName.size() - kKeep) : baseName;
+    // Characters of a UTF-8 name: the continuation bytes (10xxxxxx) go with their lead byte.
+    size_t start = baseName.size();
+    for (size_t kept = 0; start > 0 && kept < kKeep;) {
+        --start;
+        if ((static_cast<unsigned char>(baseName[start]) & 0xC0) != 0x80) ++kept;
+    }
+    std::string name = baseName.substr(start);
     name += digit;
     name += letter;
     return name;

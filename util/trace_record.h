@@ -54,8 +54,8 @@ TraceRecord MakeTextRecord(const TraceTime& time, const char tag[4], const char*
 TraceRecord MakeBytesRecord(const TraceTime& time, const char tag[4], const void* data,
                             int32_t count);
 
-// Channel name: the last 14 characters of `baseName` (all of it when shorter), the digit and
-// the letter.
+// Channel name: the last 14 characters of `baseName` (UTF-8; all of it when shorter), the
+// digit and the letter.
 std::string MakeChannelName(const std::string& baseName, char digit, char letter);
 
 // Renders the 29 bytes at `rec` as one line: "HH:MM:SS.mmm TAG payload".

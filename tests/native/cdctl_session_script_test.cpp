@@ -228,7 +228,9 @@ TEST(SessionArgs, OptionsNameAndSteps) {
         EXPECT_NE(std::string::npos, error.find(c.message)) << c.line << ": " << error;
     }
 
-    EXPECT_TRUE(cdctl::ValidDeviceName("Drawer 1", &error));
+    std::string katakana;  // 200 characters, three bytes each
+    for (int i = 0; i < 200; ++i) katakana += "\xE3\x83\x89";
+    EXPECT_TRUE(cdctl::ValidDeviceName(katakana, &error));
     EXPECT_TRUE(cdctl::ValidDeviceName(std::string(200, 'a'), &error));
     for (const std::string& bad :
          {std::string(), std::string(201, 'a'), std::string("tab\there")}) {

@@ -8,15 +8,6 @@
 
 namespace {
 
-TEST(CdctlText, TimestampsHaveMillisecondsAndNoRounding) {
-    EXPECT_EQ("[+0.000s]", cdctl::Timestamp(0));
-    EXPECT_EQ("[+0.009s]", cdctl::Timestamp(9));
-    EXPECT_EQ("[+59.999s]", cdctl::Timestamp(59999));
-    EXPECT_EQ("[+3600.000s]", cdctl::Timestamp(3600000));
-    EXPECT_EQ("1.502s", cdctl::Seconds(1502));
-    EXPECT_EQ("0.050s", cdctl::Seconds(50));
-}
-
 TEST(CdctlText, CounterTextLinesAreSplitIntoNameAndValue) {
     const std::string line = "DrawerOpenCount                      5\r\n";
     ASSERT_EQ(40u, line.size());

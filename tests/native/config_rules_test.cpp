@@ -31,18 +31,4 @@ TEST(LongFromText, FollowsAtolAndSaturates) {
         EXPECT_EQ(value, LongFromText(text)) << '"' << text << '"';
 }
 
-TEST(TrimBlanks, RemovesSurroundingBlanksOnly) {
-    EXPECT_EQ("Solenoid", TrimBlanks("  Solenoid\t "));
-    EXPECT_EQ("a b", TrimBlanks(" a b "));
-    EXPECT_EQ("", TrimBlanks("   "));
-    EXPECT_EQ("", TrimBlanks(""));
-}
-
-TEST(EqualsNoCase, IgnoresCaseButNotLength) {
-    EXPECT_TRUE(EqualsNoCase("sOLENOID", "Solenoid"));
-    EXPECT_FALSE(EqualsNoCase("Solenoids", "Solenoid"));
-    EXPECT_FALSE(EqualsNoCase(" Invert", "Invert"));
-    EXPECT_TRUE(EqualsNoCase("", ""));
-}
-
 }  // namespace

@@ -4,7 +4,6 @@
 #include <cstring>
 #include <vector>
 
-#include "ras/ras_rules.h"
 #include "stats/cash_drawer_stats.h"
 #include "stats/device_sharing.h"
 #include "stats/stat_block.h"
@@ -12,16 +11,14 @@
 namespace {
 
 TEST(DeviceObjectNames, EveryLetterCaseOfClassAndNameGivesOneName) {
-    EXPECT_EQ("RiVORI_RASData_CASHDRAWER_DRAWER1", RasMappingName("CashDrawer", "Drawer1"));
-    EXPECT_EQ(RasMappingName("CashDrawer", "Drawer1"), RasMappingName("cashdrawer", "dRAWER1"));
-    EXPECT_EQ(RasMutexName("CASHDRAWER", "DRAWER1"), RasMutexName("CashDrawer", "drawer1"));
-    EXPECT_EQ("RiVORI_RASMutex_CASHDRAWER_DRAWER1", RasMutexName("CashDrawer", "drawer1"))
+    EXPECT_EQ("RiVORI_RASData_CASHDRAWER_DRAWER1",
+              DeviceObjectName("RiVORI_RASData_", "CashDrawer", "Drawer1"))
         << "the prefix keeps its case";
+    EXPECT_EQ(DeviceObjectName("P_", "CASHDRAWER", "DRAWER1"),
+              DeviceObjectName("P_", "cashdrawer", "dRAWER1"));
     // Only a to z change: digits, punctuation, '@' '[' '`' '{' next to the letters, and bytes
-    // of other characters stay as they are.
+    // of other characters stay as they are (the Windows side upper-cases other letters).
     EXPECT_EQ("AZ09_@[`{ -.\xE4\xC4\x82\xA0", CanonicalDeviceName("az09_@[`{ -.\xE4\xC4\x82\xA0"));
-    EXPECT_NE(CanonicalDeviceName("\xE4"), CanonicalDeviceName("\xC4"));
-    EXPECT_EQ("", CanonicalDeviceName(""));
     // The separator keeps class and name apart.
     EXPECT_NE(DeviceObjectName("P_", "A_B", "C"), DeviceObjectName("P_", "A", "B_C_"));
 }

@@ -184,11 +184,4 @@ TEST(COPOStr, NullArgumentsAndFailedAllocationsGiveNull) {
     delete[] fromWide;
 }
 
-TEST(OposResultName, NamesPublishedCodesOnly) {
-    EXPECT_STREQ(OposResultName(OPOS_SUCCESS), "OPOS_SUCCESS");
-    EXPECT_STREQ(OposResultName(OPOS_E_CLOSED), "OPOS_E_CLOSED");
-    EXPECT_STREQ(OposResultName(OPOS_E_EXTENDED), "OPOS_E_EXTENDED");
-    for (int32_t code : {1, 100, 115, -1}) EXPECT_EQ(OposResultName(code), nullptr);
-}
-
 }  // namespace

@@ -77,8 +77,10 @@ TEST(RasCounterPath, PathsAreCutTo271Bytes) {
     EXPECT_EQ(folder + "\\counter", ResolveCounterFilePath("counters.txt", "D", folder));
     const std::string full = "C:\\" + std::string(300, 'f');
     EXPECT_EQ(full.substr(0, kRasCounterPathMax), ResolveCounterFilePath(full.c_str(), "D", ""));
-    EXPECT_EQ(full.substr(0, kRasCounterPathMax),
-              ResolveCounterFilePath(full.c_str(), "D", folder));
+    // A UTF-8 path is cut before the character the limit falls in, not inside it.
+    std::string katakana = "C:\\";  // 3 + 90 * 3 bytes: the limit falls in the 90th character
+    for (int i = 0; i < 90; ++i) katakana += "\xE3\x83\x89";
+    EXPECT_EQ(katakana.substr(0, 3 + 89 * 3), ResolveCounterFilePath(katakana.c_str(), "D", ""));
 }
 
 const char kAlpha[] = "Alpha                       ";

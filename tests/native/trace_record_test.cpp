@@ -106,7 +106,10 @@ TEST(TraceRecordTest, BytesRecordKeepsFullCountAndAtMostSixteenBytes) {
 
 TEST(TraceChannelNameTest, KeepsLastFourteenCharactersThenDigitAndLetter) {
     EXPECT_EQ("CashDrawer10M", MakeChannelName("CashDrawer1", '0', 'M'));
-    EXPECT_EQ("CashDrawer11M", MakeChannelName("CashDrawer1", '1', 'M'));
+    // Characters, not bytes: a name in UTF-8 is never cut inside a character.
+    std::string fourteen;
+    for (int i = 0; i < 14; ++i) fourteen += "\xE3\x83\x89";  // katakana DO, three bytes each
+    EXPECT_EQ(fourteen + "0M", MakeChannelName("A" + fourteen, '0', 'M'));
     EXPECT_EQ("ABCDEFGHIJKLMN>P", MakeChannelName("ABCDEFGHIJKLMN", '>', 'P'));
     EXPECT_EQ("ghijklmnopqrst0M", MakeChannelName("abcdefghijklmnopqrst", '0', 'M'));
     EXPECT_EQ("0M", MakeChannelName("", '0', 'M'));

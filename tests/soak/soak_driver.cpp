@@ -37,8 +37,8 @@
 #include <string>
 #include <vector>
 
-#include "ras/ras_rules.h"
-#include "stats/device_sharing.h"
+#include "ras/ras_names.h"
+#include "stats/stat_names.h"
 #include "tests/soak/drawer_session.h"
 #include "tests/soak/soak_journal.h"
 #include "tests/soak/soak_options.h"

@@ -353,6 +353,18 @@ TEST_F(BadInput, OpenServiceWithNonsenseFailsCleanly) {
         EXPECT_TRUE(IsOposResult(r)) << r;
         EXPECT_EQ(OPOS_S_CLOSED, m_session->Number(PIDX_State));
     }
+    // A name with a NUL or an unpaired surrogate names no key: it is refused, not cut or
+    // changed into the name of another device.
+    for (const std::wstring& device :
+         {std::wstring(kDeviceW) + L'\0' + L'x', std::wstring(1, 0xD800)}) {
+        VARIANT name;
+        V_VT(&name) = VT_BSTR;
+        V_BSTR(&name) = SysAllocStringLen(device.data(), static_cast<UINT>(device.size()));
+        EXPECT_OPOS(OPOS_E_NOEXIST, drawer.Long(L"OpenService", L"CashDrawer", fw::Arg::Ref(&name),
+                                                static_cast<IDispatch*>(&m_session->co())));
+        EXPECT_EQ(403, m_session->OpenResult());
+        VariantClear(&name);
+    }
     for (const wchar_t* deviceClass : {static_cast<const wchar_t*>(nullptr), L"", huge.c_str()}) {
         const LONG r = drawer.Long(L"OpenService", deviceClass, kDeviceW,
                                    static_cast<IDispatch*>(&m_session->co()));

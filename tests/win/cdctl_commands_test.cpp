@@ -7,6 +7,7 @@
 #include <set>
 #include <string>
 
+#include "framework/wide_text.h"
 #include "so/device_config.h"
 #include "tests/win/scratch_device.h"
 #include "tests/win/test_control_object.h"
@@ -242,6 +243,23 @@ TEST_F(Commands, RemoveWarnsWhileAnApplicationHasTheDeviceOpen) {
     EXPECT_PRINTS(open, "warning: " + kDevice + " is open");
     EXPECT_FALSE(KeyExists(Path()));
     drawer.Long(L"Close");
+}
+
+// A device name in characters no ANSI code page holds reaches the registry and the service as
+// it was typed.
+TEST_F(Commands, DeviceNamesInAnyScript) {
+    const std::string name = fw::WideToUtf8(L"\u30c9\u30ed\u30ef\u00e4");
+    const std::wstring key = fw::Utf8ToWide(DeviceKeyPath(name));
+    ASSERT_EQ(0u, Sim(kSim, "reset"));
+    Outcome add = Cdctl("setup add " + name + " Port=" + kSim + " Trace_Enable=False");
+    EXPECT_PRINTS(add, DeviceKeyPath(name) + " (created)");
+    HKEY opened = nullptr;
+    EXPECT_EQ(ERROR_SUCCESS, RegOpenKeyExW(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_READ, &opened));
+    RegCloseKey(opened);
+    Outcome session = Cdctl("session " + name + " open close");
+    EXPECT_EQ(0u, session.code) << session.output;
+    EXPECT_EQ(0u, Cdctl("setup remove " + name).code);
+    EXPECT_NE(ERROR_SUCCESS, RegDeleteTreeW(HKEY_LOCAL_MACHINE, key.c_str())) << "not removed";
 }
 
 // --- session --------------------------------------------------------------------------------

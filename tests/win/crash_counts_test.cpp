@@ -13,6 +13,7 @@
 
 #include "ras/ras_data.h"
 #include "ras/ras_rules.h"
+#include "ras/vm_ras.h"
 #include "stats/dev_stat.h"
 #include "tests/soak/drawer_session.h"
 #include "tests/win/scratch_device.h"

@@ -1,13 +1,16 @@
 // A device entry in the OPOS registry tree that exists for one test: the device key with the
 // values a test gives it, and the maker's key when it was missing. Both are removed again.
+// The name is UTF-8 and may use any character.
 #pragma once
 
 #include <windows.h>
 
 #include <cstring>
+#include <functional>
 #include <string>
 #include <vector>
 
+#include "framework/wide_text.h"
 #include "so/device_config.h"
 #include "tests/win/sim_control.h"
 
@@ -23,8 +26,8 @@ public:
             DeleteTree(view, KeyPath());
             // The statistics of a device live in its "Stat" subkey, which must exist.
             HKEY key = nullptr;
-            RegCreateKeyExA(HKEY_LOCAL_MACHINE, (KeyPath() + "\\Stat").c_str(), 0, nullptr, 0,
-                            KEY_ALL_ACCESS | view, nullptr, &key, nullptr);
+            RegCreateKeyExW(HKEY_LOCAL_MACHINE, fw::Utf8ToWide(KeyPath() + "\\Stat").c_str(), 0,
+                            nullptr, 0, KEY_ALL_ACCESS | view, nullptr, &key, nullptr);
             RegCloseKey(key);
             if (withMakerKey) {
                 DWORD disposition = 0;
@@ -70,7 +73,14 @@ public:
     ScratchDevice(const ScratchDevice&) = delete;
     ScratchDevice& operator=(const ScratchDevice&) = delete;
 
-    std::string SimName() const { return "SIM" + m_name; }
+    // The simulated controller's name is letters and digits: one in another script goes by
+    // its hash.
+    std::string SimName() const {
+        for (char c : m_name) {
+            if (c & 0x80) return "SIM" + std::to_string(std::hash<std::string>()(m_name) % 1000000);
+        }
+        return "SIM" + m_name;
+    }
     void SetText(const char* name, const char* text) {
         Write(name, REG_SZ, text, static_cast<DWORD>(strlen(text) + 1));
     }
@@ -82,8 +92,8 @@ private:
     void Write(const char* name, DWORD type, const void* data, DWORD size) {
         for (REGSAM view : m_views) {
             HKEY key = nullptr;
-            if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, KeyPath().c_str(), 0, nullptr, 0,
-                                KEY_SET_VALUE | view, nullptr, &key, nullptr) == ERROR_SUCCESS) {
+            if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, fw::Utf8ToWide(KeyPath()).c_str(), 0, nullptr,
+                                0, KEY_SET_VALUE | view, nullptr, &key, nullptr) == ERROR_SUCCESS) {
                 RegSetValueExA(key, name, 0, type, static_cast<const BYTE*>(data), size);
                 RegCloseKey(key);
             }
@@ -91,11 +101,12 @@ private:
     }
     static void DeleteTree(REGSAM view, const std::string& path) {
         HKEY key = nullptr;
-        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_ALL_ACCESS | view, &key) ==
+        const std::wstring wide = fw::Utf8ToWide(path);
+        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, wide.c_str(), 0, KEY_ALL_ACCESS | view, &key) ==
             ERROR_SUCCESS) {
-            RegDeleteTreeA(key, nullptr);
+            RegDeleteTreeW(key, nullptr);
             RegCloseKey(key);
-            RegDeleteKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), view, 0);
+            RegDeleteKeyExW(HKEY_LOCAL_MACHINE, wide.c_str(), view, 0);
         }
     }
 

@@ -10,6 +10,7 @@
 #include <utility>
 
 #include "framework/handles.h"
+#include "framework/wide_text.h"
 #include "link/shared_state.h"
 
 namespace testproc {
@@ -48,13 +49,14 @@ inline std::string NewTempFolder(const std::string& prefix) {
 // while Wait waits (a process it starts may hold the pipe open much longer than it runs).
 class Process {
 public:
-    // env: an environment block (NUL-separated, as CreateProcess takes it); folder: the working
-    // folder. Empty means this process's own.
+    // commandLine in UTF-8, started through the wide call so that any character reaches the
+    // program as it was given. env: an environment block (NUL-separated, ending with an
+    // empty entry); folder: the working folder. Empty means this process's own.
     explicit Process(const std::string& commandLine, bool capture = false,
                      std::string env = std::string(), const std::string& folder = std::string()) {
         SECURITY_ATTRIBUTES sa = {sizeof(sa), nullptr, TRUE};
         HANDLE writeEnd = nullptr;
-        STARTUPINFOA si = {};
+        STARTUPINFOW si = {};
         si.cb = sizeof(si);
         if (capture && CreatePipe(&m_read, &writeEnd, &sa, 0)) {
             SetHandleInformation(m_read, HANDLE_FLAG_INHERIT, 0);
@@ -62,20 +64,22 @@ public:
             si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
             si.hStdOutput = si.hStdError = writeEnd;
         }
-        std::string line = commandLine;
+        std::wstring line = fw::Utf8ToWide(commandLine);
+        std::wstring environment = fw::Utf8ToWide(env);
         PROCESS_INFORMATION pi = {};
         // Under load Wine now and then refuses a process start for a moment: try again, and
         // say so, rather than fail the test on the machine's account.
         for (int attempt = 0; attempt < 3 && m_process == nullptr; ++attempt) {
-            if (CreateProcessA(nullptr, &line[0], nullptr, nullptr, writeEnd != nullptr, 0,
-                               env.empty() ? nullptr : &env[0],
-                               folder.empty() ? nullptr : folder.c_str(), &si, &pi)) {
+            if (CreateProcessW(
+                    nullptr, &line[0], nullptr, nullptr, writeEnd != nullptr,
+                    CREATE_UNICODE_ENVIRONMENT, environment.empty() ? nullptr : &environment[0],
+                    folder.empty() ? nullptr : fw::Utf8ToWide(folder).c_str(), &si, &pi)) {
                 m_process = pi.hProcess;
                 CloseHandle(pi.hThread);
             } else {
                 fprintf(stderr, "process start failed (error %lu): %s\n",
                         static_cast<unsigned long>(GetLastError()), commandLine.c_str());
-                line = commandLine;
+                line = fw::Utf8ToWide(commandLine);
                 Sleep(200);
             }
         }

@@ -10,21 +10,9 @@
 #include <string>
 
 #include "framework/disp_client.h"
+#include "framework/wide_text.h"
 #include "tools/cdctl/cdctl_text.h"
 #include "util/opos_constants.h"
-
-namespace {
-
-std::string ToAnsi(const std::wstring& w) {
-    int n = WideCharToMultiByte(CP_ACP, 0, w.c_str(), static_cast<int>(w.size()), nullptr, 0,
-                                nullptr, nullptr);
-    std::string s(static_cast<size_t>(n), '\0');
-    WideCharToMultiByte(CP_ACP, 0, w.c_str(), static_cast<int>(w.size()), s.data(), n, nullptr,
-                        nullptr);
-    return s;
-}
-
-}  // namespace
 
 int RunPropsCommand(int argc, char** argv) {
     const char* progId = "OPOS.CashDrawer.Bramwick.1";
@@ -48,11 +36,9 @@ int RunPropsCommand(int argc, char** argv) {
     if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) return 1;
     int rc = 0;
     {
-        wchar_t wideProgId[256];
-        MultiByteToWideChar(CP_ACP, 0, progId, -1, wideProgId, 256);
         CLSID clsid;
         fw::ComPtr<IDispatch> object;
-        HRESULT hr = CLSIDFromProgID(wideProgId, &clsid);
+        HRESULT hr = CLSIDFromProgID(fw::Utf8ToWide(progId).c_str(), &clsid);
         if (SUCCEEDED(hr)) {
             hr = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch,
                                   object.put_void());
@@ -70,7 +56,7 @@ int RunPropsCommand(int argc, char** argv) {
             }
             for (const cdctl::PropertyName& p : cdctl::StringProperties()) {
                 std::wstring value = drawer.String(L"GetPropertyString", p.index);
-                printf("  %-28s \"%s\"\n", p.name, ToAnsi(value).c_str());
+                printf("  %-28s \"%s\"\n", p.name, fw::WideToUtf8(value).c_str());
             }
         }
     }

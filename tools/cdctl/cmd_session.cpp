@@ -7,6 +7,7 @@
 #include <functional>
 #include <iostream>
 
+#include "framework/wide_text.h"
 #include "so/device_config.h"
 #include "tools/cdctl/cdctl_text.h"
 #include "tools/cdctl/port_check.h"
@@ -30,12 +31,28 @@ std::string Hex(HRESULT hr) {
 // The ProgID in the default value of the device key, as a control object finds it.
 // Returns the Win32 error of the lookup (0 on success).
 LONG ReadProgId(const std::string& device, std::string* progId) {
-    char buffer[256] = {};
+    wchar_t buffer[256] = {};
     DWORD size = sizeof(buffer);
-    LONG error = RegGetValueA(HKEY_LOCAL_MACHINE, DeviceKeyPath(device).c_str(), nullptr,
-                              RRF_RT_REG_SZ, nullptr, buffer, &size);
-    if (error == ERROR_SUCCESS) *progId = buffer;
+    LONG error = RegGetValueW(HKEY_LOCAL_MACHINE, fw::Utf8ToWide(DeviceKeyPath(device)).c_str(),
+                              nullptr, RRF_RT_REG_SZ, nullptr, buffer, &size);
+    if (error == ERROR_SUCCESS) *progId = fw::WideToUtf8(buffer);
     return error;
+}
+
+// A DirectIO string answers with bytes, which the OPOS string conversion turns into characters
+// of the ANSI code page; the bytes may be a UTF-8 text such as a counter file's path. Shown as
+// that text when the code page gives the bytes back exactly, else as the service sent it.
+std::string ByteText(const BSTR text) {
+    const std::wstring units(text, SysStringLen(text));
+    const int size = static_cast<int>(units.size());
+    BOOL lossy = FALSE;
+    const int n = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, units.data(), size, nullptr, 0,
+                                      nullptr, &lossy);
+    if (size == 0 || n <= 0 || lossy) return Narrow(units);
+    std::string bytes(static_cast<size_t>(n), '\0');
+    WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, units.data(), size, &bytes[0], n, nullptr,
+                        nullptr);
+    return fw::ToUtf8(bytes);
 }
 
 // A document with CR LF line ends, as lines.
@@ -57,21 +74,11 @@ std::vector<std::string> Lines(const std::string& text) {
 }  // namespace
 
 std::wstring Widen(const std::string& text) {
-    if (text.empty()) return std::wstring();
-    int n = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    std::wstring wide(static_cast<size_t>(n), L'\0');
-    MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), wide.data(), n);
-    return wide;
+    return fw::Utf8ToWide(text);
 }
 
 std::string Narrow(const std::wstring& text) {
-    if (text.empty()) return std::string();
-    int n = WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
-                                nullptr, nullptr);
-    std::string narrow(static_cast<size_t>(n), '\0');
-    WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), narrow.data(), n,
-                        nullptr, nullptr);
-    return narrow;
+    return fw::WideToUtf8(text);
 }
 
 Session::Session(std::string device, Options options)
@@ -310,7 +317,7 @@ void Session::Execute(const Step& step, StepReport& r, std::vector<std::string>&
             if (!Failed(hr, r)) {
                 r.result = V_I4(&result);
                 r.data = data;
-                r.text = text ? Narrow(std::wstring(text, SysStringLen(text))) : std::string();
+                r.text = text ? ByteText(text) : std::string();
                 details.push_back("data " + std::to_string(data) + ", string " + Quoted(r.text));
             }
             VariantClear(&result);

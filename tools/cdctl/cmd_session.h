@@ -80,7 +80,8 @@ private:
     std::chrono::steady_clock::time_point m_start;
 };
 
-// Text conversions at the dispatch boundary (ANSI code page).
+// Text conversions at the dispatch boundary: cdctl's texts are UTF-8, as its arguments are
+// (a byte text that is not UTF-8 is read as ANSI, see fw::Utf8ToWide).
 std::wstring Widen(const std::string& text);
 std::string Narrow(const std::wstring& text);
 

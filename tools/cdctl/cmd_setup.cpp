@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "framework/wide_text.h"
 #include "so/device_config.h"
 #include "tools/cdctl/cdctl_text.h"
 #include "tools/cdctl/setup_system.h"
@@ -44,11 +45,11 @@ private:
 };
 
 std::string SystemMessage(LONG error) {
-    char* text = nullptr;
-    DWORD n = FormatMessageA(
+    wchar_t* text = nullptr;
+    DWORD n = FormatMessageW(
         FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-        nullptr, static_cast<DWORD>(error), 0, reinterpret_cast<char*>(&text), 0, nullptr);
-    std::string message = n && text ? std::string(text, n) : std::string();
+        nullptr, static_cast<DWORD>(error), 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    std::string message = n && text ? fw::WideToUtf8(std::wstring(text, n)) : std::string();
     if (text) LocalFree(text);
     while (!message.empty() && (message.back() == '\n' || message.back() == '\r' ||
                                 message.back() == ' ' || message.back() == '.')) {
@@ -72,17 +73,23 @@ struct Stored {
     DWORD number = 0;  // REG_DWORD
 };
 
+// Names and texts in UTF-8 (through the wide calls): a device name, a path or a text in any
+// script is written and shown as it is.
 Stored ReadStored(HKEY key, const char* name) {
     Stored s;
     DWORD type = 0, size = 0;
-    if (RegQueryValueExA(key, name, nullptr, &type, nullptr, &size) != ERROR_SUCCESS) return s;
-    std::vector<BYTE> data(size + 2, 0);
+    const std::wstring wideName = name ? fw::Utf8ToWide(name) : std::wstring();
+    const wchar_t* valueName = name ? wideName.c_str() : nullptr;
+    if (RegQueryValueExW(key, valueName, nullptr, &type, nullptr, &size) != ERROR_SUCCESS) return s;
+    std::vector<BYTE> data(size + sizeof(wchar_t), 0);
     DWORD got = size;
-    if (RegQueryValueExA(key, name, nullptr, &type, data.data(), &got) != ERROR_SUCCESS) return s;
+    if (RegQueryValueExW(key, valueName, nullptr, &type, data.data(), &got) != ERROR_SUCCESS) {
+        return s;
+    }
     s.present = true;
     s.type = type;
     if (type == REG_SZ || type == REG_EXPAND_SZ) {
-        s.text = reinterpret_cast<const char*>(data.data());
+        s.text = fw::WideToUtf8(reinterpret_cast<const wchar_t*>(data.data()));
     } else if (type == REG_DWORD && got >= sizeof(DWORD)) {
         memcpy(&s.number, data.data(), sizeof(DWORD));
     }
@@ -124,20 +131,20 @@ std::string RegisteredModule(const std::string& progId, REGSAM view) {
 // The folder the service keeps its default and relative counter files in: "Bramwick" in the
 // common application data folder, or the folder of the registered DLL when there is none.
 std::string CounterFolder(const std::string& module) {
-    char path[MAX_PATH] = {};
-    if (SUCCEEDED(SHGetFolderPathA(nullptr, CSIDL_COMMON_APPDATA | CSIDL_FLAG_DONT_VERIFY, nullptr,
+    wchar_t path[MAX_PATH] = {};
+    if (SUCCEEDED(SHGetFolderPathW(nullptr, CSIDL_COMMON_APPDATA | CSIDL_FLAG_DONT_VERIFY, nullptr,
                                    SHGFP_TYPE_CURRENT, path)) &&
-        path[0] != '\0') {
-        std::string folder(path);
+        path[0] != L'\0') {
+        std::string folder = fw::WideToUtf8(path);
         return folder + (folder.back() == '\\' ? "" : "\\") + "Bramwick";
     }
     return FolderOf(module);
 }
 
 std::string OwnFolder() {
-    char path[MAX_PATH] = {};
-    DWORD n = GetModuleFileNameA(nullptr, path, MAX_PATH);
-    return n == 0 || n >= MAX_PATH ? std::string() : FolderOf(path);
+    wchar_t path[MAX_PATH] = {};
+    DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH);
+    return n == 0 || n >= MAX_PATH ? std::string() : FolderOf(fw::WideToUtf8(path));
 }
 
 std::string TypeName(const SettingWrite& w) {
@@ -161,9 +168,10 @@ LONG WriteValue(HKEY key, const SettingWrite& w) {
         case SettingWrite::Type::Text:
             break;
     }
-    return RegSetValueExA(key, w.setting->name, 0, REG_SZ,
-                          reinterpret_cast<const BYTE*>(w.text.c_str()),
-                          static_cast<DWORD>(w.text.size() + 1));
+    const std::wstring text = fw::Utf8ToWide(w.text);
+    return RegSetValueExW(key, fw::Utf8ToWide(w.setting->name).c_str(), 0, REG_SZ,
+                          reinterpret_cast<const BYTE*>(text.c_str()),
+                          static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
 }
 
 // What `add` would leave in a view that the view's service could not work with: a device key
@@ -236,7 +244,7 @@ int Add(const SetupArgs& args, REGSAM view) {
     const std::string path = DeviceKeyPath(args.device);
     Key device;
     DWORD disposition = 0;
-    LONG error = RegCreateKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0,
+    LONG error = RegCreateKeyExW(HKEY_LOCAL_MACHINE, fw::Utf8ToWide(path).c_str(), 0, nullptr, 0,
                                  KEY_READ | KEY_WRITE | view, nullptr, device.put(), &disposition);
     if (error != ERROR_SUCCESS) return RegistryFailure("cannot create HKLM\\" + path, error);
     error = RegSetValueExA(device.get(), nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(kProgId),
@@ -335,19 +343,21 @@ int List(REGSAM view) {
         return RegistryFailure("cannot open HKLM\\" + std::string(kDeviceKeyRoot), error);
     int count = 0;
     for (DWORD i = 0;; ++i) {
-        char name[256];
-        DWORD length = sizeof(name);
-        error = RegEnumKeyExA(root.get(), i, name, &length, nullptr, nullptr, nullptr, nullptr);
+        wchar_t wideName[256];
+        DWORD length = 256;
+        error = RegEnumKeyExW(root.get(), i, wideName, &length, nullptr, nullptr, nullptr, nullptr);
         if (error == ERROR_NO_MORE_ITEMS) break;
         if (error != ERROR_SUCCESS) return RegistryFailure("cannot list the cash drawers", error);
+        const std::string name = fw::WideToUtf8(std::wstring(wideName, length));
         Key device;
         std::string progId = "(unreadable)", port;
-        if (RegOpenKeyExA(root.get(), name, 0, KEY_READ | view, device.put()) == ERROR_SUCCESS) {
+        if (RegOpenKeyExW(root.get(), wideName, 0, KEY_READ | view, device.put()) ==
+            ERROR_SUCCESS) {
             progId = DescribeStored(ReadStored(device.get(), nullptr));
             Stored p = ReadStored(device.get(), "Port");
             port = p.present ? "Port " + DescribeStored(p) : "no Port";
         }
-        printf("%-20s %-32s %s\n", name, progId.c_str(), port.c_str());
+        printf("%-20s %-32s %s\n", name.c_str(), progId.c_str(), port.c_str());
         ++count;
     }
     if (count == 0) printf("no cash drawers under HKLM\\%s\n", kDeviceKeyRoot);
@@ -357,7 +367,8 @@ int List(REGSAM view) {
 int Show(const SetupArgs& args, REGSAM view) {
     const std::string path = DeviceKeyPath(args.device);
     Key device;
-    LONG error = RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ | view, device.put());
+    LONG error = RegOpenKeyExW(HKEY_LOCAL_MACHINE, fw::Utf8ToWide(path).c_str(), 0, KEY_READ | view,
+                               device.put());
     if (error == ERROR_FILE_NOT_FOUND) {
         std::cerr << "cdctl setup: no device " << args.device << " (HKLM\\" << path
                   << " does not exist; see cdctl setup list)\n";
@@ -416,13 +427,15 @@ int Show(const SetupArgs& args, REGSAM view) {
 
     // Values the service does not read are most often misspelt settings.
     for (DWORD i = 0;; ++i) {
-        char name[256];
-        DWORD length = sizeof(name);
-        if (RegEnumValueA(device.get(), i, name, &length, nullptr, nullptr, nullptr, nullptr) !=
+        wchar_t wideName[256];
+        DWORD length = 256;
+        if (RegEnumValueW(device.get(), i, wideName, &length, nullptr, nullptr, nullptr, nullptr) !=
             ERROR_SUCCESS) {
             break;
         }
-        if (name[0] == '\0') continue;
+        if (length == 0) continue;
+        const std::string utf8Name = fw::WideToUtf8(std::wstring(wideName, length));
+        const char* name = utf8Name.c_str();
         // Value names are not case-sensitive, so "port" is Port.
         const SettingInfo* known = FindSetting(name);
         if (known != nullptr && known->place == SettingPlace::DeviceKey) continue;
@@ -454,8 +467,8 @@ std::string CounterFileOf(const std::string& device, REGSAM view) {
 int Remove(const SetupArgs& args, REGSAM view) {
     const std::string path = DeviceKeyPath(args.device);
     Key device;
-    LONG error =
-        RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_ALL_ACCESS | view, device.put());
+    LONG error = RegOpenKeyExW(HKEY_LOCAL_MACHINE, fw::Utf8ToWide(path).c_str(), 0,
+                               KEY_ALL_ACCESS | view, device.put());
     if (error == ERROR_FILE_NOT_FOUND) {
         std::cerr << "cdctl setup: no device " << args.device << " (HKLM\\" << path
                   << " does not exist)\n";
@@ -479,7 +492,7 @@ int Remove(const SetupArgs& args, REGSAM view) {
     }
     error = RegDeleteTreeA(device.get(), nullptr);
     if (error != ERROR_SUCCESS) return RegistryFailure("cannot empty HKLM\\" + path, error);
-    error = RegDeleteKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), view, 0);
+    error = RegDeleteKeyExW(HKEY_LOCAL_MACHINE, fw::Utf8ToWide(path).c_str(), view, 0);
     if (error != ERROR_SUCCESS) return RegistryFailure("cannot delete HKLM\\" + path, error);
     printf("removed HKLM\\%s with its statistics (HKLM\\%s stays for the other devices)\n",
            path.c_str(), kMakerKey);
@@ -515,7 +528,7 @@ std::vector<RegistryView> ViewsOf(SetupArgs::View view) {
 
 bool DeviceExists(const std::string& device, REGSAM view) {
     Key key;
-    return RegOpenKeyExA(HKEY_LOCAL_MACHINE, DeviceKeyPath(device).c_str(), 0,
+    return RegOpenKeyExW(HKEY_LOCAL_MACHINE, fw::Utf8ToWide(DeviceKeyPath(device)).c_str(), 0,
                          KEY_QUERY_VALUE | view, key.put()) == ERROR_SUCCESS;
 }
 

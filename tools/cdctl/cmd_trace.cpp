@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <iterator>
@@ -47,7 +48,8 @@ int RunTraceCommand(int argc, char** argv) {
         return 2;
     }
 
-    std::ifstream in(path, std::ios::binary);
+    // The path is UTF-8, as every argument: u8path keeps its characters on Windows too.
+    std::ifstream in(std::filesystem::u8path(path), std::ios::binary);
     if (!in) {
         std::cerr << "cdctl trace: cannot open " << path << "\n";
         return 1;

@@ -404,7 +404,11 @@ bool ValidDeviceName(const std::string& name, std::string* error) {
         *error = "the device name is empty";
         return false;
     }
-    if (name.size() > 200) {
+    // Characters, not bytes: the name is UTF-8, and a continuation byte (10xxxxxx) is part of
+    // the character before it.
+    size_t characters = 0;
+    for (char c : name) characters += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+    if (characters > 200) {
         *error = "the device name is longer than 200 characters";
         return false;
     }

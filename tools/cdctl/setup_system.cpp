@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "framework/handles.h"
-#include "stats/device_sharing.h"
+#include "stats/stat_names.h"
 
 namespace cdctl {
 

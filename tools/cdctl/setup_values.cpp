@@ -265,7 +265,7 @@ std::vector<EffectiveSetting> EffectiveSettings(const ConfigSource& key,
     const int32_t verboseLimit = VerboseLimitFromValue(key.GetLongDefZero("VerboseLimit"));
     std::unique_ptr<char[]> eventLog(key.GetString("EventLog"));
     std::unique_ptr<char[]> statistics(key.GetString("Statistics"));
-    std::unique_ptr<char[]> statFile(key.GetString("StatFileName"));
+    std::unique_ptr<char[]> statFile(key.GetPathString("StatFileName"));
     const int32_t level = EventLogLevelFromText(eventLog.get(), verboseLimit);
     const char* const libraryModes[] = {"0 (Disable)", "1 (Enable)", "2 (other text)"};
     const std::string counterPath =
