@@ -11,11 +11,11 @@ int main(int argc, char** argv) {
         fprintf(stderr, "usage: bramwick_wxs x86|x64 VERSION\n");
         return 2;
     }
-    package::PackageSpec spec;
-    spec.win64 = strcmp(argv[1], "x64") == 0;
-    spec.version = argv[2];
+    package::PackageOptions options;
+    options.win64 = strcmp(argv[1], "x64") == 0;
+    options.version = argv[2];
     std::string error;
-    const std::string wxs = package::PackageWxs(spec, &error);
+    const std::string wxs = package::PackageWxs(options, &error);
     if (wxs.empty()) {
         fprintf(stderr, "bramwick_wxs: %s\n", error.c_str());
         return 2;

@@ -14,14 +14,14 @@ struct InstallerVersion {
 };
 bool ParseInstallerVersion(const std::string& version, InstallerVersion* out, std::string* error);
 
-struct PackageSpec {
+struct PackageOptions {
     bool win64 = true;
     std::string version;  // the product version, four numbers as in VERSION
 };
 
 // The WiX source; empty when the version is not valid (error says why). The modules are
 // named without a folder: wixl finds them in its working folder, the build's output folder.
-std::string PackageWxs(const PackageSpec& spec, std::string* error);
+std::string PackageWxs(const PackageOptions& options, std::string* error);
 
 // Text for an XML attribute value in double quotes.
 std::string XmlAttribute(const std::string& text);
