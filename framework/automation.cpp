@@ -57,37 +57,38 @@ HRESULT CoerceLong(const VARIANT* v, LONG* out) {
     return S_OK;
 }
 
-HRESULT CoerceString(const VARIANT* v, std::string* out, bool keepNuls = false) {
+// Runs use(text, length) on the argument as an automation string; an empty argument is an
+// empty text.
+template <class Use>
+HRESULT WithBstr(const VARIANT* v, Use use) {
     if (V_VT(v) == VT_EMPTY) {
-        out->clear();
+        use(static_cast<const wchar_t*>(nullptr), size_t{0});
         return S_OK;
     }
     VARIANT tmp;
     VariantInit(&tmp);
     HRESULT hr = VariantChangeType(&tmp, const_cast<VARIANT*>(v), 0, VT_BSTR);
     if (FAILED(hr)) return hr;
-    *out = WideToAnsi(V_BSTR(&tmp), static_cast<int>(SysStringLen(V_BSTR(&tmp))), keepNuls);
+    use(static_cast<const wchar_t*>(V_BSTR(&tmp)), static_cast<size_t>(SysStringLen(V_BSTR(&tmp))));
     VariantClear(&tmp);
     return S_OK;
+}
+
+HRESULT CoerceString(const VARIANT* v, std::string* out, bool keepNuls = false) {
+    return WithBstr(v, [&](const wchar_t* text, size_t length) {
+        *out = WideToAnsi(text, static_cast<int>(length), keepNuls);
+    });
 }
 
 // A name: UTF-8 of the whole text. False in *usable when it holds a NUL or an unpaired
 // surrogate; a missing (empty or null) text is the empty name.
 HRESULT CoerceName(const VARIANT* v, std::string* out, bool* usable) {
     *usable = true;
-    if (V_VT(v) == VT_EMPTY) {
+    return WithBstr(v, [&](const wchar_t* text, size_t length) {
         out->clear();
-        return S_OK;
-    }
-    VARIANT tmp;
-    VariantInit(&tmp);
-    HRESULT hr = VariantChangeType(&tmp, const_cast<VARIANT*>(v), 0, VT_BSTR);
-    if (FAILED(hr)) return hr;
-    const BSTR text = V_BSTR(&tmp);
-    const size_t length = SysStringLen(text);
-    *usable = WideToUtf8(text, length, out) && out->find('\0') == std::string::npos;
-    VariantClear(&tmp);
-    return S_OK;
+        if (length > 0)
+            *usable = WideToUtf8(text, length, out) && out->find('\0') == std::string::npos;
+    });
 }
 
 }  // namespace

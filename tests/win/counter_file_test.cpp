@@ -23,6 +23,9 @@
 
 namespace {
 
+using testutil::ReadWholeFile;
+using testutil::WriteWholeFile;
+
 std::shared_ptr<EventJournal> g_journal;
 
 std::unique_ptr<RasEventLog> MakeRecorder() {
@@ -36,17 +39,6 @@ std::string CounterLine(unsigned long value) {
 
 std::wstring Wide(const std::string& text) {
     return std::wstring(text.begin(), text.end());
-}
-
-bool WriteWholeFile(const std::string& path, const std::string& contents) {
-    std::ofstream file(path, std::ios::binary | std::ios::trunc);
-    return static_cast<bool>(file << contents);
-}
-
-std::string ReadWholeFile(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    if (!file) return "<missing>";
-    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
 }
 
 class CounterFile : public ::testing::Test {

@@ -22,6 +22,9 @@
 
 namespace {
 
+using testutil::ReadWholeFile;
+using testutil::WriteWholeFile;
+
 constexpr char kClass[] = "BramwickRasTest";
 constexpr char kClassKey[] = "SOFTWARE\\OLEforRetail\\ServiceOPOS\\BramwickRasTest";
 const char* const kNames[] = {"DrawerOpenCount             "};
@@ -38,17 +41,6 @@ std::string Nibbles(const std::string& bytes) {
     std::string text;
     for (unsigned char c : bytes) text += {char('0' + (c >> 4)), char('0' + (c & 15))};
     return text;
-}
-
-bool WriteWholeFile(const std::string& path, const std::string& contents) {
-    std::ofstream file(path, std::ios::binary | std::ios::trunc);
-    return static_cast<bool>(file << contents);
-}
-
-std::string ReadWholeFile(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    if (!file) return "<missing>";
-    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
 }
 
 bool FileExists(const std::string& path) {

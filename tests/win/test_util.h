@@ -7,12 +7,26 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <utility>
 
 #include "util/opos_constants.h"
 
 namespace testutil {
+
+// A file's whole contents written or read as bytes; "<missing>" for a file that is not there.
+inline bool WriteWholeFile(const std::string& path, const std::string& contents) {
+    std::ofstream file(path, std::ios::binary | std::ios::trunc);
+    return static_cast<bool>(file << contents);
+}
+
+inline std::string ReadWholeFile(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    if (!file) return "<missing>";
+    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+}
 
 inline std::string HrName(HRESULT hr) {
     static const std::pair<HRESULT, const char*> names[] = {
