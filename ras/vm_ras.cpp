@@ -113,8 +113,10 @@ LONG CVmRAS::Open(const char* deviceClass, const char* deviceName, const char* d
         m_lResultCodeExtended = static_cast<LONG>(GetLastError());
         return OPOS_E_FAILURE;
     }
+    // A mutex abandoned by a killed process is taken over, here and in every operation on
+    // the block: its counters are whole values and its users are pruned to live processes.
     auto guard = m_mutex.Acquire(INFINITE);
-    if (!guard.ok()) {
+    if (!guard.owned()) {
         m_lResultCodeExtended = static_cast<LONG>(fw::WaitCode(guard.result()));
         guard.Unlock();
         m_mutex.Close();
@@ -180,7 +182,7 @@ LONG CVmRAS::Close() {
     LONG result = OPOS_SUCCESS;
     {
         auto guard = m_mutex.Acquire(INFINITE);
-        if (guard.ok() && m_pData != nullptr) {
+        if (guard.owned() && m_pData != nullptr) {
             // Only running processes count: one killed with the device open is dropped.
             RemoveUserOpen(&m_pData->users, m_self);
             DropEndedUsers(&m_pData->users, IsProcessAlive);
@@ -261,7 +263,7 @@ LONG CVmRAS::ExecuteCommand(LONG command, LONG* data, std::string* text, LONG bi
     if (!m_bOpen) return OPOS_E_CLOSED;
     if (data == nullptr) return OPOS_E_ILLEGAL;
     auto guard = m_mutex.Acquire(INFINITE);
-    if (!guard.ok() || m_pData == nullptr) return OPOS_E_FAILURE;
+    if (!guard.owned() || m_pData == nullptr) return OPOS_E_FAILURE;
 
     switch (command) {
         case kRasCmdSetEventLogLevel:

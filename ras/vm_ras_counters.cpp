@@ -59,7 +59,7 @@ LONG CVmRAS::IncrementCounter(LONG index) {
     if (!m_bOpen) return OPOS_E_CLOSED;
     if (index < 0 || index >= CountersInUse()) return OPOS_E_ILLEGAL;
     auto guard = m_mutex.Acquire(INFINITE);
-    if (!guard.ok()) return OPOS_E_FAILURE;
+    if (!guard.owned()) return OPOS_E_FAILURE;
     ++m_pData->adwCounters[index];  // unsigned: 4294967295 wraps to 0
     // In the file modes the count reaches the file before the mutex is given back, so a
     // process killed right after loses nothing and no later save writes an older value. The

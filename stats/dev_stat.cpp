@@ -80,13 +80,16 @@ LONG CDevStat::Attach(std::string deviceClass, std::string deviceName, const Sta
     // The mutex is held from before the mapping is looked up until the block is loaded, so
     // exactly one process creates and loads it.
     // A failure leaves the Win32 error (or the wait's result) in ResultCodeExtended.
+    // Here and in every operation below, a mutex abandoned by a process killed while it held
+    // it is taken over: the block holds whole counts and a user table that is pruned to the
+    // processes still running, so refusing it would only lose the counts that follow.
     fw::Mutex mutex;
     if (!mutex.Create(StatMutexName(deviceClass, deviceName).c_str())) {
         m_lResultCodeExtended = static_cast<LONG>(GetLastError());
         return OPOS_E_FAILURE;
     }
     fw::MutexGuard guard = mutex.Acquire(INFINITE);
-    if (!guard.ok()) {
+    if (!guard.owned()) {
         m_lResultCodeExtended = static_cast<LONG>(fw::WaitCode(guard.result()));
         return OPOS_E_FAILURE;
     }
@@ -145,7 +148,7 @@ LONG CDevStat::Close() {
     m_lResultCodeExtended = 0;
     if (!m_bOpen) return OPOS_E_CLOSED;
     fw::MutexGuard guard = m_mutex.Acquire(INFINITE);
-    if (!guard.ok()) return OPOS_E_FAILURE;
+    if (!guard.owned()) return OPOS_E_FAILURE;
 
     // The last close is decided by the processes still running: one that was killed while
     // it had the device open no longer counts.
@@ -198,7 +201,7 @@ LONG CDevStat::IncrementCounter(LONG table, LONG row) {
     m_lResultCodeExtended = 0;
     if (!m_bOpen) return OPOS_E_CLOSED;
     fw::MutexGuard guard = m_mutex.Acquire(INFINITE);
-    if (!guard.ok()) return OPOS_E_FAILURE;
+    if (!guard.owned()) return OPOS_E_FAILURE;
     return SaveChange(table, row, m_block.IncrementCounter(table, row));
 }
 
@@ -206,7 +209,7 @@ LONG CDevStat::SetCounter(LONG table, LONG row, int64_t value) {
     m_lResultCodeExtended = 0;
     if (!m_bOpen) return OPOS_E_CLOSED;
     fw::MutexGuard guard = m_mutex.Acquire(INFINITE);
-    if (!guard.ok()) return OPOS_E_FAILURE;
+    if (!guard.owned()) return OPOS_E_FAILURE;
     return SaveChange(table, row, m_block.SetCounter(table, row, value));
 }
 
@@ -221,7 +224,7 @@ LONG CDevStat::SetText(LONG table, LONG row, const char* text) {
         if (checked != OPOS_SUCCESS) return checked;
         const LeadByteSet leadBytes = LeadBytes();
         fw::MutexGuard guard = m_mutex.Acquire(INFINITE);
-        if (!guard.ok()) return OPOS_E_FAILURE;
+        if (!guard.owned()) return OPOS_E_FAILURE;
         return SaveChange(table, row,
                           static_cast<LONG>(m_block.StoreText(table, row, stored, leadBytes)));
     });
@@ -232,7 +235,7 @@ LONG CDevStat::GetText(LONG table, LONG row, char* buffer, LONG size) {
     if (!m_bOpen) return OPOS_E_CLOSED;
     if (buffer == nullptr || size <= 0) return OPOS_E_ILLEGAL;
     fw::MutexGuard guard = m_mutex.Acquire(INFINITE);
-    if (!guard.ok()) return OPOS_E_FAILURE;
+    if (!guard.owned()) return OPOS_E_FAILURE;
     return NoThrow(
         [&]() -> LONG { return static_cast<LONG>(m_block.GetText(table, row, buffer, size)); });
 }
@@ -246,7 +249,7 @@ LONG CDevStat::PrepareRequest(LONG mode, const char* request, const STATREQ** re
     }
     if (request == nullptr || records == nullptr || count == nullptr) return OPOS_E_ILLEGAL;
     fw::MutexGuard guard = m_mutex.Acquire(INFINITE);
-    if (!guard.ok()) return OPOS_E_FAILURE;
+    if (!guard.owned()) return OPOS_E_FAILURE;
 
     std::vector<STATREQ>().swap(m_requests);
     return NoThrow([&]() -> LONG {
@@ -266,7 +269,7 @@ LONG CDevStat::BuildReport(const STATREQ* records, LONG count, std::string* repo
     if (!m_bOpen) return OPOS_E_CLOSED;
     if (records == nullptr || count < 0 || report == nullptr) return OPOS_E_ILLEGAL;
     fw::MutexGuard guard = m_mutex.Acquire(INFINITE);
-    if (!guard.ok()) return OPOS_E_FAILURE;
+    if (!guard.owned()) return OPOS_E_FAILURE;
     return NoThrow([&]() -> LONG {
         *report = WriteStatReport(m_block, records, static_cast<size_t>(count));
         return OPOS_SUCCESS;

@@ -10,6 +10,7 @@
 #include <memory>
 #include <sstream>
 #include <string>
+#include <thread>
 
 #include "ras/ras_data.h"
 #include "ras/ras_rules.h"
@@ -141,6 +142,38 @@ TEST_F(CrashCounts, AKilledApplicationNoLongerCountsAsAUser) {
     ASSERT_OPOS(OPOS_SUCCESS, m_session->Close());
     EXPECT_EQ(std::to_string(counted), Saved());
     EXPECT_EQ(2, InFile());
+}
+
+// An application killed while it held the lock of the statistics or of the reliability block
+// leaves it abandoned; the next open and the next opening go on as if it had been released.
+TEST_F(CrashCounts, ALockLeftByAKilledApplicationLosesNoOpenAndNoCount) {
+    // A thread that ends while it owns a mutex abandons it, as a killed process does.
+    auto abandonLocks = [] {
+        std::thread holder([] {
+            for (const std::string& name : {StatMutexName("CashDrawer", kDevice),
+                                            RasMutexName("CashDrawer", kDevice)}) {
+                HANDLE mutex = OpenMutexA(SYNCHRONIZE, FALSE, name.c_str());
+                ASSERT_NE(nullptr, mutex) << name;
+                ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(mutex, 1000)) << name;
+                CloseHandle(mutex);
+            }
+        });
+        holder.join();
+    };
+    ASSERT_OPOS(OPOS_SUCCESS, m_session->Open(kDeviceW));
+    abandonLocks();
+    soak::DrawerSession another;
+    ASSERT_OPOS(OPOS_SUCCESS, another.Open(kDeviceW));
+    ASSERT_OPOS(OPOS_SUCCESS, another.Close());
+
+    m_session->Set(PIDX_DeviceEnabled, 1);
+    abandonLocks();
+    ASSERT_OPOS(OPOS_SUCCESS, m_session->OpenDrawer());
+    EXPECT_EQ(1, InMemory(*m_session));
+    EXPECT_EQ(1, m_session->DrawerOpenCount());
+    ASSERT_OPOS(OPOS_SUCCESS, m_session->Close());
+    EXPECT_EQ("1", Saved());
+    EXPECT_EQ(1, InFile());
 }
 
 // Applications that name the device in other letter cases share its counts.
