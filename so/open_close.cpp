@@ -9,13 +9,6 @@
 #include "util/reg_uty.h"
 
 namespace {
-constexpr LONG OPOS_ORS_CONFIG = 403;
-constexpr LONG kOpenResultAlreadyOpen = 451;
-constexpr LONG kOpenResultNoControlObject = 452;
-constexpr LONG kOpenResultNoThread = 453;
-constexpr LONG kOpenResultNoReliability = 454;
-constexpr LONG kOpenResultNoStatistics = 455;
-constexpr LONG kOpenResultNoPort = 456;
 constexpr char kModuleName[] = "BRAMWICK";
 }  // namespace
 

@@ -22,6 +22,16 @@ constexpr int32_t OPOS_E_TIMEOUT = 112;
 constexpr int32_t OPOS_E_BUSY = 113;
 constexpr int32_t OPOS_E_EXTENDED = 114;
 
+// OpenResult values: 403 for a device the registry does not describe fully, then the
+// service's own codes for the step of OpenService that failed.
+constexpr int32_t OPOS_ORS_CONFIG = 403;
+constexpr int32_t kOpenResultAlreadyOpen = 451;
+constexpr int32_t kOpenResultNoControlObject = 452;
+constexpr int32_t kOpenResultNoThread = 453;
+constexpr int32_t kOpenResultNoReliability = 454;
+constexpr int32_t kOpenResultNoStatistics = 455;
+constexpr int32_t kOpenResultNoPort = 456;
+
 // Device states; the service only ever reports closed and idle.
 constexpr int32_t OPOS_S_CLOSED = 1;
 constexpr int32_t OPOS_S_IDLE = 2;

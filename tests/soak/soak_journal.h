@@ -31,6 +31,8 @@
 #include <string>
 #include <vector>
 
+#include "util/opos_constants.h"
+
 namespace soak {
 
 // OPOS results a cycle meets.
@@ -38,7 +40,6 @@ constexpr long kSuccess = 0;
 constexpr long kClaimed = 102;
 constexpr long kFailure = 111;
 constexpr long kTimeout = 112;
-constexpr long kOpenResultNoPort = 456;
 
 constexpr long long kOpenEnd = INT64_MAX;  // an interval still open when the journal ends
 

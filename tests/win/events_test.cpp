@@ -58,7 +58,7 @@ TEST_F(Events, ConnectReadsTheVersionAndNeedsSODirectIO) {
     TestControlObject::Options noDirectIO;
     noDirectIO.directIO = false;
     EXPECT_OPOS(OPOS_E_NOSERVICE, Open(noDirectIO));
-    EXPECT_EQ(452, m_drawer.Long(L"GetOpenResult"));
+    EXPECT_EQ(kOpenResultNoControlObject, m_drawer.Long(L"GetOpenResult"));
     EXPECT_EQ(OPOS_S_CLOSED, m_drawer.Number(PIDX_State));
 
     ASSERT_OPOS(OPOS_SUCCESS, Open());

@@ -26,7 +26,6 @@ constexpr DWORD kBound = 10000;
 constexpr char kDevice[] = "BramwickFault";
 constexpr wchar_t kDeviceW[] = L"BramwickFault";
 constexpr char kSim[] = "SIMFAULT1";
-constexpr LONG kOpenResultNoPort = 456;
 
 using testproc::ExeDir;
 using testproc::OutDir;

@@ -147,7 +147,7 @@ TEST_F(Link, OnlyTheNewestWellFormedFrameCounts) {
 TEST_F(Link, ASilentControllerFailsTheOpenAfterCommandTimeout) {
     ASSERT_EQ(0u, Sim("answer off"));
     EXPECT_OPOS(OPOS_E_FAILURE, Open());
-    EXPECT_EQ(456, m_drawer.Long(L"GetOpenResult"));
+    EXPECT_EQ(kOpenResultNoPort, m_drawer.Long(L"GetOpenResult"));
     EXPECT_EQ(OPOS_S_CLOSED, m_drawer.Number(PIDX_State));
     ASSERT_EQ(0u, Sim("answer on"));
     EXPECT_OPOS(OPOS_SUCCESS, Open());  // recovers once the controller answers
@@ -156,7 +156,7 @@ TEST_F(Link, ASilentControllerFailsTheOpenAfterCommandTimeout) {
 TEST_F(Link, DsrOffAtOpenRefusesTheStatusCommand) {
     ASSERT_EQ(0u, Sim("dsr off"));
     EXPECT_OPOS(OPOS_E_FAILURE, Open());
-    EXPECT_EQ(456, m_drawer.Long(L"GetOpenResult"));
+    EXPECT_EQ(kOpenResultNoPort, m_drawer.Long(L"GetOpenResult"));
     ASSERT_EQ(0u, Sim("dsr on"));
     EXPECT_OPOS(OPOS_SUCCESS, Open());
 }
@@ -167,7 +167,7 @@ TEST_F(Link, NoPortOwnerMakesTheStatusQueryTimeOut) {
     fw::UniqueKernel held(CreateMutexA(nullptr, TRUE, "Shared CashDrawer COM Opened"));
     ASSERT_TRUE(held);
     EXPECT_OPOS(OPOS_E_FAILURE, Open());
-    EXPECT_EQ(456, m_drawer.Long(L"GetOpenResult"));
+    EXPECT_EQ(kOpenResultNoPort, m_drawer.Long(L"GetOpenResult"));
     ReleaseMutex(held.get());
 }
 

@@ -38,13 +38,13 @@ protected:
 
 TEST_F(OpenClose, MissingDeviceKeyLeavesTheServiceClosedAndReopenable) {
     EXPECT_OPOS(OPOS_E_NOEXIST, Open("BramwickNoSuchDevice"));
-    EXPECT_EQ(403, m_drawer.Long(L"GetOpenResult"));
+    EXPECT_EQ(OPOS_ORS_CONFIG, m_drawer.Long(L"GetOpenResult"));
     EXPECT_OPOS(OPOS_E_NOEXIST, Number(PIDX_ResultCode));
     EXPECT_EQ(OPOS_S_CLOSED, Number(PIDX_State));
     EXPECT_FALSE(NamedEventExists(kStatusUpdateEventName));
     for (int round = 0; round < 3; ++round) {
         ASSERT_OPOS(OPOS_SUCCESS, Open(m_device.name())) << "round " << round;
-        EXPECT_EQ(403, m_drawer.Long(L"GetOpenResult")) << "kept after a later success";
+        EXPECT_EQ(OPOS_ORS_CONFIG, m_drawer.Long(L"GetOpenResult")) << "kept after a later success";
         ASSERT_OPOS(OPOS_SUCCESS, m_drawer.Long(L"Close")) << "round " << round;
     }
 }
@@ -61,7 +61,7 @@ TEST_F(OpenClose, MissingMakerKeyIsAConfigurationError) {
     if (values != 0 || subkeys != 0) GTEST_SKIP() << "the maker's key holds real settings";
     ASSERT_EQ(ERROR_SUCCESS, RegDeleteKeyA(HKEY_LOCAL_MACHINE, kMakerKey));
     EXPECT_OPOS(OPOS_E_NOEXIST, Open(m_device.name()));
-    EXPECT_EQ(403, m_drawer.Long(L"GetOpenResult"));
+    EXPECT_EQ(OPOS_ORS_CONFIG, m_drawer.Long(L"GetOpenResult"));
     EXPECT_EQ(OPOS_S_CLOSED, Number(PIDX_State));
     RegCreateKeyExA(HKEY_LOCAL_MACHINE, kMakerKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &maker,
                     nullptr);
@@ -87,7 +87,7 @@ TEST_F(OpenClose, OpenCreatesTheSharedObjectsAndCloseRemovesThem) {
     EXPECT_FALSE(NamedMutexExists("Vantrel CashDrawer Claimed"));
     // A second open is refused and leaves everything as it was.
     EXPECT_OPOS(OPOS_E_ILLEGAL, Open(m_device.name()));
-    EXPECT_EQ(451, m_drawer.Long(L"GetOpenResult"));
+    EXPECT_EQ(kOpenResultAlreadyOpen, m_drawer.Long(L"GetOpenResult"));
     EXPECT_EQ(OPOS_S_IDLE, Number(PIDX_State));
     EXPECT_TRUE(NamedEventExists(kStatusUpdateEventName));
 

@@ -102,7 +102,7 @@ TEST(PortLibrary, OpenServiceSendsTheDocumentedOpenRequest) {
         drawer.Attach(object.get());
         // The fake refuses the open: the service reports the port error and stays closed.
         EXPECT_OPOS(OPOS_E_FAILURE, drawer.Open(device.name()));
-        EXPECT_EQ(456, drawer.Long(L"GetOpenResult"));
+        EXPECT_EQ(kOpenResultNoPort, drawer.Long(L"GetOpenResult"));
         EXPECT_EQ(OPOS_S_CLOSED, drawer.Number(PIDX_State));
     }
     RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, kMakerKey, "Path");

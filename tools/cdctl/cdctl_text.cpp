@@ -52,23 +52,23 @@ std::string Timestamp(uint64_t elapsedMs) {
 
 const char* OpenResultMeaning(int32_t openResult) {
     switch (openResult) {
-        case 403:
+        case OPOS_ORS_CONFIG:
             return "the device key or the maker's key HKLM\\SOFTWARE\\Velmora\\Vantrel cannot be "
                    "opened (cdctl setup show NAME)";
-        case 451:
+        case kOpenResultAlreadyOpen:
             return "the service was already open";
-        case 452:
+        case kOpenResultNoControlObject:
             return "the service could not connect to the control object (its SODirectIO "
                    "callback did not resolve)";
-        case 453:
+        case kOpenResultNoThread:
             return "a worker thread of the service could not be started";
-        case 454:
+        case kOpenResultNoReliability:
             return "the reliability records did not start (device key not readable, or their "
                    "shared block or mutex not available)";
-        case 455:
+        case kOpenResultNoStatistics:
             return "the statistics did not start; most often the device key has no Stat subkey "
                    "(cdctl setup add NAME creates it)";
-        case 456:
+        case kOpenResultNoPort:
             return "the port could not be opened (Port, PortDll, Path), or the drawer did not "
                    "answer the status command within Command_Timeout";
         default:
