@@ -10,7 +10,6 @@
 #include <vector>
 
 #include "stats/cash_drawer_stats.h"
-#include "stats/stat_apply.h"
 #include "stats/stat_block.h"
 #include "stats/stat_report.h"
 #include "stats/stat_request.h"
@@ -266,36 +265,6 @@ TEST_F(StatsResolveTest, AccessRulesDropWhatCannotBeChanged) {
     Resolve(kStatModeReset, "Interface,UnifiedPOSVersion", OPOS_E_ILLEGAL);
 }
 
-// The store side of an update, as the service wires it: dates checked, texts cut in the block.
-class BlockWriter final : public StatWriter {
-public:
-    explicit BlockWriter(StatBlock& block) : m_block(block) {}
-    int32_t SetCounter(int32_t table, int32_t row, int64_t value) override {
-        return m_block.SetCounter(table, row, value);
-    }
-    int32_t SetText(int32_t table, int32_t row, const char* text) override {
-        std::string stored;
-        const int32_t r = PrepareStatText(table, row, text, "2024-05-06", &stored);
-        return r != OPOS_SUCCESS ? r : m_block.StoreText(table, row, stored, Cp932LeadBytes());
-    }
-
-private:
-    StatBlock& m_block;
-};
-
-// The request cuts the value at 128 bytes, in the middle of hiragana A (82 A0) whose lead byte
-// is byte 128; the stored text must not end with half of it.
-TEST(StatsUpdate, ALongTextIsNotCutInsideADoubleByteCharacter) {
-    TestBlock t;
-    const std::string text = std::string(127, 'A') + "\x82\xA0" + "B";
-    const StatRequestResult r = ResolveStatRequest(t.block, kStatModeUpdate, "ModelName=" + text);
-    ASSERT_EQ(OPOS_SUCCESS, r.result);
-    BlockWriter writer(t.block);
-    ASSERT_EQ(0u, ApplyStatistics(kStatModeUpdate, kCashDrawerStatTables, r.records.data(),
-                                  r.records.size(), writer));
-    EXPECT_EQ(std::string(127, 'A'), t.Value("ModelName"));
-}
-
 using Lines = std::vector<std::string>;
 
 const Lines kHead = {
@@ -365,30 +334,6 @@ TEST(StatsReport, ValuesAreEscapedButTheCategoryAttributeIsNot) {
     EXPECT_EQ("\t\t<DeviceCategory UPOS=\"Cash&Drawer\"/>", lines[6]);
     EXPECT_EQ("\t\t<ModelName>A&amp;B&lt;C&gt;</ModelName>", lines[8]);
     EXPECT_EQ("\t\t<SerialNumber>&quot;q&quot; &apos;a&apos; &amp;lt;</SerialNumber>", lines[9]);
-}
-
-TEST(StatsReport, UnitsAndManufacturerStatisticsHaveTheirOwnBlocks) {
-    static constexpr STATDEF equipment[] = {{"UnifiedPOSVersion", kStatTypeText, 1, 0, "1.13", ""}};
-    static constexpr STATDEF upos[] = {{"HoursPoweredCount", kStatTypeCounter, 0, 0, "4", "h<"}};
-    static constexpr STATDEF maker[] = {{"Motor", kStatTypeCounter, 1, 3, "1", ""},
-                                        {"Label", kStatTypeText, 1, 3, "x", "none"}};
-    constexpr StatTables tables = {{equipment, upos, maker}, {1, 1, 2}};
-    static_assert(ComputeStatLayout(tables).size == 4 + 89 * 4 + 8 * 2 + 129 * 2 + 65 * 2 + 512,
-                  "");
-    TestBlock t({}, tables);
-    STATSLOT label;
-    ASSERT_TRUE(t.block.FindSlot(kStatTableManufacturer, 1, &label));
-    EXPECT_EQ(65, int32_t{label.nUnitOffset}) << "the second unit";
-    EXPECT_EQ(129, int32_t{label.nTextOffset}) << "the second text";
-    const Lines expected = Join({
-        kHead,
-        Block("Parameter", "HoursPoweredCount", "4", "h&lt;"),
-        Block("ManufacturerSpecific", "Motor", "1"),
-        Block("ManufacturerSpecific", "Label", "x", "none"),
-        {"\t</Event>", "\t<Equipment>", "\t\t<UnifiedPOSVersion>1.13</UnifiedPOSVersion>",
-         "\t</Equipment>", "</UPOSStat>"},
-    });
-    EXPECT_EQ(expected, Report(t, ""));
 }
 
 }  // namespace
