@@ -87,7 +87,13 @@ public:
 
 std::vector<std::string> Split(const std::string& text, char separator) {
     std::vector<std::string> parts(1);
-    for (char c : text) c == separator ? parts.emplace_back() : parts.back().push_back(c);
+    for (char c : text) {
+        if (c == separator) {
+            parts.emplace_back();
+        } else {
+            parts.back().push_back(c);
+        }
+    }
     return parts;
 }
 
@@ -180,6 +186,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         key.values[name] = v;
     }
 
+    FUZZ_CHECK(kNames.size() == 24 && kWords.size() == 41);  // as the seeds count them
     const DeviceConfig c = ReadDeviceConfig(key);
     CheckRanges(c);
     FUZZ_CHECK(Fields(ReadDeviceConfig(KeyOf(c))) == Fields(c));
