@@ -29,7 +29,6 @@ set(BRAMWICK_FUZZ_TARGETS
     receive_buffer
     opostr
     config
-    sim_command
     sim_controller
 )
 # The pure sources the fuzzers exercise, instrumented once.
@@ -49,7 +48,6 @@ set(BRAMWICK_FUZZ_LIBRARY_SOURCES
     util/config_rules.cpp
     so/device_config.cpp
     ports/sim_controller.cpp
-    ports/sim_command.cpp
     ports/port_settings.cpp
 )
 set(BRAMWICK_FUZZ_FLAGS -fsanitize=address,undefined -fno-sanitize-recover=all

@@ -8,6 +8,4 @@ list(APPEND BRAMWICK_PURE_SOURCES
 )
 list(APPEND BRAMWICK_NATIVE_TESTS
     tests/native/sim_controller_test.cpp
-    tests/native/sim_command_test.cpp
-    tests/native/sim_port_settings_test.cpp
 )

@@ -1,7 +1,8 @@
 // libFuzzer target for the binary conversion of DirectIO strings: StringToBytes, BytesToString
 // and WideToBytes in every mode (none, nibble, decimal, the object's own mode through -1, and
-// modes the service does not know, which convert nothing). Each result is compared with the
-// documented packing, and what the service encodes must decode to the same bytes.
+// modes the service does not know, which convert nothing). Checked: lengths and terminators of
+// every result, encoded bytes decode to themselves, decoding is the same from text and from
+// UTF-16 units of one byte, and null arguments give nothing.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <cstring>
@@ -14,67 +15,15 @@
 
 namespace {
 
-// Nibble and decimal modes carry data in a leading run of their characters; everything else
-// (every other mode number included) takes the text as it is, up to its NUL.
-int32_t Effective(int32_t mode) {
-    return mode == OPOS_BC_NIBBLE || mode == OPOS_BC_DECIMAL ? mode : OPOS_BC_NONE;
-}
+using Bytes = std::vector<uint8_t>;
 
-std::vector<uint8_t> ExpectedBytes(const std::string& text, int32_t mode) {
-    const std::string t = fuzz::UpToNul(text);
-    std::vector<uint8_t> out;
-    if (mode == OPOS_BC_NIBBLE) {
-        size_t run = 0;
-        while (run < t.size() && t[run] >= '0' && t[run] <= '?') ++run;
-        for (size_t i = 0; i + 1 < run; i += 2) {
-            out.push_back(static_cast<uint8_t>(((t[i] & 0x0F) << 4) | (t[i + 1] & 0x0F)));
-        }
-    } else if (mode == OPOS_BC_DECIMAL) {
-        size_t run = 0;
-        while (run < t.size() && ((t[run] >= '0' && t[run] <= '9') || t[run] == ' ')) ++run;
-        for (size_t i = 0; i + 2 < run; i += 3) {
-            // A blank reads as 0 (its low four bits); "999" wraps to 231.
-            const unsigned v = 100 * (t[i] & 0x0F) + 10 * (t[i + 1] & 0x0F) + (t[i + 2] & 0x0F);
-            out.push_back(static_cast<uint8_t>(v & 0xFF));
-        }
-    } else {
-        out.assign(t.begin(), t.end());
-    }
-    return out;
-}
-
-std::string ExpectedText(const std::vector<uint8_t>& bytes, int32_t mode) {
-    std::string out;
-    for (uint8_t b : bytes) {
-        if (mode == OPOS_BC_NIBBLE) {
-            out.push_back(static_cast<char>('0' + (b >> 4)));
-            out.push_back(static_cast<char>('0' + (b & 0x0F)));
-        } else if (mode == OPOS_BC_DECIMAL) {
-            out.push_back(static_cast<char>('0' + b / 100));
-            out.push_back(static_cast<char>('0' + b / 10 % 10));
-            out.push_back(static_cast<char>('0' + b % 10));
-        } else {
-            if (b == 0) break;  // a zero byte ends the text
-            out.push_back(static_cast<char>(b));
-        }
-    }
-    return out;
-}
-
-void CheckStringToBytes(const COPOStr& conv, const std::string& text, int32_t mode,
-                        int32_t effective) {
-    int32_t length = -7;
-    std::unique_ptr<uint8_t[]> block(conv.StringToBytes(text.c_str(), &length, mode));
-    const std::vector<uint8_t> expected = ExpectedBytes(text, effective);
-    if (expected.empty()) {
-        FUZZ_CHECK(block == nullptr);
-        FUZZ_CHECK(length == 0);
-        return;
-    }
-    FUZZ_CHECK(block != nullptr);
-    FUZZ_CHECK(length == static_cast<int32_t>(expected.size()));
-    FUZZ_CHECK(memcmp(block.get(), expected.data(), expected.size()) == 0);
-    FUZZ_CHECK(block[expected.size()] == 0);  // one terminating zero byte after the data
+// The block and its length, checked: null exactly when empty, one zero byte after the data.
+Bytes Take(uint8_t* raw, int32_t length) {
+    std::unique_ptr<uint8_t[]> block(raw);
+    FUZZ_CHECK((block == nullptr) == (length == 0) && length >= 0);
+    if (!block) return {};
+    FUZZ_CHECK(block[length] == 0);
+    return Bytes(block.get(), block.get() + length);
 }
 
 }  // namespace
@@ -86,33 +35,40 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     conv.SetMode(own);
     const int32_t picked = in.PickValueInArray<int32_t>({0, 1, 2, -1, 3, 7, -2, INT32_MIN});
     const int32_t resolved = picked == -1 ? own : picked;
-    const int32_t effective = Effective(resolved);
+    // Characters per byte: 2 in nibble mode, 3 in decimal mode, 1 (no conversion) otherwise.
+    const size_t width = resolved == OPOS_BC_NIBBLE ? 2 : resolved == OPOS_BC_DECIMAL ? 3 : 1;
     const std::string text = in.ConsumeRandomLengthString(4096);
 
-    CheckStringToBytes(conv, text, picked, effective);
-    // A null length pointer gives nothing and touches nothing; a null text gives nothing.
+    int32_t length = -7;
+    const Bytes decoded = Take(conv.StringToBytes(text.c_str(), &length, picked), length);
+    FUZZ_CHECK(decoded.size() <= strlen(text.c_str()) / width);
+    if (width == 1) FUZZ_CHECK(decoded.size() == strlen(text.c_str()));
+    // Decoded bytes encode to a text that decodes to them again.
+    const std::string reencoded =
+        conv.BytesToString(decoded.data(), static_cast<int32_t>(decoded.size()), picked);
+    FUZZ_CHECK(Take(conv.StringToBytes(reencoded.c_str(), &length, picked), length) == decoded);
     FUZZ_CHECK(conv.StringToBytes(text.c_str(), nullptr, picked) == nullptr);
-    int32_t length = 5;
+    length = 5;
     FUZZ_CHECK(conv.StringToBytes(nullptr, &length, picked) == nullptr && length == 0);
 
     // Bytes to text and back.
-    const std::vector<uint8_t> bytes = in.ConsumeBytes<uint8_t>(in.ConsumeIntegralInRange(0, 600));
+    const Bytes bytes = in.ConsumeBytes<uint8_t>(in.ConsumeIntegralInRange(0, 600));
     const int32_t count = static_cast<int32_t>(bytes.size());
     const std::string encoded = conv.BytesToString(bytes.data(), count, picked);
-    FUZZ_CHECK(encoded == ExpectedText(bytes, effective));
     FUZZ_CHECK(conv.BytesToString(nullptr, count, picked).empty());
     FUZZ_CHECK(conv.BytesToString(bytes.data(), 0, picked).empty());
     FUZZ_CHECK(conv.BytesToString(bytes.data(), -count - 1, picked).empty());
-    if (effective != OPOS_BC_NONE && count > 0) {
-        int32_t back = 0;
-        std::unique_ptr<uint8_t[]> decoded(conv.StringToBytes(encoded.c_str(), &back, picked));
-        FUZZ_CHECK(decoded != nullptr && back == count);
-        FUZZ_CHECK(memcmp(decoded.get(), bytes.data(), bytes.size()) == 0);
+    if (width == 1) {
+        // Without conversion a zero byte ends the text.
+        const size_t zero = std::find(bytes.begin(), bytes.end(), 0) - bytes.begin();
+        FUZZ_CHECK(encoded == std::string(bytes.begin(), bytes.begin() + zero));
+    } else {
+        FUZZ_CHECK(encoded.size() == width * bytes.size());
+        FUZZ_CHECK(Take(conv.StringToBytes(encoded.c_str(), &length, picked), length) == bytes);
     }
 
-    // UTF-16 strings as an application passes them: every unit to one byte (units above 0xFF
-    // to a zero byte that keeps its place). Mode none hands those bytes out; every other mode
-    // reads them as text, which ends at the first zero byte.
+    // UTF-16 strings as an application passes them: every unit to one byte, units above 0xFF
+    // to a zero byte that keeps its place (which ends the text unless nothing is converted).
     std::vector<char16_t> units;
     while (in.remaining_bytes() >= 2 && units.size() < 1024) {
         const char16_t u = in.ConsumeIntegral<char16_t>();
@@ -126,19 +82,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         narrowed.push_back(u < 0x100 ? static_cast<char>(u) : '\0');
     }
     int32_t wideLength = -3;
-    std::unique_ptr<uint8_t[]> wide(conv.WideToBytes(units.data(), &wideLength, picked));
+    const Bytes wide = Take(conv.WideToBytes(units.data(), &wideLength, picked), wideLength);
     if (resolved == OPOS_BC_NONE) {
-        if (narrowed.empty()) {
-            FUZZ_CHECK(wide == nullptr && wideLength == 0);
-        } else {
-            FUZZ_CHECK(wide != nullptr && wideLength == static_cast<int32_t>(narrowed.size()));
-            FUZZ_CHECK(memcmp(wide.get(), narrowed.data(), narrowed.size()) == 0);
-        }
+        FUZZ_CHECK(wide == Bytes(narrowed.begin(), narrowed.end()));
     } else {
-        const std::vector<uint8_t> expected = ExpectedBytes(narrowed, effective);
-        FUZZ_CHECK(wideLength == static_cast<int32_t>(expected.size()));
-        FUZZ_CHECK((wide == nullptr) == expected.empty());
-        if (wide) FUZZ_CHECK(memcmp(wide.get(), expected.data(), expected.size()) == 0);
+        FUZZ_CHECK(wide == Take(conv.StringToBytes(narrowed.c_str(), &length, picked), length));
     }
     FUZZ_CHECK(conv.WideToBytes(units.data(), nullptr, picked) == nullptr);
     return 0;

