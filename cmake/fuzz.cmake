@@ -9,12 +9,12 @@
 #     in <build>/fuzz and the tests run those binaries;
 #   - otherwise nothing is added and a message says why.
 # Options: BRAMWICK_FUZZ (ON) switches all of it off; BRAMWICK_FUZZ_SECONDS (10) is the
-# length of each CTest run; BRAMWICK_FUZZ_REGRESSIONS (OFF) adds fuzz_<name>_regressions, which
+# length of each CTest run; BRAMWICK_FUZZ_REGRESSIONS (ON) adds fuzz_<name>_regressions, which
 # replays the inputs of faults found before (tests/fuzz/regressions/<name>).
 include_guard(GLOBAL)
 
 option(BRAMWICK_FUZZ "Build the libFuzzer targets and run each briefly as a test" ON)
-option(BRAMWICK_FUZZ_REGRESSIONS "Replay the inputs of faults the fuzz targets found" OFF)
+option(BRAMWICK_FUZZ_REGRESSIONS "Replay the inputs of faults the fuzz targets found" ON)
 set(BRAMWICK_FUZZ_SECONDS 10 CACHE STRING "Seconds each fuzz target runs as a CTest")
 if(NOT DEFINED BRAMWICK_ROOT)
     set(BRAMWICK_ROOT ${CMAKE_SOURCE_DIR})
