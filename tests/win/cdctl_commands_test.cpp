@@ -175,6 +175,24 @@ TEST_F(Commands, SetupShowListAndRemove) {
     EXPECT_EQ(1u, Cdctl("setup show " + kDevice).code);
 }
 
+// --purge deletes the counter file; the folder it was named in is the user's and stays.
+TEST_F(Commands, PurgeDeletesTheCounterFileAndKeepsTheUsersFolder) {
+    char temp[MAX_PATH] = {};
+    GetTempPathA(MAX_PATH, temp);
+    const std::string folder = std::string(temp) + "cdctl_purge_test";
+    const std::string file = folder + "\\drawer.cnt";
+    CreateDirectoryA(folder.c_str(), nullptr);
+    WriteFileText(file, "DrawerOpenCount                      5\r\n");
+    ASSERT_EQ(
+        0u, Cdctl("setup add " + kDevice + " Statistics=File \"StatFileName=" + file + "\"").code);
+    Outcome purge = Cdctl("setup remove --purge " + kDevice);
+    EXPECT_EQ(0u, purge.code) << purge.output;
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(file.c_str())) << purge.output;
+    EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(folder.c_str())) << purge.output;
+    DeleteFileA(file.c_str());
+    RemoveDirectoryA(folder.c_str());
+}
+
 // --- setup with 32- and 64-bit applications -----------------------------------------------
 
 constexpr bool k64 = sizeof(void*) == 8;
