@@ -1,17 +1,18 @@
 // "cdctl setup": the OPOS registry entry of a cash drawer, the maker's key and the Stat
 // subkey, written and read the way the service reads them.
-#include "tools/cdctl/cmd_setup.h"
+#include "tools/cdctl/commands.h"
 
 #include <windows.h>
-
-#include <shlobj.h>
 
 #include <cstdio>
 #include <iostream>
 #include <string>
 #include <vector>
 
+#include "framework/handles.h"
 #include "framework/wide_text.h"
+#include "ras/counter_file.h"
+#include "ras/counter_path.h"
 #include "so/device_config.h"
 #include "tools/cdctl/cdctl_text.h"
 #include "tools/cdctl/setup_system.h"
@@ -28,38 +29,12 @@ constexpr int kExitRegistry = 1;
 constexpr int kExitUsage = 2;
 constexpr int kExitRefused = 3;
 
-// An open registry key, closed on scope exit.
-class Key {
-public:
-    Key() = default;
-    ~Key() {
-        if (m_key) RegCloseKey(m_key);
-    }
-    Key(const Key&) = delete;
-    Key& operator=(const Key&) = delete;
-    HKEY* put() { return &m_key; }
-    HKEY get() const { return m_key; }
-
-private:
-    HKEY m_key = nullptr;
-};
-
-std::string SystemMessage(LONG error) {
-    wchar_t* text = nullptr;
-    DWORD n = FormatMessageW(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-        nullptr, static_cast<DWORD>(error), 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-    std::string message = n && text ? fw::WideToUtf8(std::wstring(text, n)) : std::string();
-    if (text) LocalFree(text);
-    while (!message.empty() && (message.back() == '\n' || message.back() == '\r' ||
-                                message.back() == ' ' || message.back() == '.')) {
-        message.pop_back();
-    }
-    return "error " + std::to_string(error) + (message.empty() ? "" : " (" + message + ")");
-}
+using Key = fw::UniqueHKey;
 
 int RegistryFailure(const std::string& what, LONG error) {
-    std::cerr << "cdctl setup: " << what << ": " << SystemMessage(error) << "\n";
+    const std::string text = SystemText(static_cast<DWORD>(error));
+    std::cerr << "cdctl setup: " << what << ": error " << error
+              << (text.empty() ? "" : " (" + text + ")") << "\n";
     if (error == ERROR_ACCESS_DENIED) {
         std::cerr << "cdctl setup: writing HKEY_LOCAL_MACHINE needs an administrator\n";
     }
@@ -128,23 +103,12 @@ std::string RegisteredModule(const std::string& progId, REGSAM view) {
     return path.present ? path.text : "";
 }
 
-// The folder the service keeps its default and relative counter files in: "Bramwick" in the
-// common application data folder, or the folder of the registered DLL when there is none.
-std::string CounterFolder(const std::string& module) {
-    wchar_t path[MAX_PATH] = {};
-    if (SUCCEEDED(SHGetFolderPathW(nullptr, CSIDL_COMMON_APPDATA | CSIDL_FLAG_DONT_VERIFY, nullptr,
-                                   SHGFP_TYPE_CURRENT, path)) &&
-        path[0] != L'\0') {
-        std::string folder = fw::WideToUtf8(path);
-        return folder + (folder.back() == '\\' ? "" : "\\") + "Bramwick";
-    }
-    return FolderOf(module);
-}
-
+// The folder of cdctl.exe, with its trailing backslash, as Path holds a folder.
 std::string OwnFolder() {
     wchar_t path[MAX_PATH] = {};
-    DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH);
-    return n == 0 || n >= MAX_PATH ? std::string() : FolderOf(fw::WideToUtf8(path));
+    const DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH);
+    const std::string file = n == 0 || n >= MAX_PATH ? std::string() : fw::WideToUtf8(path);
+    return file.substr(0, file.rfind('\\') + 1);
 }
 
 std::string TypeName(const SettingWrite& w) {
@@ -314,8 +278,8 @@ int Add(const SetupArgs& args, REGSAM view) {
     bool header = false;
     CRegUty reader;
     if (reader.OpenKey(HKEY_LOCAL_MACHINE, path.c_str(), KEY_READ | view) == ERROR_SUCCESS) {
-        const auto effective =
-            EffectiveSettings(reader, args.device, CounterFolder(RegisteredModule(kProgId, view)));
+        const auto effective = EffectiveSettings(
+            reader, args.device, CounterDataFolderFor(RegisteredModule(kProgId, view)));
         for (const SettingWrite& w : args.writes) {
             for (const EffectiveSetting& e : effective) {
                 if (e.name != w.setting->name) continue;
@@ -420,7 +384,7 @@ int Show(const SetupArgs& args, REGSAM view) {
     if (error != ERROR_SUCCESS) return RegistryFailure("cannot read HKLM\\" + path, error);
     printf("\n  %-24s %-28s %s\n", "Setting", "Stored", "The service reads");
     for (const EffectiveSetting& e :
-         EffectiveSettings(reader, args.device, CounterFolder(module))) {
+         EffectiveSettings(reader, args.device, CounterDataFolderFor(module))) {
         printf("  %-24s %-28s %s\n", e.name.c_str(),
                DescribeStored(ReadStored(device.get(), e.name.c_str())).c_str(), e.value.c_str());
     }
@@ -458,7 +422,7 @@ std::string CounterFileOf(const std::string& device, REGSAM view) {
         return "";
     }
     for (const EffectiveSetting& e :
-         EffectiveSettings(reader, device, CounterFolder(RegisteredModule(kProgId, view)))) {
+         EffectiveSettings(reader, device, CounterDataFolderFor(RegisteredModule(kProgId, view)))) {
         if (e.name == "StatFileName" && e.value != "(none)") return e.value;
     }
     return "";
@@ -496,10 +460,13 @@ int Remove(const SetupArgs& args, REGSAM view) {
     if (error != ERROR_SUCCESS) return RegistryFailure("cannot delete HKLM\\" + path, error);
     printf("removed HKLM\\%s with its statistics (HKLM\\%s stays for the other devices)\n",
            path.c_str(), kMakerKey);
-    if (!counterFile.empty() && DeleteFileA(counterFile.c_str())) {
+    if (!counterFile.empty() && DeleteFileW(fw::Utf8ToWide(counterFile).c_str())) {
         printf("deleted the counter file %s\n", counterFile.c_str());
-        // The data folder goes with its last file.
-        RemoveDirectoryA(FolderOf(counterFile).c_str());
+        // Our data folder goes with its last file; a folder the file was named in stays.
+        const std::string dataFolder = CounterDataFolderFor(RegisteredModule(kProgId, view));
+        if (IsInFolder(counterFile, dataFolder)) {
+            RemoveDirectoryW(fw::Utf8ToWide(dataFolder).c_str());
+        }
     }
     return 0;
 }

@@ -1,6 +1,6 @@
 // "cdctl trace FILE": reads a channel file and prints each record with FormatTraceRecord.
 // Standard C++ file I/O only, so the tool also builds natively; main thread only.
-#include "tools/cdctl/cmd_trace.h"
+#include "tools/cdctl/commands.h"
 
 #include <cstdint>
 #include <cstring>
