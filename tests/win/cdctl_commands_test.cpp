@@ -7,6 +7,7 @@
 #include <set>
 #include <string>
 
+#include "framework/handles.h"
 #include "framework/wide_text.h"
 #include "so/device_config.h"
 #include "tests/win/scratch_device.h"
@@ -35,12 +36,8 @@ RegValue Read(const std::string& key, const char* name) {
 }
 
 bool KeyExists(const std::string& key, REGSAM view = 0) {
-    HKEY handle = nullptr;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_READ | view, &handle) != 0) {
-        return false;
-    }
-    RegCloseKey(handle);
-    return true;
+    fw::UniqueHKey handle;
+    return RegOpenKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_READ | view, handle.put()) == 0;
 }
 
 std::string FileVersion(const std::string& path) {

@@ -55,6 +55,13 @@ std::string ByteText(const BSTR text) {
     return fw::ToUtf8(bytes);
 }
 
+// A property name in the column of the property list.
+std::string Padded(const char* name) {
+    std::string text = name;
+    text.resize(std::max<size_t>(text.size() + 1, 29), ' ');
+    return text;
+}
+
 }  // namespace
 
 Session::Session(std::string device, Options options)
@@ -259,19 +266,11 @@ void Session::Execute(const Step& step, StepReport& r, std::vector<std::string>&
             return;
         case StepKind::Stats: {
             BSTR buffer = SysAllocString(fw::Utf8ToWide(step.text).c_str());
-            VARIANT result;
-            VariantInit(&result);
-            HRESULT hr = m_drawer.Call(L"RetrieveStatistics", &result, fw::Arg::Ref(&buffer));
-            if (SUCCEEDED(hr)) hr = VariantChangeType(&result, &result, 0, VT_I4);
-            if (!Failed(hr, r)) {
-                r.result = V_I4(&result);
-                if (r.result == OPOS_SUCCESS && buffer) {
-                    r.text = fw::WideToUtf8(std::wstring(buffer, SysStringLen(buffer)));
-                    for (const std::string& line : Lines(r.text)) details.push_back(line);
-                }
-            }
-            VariantClear(&result);
-            SysFreeString(buffer);
+            longCall(L"RetrieveStatistics", fw::Arg::Ref(&buffer));
+            const fw::UniqueBstr owner(buffer);
+            if (r.dispatchFailed || r.result != OPOS_SUCCESS || !buffer) return;
+            r.text = fw::WideToUtf8(std::wstring(buffer, SysStringLen(buffer)));
+            for (const std::string& line : Lines(r.text)) details.push_back(line);
             return;
         }
         case StepKind::ResetStats:
@@ -285,35 +284,25 @@ void Session::Execute(const Step& step, StepReport& r, std::vector<std::string>&
             // The whole text, so that a %00 reaches the service as the NUL it stands for.
             const std::wstring wide = fw::Utf8ToWide(step.text);
             BSTR text = SysAllocStringLen(wide.data(), static_cast<UINT>(wide.size()));
-            VARIANT result;
-            VariantInit(&result);
-            HRESULT hr = m_drawer.Call(L"DirectIO", &result, static_cast<LONG>(n[0]),
-                                       fw::Arg::Ref(&data), fw::Arg::Ref(&text));
-            if (SUCCEEDED(hr)) hr = VariantChangeType(&result, &result, 0, VT_I4);
-            if (!Failed(hr, r)) {
-                r.result = V_I4(&result);
-                r.data = data;
-                r.text = text ? ByteText(text) : std::string();
-                details.push_back("data " + std::to_string(data) + ", string " + Quoted(r.text));
-            }
-            VariantClear(&result);
-            SysFreeString(text);
+            longCall(L"DirectIO", static_cast<LONG>(n[0]), fw::Arg::Ref(&data),
+                     fw::Arg::Ref(&text));
+            const fw::UniqueBstr owner(text);
+            if (r.dispatchFailed) return;
+            r.data = data;
+            r.text = text ? ByteText(text) : std::string();
+            details.push_back("data " + std::to_string(data) + ", string " + Quoted(r.text));
             return;
         }
         case StepKind::Props:
             for (const PropertyName& p : NumericProperties()) {
-                LONG value = Property(p.index, r);
+                const LONG value = Property(p.index, r);
                 if (r.dispatchFailed) return;
-                char line[96];
-                snprintf(line, sizeof(line), "%-28s %ld", p.name, static_cast<long>(value));
-                details.push_back(line);
+                details.push_back(Padded(p.name) + std::to_string(value));
             }
             for (const PropertyName& p : StringProperties()) {
-                std::wstring value = StringProperty(p.index, r);
+                const std::wstring value = StringProperty(p.index, r);
                 if (r.dispatchFailed) return;
-                char line[40];
-                snprintf(line, sizeof(line), "%-28s ", p.name);
-                details.push_back(line + Quoted(fw::WideToUtf8(value)));
+                details.push_back(Padded(p.name) + Quoted(fw::WideToUtf8(value)));
             }
             return;
         case StepKind::Sleep:
@@ -377,22 +366,20 @@ int Session::Run(const Step& step, StepReport* out) {
     if (took >= 50) line += " (" + Seconds(took) + ")";
     if (!note.empty()) details.insert(details.begin(), note);
 
-    if (m_options.narrate && met) {
-        Say(line);
-        for (const std::string& d : details) Say("    " + d);
-    } else if (m_options.narrate) {
-        // A step that did not return what it asked for is an error: it goes to standard
-        // error, in the transcript's form.
+    // A step that did not return what it asked for is an error: it goes to standard error, in
+    // the transcript's form, or named by command and device when there is no transcript.
+    if (m_options.narrate || !met) {
         fflush(stdout);
-        std::cerr << line << "\n";
-        for (const std::string& d : details) std::cerr << "    " << d << "\n";
-        std::cerr.flush();
-    } else if (!met) {
-        std::cerr << m_options.who << ": " << m_device << ": " << line.substr(line.find(' ') + 1)
-                  << "\n";
+        FILE* to = met ? stdout : stderr;
+        const std::string head = m_options.narrate ? line
+                                                   : m_options.who + (": " + m_device) + ": " +
+                                                         line.substr(line.find(' ') + 1);
+        fprintf(to, "%s\n", head.c_str());
         for (const std::string& d : details) {
-            if (step.kind != StepKind::Stats) std::cerr << "    " << d << "\n";
+            if (m_options.narrate || step.kind != StepKind::Stats)
+                fprintf(to, "    %s\n", d.c_str());
         }
+        fflush(to);
     }
     // Events that came in during the step are printed after its result.
     Drain();

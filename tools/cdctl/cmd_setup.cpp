@@ -138,6 +138,36 @@ LONG WriteValue(HKEY key, const SettingWrite& w) {
                           static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
 }
 
+// The folder Path holds in a view after `add`: the Path given (none when it is removed), else
+// the one kept in the maker's key, else the folder of cdctl.exe.
+struct PathChoice {
+    std::string folder;
+    const char* source;
+    const SettingWrite* given;  // the Path argument, if any
+    bool kept;                  // the maker's key has a Path, which stays
+};
+
+PathChoice ChoosePath(const SetupArgs& args, REGSAM view) {
+    PathChoice c{OwnFolder(), "the folder of cdctl.exe", nullptr, false};
+    for (const SettingWrite& w : args.writes) {
+        if (w.setting->place == SettingPlace::MakerKey) c.given = &w;
+    }
+    Key maker;
+    const Stored current = !c.given && RegOpenKeyExA(HKEY_LOCAL_MACHINE, kMakerKey, 0,
+                                                     KEY_READ | view, maker.put()) == ERROR_SUCCESS
+                               ? ReadStored(maker.get(), "Path")
+                               : Stored();
+    if (c.given) {
+        c.folder = c.given->type == SettingWrite::Type::Remove ? "" : c.given->text;
+        c.source = "the Path given";
+    } else if (current.present) {
+        c.folder = current.type == REG_SZ ? current.text : std::string();
+        c.source = "the Path kept in the maker's key";
+        c.kept = true;
+    }
+    return c;
+}
+
 // What `add` would leave in a view that the view's service could not work with: a device key
 // that names another service object, or a port library of the other bitness. Checked in every
 // view before anything is written.
@@ -157,39 +187,18 @@ int CheckAdd(const SetupArgs& args, REGSAM view) {
     }
 
     // The port library the service will load: Path followed by PortDll.
-    std::string folder;
-    const char* source = "the folder of cdctl.exe";
+    const PathChoice choice = ChoosePath(args, view);
     std::string portDll = kDefaultPortDll;
     if (exists) {
         Stored stored = ReadStored(device.get(), "PortDll");
         if (stored.present && stored.type == REG_SZ) portDll = stored.text;
     }
-    bool pathGiven = false;
     for (const SettingWrite& w : args.writes) {
-        if (w.setting->place == SettingPlace::MakerKey) {
-            if (w.type == SettingWrite::Type::Remove) return 0;  // searched for by name
-            folder = w.text;
-            source = "the Path given";
-            pathGiven = true;
-        } else if (std::string(w.setting->name) == "PortDll") {
-            if (w.type == SettingWrite::Type::Remove) portDll = kDefaultPortDll;
-            if (w.type == SettingWrite::Type::Text) portDll = w.text;
-        }
+        if (std::string(w.setting->name) != "PortDll") continue;
+        portDll = w.type == SettingWrite::Type::Text ? w.text : kDefaultPortDll;
     }
-    if (!pathGiven) {
-        Key maker;
-        Stored current;
-        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kMakerKey, 0, KEY_READ | view, maker.put()) ==
-            ERROR_SUCCESS) {
-            current = ReadStored(maker.get(), "Path");
-        }
-        if (current.present) {
-            folder = current.type == REG_SZ ? current.text : std::string();
-            source = "the Path kept in the maker's key";
-        } else {
-            folder = OwnFolder();
-        }
-    }
+    const std::string& folder = choice.folder;
+    const char* source = choice.source;
     if (folder.empty()) return 0;
     const int bits = ViewBits(view);
     const ModuleBits library = FileBits(folder + portDll);
@@ -205,16 +214,16 @@ int CheckAdd(const SetupArgs& args, REGSAM view) {
 }
 
 int Add(const SetupArgs& args, REGSAM view) {
-    const std::string path = DeviceKeyPath(args.device);
+    const std::string key = DeviceKeyPath(args.device);
     Key device;
     DWORD disposition = 0;
-    LONG error = RegCreateKeyExW(HKEY_LOCAL_MACHINE, fw::Utf8ToWide(path).c_str(), 0, nullptr, 0,
+    LONG error = RegCreateKeyExW(HKEY_LOCAL_MACHINE, fw::Utf8ToWide(key).c_str(), 0, nullptr, 0,
                                  KEY_READ | KEY_WRITE | view, nullptr, device.put(), &disposition);
-    if (error != ERROR_SUCCESS) return RegistryFailure("cannot create HKLM\\" + path, error);
+    if (error != ERROR_SUCCESS) return RegistryFailure("cannot create HKLM\\" + key, error);
     error = RegSetValueExA(device.get(), nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(kProgId),
                            sizeof(kProgId));
     if (error != ERROR_SUCCESS) return RegistryFailure("cannot write the ProgID", error);
-    printf("HKLM\\%s (%s)\n", path.c_str(),
+    printf("HKLM\\%s (%s)\n", key.c_str(),
            disposition == REG_CREATED_NEW_KEY ? "created" : "updated");
     printf("  %-24s %s\n", "(default)", Quoted(kProgId).c_str());
 
@@ -247,37 +256,24 @@ int Add(const SetupArgs& args, REGSAM view) {
         return RegistryFailure(std::string("cannot create HKLM\\") + kMakerKey, error);
     }
     printf("HKLM\\%s\n", kMakerKey);
-    const SettingWrite* givenPath = nullptr;
-    for (const SettingWrite& w : args.writes) {
-        if (w.setting->place == SettingPlace::MakerKey) givenPath = &w;
-    }
-    if (givenPath != nullptr) {
-        error = WriteValue(maker.get(), *givenPath);
-        if (error != ERROR_SUCCESS) return RegistryFailure("cannot write Path", error);
-        if (givenPath->type == SettingWrite::Type::Remove) {
-            printf("  %-24s removed (the port library is then searched for by name)\n", "Path");
-        } else {
-            printf("  %-24s %s (REG_SZ)\n", "Path", Quoted(givenPath->text).c_str());
-        }
+    const PathChoice path = ChoosePath(args, view);
+    SettingWrite written{FindSetting("Path"), SettingWrite::Type::Text, path.folder};
+    if (path.given) written = *path.given;
+    error = path.kept ? ERROR_SUCCESS : WriteValue(maker.get(), written);
+    if (error != ERROR_SUCCESS) return RegistryFailure("cannot write Path", error);
+    if (written.type == SettingWrite::Type::Remove) {
+        printf("  %-24s removed (the port library is then searched for by name)\n", "Path");
     } else {
-        Stored current = ReadStored(maker.get(), "Path");
-        if (current.present) {
-            printf("  %-24s %s (kept)\n", "Path", DescribeStored(current).c_str());
-        } else {
-            SettingWrite w;
-            w.setting = FindSetting("Path");
-            w.text = OwnFolder();
-            error = WriteValue(maker.get(), w);
-            if (error != ERROR_SUCCESS) return RegistryFailure("cannot write Path", error);
-            printf("  %-24s %s (REG_SZ, the folder of cdctl.exe)\n", "Path",
-                   Quoted(w.text).c_str());
-        }
+        printf("  %-24s %s (%s)\n", "Path", Quoted(path.folder).c_str(),
+               path.kept    ? "kept"
+               : path.given ? "REG_SZ"
+                            : "REG_SZ, the folder of cdctl.exe");
     }
 
     // How the service reads what was written.
     bool header = false;
     CRegUty reader;
-    if (reader.OpenKey(HKEY_LOCAL_MACHINE, path.c_str(), KEY_READ | view) == ERROR_SUCCESS) {
+    if (reader.OpenKey(HKEY_LOCAL_MACHINE, key.c_str(), KEY_READ | view) == ERROR_SUCCESS) {
         const auto effective = EffectiveSettings(
             reader, args.device, CounterDataFolderFor(RegisteredModule(kProgId, view)));
         for (const SettingWrite& w : args.writes) {
