@@ -166,36 +166,30 @@ std::string Quoted(const std::string& text) {
     return out + "\"";
 }
 
-const std::vector<PropertyName>& NumericProperties() {
+const std::vector<PropertyName>& Properties() {
     static const std::vector<PropertyName> kList = {
-        {PIDX_Claimed, "Claimed"},
-        {PIDX_DeviceEnabled, "DeviceEnabled"},
-        {PIDX_FreezeEvents, "FreezeEvents"},
-        {PIDX_State, "State"},
-        {PIDX_ResultCode, "ResultCode"},
-        {PIDX_ResultCodeExtended, "ResultCodeExtended"},
-        {PIDX_ServiceObjectVersion, "ServiceObjectVersion"},
-        {PIDX_BinaryConversion, "BinaryConversion"},
-        {PIDX_PowerNotify, "PowerNotify"},
-        {PIDX_PowerState, "PowerState"},
-        {PIDX_CapPowerReporting, "CapPowerReporting"},
-        {PIDX_CapStatisticsReporting, "CapStatisticsReporting"},
-        {PIDX_CapUpdateStatistics, "CapUpdateStatistics"},
-        {PIDX_CapCompareFirmwareVersion, "CapCompareFirmwareVersion"},
-        {PIDX_CapUpdateFirmware, "CapUpdateFirmware"},
-        {PIDXCash_DrawerOpened, "DrawerOpened"},
-        {PIDXCash_CapStatus, "CapStatus"},
-        {PIDXCash_CapStatusMultiDrawerDetect, "CapStatusMultiDrawerDetect"},
-    };
-    return kList;
-}
-
-const std::vector<PropertyName>& StringProperties() {
-    static const std::vector<PropertyName> kList = {
-        {PIDX_CheckHealthText, "CheckHealthText"},
-        {PIDX_DeviceDescription, "DeviceDescription"},
-        {PIDX_DeviceName, "DeviceName"},
-        {PIDX_ServiceObjectDescription, "ServiceObjectDescription"},
+        {PIDX_Claimed, "Claimed", false},
+        {PIDX_DeviceEnabled, "DeviceEnabled", false},
+        {PIDX_FreezeEvents, "FreezeEvents", false},
+        {PIDX_State, "State", false},
+        {PIDX_ResultCode, "ResultCode", false},
+        {PIDX_ResultCodeExtended, "ResultCodeExtended", false},
+        {PIDX_ServiceObjectVersion, "ServiceObjectVersion", false},
+        {PIDX_BinaryConversion, "BinaryConversion", false},
+        {PIDX_PowerNotify, "PowerNotify", false},
+        {PIDX_PowerState, "PowerState", false},
+        {PIDX_CapPowerReporting, "CapPowerReporting", false},
+        {PIDX_CapStatisticsReporting, "CapStatisticsReporting", false},
+        {PIDX_CapUpdateStatistics, "CapUpdateStatistics", false},
+        {PIDX_CapCompareFirmwareVersion, "CapCompareFirmwareVersion", false},
+        {PIDX_CapUpdateFirmware, "CapUpdateFirmware", false},
+        {PIDXCash_DrawerOpened, "DrawerOpened", false},
+        {PIDXCash_CapStatus, "CapStatus", false},
+        {PIDXCash_CapStatusMultiDrawerDetect, "CapStatusMultiDrawerDetect", false},
+        {PIDX_CheckHealthText, "CheckHealthText", true},
+        {PIDX_DeviceDescription, "DeviceDescription", true},
+        {PIDX_DeviceName, "DeviceName", true},
+        {PIDX_ServiceObjectDescription, "ServiceObjectDescription", true},
     };
     return kList;
 }

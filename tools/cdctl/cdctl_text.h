@@ -53,9 +53,9 @@ std::string Quoted(const std::string& text);
 struct PropertyName {
     int32_t index;
     const char* name;
+    bool text;  // read with GetPropertyString, else GetPropertyNumber
 };
-// The numeric and string properties of the cash drawer, in the order they are printed.
-const std::vector<PropertyName>& NumericProperties();
-const std::vector<PropertyName>& StringProperties();
+// The properties of the cash drawer in the order they are printed: numbers, then texts.
+const std::vector<PropertyName>& Properties();
 
 }  // namespace cdctl

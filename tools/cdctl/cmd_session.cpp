@@ -294,15 +294,12 @@ void Session::Execute(const Step& step, StepReport& r, std::vector<std::string>&
             return;
         }
         case StepKind::Props:
-            for (const PropertyName& p : NumericProperties()) {
-                const LONG value = Property(p.index, r);
+            for (const PropertyName& p : Properties()) {
+                const std::string value = p.text
+                                              ? Quoted(fw::WideToUtf8(StringProperty(p.index, r)))
+                                              : std::to_string(Property(p.index, r));
                 if (r.dispatchFailed) return;
-                details.push_back(Padded(p.name) + std::to_string(value));
-            }
-            for (const PropertyName& p : StringProperties()) {
-                const std::wstring value = StringProperty(p.index, r);
-                if (r.dispatchFailed) return;
-                details.push_back(Padded(p.name) + Quoted(fw::WideToUtf8(value)));
+                details.push_back(Padded(p.name) + value);
             }
             return;
         case StepKind::Sleep:
