@@ -19,7 +19,7 @@ constexpr int kFreeText = -1;  // maxArgs of a step whose argument is a text, '=
 
 // What a step takes after its colon: minArgs to maxArgs decimal numbers, the first of them
 // from low to high, the others any; or a free text.
-struct StepSpec {
+struct StepRule {
     const char* name;
     StepKind kind;
     int minArgs, maxArgs;
@@ -27,7 +27,7 @@ struct StepSpec {
     const char* usage;  // for a step written with the wrong arguments
 };
 
-const StepSpec kSteps[] = {
+const StepRule kSteps[] = {
     {"open", StepKind::Open, 0, 0, 0, 0, "takes no argument"},
     {"close", StepKind::Close, 0, 0, 0, 0, "takes no argument"},
     {"claim", StepKind::Claim, 1, 1, -1, kMaxWaitMs,
@@ -73,18 +73,18 @@ bool ParseDirectIO(const std::string& args, Step& step, std::string* error) {
     return true;
 }
 
-bool ParseNumbers(const StepSpec& spec, const std::vector<std::string>& parts, Step& step) {
+bool ParseNumbers(const StepRule& rule, const std::vector<std::string>& parts, Step& step) {
     const int count = static_cast<int>(parts.size());
-    if (count < spec.minArgs || count > spec.maxArgs) return false;
+    if (count < rule.minArgs || count > rule.maxArgs) return false;
     for (std::string part : parts) {
-        if (spec.kind == StepKind::Freeze || spec.kind == StepKind::CoFreeze) {
+        if (rule.kind == StepKind::Freeze || rule.kind == StepKind::CoFreeze) {
             part = Lower(part) == "on" ? "1" : Lower(part) == "off" ? "0" : part;
         }
         int32_t v = 0;
         if (!ParseInt32(part, &v)) return false;
         step.numbers.push_back(v);
     }
-    if (!step.numbers.empty() && (step.numbers[0] < spec.low || step.numbers[0] > spec.high)) {
+    if (!step.numbers.empty() && (step.numbers[0] < rule.low || step.numbers[0] > rule.high)) {
         return false;
     }
     if (step.kind == StepKind::WaitEvents) {
@@ -136,11 +136,11 @@ bool UnescapeText(const std::string& text, std::string* out, std::string* error)
 bool ParseStep(const std::string& word, Step* out, std::string* error) {
     const size_t colon = word.find(':');
     const std::string name = Lower(word.substr(0, colon));
-    const StepSpec* spec = nullptr;
-    for (const StepSpec& s : kSteps) {
-        if (name == s.name) spec = &s;
+    const StepRule* rule = nullptr;
+    for (const StepRule& s : kSteps) {
+        if (name == s.name) rule = &s;
     }
-    if (spec == nullptr) {
+    if (rule == nullptr) {
         const size_t eq = name.find('=');
         *error = eq == std::string::npos
                      ? "unknown step '" + word.substr(0, colon) + "'"
@@ -149,23 +149,23 @@ bool ParseStep(const std::string& word, Step* out, std::string* error) {
         return false;
     }
     Step step;
-    step.kind = spec->kind;
+    step.kind = rule->kind;
     step.written = word;
     const bool hasArgs = colon != std::string::npos;
     const std::string args = hasArgs ? word.substr(colon + 1) : std::string();
     error->clear();
     bool ok;
-    if (spec->maxArgs == kFreeText) {
+    if (rule->maxArgs == kFreeText) {
         step.text = args;
         ok = true;
-    } else if (spec->kind == StepKind::DirectIO) {
+    } else if (rule->kind == StepKind::DirectIO) {
         ok = hasArgs && ParseDirectIO(args, step, error);
     } else {
-        ok = ParseNumbers(*spec, hasArgs ? SplitCommas(args) : std::vector<std::string>(), step);
+        ok = ParseNumbers(*rule, hasArgs ? SplitCommas(args) : std::vector<std::string>(), step);
     }
     if (!error->empty()) return false;
     if (!ok) {
-        *error = std::string(spec->name) + " " + spec->usage;
+        *error = std::string(rule->name) + " " + rule->usage;
         return false;
     }
     *out = std::move(step);
