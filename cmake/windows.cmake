@@ -86,7 +86,6 @@ add_executable(cdctl
     tools/cdctl/main.cpp
     tools/cdctl/cdctl.rc
     tools/cdctl/cmd_trace.cpp
-    tools/cdctl/cmd_props.cpp
 )
 target_link_libraries(cdctl PRIVATE bramwick_framework bramwick_pure shell32)
 target_include_directories(cdctl PRIVATE ${GEN})

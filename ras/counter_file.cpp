@@ -8,6 +8,7 @@
 #include "framework/handles.h"
 #include "framework/wide_text.h"
 #include "ras/counter_file_rules.h"
+#include "ras/counter_path.h"
 #include "ras/ras_rules.h"
 #include "util/opos_constants.h"
 
@@ -30,9 +31,6 @@ constexpr LONGLONG kMaxCounterFileSize = 1024 * 1024;
 constexpr int kTempNameAttempts = 16;
 constexpr int kSetAsideAttempts = 100;
 constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
-
-// The data folder's name in the common application data folder.
-constexpr wchar_t kCounterFolderName[] = L"Bramwick";
 
 LONG LastFileError() {
     return FileErrorToResult(GetLastError());
@@ -189,34 +187,23 @@ LONG SetCounterFileAside(const std::string& path, std::string* aside) {
     return OPOS_E_FAILURE;
 }
 
-std::string CounterDataFolder(const char* moduleName) {
+std::string CounterDataFolderFor(const std::string& modulePath) {
     wchar_t path[MAX_PATH] = {};
     // Not verified: the folder may be missing and is then made with the first file.
-    if (SUCCEEDED(SHGetFolderPathW(nullptr, CSIDL_COMMON_APPDATA | CSIDL_FLAG_DONT_VERIFY, nullptr,
-                                   SHGFP_TYPE_CURRENT, path)) &&
-        path[0] != L'\0') {
-        std::wstring folder(path);
-        if (folder.back() != L'\\') folder += L'\\';
-        return fw::WideToUtf8(folder + kCounterFolderName);
-    }
+    const bool known = SUCCEEDED(SHGetFolderPathW(
+        nullptr, CSIDL_COMMON_APPDATA | CSIDL_FLAG_DONT_VERIFY, nullptr, SHGFP_TYPE_CURRENT, path));
+    return CounterDataFolderOf(known ? fw::WideToUtf8(path) : std::string(), modulePath);
+}
 
-    if (moduleName == nullptr || *moduleName == '\0') return {};
-    HMODULE module = GetModuleHandleA(moduleName);
-    if (module == nullptr) return {};
-    const DWORD n = GetModuleFileNameW(module, path, MAX_PATH);
-    if (n == 0 || n >= MAX_PATH) return {};
-    const std::wstring modulePath(path, n);
-    const size_t slash = modulePath.rfind(L'\\');
-    return slash == std::wstring::npos ? std::string()
-                                       : fw::WideToUtf8(modulePath.substr(0, slash));
+std::string CounterDataFolder(const char* moduleName) {
+    HMODULE module = moduleName && *moduleName ? GetModuleHandleA(moduleName) : nullptr;
+    wchar_t path[MAX_PATH] = {};
+    const DWORD n = module ? GetModuleFileNameW(module, path, MAX_PATH) : 0;
+    return CounterDataFolderFor(n == 0 || n >= MAX_PATH ? std::string() : fw::WideToUtf8(path));
 }
 
 void PrepareCounterFolder(const std::string& path, const std::string& dataFolder) {
-    const size_t n = dataFolder.size();
-    if (n == 0 || path.size() <= n + 1 || path[n] != '\\' ||
-        _strnicmp(path.c_str(), dataFolder.c_str(), n) != 0) {
-        return;
-    }
+    if (!IsInFolder(path, dataFolder)) return;
     const std::wstring folder = fw::Utf8ToWide(dataFolder);
     if (CreateDirectoryW(folder.c_str(), nullptr) || GetLastError() != ERROR_PATH_NOT_FOUND) {
         return;  // made, or there already (any other failure shows at the file itself)

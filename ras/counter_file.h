@@ -31,12 +31,10 @@ LONG CheckCounterFile(const std::string& path);
 // Keeps the file under the first free SetAsideName of it; *aside receives that name.
 LONG SetCounterFileAside(const std::string& path, std::string* aside);
 
-// The folder for the default counter file and relative names, without a trailing '\':
-// "Bramwick" in the common application data folder (%ProgramData%). The 32- and 64-bit
-// builds lie in different folders and may drive the same device at once, so they must meet
-// in one file; and an application run by a normal user may write there, where it may not
-// write beside the module. When that folder is not known: the folder of the loaded module of
-// that name (as GetModuleHandleA finds it), or empty when that is not known either.
+// The folder for the default counter file and relative names (see CounterDataFolderOf), for
+// the module file modulePath, or for the loaded module of that name (as GetModuleHandleA
+// finds it).
+std::string CounterDataFolderFor(const std::string& modulePath);
 std::string CounterDataFolder(const char* moduleName);
 
 // Makes dataFolder, and the folder above it, where they do not exist yet, when path lies in

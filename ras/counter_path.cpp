@@ -47,3 +47,21 @@ std::string ResolveCounterFilePath(const char* name, const std::string& deviceNa
     if (baseFolder.back() == '\\') return Cut(baseFolder + file);
     return Cut(baseFolder + '\\' + file);
 }
+
+std::string CounterDataFolderOf(const std::string& commonAppData, const std::string& modulePath) {
+    if (!commonAppData.empty()) {
+        return commonAppData + (commonAppData.back() == '\\' ? "" : "\\") + "Bramwick";
+    }
+    const size_t slash = modulePath.rfind('\\');
+    return slash == std::string::npos ? std::string() : modulePath.substr(0, slash);
+}
+
+bool IsInFolder(const std::string& path, const std::string& folder) {
+    const size_t n = folder.size();
+    if (n == 0 || path.size() <= n + 1 || path[n] != '\\') return false;
+    for (size_t i = 0; i < n; ++i) {
+        const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
+        if (lower(path[i]) != lower(folder[i])) return false;
+    }
+    return true;
+}

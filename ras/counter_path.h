@@ -18,3 +18,13 @@ bool CounterNameIsNone(const char* name);
 // is no path.
 std::string ResolveCounterFilePath(const char* name, const std::string& deviceName,
                                    const std::string& baseFolder);
+
+// The folder for the default counter file and relative names, without a trailing '\':
+// "Bramwick" in the common application data folder (commonAppData, as the system names it;
+// the 32- and 64-bit builds meet there, and a normal user may write there), or, when that is
+// not known, the folder of the module file modulePath; empty when neither is known.
+std::string CounterDataFolderOf(const std::string& commonAppData, const std::string& modulePath);
+
+// Whether path names something inside folder (folder without a trailing '\'; ASCII letters
+// compared without regard to case, as the file system does).
+bool IsInFolder(const std::string& path, const std::string& folder);

@@ -1,11 +1,61 @@
-// Wording of cdctl's output.
+// cdctl's shared text helpers and the wording of its output.
 #include "tools/cdctl/cdctl_text.h"
 
+#include <algorithm>
+#include <cctype>
+#include <charconv>
 #include <cstdio>
+#include <cstring>
 
 #include "util/opos_constants.h"
 
 namespace cdctl {
+
+std::string Lower(std::string text) {
+    for (char& c : text) c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
+    return text;
+}
+
+std::vector<std::string> SplitCommas(const std::string& text) {
+    std::vector<std::string> parts;
+    size_t start = 0;
+    for (size_t comma; (comma = text.find(',', start)) != std::string::npos; start = comma + 1) {
+        parts.push_back(text.substr(start, comma - start));
+    }
+    parts.push_back(text.substr(start));
+    return parts;
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    for (size_t at = 0; at < text.size();) {
+        const size_t end = std::min(text.find('\n', at), text.size());
+        lines.push_back(text.substr(at, end - at));
+        if (!lines.back().empty() && lines.back().back() == '\r') lines.back().pop_back();
+        at = end + 1;
+    }
+    return lines;
+}
+
+bool IsHelp(const char* arg) {
+    return strcmp(arg, "--help") == 0 || strcmp(arg, "-h") == 0;
+}
+
+bool ParseInt32(std::string_view text, int32_t* value, bool hex) {
+    const char* end = text.data() + text.size();
+    if (hex && text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
+        uint32_t bits = 0;
+        const auto r = std::from_chars(text.data() + 2, end, bits, 16);
+        if (r.ec != std::errc() || r.ptr != end) return false;
+        *value = static_cast<int32_t>(bits);
+        return true;
+    }
+    int32_t v = 0;
+    const auto r = std::from_chars(text.data(), end, v);
+    if (text.empty() || r.ec != std::errc() || r.ptr != end) return false;
+    *value = v;
+    return true;
+}
 
 std::string DescribeResult(int32_t code) {
     const char* name = OposResultName(code);
@@ -13,30 +63,18 @@ std::string DescribeResult(int32_t code) {
 }
 
 std::string DescribeStatusUpdate(int32_t value) {
-    const char* name = nullptr;
-    switch (value) {
-        case CASH_SUE_DRAWERCLOSED:
-            name = "CASH_SUE_DRAWERCLOSED";
-            break;
-        case CASH_SUE_DRAWEROPEN:
-            name = "CASH_SUE_DRAWEROPEN";
-            break;
-        case OPOS_SUE_POWER_ONLINE:
-            name = "OPOS_SUE_POWER_ONLINE";
-            break;
-        case 2002:
-            name = "OPOS_SUE_POWER_OFF";
-            break;
-        case 2003:
-            name = "OPOS_SUE_POWER_OFFLINE";
-            break;
-        case OPOS_SUE_POWER_OFF_OFFLINE:
-            name = "OPOS_SUE_POWER_OFF_OFFLINE";
-            break;
-        default:
-            break;
+    static const std::pair<int32_t, const char*> kNames[] = {
+        {CASH_SUE_DRAWERCLOSED, "CASH_SUE_DRAWERCLOSED"},
+        {CASH_SUE_DRAWEROPEN, "CASH_SUE_DRAWEROPEN"},
+        {OPOS_SUE_POWER_ONLINE, "OPOS_SUE_POWER_ONLINE"},
+        {2002, "OPOS_SUE_POWER_OFF"},
+        {2003, "OPOS_SUE_POWER_OFFLINE"},
+        {OPOS_SUE_POWER_OFF_OFFLINE, "OPOS_SUE_POWER_OFF_OFFLINE"},
+    };
+    for (const auto& [number, name] : kNames) {
+        if (number == value) return std::to_string(value) + " (" + name + ")";
     }
-    return name ? std::to_string(value) + " (" + name + ")" : std::to_string(value);
+    return std::to_string(value);
 }
 
 std::string Seconds(uint64_t ms) {
@@ -92,22 +130,17 @@ std::string DescribeCounterMode(int32_t mode) {
     return text;
 }
 
-namespace {
-
-std::string Trim(const std::string& text) {
-    size_t first = text.find_first_not_of(' ');
-    if (first == std::string::npos) return "";
-    size_t last = text.find_last_not_of(' ');
-    return text.substr(first, last - first + 1);
-}
-
-}  // namespace
-
 std::vector<std::pair<std::string, std::string>> SplitCounterText(const std::string& text) {
+    auto trim = [](const std::string& part) {
+        const size_t first = part.find_first_not_of(' ');
+        return first == std::string::npos
+                   ? std::string()
+                   : part.substr(first, part.find_last_not_of(' ') - first + 1);
+    };
     std::vector<std::pair<std::string, std::string>> lines;
     for (size_t at = 0; at + 40 <= text.size(); at += 40) {
         if (text[at + 38] != '\r' || text[at + 39] != '\n') continue;
-        lines.emplace_back(Trim(text.substr(at, 28)), Trim(text.substr(at + 28, 10)));
+        lines.emplace_back(trim(text.substr(at, 28)), trim(text.substr(at + 28, 10)));
     }
     return lines;
 }
@@ -115,62 +148,48 @@ std::vector<std::pair<std::string, std::string>> SplitCounterText(const std::str
 std::string Quoted(const std::string& text) {
     std::string out = "\"";
     for (char c : text) {
-        switch (c) {
-            case '\r':
-                out += "\\r";
-                break;
-            case '\n':
-                out += "\\n";
-                break;
-            case '\t':
-                out += "\\t";
-                break;
-            case '"':
-                out += "\\\"";
-                break;
-            default:
-                if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) {
-                    char hex[8];
-                    snprintf(hex, sizeof(hex), "\\x%02X", static_cast<unsigned char>(c));
-                    out += hex;
-                } else {
-                    out += c;
-                }
+        const char* escape = c == '\r'   ? "\\r"
+                             : c == '\n' ? "\\n"
+                             : c == '\t' ? "\\t"
+                             : c == '"'  ? "\\\""
+                                         : nullptr;
+        if (escape) {
+            out += escape;
+        } else if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) {
+            char hex[8];
+            snprintf(hex, sizeof(hex), "\\x%02X", static_cast<unsigned char>(c));
+            out += hex;
+        } else {
+            out += c;
         }
     }
     return out + "\"";
 }
 
-const std::vector<PropertyName>& NumericProperties() {
+const std::vector<PropertyName>& Properties() {
     static const std::vector<PropertyName> kList = {
-        {PIDX_Claimed, "Claimed"},
-        {PIDX_DeviceEnabled, "DeviceEnabled"},
-        {PIDX_FreezeEvents, "FreezeEvents"},
-        {PIDX_State, "State"},
-        {PIDX_ResultCode, "ResultCode"},
-        {PIDX_ResultCodeExtended, "ResultCodeExtended"},
-        {PIDX_ServiceObjectVersion, "ServiceObjectVersion"},
-        {PIDX_BinaryConversion, "BinaryConversion"},
-        {PIDX_PowerNotify, "PowerNotify"},
-        {PIDX_PowerState, "PowerState"},
-        {PIDX_CapPowerReporting, "CapPowerReporting"},
-        {PIDX_CapStatisticsReporting, "CapStatisticsReporting"},
-        {PIDX_CapUpdateStatistics, "CapUpdateStatistics"},
-        {PIDX_CapCompareFirmwareVersion, "CapCompareFirmwareVersion"},
-        {PIDX_CapUpdateFirmware, "CapUpdateFirmware"},
-        {PIDXCash_DrawerOpened, "DrawerOpened"},
-        {PIDXCash_CapStatus, "CapStatus"},
-        {PIDXCash_CapStatusMultiDrawerDetect, "CapStatusMultiDrawerDetect"},
-    };
-    return kList;
-}
-
-const std::vector<PropertyName>& StringProperties() {
-    static const std::vector<PropertyName> kList = {
-        {PIDX_CheckHealthText, "CheckHealthText"},
-        {PIDX_DeviceDescription, "DeviceDescription"},
-        {PIDX_DeviceName, "DeviceName"},
-        {PIDX_ServiceObjectDescription, "ServiceObjectDescription"},
+        {PIDX_Claimed, "Claimed", false},
+        {PIDX_DeviceEnabled, "DeviceEnabled", false},
+        {PIDX_FreezeEvents, "FreezeEvents", false},
+        {PIDX_State, "State", false},
+        {PIDX_ResultCode, "ResultCode", false},
+        {PIDX_ResultCodeExtended, "ResultCodeExtended", false},
+        {PIDX_ServiceObjectVersion, "ServiceObjectVersion", false},
+        {PIDX_BinaryConversion, "BinaryConversion", false},
+        {PIDX_PowerNotify, "PowerNotify", false},
+        {PIDX_PowerState, "PowerState", false},
+        {PIDX_CapPowerReporting, "CapPowerReporting", false},
+        {PIDX_CapStatisticsReporting, "CapStatisticsReporting", false},
+        {PIDX_CapUpdateStatistics, "CapUpdateStatistics", false},
+        {PIDX_CapCompareFirmwareVersion, "CapCompareFirmwareVersion", false},
+        {PIDX_CapUpdateFirmware, "CapUpdateFirmware", false},
+        {PIDXCash_DrawerOpened, "DrawerOpened", false},
+        {PIDXCash_CapStatus, "CapStatus", false},
+        {PIDXCash_CapStatusMultiDrawerDetect, "CapStatusMultiDrawerDetect", false},
+        {PIDX_CheckHealthText, "CheckHealthText", true},
+        {PIDX_DeviceDescription, "DeviceDescription", true},
+        {PIDX_DeviceName, "DeviceName", true},
+        {PIDX_ServiceObjectDescription, "ServiceObjectDescription", true},
     };
     return kList;
 }

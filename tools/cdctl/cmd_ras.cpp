@@ -1,10 +1,11 @@
 // "cdctl ras": opens the device, runs the DirectIO steps of the command and words the answer.
-#include "tools/cdctl/cmd_ras.h"
+#include "tools/cdctl/commands.h"
 
 #include <iostream>
 
 #include "tools/cdctl/cdctl_text.h"
 #include "tools/cdctl/cmd_session.h"
+#include "tools/cdctl/ras_script.h"
 #include "util/opos_constants.h"
 
 using namespace cdctl;
@@ -90,16 +91,13 @@ int RunRasCommand(int argc, char** argv) {
     options.who = "cdctl ras";
     Session session(args.device, options);
     if (!session.Start()) return kExitCannotRun;
-    Step open;
-    ParseStep("open", &open, &error);
-    int code = session.Run(open);
-    if (code != kExitOk) return code;
-
-    std::vector<Step> steps = RasSteps(args);
+    std::vector<Step> steps;
+    ParseScript({"open"}, &steps, &error);
+    steps.push_back(RasStep(args));
     std::vector<StepReport> reports;
-    code = session.RunAll(steps, &reports);
+    int code = session.RunAll(steps, &reports);
     if (code != kExitOk) {
-        Hint(args, reports.back().result);
+        if (reports.size() == 2) Hint(args, reports.back().result);
         return code;
     }
     const StepReport& r = reports.back();

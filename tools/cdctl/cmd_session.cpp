@@ -3,6 +3,7 @@
 
 #include <oleauto.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <functional>
 #include <iostream>
@@ -10,6 +11,7 @@
 #include "framework/wide_text.h"
 #include "so/device_config.h"
 #include "tools/cdctl/cdctl_text.h"
+#include "tools/cdctl/commands.h"
 #include "tools/cdctl/port_check.h"
 #include "util/opos_constants.h"
 
@@ -18,8 +20,6 @@ namespace cdctl {
 namespace {
 
 constexpr char kDeviceClass[] = "CashDrawer";
-// The service's OpenResult when the port did not open or the drawer did not answer.
-constexpr LONG kOpenResultPortFailed = 456;
 constexpr char kDrawerAlreadyOpen[] = "drawer already open";
 
 std::string Hex(HRESULT hr) {
@@ -48,38 +48,21 @@ std::string ByteText(const BSTR text) {
     BOOL lossy = FALSE;
     const int n = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, units.data(), size, nullptr, 0,
                                       nullptr, &lossy);
-    if (size == 0 || n <= 0 || lossy) return Narrow(units);
+    if (size == 0 || n <= 0 || lossy) return fw::WideToUtf8(units);
     std::string bytes(static_cast<size_t>(n), '\0');
     WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, units.data(), size, &bytes[0], n, nullptr,
                         nullptr);
     return fw::ToUtf8(bytes);
 }
 
-// A document with CR LF line ends, as lines.
-std::vector<std::string> Lines(const std::string& text) {
-    std::vector<std::string> lines;
-    std::string line;
-    for (char c : text) {
-        if (c == '\n') {
-            lines.push_back(line);
-            line.clear();
-        } else if (c != '\r') {
-            line += c;
-        }
-    }
-    if (!line.empty()) lines.push_back(line);
-    return lines;
+// A property name in the column of the property list.
+std::string Padded(const char* name) {
+    std::string text = name;
+    text.resize(std::max<size_t>(text.size() + 1, 29), ' ');
+    return text;
 }
 
 }  // namespace
-
-std::wstring Widen(const std::string& text) {
-    return fw::Utf8ToWide(text);
-}
-
-std::string Narrow(const std::wstring& text) {
-    return fw::WideToUtf8(text);
-}
 
 Session::Session(std::string device, Options options)
     : m_device(std::move(device)),
@@ -121,7 +104,7 @@ void Session::OnEvent(const CdctlControlObject::Event& event) {
         Say(Timestamp(ElapsedMs()) + " StatusUpdate " + DescribeStatusUpdate(event.number));
     } else {
         Say(Timestamp(ElapsedMs()) + " DirectIOEvent " + std::to_string(event.number) + " data " +
-            std::to_string(event.data) + " string " + Quoted(Narrow(event.text)));
+            std::to_string(event.data) + " string " + Quoted(fw::WideToUtf8(event.text)));
     }
 }
 
@@ -159,7 +142,7 @@ bool Session::Create(StepReport& r, std::string& note) {
     }
     CLSID clsid;
     fw::ComPtr<IDispatch> object;
-    HRESULT hr = CLSIDFromProgID(Widen(progId).c_str(), &clsid);
+    HRESULT hr = CLSIDFromProgID(fw::Utf8ToWide(progId).c_str(), &clsid);
     if (SUCCEEDED(hr)) {
         hr = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch,
                               object.put_void());
@@ -211,8 +194,8 @@ void Session::Execute(const Step& step, StepReport& r, std::vector<std::string>&
     const std::vector<int32_t>& n = step.numbers;
     switch (step.kind) {
         case StepKind::Open: {
-            longCall(L"OpenService", Widen(kDeviceClass).c_str(), Widen(m_device).c_str(),
-                     static_cast<IDispatch*>(m_co));
+            longCall(L"OpenService", fw::Utf8ToWide(kDeviceClass).c_str(),
+                     fw::Utf8ToWide(m_device).c_str(), static_cast<IDispatch*>(m_co));
             if (r.dispatchFailed) return;
             if (r.result == OPOS_SUCCESS) {
                 m_opened = true;
@@ -220,7 +203,7 @@ void Session::Execute(const Step& step, StepReport& r, std::vector<std::string>&
                 details.push_back("ServiceObjectVersion " + std::to_string(version / 1000000) +
                                   "." + std::to_string(version / 1000 % 1000) + "." +
                                   std::to_string(version % 1000) + ", DeviceName " +
-                                  Quoted(Narrow(StringProperty(PIDX_DeviceName, r))));
+                                  Quoted(fw::WideToUtf8(StringProperty(PIDX_DeviceName, r))));
             } else {
                 // A control object asks for the reason only when the open failed.
                 LONG openResult = m_drawer.Long(L"GetOpenResult");
@@ -230,7 +213,7 @@ void Session::Execute(const Step& step, StepReport& r, std::vector<std::string>&
                 if (*meaning) line += std::string(": ") + meaning;
                 details.push_back(line);
                 // The port library and the port, tried once more here, say which it was.
-                if (openResult == kOpenResultPortFailed) {
+                if (openResult == kOpenResultNoPort) {
                     for (const CheckLine& check : CheckPort(m_device, 0, true)) {
                         details.push_back(check.label + ": " + check.text);
                     }
@@ -253,10 +236,10 @@ void Session::Execute(const Step& step, StepReport& r, std::vector<std::string>&
             SetProperty(PIDX_DeviceEnabled, step.kind == StepKind::Enable ? 1 : 0, r);
             return;
         case StepKind::Freeze:
-            SetProperty(PIDX_FreezeEvents, step.on ? 1 : 0, r);
+            SetProperty(PIDX_FreezeEvents, n[0], r);
             return;
         case StepKind::CoFreeze:
-            longCall(L"COFreezeEvents", static_cast<LONG>(step.on ? 1 : 0));
+            longCall(L"COFreezeEvents", static_cast<LONG>(n[0]));
             return;
         case StepKind::OpenDrawer: {
             // An open drawer sends no open event: say so, for a wait for one would not end.
@@ -278,66 +261,45 @@ void Session::Execute(const Step& step, StepReport& r, std::vector<std::string>&
         case StepKind::Health:
             longCall(L"CheckHealth", static_cast<LONG>(n[0]));
             if (r.dispatchFailed) return;
-            r.text = Narrow(StringProperty(PIDX_CheckHealthText, r));
+            r.text = fw::WideToUtf8(StringProperty(PIDX_CheckHealthText, r));
             details.push_back("CheckHealthText " + Quoted(r.text));
             return;
         case StepKind::Stats: {
-            BSTR buffer = SysAllocString(Widen(step.text).c_str());
-            VARIANT result;
-            VariantInit(&result);
-            HRESULT hr = m_drawer.Call(L"RetrieveStatistics", &result, fw::Arg::Ref(&buffer));
-            if (SUCCEEDED(hr)) hr = VariantChangeType(&result, &result, 0, VT_I4);
-            if (!Failed(hr, r)) {
-                r.result = V_I4(&result);
-                if (r.result == OPOS_SUCCESS && buffer) {
-                    r.text = Narrow(std::wstring(buffer, SysStringLen(buffer)));
-                    for (const std::string& line : Lines(r.text)) details.push_back(line);
-                }
-            }
-            VariantClear(&result);
-            SysFreeString(buffer);
+            BSTR buffer = SysAllocString(fw::Utf8ToWide(step.text).c_str());
+            longCall(L"RetrieveStatistics", fw::Arg::Ref(&buffer));
+            const fw::UniqueBstr owner(buffer);
+            if (r.dispatchFailed || r.result != OPOS_SUCCESS || !buffer) return;
+            r.text = fw::WideToUtf8(std::wstring(buffer, SysStringLen(buffer)));
+            for (const std::string& line : Lines(r.text)) details.push_back(line);
             return;
         }
         case StepKind::ResetStats:
-            longCall(L"ResetStatistics", Widen(step.text).c_str());
+            longCall(L"ResetStatistics", fw::Utf8ToWide(step.text).c_str());
             return;
         case StepKind::UpdateStats:
-            longCall(L"UpdateStatistics", Widen(step.text).c_str());
+            longCall(L"UpdateStatistics", fw::Utf8ToWide(step.text).c_str());
             return;
         case StepKind::DirectIO: {
             LONG data = n[1];
             // The whole text, so that a %00 reaches the service as the NUL it stands for.
-            const std::wstring wide = Widen(step.text);
+            const std::wstring wide = fw::Utf8ToWide(step.text);
             BSTR text = SysAllocStringLen(wide.data(), static_cast<UINT>(wide.size()));
-            VARIANT result;
-            VariantInit(&result);
-            HRESULT hr = m_drawer.Call(L"DirectIO", &result, static_cast<LONG>(n[0]),
-                                       fw::Arg::Ref(&data), fw::Arg::Ref(&text));
-            if (SUCCEEDED(hr)) hr = VariantChangeType(&result, &result, 0, VT_I4);
-            if (!Failed(hr, r)) {
-                r.result = V_I4(&result);
-                r.data = data;
-                r.text = text ? ByteText(text) : std::string();
-                details.push_back("data " + std::to_string(data) + ", string " + Quoted(r.text));
-            }
-            VariantClear(&result);
-            SysFreeString(text);
+            longCall(L"DirectIO", static_cast<LONG>(n[0]), fw::Arg::Ref(&data),
+                     fw::Arg::Ref(&text));
+            const fw::UniqueBstr owner(text);
+            if (r.dispatchFailed) return;
+            r.data = data;
+            r.text = text ? ByteText(text) : std::string();
+            details.push_back("data " + std::to_string(data) + ", string " + Quoted(r.text));
             return;
         }
         case StepKind::Props:
-            for (const PropertyName& p : NumericProperties()) {
-                LONG value = Property(p.index, r);
+            for (const PropertyName& p : Properties()) {
+                const std::string value = p.text
+                                              ? Quoted(fw::WideToUtf8(StringProperty(p.index, r)))
+                                              : std::to_string(Property(p.index, r));
                 if (r.dispatchFailed) return;
-                char line[96];
-                snprintf(line, sizeof(line), "%-28s %ld", p.name, static_cast<long>(value));
-                details.push_back(line);
-            }
-            for (const PropertyName& p : StringProperties()) {
-                std::wstring value = StringProperty(p.index, r);
-                if (r.dispatchFailed) return;
-                char line[40];
-                snprintf(line, sizeof(line), "%-28s ", p.name);
-                details.push_back(line + Quoted(Narrow(value)));
+                details.push_back(Padded(p.name) + value);
             }
             return;
         case StepKind::Sleep:
@@ -392,31 +354,29 @@ int Session::Run(const Step& step, StepReport* out) {
     } else {
         line += DescribeResult(r.result);
         if (r.extended != 0) line += ", ResultCodeExtended " + std::to_string(r.extended);
-        if (met && step.hasExpectation && r.result != 0) line += " (as asked)";
+        if (met && r.result != 0) line += " (as asked)";
         if (!met) {
-            line += "; asked for " + DescribeResult(step.hasExpectation ? step.expected : 0);
+            line += "; asked for " + DescribeResult(step.expected.value_or(0));
         }
     }
     const uint64_t took = ElapsedMs() - started;
     if (took >= 50) line += " (" + Seconds(took) + ")";
     if (!note.empty()) details.insert(details.begin(), note);
 
-    if (m_options.narrate && met) {
-        Say(line);
-        for (const std::string& d : details) Say("    " + d);
-    } else if (m_options.narrate) {
-        // A step that did not return what it asked for is an error: it goes to standard
-        // error, in the transcript's form.
+    // A step that did not return what it asked for is an error: it goes to standard error, in
+    // the transcript's form, or named by command and device when there is no transcript.
+    if (m_options.narrate || !met) {
         fflush(stdout);
-        std::cerr << line << "\n";
-        for (const std::string& d : details) std::cerr << "    " << d << "\n";
-        std::cerr.flush();
-    } else if (!met) {
-        std::cerr << m_options.who << ": " << m_device << ": " << line.substr(line.find(' ') + 1)
-                  << "\n";
+        FILE* to = met ? stdout : stderr;
+        const std::string head = m_options.narrate ? line
+                                                   : m_options.who + (": " + m_device) + ": " +
+                                                         line.substr(line.find(' ') + 1);
+        fprintf(to, "%s\n", head.c_str());
         for (const std::string& d : details) {
-            if (step.kind != StepKind::Stats) std::cerr << "    " << d << "\n";
+            if (m_options.narrate || step.kind != StepKind::Stats)
+                fprintf(to, "    %s\n", d.c_str());
         }
+        fflush(to);
     }
     // Events that came in during the step are printed after its result.
     Drain();

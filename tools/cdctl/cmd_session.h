@@ -11,7 +11,6 @@
 #include <windows.h>
 
 #include <chrono>
-#include <cstdio>
 #include <functional>
 #include <string>
 #include <vector>
@@ -80,12 +79,4 @@ private:
     std::chrono::steady_clock::time_point m_start;
 };
 
-// Text conversions at the dispatch boundary: cdctl's texts are UTF-8, as its arguments are
-// (a byte text that is not UTF-8 is read as ANSI, see fw::Utf8ToWide).
-std::wstring Widen(const std::string& text);
-std::string Narrow(const std::wstring& text);
-
 }  // namespace cdctl
-
-// argv[0] is "session". Returns the exit code (see cdctl::SessionUsage()).
-int RunSessionCommand(int argc, char** argv);

@@ -1,17 +1,18 @@
 // "cdctl setup": the OPOS registry entry of a cash drawer, the maker's key and the Stat
 // subkey, written and read the way the service reads them.
-#include "tools/cdctl/cmd_setup.h"
+#include "tools/cdctl/commands.h"
 
 #include <windows.h>
-
-#include <shlobj.h>
 
 #include <cstdio>
 #include <iostream>
 #include <string>
 #include <vector>
 
+#include "framework/handles.h"
 #include "framework/wide_text.h"
+#include "ras/counter_file.h"
+#include "ras/counter_path.h"
 #include "so/device_config.h"
 #include "tools/cdctl/cdctl_text.h"
 #include "tools/cdctl/setup_system.h"
@@ -28,38 +29,12 @@ constexpr int kExitRegistry = 1;
 constexpr int kExitUsage = 2;
 constexpr int kExitRefused = 3;
 
-// An open registry key, closed on scope exit.
-class Key {
-public:
-    Key() = default;
-    ~Key() {
-        if (m_key) RegCloseKey(m_key);
-    }
-    Key(const Key&) = delete;
-    Key& operator=(const Key&) = delete;
-    HKEY* put() { return &m_key; }
-    HKEY get() const { return m_key; }
-
-private:
-    HKEY m_key = nullptr;
-};
-
-std::string SystemMessage(LONG error) {
-    wchar_t* text = nullptr;
-    DWORD n = FormatMessageW(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-        nullptr, static_cast<DWORD>(error), 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-    std::string message = n && text ? fw::WideToUtf8(std::wstring(text, n)) : std::string();
-    if (text) LocalFree(text);
-    while (!message.empty() && (message.back() == '\n' || message.back() == '\r' ||
-                                message.back() == ' ' || message.back() == '.')) {
-        message.pop_back();
-    }
-    return "error " + std::to_string(error) + (message.empty() ? "" : " (" + message + ")");
-}
+using Key = fw::UniqueHKey;
 
 int RegistryFailure(const std::string& what, LONG error) {
-    std::cerr << "cdctl setup: " << what << ": " << SystemMessage(error) << "\n";
+    const std::string text = SystemText(static_cast<DWORD>(error));
+    std::cerr << "cdctl setup: " << what << ": error " << error
+              << (text.empty() ? "" : " (" + text + ")") << "\n";
     if (error == ERROR_ACCESS_DENIED) {
         std::cerr << "cdctl setup: writing HKEY_LOCAL_MACHINE needs an administrator\n";
     }
@@ -128,23 +103,12 @@ std::string RegisteredModule(const std::string& progId, REGSAM view) {
     return path.present ? path.text : "";
 }
 
-// The folder the service keeps its default and relative counter files in: "Bramwick" in the
-// common application data folder, or the folder of the registered DLL when there is none.
-std::string CounterFolder(const std::string& module) {
-    wchar_t path[MAX_PATH] = {};
-    if (SUCCEEDED(SHGetFolderPathW(nullptr, CSIDL_COMMON_APPDATA | CSIDL_FLAG_DONT_VERIFY, nullptr,
-                                   SHGFP_TYPE_CURRENT, path)) &&
-        path[0] != L'\0') {
-        std::string folder = fw::WideToUtf8(path);
-        return folder + (folder.back() == '\\' ? "" : "\\") + "Bramwick";
-    }
-    return FolderOf(module);
-}
-
+// The folder of cdctl.exe, with its trailing backslash, as Path holds a folder.
 std::string OwnFolder() {
     wchar_t path[MAX_PATH] = {};
-    DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH);
-    return n == 0 || n >= MAX_PATH ? std::string() : FolderOf(fw::WideToUtf8(path));
+    const DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH);
+    const std::string file = n == 0 || n >= MAX_PATH ? std::string() : fw::WideToUtf8(path);
+    return file.substr(0, file.rfind('\\') + 1);
 }
 
 std::string TypeName(const SettingWrite& w) {
@@ -174,6 +138,36 @@ LONG WriteValue(HKEY key, const SettingWrite& w) {
                           static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
 }
 
+// The folder Path holds in a view after `add`: the Path given (none when it is removed), else
+// the one kept in the maker's key, else the folder of cdctl.exe.
+struct PathChoice {
+    std::string folder;
+    const char* source;
+    const SettingWrite* given;  // the Path argument, if any
+    bool kept;                  // the maker's key has a Path, which stays
+};
+
+PathChoice ChoosePath(const SetupArgs& args, REGSAM view) {
+    PathChoice c{OwnFolder(), "the folder of cdctl.exe", nullptr, false};
+    for (const SettingWrite& w : args.writes) {
+        if (w.setting->place == SettingPlace::MakerKey) c.given = &w;
+    }
+    Key maker;
+    const Stored current = !c.given && RegOpenKeyExA(HKEY_LOCAL_MACHINE, kMakerKey, 0,
+                                                     KEY_READ | view, maker.put()) == ERROR_SUCCESS
+                               ? ReadStored(maker.get(), "Path")
+                               : Stored();
+    if (c.given) {
+        c.folder = c.given->type == SettingWrite::Type::Remove ? "" : c.given->text;
+        c.source = "the Path given";
+    } else if (current.present) {
+        c.folder = current.type == REG_SZ ? current.text : std::string();
+        c.source = "the Path kept in the maker's key";
+        c.kept = true;
+    }
+    return c;
+}
+
 // What `add` would leave in a view that the view's service could not work with: a device key
 // that names another service object, or a port library of the other bitness. Checked in every
 // view before anything is written.
@@ -193,39 +187,18 @@ int CheckAdd(const SetupArgs& args, REGSAM view) {
     }
 
     // The port library the service will load: Path followed by PortDll.
-    std::string folder;
-    const char* source = "the folder of cdctl.exe";
+    const PathChoice choice = ChoosePath(args, view);
     std::string portDll = kDefaultPortDll;
     if (exists) {
         Stored stored = ReadStored(device.get(), "PortDll");
         if (stored.present && stored.type == REG_SZ) portDll = stored.text;
     }
-    bool pathGiven = false;
     for (const SettingWrite& w : args.writes) {
-        if (w.setting->place == SettingPlace::MakerKey) {
-            if (w.type == SettingWrite::Type::Remove) return 0;  // searched for by name
-            folder = w.text;
-            source = "the Path given";
-            pathGiven = true;
-        } else if (std::string(w.setting->name) == "PortDll") {
-            if (w.type == SettingWrite::Type::Remove) portDll = kDefaultPortDll;
-            if (w.type == SettingWrite::Type::Text) portDll = w.text;
-        }
+        if (std::string(w.setting->name) != "PortDll") continue;
+        portDll = w.type == SettingWrite::Type::Text ? w.text : kDefaultPortDll;
     }
-    if (!pathGiven) {
-        Key maker;
-        Stored current;
-        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kMakerKey, 0, KEY_READ | view, maker.put()) ==
-            ERROR_SUCCESS) {
-            current = ReadStored(maker.get(), "Path");
-        }
-        if (current.present) {
-            folder = current.type == REG_SZ ? current.text : std::string();
-            source = "the Path kept in the maker's key";
-        } else {
-            folder = OwnFolder();
-        }
-    }
+    const std::string& folder = choice.folder;
+    const char* source = choice.source;
     if (folder.empty()) return 0;
     const int bits = ViewBits(view);
     const ModuleBits library = FileBits(folder + portDll);
@@ -241,16 +214,16 @@ int CheckAdd(const SetupArgs& args, REGSAM view) {
 }
 
 int Add(const SetupArgs& args, REGSAM view) {
-    const std::string path = DeviceKeyPath(args.device);
+    const std::string key = DeviceKeyPath(args.device);
     Key device;
     DWORD disposition = 0;
-    LONG error = RegCreateKeyExW(HKEY_LOCAL_MACHINE, fw::Utf8ToWide(path).c_str(), 0, nullptr, 0,
+    LONG error = RegCreateKeyExW(HKEY_LOCAL_MACHINE, fw::Utf8ToWide(key).c_str(), 0, nullptr, 0,
                                  KEY_READ | KEY_WRITE | view, nullptr, device.put(), &disposition);
-    if (error != ERROR_SUCCESS) return RegistryFailure("cannot create HKLM\\" + path, error);
+    if (error != ERROR_SUCCESS) return RegistryFailure("cannot create HKLM\\" + key, error);
     error = RegSetValueExA(device.get(), nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(kProgId),
                            sizeof(kProgId));
     if (error != ERROR_SUCCESS) return RegistryFailure("cannot write the ProgID", error);
-    printf("HKLM\\%s (%s)\n", path.c_str(),
+    printf("HKLM\\%s (%s)\n", key.c_str(),
            disposition == REG_CREATED_NEW_KEY ? "created" : "updated");
     printf("  %-24s %s\n", "(default)", Quoted(kProgId).c_str());
 
@@ -283,39 +256,26 @@ int Add(const SetupArgs& args, REGSAM view) {
         return RegistryFailure(std::string("cannot create HKLM\\") + kMakerKey, error);
     }
     printf("HKLM\\%s\n", kMakerKey);
-    const SettingWrite* givenPath = nullptr;
-    for (const SettingWrite& w : args.writes) {
-        if (w.setting->place == SettingPlace::MakerKey) givenPath = &w;
-    }
-    if (givenPath != nullptr) {
-        error = WriteValue(maker.get(), *givenPath);
-        if (error != ERROR_SUCCESS) return RegistryFailure("cannot write Path", error);
-        if (givenPath->type == SettingWrite::Type::Remove) {
-            printf("  %-24s removed (the port library is then searched for by name)\n", "Path");
-        } else {
-            printf("  %-24s %s (REG_SZ)\n", "Path", Quoted(givenPath->text).c_str());
-        }
+    const PathChoice path = ChoosePath(args, view);
+    SettingWrite written{FindSetting("Path"), SettingWrite::Type::Text, path.folder};
+    if (path.given) written = *path.given;
+    error = path.kept ? ERROR_SUCCESS : WriteValue(maker.get(), written);
+    if (error != ERROR_SUCCESS) return RegistryFailure("cannot write Path", error);
+    if (written.type == SettingWrite::Type::Remove) {
+        printf("  %-24s removed (the port library is then searched for by name)\n", "Path");
     } else {
-        Stored current = ReadStored(maker.get(), "Path");
-        if (current.present) {
-            printf("  %-24s %s (kept)\n", "Path", DescribeStored(current).c_str());
-        } else {
-            SettingWrite w;
-            w.setting = FindSetting("Path");
-            w.text = OwnFolder();
-            error = WriteValue(maker.get(), w);
-            if (error != ERROR_SUCCESS) return RegistryFailure("cannot write Path", error);
-            printf("  %-24s %s (REG_SZ, the folder of cdctl.exe)\n", "Path",
-                   Quoted(w.text).c_str());
-        }
+        printf("  %-24s %s (%s)\n", "Path", Quoted(path.folder).c_str(),
+               path.kept    ? "kept"
+               : path.given ? "REG_SZ"
+                            : "REG_SZ, the folder of cdctl.exe");
     }
 
     // How the service reads what was written.
     bool header = false;
     CRegUty reader;
-    if (reader.OpenKey(HKEY_LOCAL_MACHINE, path.c_str(), KEY_READ | view) == ERROR_SUCCESS) {
-        const auto effective =
-            EffectiveSettings(reader, args.device, CounterFolder(RegisteredModule(kProgId, view)));
+    if (reader.OpenKey(HKEY_LOCAL_MACHINE, key.c_str(), KEY_READ | view) == ERROR_SUCCESS) {
+        const auto effective = EffectiveSettings(
+            reader, args.device, CounterDataFolderFor(RegisteredModule(kProgId, view)));
         for (const SettingWrite& w : args.writes) {
             for (const EffectiveSetting& e : effective) {
                 if (e.name != w.setting->name) continue;
@@ -420,7 +380,7 @@ int Show(const SetupArgs& args, REGSAM view) {
     if (error != ERROR_SUCCESS) return RegistryFailure("cannot read HKLM\\" + path, error);
     printf("\n  %-24s %-28s %s\n", "Setting", "Stored", "The service reads");
     for (const EffectiveSetting& e :
-         EffectiveSettings(reader, args.device, CounterFolder(module))) {
+         EffectiveSettings(reader, args.device, CounterDataFolderFor(module))) {
         printf("  %-24s %-28s %s\n", e.name.c_str(),
                DescribeStored(ReadStored(device.get(), e.name.c_str())).c_str(), e.value.c_str());
     }
@@ -458,7 +418,7 @@ std::string CounterFileOf(const std::string& device, REGSAM view) {
         return "";
     }
     for (const EffectiveSetting& e :
-         EffectiveSettings(reader, device, CounterFolder(RegisteredModule(kProgId, view)))) {
+         EffectiveSettings(reader, device, CounterDataFolderFor(RegisteredModule(kProgId, view)))) {
         if (e.name == "StatFileName" && e.value != "(none)") return e.value;
     }
     return "";
@@ -496,10 +456,13 @@ int Remove(const SetupArgs& args, REGSAM view) {
     if (error != ERROR_SUCCESS) return RegistryFailure("cannot delete HKLM\\" + path, error);
     printf("removed HKLM\\%s with its statistics (HKLM\\%s stays for the other devices)\n",
            path.c_str(), kMakerKey);
-    if (!counterFile.empty() && DeleteFileA(counterFile.c_str())) {
+    if (!counterFile.empty() && DeleteFileW(fw::Utf8ToWide(counterFile).c_str())) {
         printf("deleted the counter file %s\n", counterFile.c_str());
-        // The data folder goes with its last file.
-        RemoveDirectoryA(FolderOf(counterFile).c_str());
+        // Our data folder goes with its last file; a folder the file was named in stays.
+        const std::string dataFolder = CounterDataFolderFor(RegisteredModule(kProgId, view));
+        if (IsInFolder(counterFile, dataFolder)) {
+            RemoveDirectoryW(fw::Utf8ToWide(dataFolder).c_str());
+        }
     }
     return 0;
 }

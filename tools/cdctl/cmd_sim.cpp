@@ -1,6 +1,6 @@
 // "cdctl sim PORT COMMAND": applies one command to a simulated controller's state under its
 // lock, then tells the process that has the controller open, if any, to look again.
-#include "tools/cdctl/cmd_sim.h"
+#include "tools/cdctl/commands.h"
 
 #include <iostream>
 #include <string>

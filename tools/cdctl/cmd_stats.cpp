@@ -1,43 +1,47 @@
-// "cdctl stats": a session of two steps, open and RetrieveStatistics, printing the document.
-#include "tools/cdctl/cmd_stats.h"
+// "cdctl stats NAME [REQUEST]": the session `open stats:REQUEST`, printing the statistics
+// document alone, as a file to keep or to read with an XML tool.
+#include "tools/cdctl/commands.h"
 
 #include <iostream>
 
+#include "tools/cdctl/cdctl_text.h"
 #include "tools/cdctl/cmd_session.h"
 
 using namespace cdctl;
 
-int RunStatsCommand(int argc, char** argv) {
-    StatsArgs args;
-    std::string error;
-    switch (ParseStatsArgs(argc, argv, &args, &error)) {
-        case ArgsResult::Help:
-            std::cout << StatsUsage();
-            return kExitOk;
-        case ArgsResult::Error:
-            std::cerr << "cdctl stats: " << error << "\n" << StatsUsage();
-            return kExitBadScript;
-        case ArgsResult::Ok:
-            break;
-    }
-    Step open, retrieve;
-    ParseStep("open", &open, &error);
-    ParseStep("stats", &retrieve, &error);
-    retrieve.text = args.request;
+namespace {
 
+constexpr char kUsage[] =
+    "usage: cdctl stats NAME [REQUEST]\n"
+    "Runs the session 'open stats:REQUEST' on the device NAME and prints the statistics\n"
+    "document alone. REQUEST names statistics separated by commas (U_ for the counters);\n"
+    "without it every statistic is reported. Exit status as for cdctl session.\n";
+
+}  // namespace
+
+int RunStatsCommand(int argc, char** argv) {
+    if (argc > 1 && IsHelp(argv[1])) {
+        std::cout << kUsage;
+        return kExitOk;
+    }
+    std::vector<Step> steps;
+    std::string error = "give NAME and at most one REQUEST";
+    if (argc < 2 || argc > 3 || !ValidDeviceName(argv[1], &error) ||
+        !ParseScript({"open", std::string("stats:") + (argc == 3 ? argv[2] : "")}, &steps,
+                     &error)) {
+        std::cerr << "cdctl stats: " << error << "\n" << kUsage;
+        return kExitBadScript;
+    }
     Session::Options options;
     options.narrate = false;
     options.who = "cdctl stats";
-    Session session(args.device, options);
+    Session session(argv[1], options);
     if (!session.Start()) return kExitCannotRun;
     std::vector<StepReport> reports;
-    int code = session.RunAll({open, retrieve}, &reports);
+    const int code = session.RunAll(steps, &reports);
     session.Finish();
     if (code != kExitOk) return code;
     // The document's lines end in CR LF; the console adds its own line ends.
-    for (char c : reports[1].text) {
-        if (c != '\r') std::cout << c;
-    }
-    if (!reports[1].text.empty() && reports[1].text.back() != '\n') std::cout << '\n';
+    for (const std::string& line : Lines(reports[1].text)) std::cout << line << "\n";
     return kExitOk;
 }

@@ -1,6 +1,6 @@
 // "cdctl trace FILE": reads a channel file and prints each record with FormatTraceRecord.
 // Standard C++ file I/O only, so the tool also builds natively; main thread only.
-#include "tools/cdctl/cmd_trace.h"
+#include "tools/cdctl/commands.h"
 
 #include <cstdint>
 #include <cstring>
@@ -15,38 +15,22 @@
 
 namespace {
 
-void PrintUsage(std::ostream& out) {
-    out << "usage: cdctl trace FILE\n"
-           "Prints each record of a trace channel file (.trc) as one line:\n"
-           "  HH:MM:SS.mmm TAG values | values \"text\" | N bytes: XX ...\n";
-}
+constexpr char kUsage[] =
+    "usage: cdctl trace FILE\n"
+    "Prints each record of a trace channel file (.trc) as one line:\n"
+    "  HH:MM:SS.mmm TAG values | values \"text\" | N bytes: XX ...\n";
 
 }  // namespace
 
 int RunTraceCommand(int argc, char** argv) {
-    const char* path = nullptr;
-    for (int i = 1; i < argc; ++i) {
-        const char* arg = argv[i];
-        if (std::strcmp(arg, "--help") == 0 || std::strcmp(arg, "-h") == 0) {
-            PrintUsage(std::cout);
-            return 0;
-        }
-        if (arg[0] == '-' && arg[1] != '\0') {
-            std::cerr << "cdctl trace: unknown option " << arg << "\n";
-            PrintUsage(std::cerr);
-            return 2;
-        }
-        if (path != nullptr) {
-            std::cerr << "cdctl trace: only one FILE may be given\n";
-            PrintUsage(std::cerr);
-            return 2;
-        }
-        path = arg;
+    const bool help =
+        argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0);
+    if (help || argc != 2 || (argv[1][0] == '-' && argv[1][1] != '\0')) {
+        if (!help) std::cerr << "cdctl trace: give one FILE\n";
+        (help ? std::cout : std::cerr) << kUsage;
+        return help ? 0 : 2;
     }
-    if (path == nullptr) {
-        PrintUsage(std::cerr);
-        return 2;
-    }
+    const char* path = argv[1];
 
     // The path is UTF-8, as every argument: u8path keeps its characters on Windows too.
     std::ifstream in(std::filesystem::u8path(path), std::ios::binary);

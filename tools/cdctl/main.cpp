@@ -13,13 +13,7 @@
 #include "framework/wide_text.h"
 
 #include "bramwick_version.h"
-#include "tools/cdctl/cmd_props.h"
-#include "tools/cdctl/cmd_ras.h"
-#include "tools/cdctl/cmd_session.h"
-#include "tools/cdctl/cmd_setup.h"
-#include "tools/cdctl/cmd_sim.h"
-#include "tools/cdctl/cmd_stats.h"
-#include "tools/cdctl/cmd_trace.h"
+#include "tools/cdctl/commands.h"
 
 namespace {
 
@@ -35,7 +29,6 @@ const Command kCommands[] = {
      RunSessionCommand},
     {"stats", "print the statistics document of a device", RunStatsCommand},
     {"ras", "read and set the event-log level and the drawer-open counter", RunRasCommand},
-    {"props", "create the service object by ProgID and print its properties", RunPropsCommand},
     {"sim", "show and drive a simulated drawer controller", RunSimCommand},
     {"trace", "decode a trace file written by XTRLOG32.DLL", RunTraceCommand},
 };
@@ -80,6 +73,11 @@ int Run(int argc, char** argv) {
     }
     for (const Command& c : kCommands) {
         if (strcmp(argv[1], c.name) == 0) return c.run(argc - 1, argv + 1);
+    }
+    if (strcmp(argv[1], "props") == 0) {
+        // The properties are a session step, read from the open (or closed again) service.
+        fprintf(stderr, "cdctl: props is a session step: cdctl session NAME open props close\n");
+        return 2;
     }
     fprintf(stderr, "cdctl: unknown command '%s'\n\n", argv[1]);
     PrintUsage(stderr);

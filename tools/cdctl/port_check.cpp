@@ -8,28 +8,13 @@
 #include "ports/open_step.h"
 #include "so/device_config.h"
 #include "tools/cdctl/port_diagnosis.h"
+#include "tools/cdctl/setup_system.h"
 #include "util/reg_uty.h"
 
 namespace cdctl {
 namespace {
 
 constexpr int kOwnBits = sizeof(void*) * 8;
-
-// The system's text of an error; inserts (%1, "Bad EXE format for %1") name `subject`.
-std::string SystemText(DWORD error, const std::string& subject) {
-    const DWORD_PTR inserts[] = {reinterpret_cast<DWORD_PTR>(subject.c_str()),
-                                 reinterpret_cast<DWORD_PTR>(subject.c_str()),
-                                 reinterpret_cast<DWORD_PTR>(subject.c_str())};
-    char* text = nullptr;
-    const DWORD n = FormatMessageA(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_ARGUMENT_ARRAY,
-        nullptr, error, 0, reinterpret_cast<char*>(&text), 0,
-        reinterpret_cast<va_list*>(const_cast<DWORD_PTR*>(inserts)));
-    std::string message = n && text ? std::string(text, n) : std::string();
-    if (text) LocalFree(text);
-    while (!message.empty() && strchr("\r\n .", message.back()) != nullptr) message.pop_back();
-    return message;
-}
 
 bool FileExists(const std::string& path) {
     const DWORD attributes = GetFileAttributesA(path.c_str());

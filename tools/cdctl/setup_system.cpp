@@ -1,12 +1,30 @@
-// The system facts `cdctl setup` works with: registry views, module bitness, open devices.
+// The system facts `cdctl setup` works with: error texts, registry views, module bitness,
+// open devices.
 #include "tools/cdctl/setup_system.h"
 
+#include <cstring>
 #include <vector>
 
 #include "framework/handles.h"
+#include "framework/wide_text.h"
 #include "stats/stat_names.h"
 
 namespace cdctl {
+
+std::string SystemText(DWORD error, const std::string& subject) {
+    const std::wstring wide = fw::Utf8ToWide(subject);
+    const DWORD_PTR insert = reinterpret_cast<DWORD_PTR>(wide.c_str());
+    const DWORD_PTR inserts[] = {insert, insert, insert};
+    wchar_t* text = nullptr;
+    const DWORD n = FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_ARGUMENT_ARRAY,
+        nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0,
+        reinterpret_cast<va_list*>(const_cast<DWORD_PTR*>(inserts)));
+    std::string message = n && text ? fw::WideToUtf8(std::wstring(text, n)) : std::string();
+    if (text) LocalFree(text);
+    while (!message.empty() && strchr("\r\n .", message.back()) != nullptr) message.pop_back();
+    return message;
+}
 
 int ViewBits(REGSAM view) {
     if (view == KEY_WOW64_32KEY) return 32;

@@ -23,10 +23,14 @@ enum class SettingPlace {
     MakerKey,   // HKLM\SOFTWARE\Velmora\Vantrel
 };
 
+struct ServiceReading;
+
 struct SettingInfo {
     const char* name;  // registry value name, in its own spelling
     SettingKind kind;
     SettingPlace place;
+    // The value the service works with, as `setup show` prints it (device-key settings only).
+    std::string (*describe)(const ServiceReading&);
 };
 
 // Every setting cdctl setup accepts, in the order `setup show` lists them: the configuration
@@ -34,8 +38,6 @@ struct SettingInfo {
 const std::vector<SettingInfo>& AllSettings();
 // The setting of that name, compared without regard to letter case; null when unknown.
 const SettingInfo* FindSetting(const std::string& name);
-// "PortDll, Port, ..." for messages.
-std::string SettingNames();
 
 // What `setup add` writes for one KEY=VALUE.
 struct SettingWrite {
@@ -46,17 +48,11 @@ struct SettingWrite {
     uint32_t number = 0;  // Dword
 };
 
-// Number settings whose value is a plain decimal number (an optional '-' and digits, within
-// 32 bits) are stored as REG_DWORD; every other value is stored as REG_SZ text as given. An
-// empty value removes the setting so that its default applies again. Path gets a trailing
-// backslash when it has none.
+// Number settings whose value is a plain decimal number (an optional '-' and at most ten
+// digits, within 32 bits) are stored as REG_DWORD; every other value is stored as REG_SZ text
+// as given. An empty value removes the setting so that its default applies again. Path gets a
+// trailing backslash when it has none.
 bool ParseSettingWrite(const std::string& arg, SettingWrite* out, std::string* error);
-
-// True for an optional '-' followed by decimal digits whose value fits a signed 32-bit number.
-bool IsPlainNumber(const std::string& text, int32_t* value);
-
-// The folder of a Windows path, up to and including its last backslash ("" when none).
-std::string FolderOf(const std::string& path);
 
 // `cdctl setup [--32|--64|--both] add [--force]|list|show|remove [--keep-stats|--purge] ...`
 struct SetupArgs {
@@ -88,9 +84,8 @@ struct EffectiveSetting {
 };
 
 // Every device-key setting of AllSettings() as the service reads it from deviceKey, after its
-// defaults and corrections (the maker's Path is not part of the device key and is left out).
-// A stored value the service corrects is followed by the reason, in brackets.
-// counterFolder is the folder that holds the default and relative counter files.
+// defaults and corrections. A stored value the service corrects is followed by the reason, in
+// brackets. counterFolder is the folder that holds the default and relative counter files.
 std::vector<EffectiveSetting> EffectiveSettings(const ConfigSource& deviceKey,
                                                 const std::string& deviceName,
                                                 const std::string& counterFolder);

@@ -1,7 +1,8 @@
-# cdctl's command-line rules (session scripts, setup settings, output wording) are pure and
+# cdctl's command-line rules (session and ras scripts, setup settings, output wording) are pure and
 # tested natively; its Windows commands and control object go into cdctl.exe only.
 list(APPEND BRAMWICK_PURE_SOURCES
     tools/cdctl/session_script.cpp
+    tools/cdctl/ras_script.cpp
     tools/cdctl/cdctl_text.cpp
     tools/cdctl/setup_values.cpp
     tools/cdctl/pe_machine.cpp
@@ -9,7 +10,6 @@ list(APPEND BRAMWICK_PURE_SOURCES
 )
 list(APPEND BRAMWICK_NATIVE_TESTS
     tests/native/cdctl_session_script_test.cpp
-    tests/native/cdctl_text_test.cpp
     tests/native/cdctl_setup_values_test.cpp
     tests/native/pe_machine_test.cpp
 )
@@ -23,6 +23,7 @@ set(BRAMWICK_CDCTL_EXTRA
     tools/cdctl/cmd_ras.cpp
     tools/cdctl/cdctl_control_object.cpp
     tools/cdctl/port_check.cpp
+    ras/counter_file.cpp
     link/port_library.cpp
     link/port_open_params.cpp
     util/reg_uty.cpp
