@@ -26,9 +26,9 @@ struct Recorder : sim::HostSink {
 };
 
 Data Frame(uint8_t type, uint8_t bits) {
-    return {sim::kEsc, type, bits, sim::kCr};
+    return {kFrameStart, type, bits, kFrameEnd};
 }
-const Data kOpenedFrame1 = Frame(sim::kFrameDrawerEvent, 1);
+const Data kOpenedFrame1 = Frame(kFrameDrawerEvent, 1);
 
 class SimController : public ::testing::Test {
 protected:
@@ -59,7 +59,7 @@ TEST_F(SimController, StatusCommandIsAnsweredAfterWireTimeAndReplyDelay) {
     const uint64_t due = kT0 + Wire(3) + sim::kDefaultReplyDelayMs * kMs + Wire(4);
     EXPECT_EQ(kT0 + Wire(3), sim::NextDue(s, true)) << "first the command reaches the controller";
     EXPECT_TRUE(RunTo(due - 1).empty());
-    EXPECT_EQ(Items{Frame(sim::kFrameStatusReply, 0)}, RunTo(due));
+    EXPECT_EQ(Items{Frame(kFrameStatusReply, 0)}, RunTo(due));
     EXPECT_EQ(sim::kNever, sim::NextDue(s, true));
 }
 
@@ -68,9 +68,9 @@ TEST_F(SimController, OpenCommandOpensAfterOpenDelayAndStatusSeesItOnlyThen) {
     s.replyDelayMs = 5;
     Write(kT0, {0x1B, 0x01, 0x01, 0x1B, 0x02, 0x01});  // open drawer 2, then ask
     const uint64_t opened = kT0 + Wire(6) + 40 * kMs;
-    EXPECT_EQ(Items{Frame(sim::kFrameStatusReply, 0)}, RunTo(opened - 1));
+    EXPECT_EQ(Items{Frame(kFrameStatusReply, 0)}, RunTo(opened - 1));
     EXPECT_EQ(0, s.drawerOpen[1]);
-    EXPECT_EQ(Items{Frame(sim::kFrameDrawerEvent, 2)}, RunTo(opened + Wire(4)));
+    EXPECT_EQ(Items{Frame(kFrameDrawerEvent, 2)}, RunTo(opened + Wire(4)));
     EXPECT_EQ(opened, s.openedAt[1]);
 }
 
@@ -80,7 +80,7 @@ TEST_F(SimController, ParserTakesBothFormsSplitCommandsAndRecoversFromNoise) {
     Write(kT0, {0x00, 0xFF, 0x1B, 0x03, 0x01, 0x1B, 0x01, 0x07, 0x1B, 0x01, 0x00, 0x1B});
     Write(kT0 + 100 * kMs, {0x1B, 0x02});
     Write(kT0 + 120 * kMs, {0x01, 0x00});
-    EXPECT_EQ((Items{kOpenedFrame1, Frame(sim::kFrameStatusReply, 1)}), RunTo(kT0 + 500 * kMs));
+    EXPECT_EQ((Items{kOpenedFrame1, Frame(kFrameStatusReply, 1)}), RunTo(kT0 + 500 * kMs));
 }
 
 TEST_F(SimController, NotAnsweringSwallowsCommandsForGood) {
