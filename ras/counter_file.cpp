@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "framework/handles.h"
+#include "framework/module.h"
 #include "framework/wide_text.h"
 #include "ras/counter_file_rules.h"
 #include "ras/ras_rules.h"
@@ -203,9 +204,7 @@ std::string CounterDataFolder(const char* moduleName) {
     if (moduleName == nullptr || *moduleName == '\0') return {};
     HMODULE module = GetModuleHandleA(moduleName);
     if (module == nullptr) return {};
-    const DWORD n = GetModuleFileNameW(module, path, MAX_PATH);
-    if (n == 0 || n >= MAX_PATH) return {};
-    const std::wstring modulePath(path, n);
+    const std::wstring modulePath = fw::ModulePath(module);
     const size_t slash = modulePath.rfind(L'\\');
     return slash == std::wstring::npos ? std::string()
                                        : fw::WideToUtf8(modulePath.substr(0, slash));

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <string>
 
+#include "framework/module.h"
 #include "util/trace_record.h"
 
 namespace {
@@ -60,22 +61,14 @@ PFNOPOSTRACEEX WriterFor(BOOL enabled, BOOL loaded, LONG handle) {
 static HMODULE LoadTraceLibrary() {
     HMODULE lib = LoadLibraryA("XTRLOG32.DLL");
     if (lib != nullptr) return lib;
-    HMODULE self = nullptr;
-    if (!GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
-                                GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                            reinterpret_cast<LPCSTR>(&LoadTraceLibrary), &self)) {
-        return nullptr;
-    }
-    char path[MAX_PATH];
-    DWORD n = GetModuleFileNameA(self, path, MAX_PATH);
-    if (n == 0 || n >= MAX_PATH) return nullptr;
-    std::string beside(path, n);
-    beside = beside.substr(0, beside.find_last_of('\\') + 1) + "XTRLOG32.DLL";
-    return LoadLibraryA(beside.c_str());
+    std::wstring beside = fw::ModulePath(fw::ThisModule());
+    if (beside.empty()) return nullptr;
+    beside = beside.substr(0, beside.find_last_of(L'\\') + 1) + L"XTRLOG32.DLL";
+    return LoadLibraryW(beside.c_str());
 }
 
 CVmTrace::CVmTrace() : m_bEnabled(FALSE), m_bTick(FALSE), m_hLib(LoadTraceLibrary()) {
-    const HMODULE module = m_hLib.Get();
+    const HMODULE module = m_hLib.get();
     g_pfnOpen = Export<PFNOPOSTRACEOPENEX>(module, "OPOSTraceOpenEx");
     g_pfnTrace = Export<PFNOPOSTRACEEX>(module, "OPOSTraceEx");
     g_pfnClose = Export<PFNOPOSTRACECLOSEEX>(module, "OPOSTraceCloseEx");
@@ -91,7 +84,7 @@ void CVmTrace::OpenTrace(const char* baseName, int count, const char* letters, L
         if (handles[i] != nullptr) *handles[i] = kTraceHandleClosed;
     }
     const PFNOPOSTRACEOPENEX open = g_pfnOpen.load();
-    if (m_hLib.Get() == nullptr || open == nullptr || !m_bEnabled) return;
+    if (m_hLib.get() == nullptr || open == nullptr || !m_bEnabled) return;
     if (count <= 0 || letters == nullptr || letters[0] == '\0' || handles[0] == nullptr) return;
 
     const std::string base = baseName != nullptr ? baseName : "";
@@ -114,7 +107,7 @@ void CVmTrace::OpenTrace(const char* baseName, int count, const char* letters, L
 
 void CVmTrace::CloseTrace(int count, LONG* handles[]) {
     const PFNOPOSTRACECLOSEEX close = g_pfnClose.load();
-    if (handles == nullptr || m_hLib.Get() == nullptr || close == nullptr || !m_bEnabled) return;
+    if (handles == nullptr || m_hLib.get() == nullptr || close == nullptr || !m_bEnabled) return;
     for (int i = 0; i < count; ++i) {
         if (handles[i] == nullptr) continue;
         if (*handles[i] >= 0) close(*handles[i]);
@@ -149,6 +142,6 @@ void CVmTrace::TraceBytes(LONG handle, const char* tag, const void* data, LONG c
 
 LONG CVmTrace::SaveTraceFile() {
     const PFNOPOSTRACEFILESAVEEX2 save = g_pfnSave2.load();
-    if (m_hLib.Get() == nullptr || save == nullptr) return kSaveUnavailable;
+    if (m_hLib.get() == nullptr || save == nullptr) return kSaveUnavailable;
     return save();
 }
