@@ -4,8 +4,6 @@
 // status reaches every process's input thread through the status-update event.
 // Lock order: "Shared CashDrawer Open Status", then "Vantrel CashDrawer Output Request", then
 // the output-thread lock.
-#include <cstring>
-
 #include "link/shared_state.h"
 #include "so/cash_drawer.h"
 

@@ -30,7 +30,7 @@ CCashDrawer::CCashDrawer()
       m_strDeviceName("Velmora Cash Drawer") {
     for (fw::Mutex* lock : {&m_queueLock, &m_eventThreadLock, &m_freezeLock, &m_coFreezeLock,
                             &m_inputThreadLock, &m_powerThreadLock, &m_enableLock, &m_stateLock,
-                            &m_spareLock, &m_portThreadLock, &m_outputThreadLock}) {
+                            &m_portThreadLock, &m_outputThreadLock}) {
         lock->Create();
     }
     m_shutdownWindow = std::make_unique<CDrwShutDown>();

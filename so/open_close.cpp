@@ -102,7 +102,6 @@ LONG CCashDrawer::OpenService(const char* deviceClass, const char* deviceName,
     LONG* handles[] = {&m_lTraceHandle};
     m_trace.OpenTrace(deviceName, 1, "M", handles);
     m_lEventTraceHandle = m_lTraceHandle;
-    m_lTraceHandle3 = m_lTraceHandle;
     m_trace.TraceText(m_lTraceHandle, "MOpn", deviceName, 1, dispatchValue, 0, 0, 0);
 
     // The kernel objects, and the state every process of either build shares beside them.
@@ -127,7 +126,7 @@ LONG CCashDrawer::OpenService(const char* deviceClass, const char* deviceName,
     m_objects.ownerStarted.Wait(INFINITE);
     m_objects.ownerStarted.Reset();
     if (m_nPortOpenError != 0) {
-        ReportErrorRecord(kEventOperationFailed, m_nPortOpenError, kOpInitializePort);
+        ReportErrorRecord(kRasMsgOperationFailed, m_nPortOpenError, kOpInitializePort);
         return FailAfterStart(OPOS_E_FAILURE);
     }
 
@@ -161,12 +160,12 @@ LONG CCashDrawer::OpenService(const char* deviceClass, const char* deviceName,
     LONG sent = SendCommand(m_statusCommand.bytes, m_statusCommand.length);
     if (sent != OPOS_SUCCESS) {
         SharedLink().bInitialQuery = 0;
-        ReportErrorRecord(kEventOperationFailed, sent, kOpSendStatusCommand);
+        ReportErrorRecord(kRasMsgOperationFailed, sent, kOpSendStatusCommand);
         return FailAfterStart(OPOS_E_FAILURE);
     }
     if (!WaitForStatusReply(seqBeforeQuery)) {
         SharedLink().bInitialQuery = 0;
-        ReportErrorRecord(kEventNoResponse, 0, kOpSendStatusCommand);
+        ReportErrorRecord(kRasMsgNoResponse, 0, kOpSendStatusCommand);
         return FailAfterStart(OPOS_E_FAILURE);
     }
     {
@@ -255,7 +254,7 @@ LONG CCashDrawer::StartWorker(fw::WorkerThread& thread, fw::WorkerThread::Proced
         thread.Resume();
         return OPOS_SUCCESS;
     }
-    ReportErrorRecord(kEventOperationFailed, static_cast<LONG>(GetLastError()), operationText);
+    ReportErrorRecord(kRasMsgOperationFailed, static_cast<LONG>(GetLastError()), operationText);
     m_lOpenResult = kOpenResultNoThread;
     m_trace.Trace(m_lTraceHandle, "mOpn", 2, OPOS_E_FAILURE, m_lResultCodeExtended, 0, 0, 0);
     StopWorkers();
@@ -322,7 +321,6 @@ void CCashDrawer::CloseTraceChannel() {
     LONG* handles[] = {&m_lTraceHandle};
     m_trace.CloseTrace(1, handles);
     m_lEventTraceHandle = m_lTraceHandle;
-    m_lTraceHandle3 = m_lTraceHandle;
 }
 
 // The teardown after a failed OpenService (and in the destructor): undoes every step taken.
