@@ -61,7 +61,7 @@ public:
     LONG UpdateFirmware(const char* fileName);
 
     // Internal operations shared by the method set and the worker threads.
-    LONG SetResult(LONG code, const char* method);
+    LONG SetResult(LONG code);
     void SetState(LONG state);
     // TRUE while another instance holds this drawer's claim.
     BOOL IsClaimedByOther();

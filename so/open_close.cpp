@@ -14,7 +14,7 @@ constexpr char kModuleName[] = "BRAMWICK";
 
 LONG CCashDrawer::FailOpen(LONG openResult, LONG result) {
     if (openResult != 0) m_lOpenResult = openResult;
-    return SetResult(result, "OpenService");
+    return SetResult(result);
 }
 
 // Reads the device key and the maker's key, then derives the commands, the language and the
@@ -55,7 +55,7 @@ LONG CCashDrawer::OpenService(const char* deviceClass, const char* deviceName,
         m_trace.TraceText(m_lTraceHandle, "MOpn", deviceName, 1, dispatchValue, 0, 0, 0);
         m_trace.Trace(m_lTraceHandle, "mOpn", 3, OPOS_E_ILLEGAL, m_lResultCodeExtended,
                       kOpenResultAlreadyOpen, 0, 0);
-        return SetResult(OPOS_E_ILLEGAL, "OpenService");
+        return SetResult(OPOS_E_ILLEGAL);
     }
     m_bWaitingForDrawer = FALSE;
     // Through IDispatch both can be set while the service is closed; a session starts with
@@ -110,7 +110,7 @@ LONG CCashDrawer::OpenService(const char* deviceClass, const char* deviceName,
         // shared mapping, or another build laid the mapping out differently.
         m_trace.Trace(m_lTraceHandle, "mOpn", 2, OPOS_E_FAILURE, m_lResultCodeExtended, 0, 0, 0);
         StopWorkers();
-        return SetResult(OPOS_E_FAILURE, "OpenService");
+        return SetResult(OPOS_E_FAILURE);
     }
 
     m_overlapped = {};
@@ -183,7 +183,7 @@ LONG CCashDrawer::OpenService(const char* deviceClass, const char* deviceName,
 
     m_trace.Trace(m_lTraceHandle, "mOpn", 2, OPOS_SUCCESS, m_lResultCodeExtended, 0, 0, 0);
     m_bridge.SetTrace(m_lTraceHandle, &m_trace);
-    return SetResult(OPOS_SUCCESS, "OpenService");
+    return SetResult(OPOS_SUCCESS);
 }
 
 void CCashDrawer::StopInputThread() {
@@ -244,7 +244,7 @@ LONG CCashDrawer::FailAfterStart(LONG result) {
     m_trace.Trace(m_lTraceHandle, "mOpn", 2, result, m_lResultCodeExtended, 0, 0, 0);
     m_lOpenResult = kOpenResultNoPort;
     StopWorkers();
-    return SetResult(result, "OpenService");
+    return SetResult(result);
 }
 
 // Starts a worker suspended, then lets it run. On failure the open is undone.
@@ -258,7 +258,7 @@ LONG CCashDrawer::StartWorker(fw::WorkerThread& thread, fw::WorkerThread::Proced
     m_lOpenResult = kOpenResultNoThread;
     m_trace.Trace(m_lTraceHandle, "mOpn", 2, OPOS_E_FAILURE, m_lResultCodeExtended, 0, 0, 0);
     StopWorkers();
-    return SetResult(OPOS_E_FAILURE, "OpenService");
+    return SetResult(OPOS_E_FAILURE);
 }
 
 LONG CCashDrawer::Close() {
@@ -267,12 +267,12 @@ LONG CCashDrawer::Close() {
     m_lResultCodeExtended = 0;
     if (!m_bOpened) {
         m_trace.Trace(m_lTraceHandle, "mCls", 2, OPOS_E_CLOSED, m_lResultCodeExtended, 0, 0, 0);
-        return SetResult(OPOS_E_CLOSED, "Close");
+        return SetResult(OPOS_E_CLOSED);
     }
     // The control object is inside an event call on another thread: nothing is torn down.
     if (m_bridge.TryDisableEvents()) {
         m_trace.Trace(m_lTraceHandle, "mCls", 2, OPOS_E_BUSY, m_lResultCodeExtended, 0, 0, 0);
-        return SetResult(OPOS_E_BUSY, "Close");
+        return SetResult(OPOS_E_BUSY);
     }
     m_bClosing = TRUE;
     if (m_bClaimed) ReleaseDevice();
@@ -287,7 +287,7 @@ LONG CCashDrawer::Close() {
     CloseTraceChannel();
     m_ras.Close();      // the last instance writes the counter file
     m_devStat.Close();  // and saves the persistent statistics
-    return SetResult(OPOS_SUCCESS, "Close");
+    return SetResult(OPOS_SUCCESS);
 }
 
 // Stops the workers in the order power-fail, event, input, port owner, closes the kernel

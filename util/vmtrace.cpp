@@ -8,6 +8,7 @@
 #include <string>
 
 #include "framework/module.h"
+#include "util/opos_constants.h"
 #include "util/trace_record.h"
 
 namespace {
@@ -26,14 +27,11 @@ std::atomic<PFNOPOSTRACECLOSEEX> g_pfnClose{nullptr};
 std::atomic<PFNOPOSTRACEFILESAVEEX> g_pfnSave{nullptr};
 std::atomic<PFNOPOSTRACEFILESAVEEX2> g_pfnSave2{nullptr};
 
-constexpr LONG kSaveUnavailable = 111;  // OPOS_E_FAILURE
-constexpr int kDigitTries = 15;         // '0'..'9' and the five characters after '9'
+constexpr int kDigitTries = 15;  // '0'..'9' and the five characters after '9'
 
 template <typename Fn>
 Fn Export(HMODULE module, const char* name) {
-    if (module == nullptr) return nullptr;
-    // Through void(*)() so the cast from FARPROC does not trip -Wcast-function-type.
-    return reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(GetProcAddress(module, name)));
+    return module != nullptr ? fw::GetProc<Fn>(module, name) : nullptr;
 }
 
 TraceTime Now() {
@@ -142,6 +140,6 @@ void CVmTrace::TraceBytes(LONG handle, const char* tag, const void* data, LONG c
 
 LONG CVmTrace::SaveTraceFile() {
     const PFNOPOSTRACEFILESAVEEX2 save = g_pfnSave2.load();
-    if (m_hLib.get() == nullptr || save == nullptr) return kSaveUnavailable;
+    if (m_hLib.get() == nullptr || save == nullptr) return OPOS_E_FAILURE;
     return save();
 }
