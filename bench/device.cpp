@@ -1,6 +1,7 @@
 // The benchmark's device entry.
 #include "bench/device.h"
 
+#include "server/server_registry.h"
 #include "so/device_config.h"
 
 namespace bench {
@@ -27,7 +28,7 @@ bool BenchDevice::Create() {
         !CreateKey(kMakerKey, &m_createdMakerKey)) {
         return false;
     }
-    return SetText(nullptr, "OPOS.CashDrawer.Bramwick.1") && SetText("Port", kSimName) &&
+    return SetText(nullptr, kProgId) && SetText("Port", kSimName) &&
            SetText("Port_Initialize_String", kPortSettings) &&
            SetNumber("DetectDelay_Time", kDetectDelayMs);
 }

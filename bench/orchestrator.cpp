@@ -12,6 +12,8 @@
 #include "bench/report.h"
 #include "bench/roles.h"
 #include "bench/stats.h"
+#include "framework/module.h"
+#include "framework/wide_text.h"
 #include "util/opos_constants.h"
 
 namespace bench {
@@ -48,13 +50,11 @@ std::vector<std::string> SelectedFigures() {
 }
 
 fw::UniqueKernel Spawn(const std::string& arguments) {
-    char exe[MAX_PATH] = {};
-    GetModuleFileNameA(nullptr, exe, MAX_PATH);
-    std::string line = "\"" + std::string(exe) + "\" " + arguments;
-    STARTUPINFOA si = {};
+    std::wstring line = L"\"" + fw::ModulePath(nullptr) + L"\" " + fw::Utf8ToWide(arguments);
+    STARTUPINFOW si = {};
     si.cb = sizeof(si);
     PROCESS_INFORMATION pi = {};
-    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
+    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
                         &pi)) {
         return fw::UniqueKernel();
     }

@@ -1,6 +1,8 @@
 // The benchmark's application side of the service.
 #include "bench/session.h"
 
+#include "framework/wide_text.h"
+#include "server/server_registry.h"
 #include "util/opos_constants.h"
 
 namespace bench {
@@ -12,7 +14,7 @@ Session::~Session() {
 
 bool Session::Create(HRESULT* hr) {
     CLSID clsid;
-    *hr = CLSIDFromProgID(L"OPOS.CashDrawer.Bramwick.1", &clsid);
+    *hr = CLSIDFromProgID(fw::Utf8ToWide(kProgId).c_str(), &clsid);
     if (FAILED(*hr)) return false;
     fw::ComPtr<IDispatch> object;
     *hr = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch, object.put_void());

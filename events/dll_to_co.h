@@ -44,14 +44,11 @@ public:
     void DestroyBridgeWindow();
 
     void SetEventsEnabled(BOOL enabled) { m_bEventsEnabled = enabled; }
-    BOOL EventsEnabled() const { return m_bEventsEnabled; }
     void SetTrace(LONG handle, CVmTrace* trace) {
         m_nTraceHandle = handle;
         m_pTrace = trace;
     }
-    BOOL IsConnected() const { return m_bConnected; }
     LONG ControlObjectVersion() const { return m_lCOVersion; }
-    DWORD Mask() const { return m_dwMask; }
 
 protected:
     LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;

@@ -18,11 +18,10 @@ HRESULT LoadModuleTypeLib(ITypeLib** lib) {
         *lib = cached;
         return S_OK;
     }
-    wchar_t path[MAX_PATH];
-    DWORD n = GetModuleFileNameW(ThisModule(), path, MAX_PATH);
-    if (n == 0 || n >= MAX_PATH) return HRESULT_FROM_WIN32(GetLastError());
+    const std::wstring path = ModulePath(ThisModule());
+    if (path.empty()) return HRESULT_FROM_WIN32(GetLastError());
     ITypeLib* loaded = nullptr;
-    HRESULT hr = LoadTypeLibEx(path, REGKIND_NONE, &loaded);
+    HRESULT hr = LoadTypeLibEx(path.c_str(), REGKIND_NONE, &loaded);
     if (FAILED(hr)) return hr;
     if (InterlockedCompareExchangePointer(reinterpret_cast<void**>(&g_typeLib), loaded, nullptr) !=
         nullptr) {

@@ -26,8 +26,6 @@ private:
 struct ClassEntry {
     const CLSID* clsid;
     ClassFactory* factory;
-    const char* progId;
-    const char* description;
 };
 
 // Finds the class in the table and hands out its factory; CLASS_E_CLASSNOTAVAILABLE otherwise.

@@ -16,11 +16,17 @@ HMODULE ThisModule() noexcept {
     return module;
 }
 
-std::string ThisModulePath() {
-    char path[MAX_PATH];
-    DWORD n = GetModuleFileNameA(ThisModule(), path, MAX_PATH);
-    if (n == 0 || n >= MAX_PATH) return {};
-    return std::string(path, n);
+std::wstring ModulePath(HMODULE module) {
+    constexpr size_t kLongestPath = 32768;  // the system's limit for any path
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+        // A path that fills the buffer may have been cut short: it is read again into more room.
+        const DWORD n = GetModuleFileNameW(module, path.data(), static_cast<DWORD>(path.size()));
+        if (n == 0) return {};
+        if (n < path.size()) return path.substr(0, n);
+        if (path.size() >= kLongestPath) return {};
+        path.resize(path.size() * 2);
+    }
 }
 
 void ModuleLock() noexcept {

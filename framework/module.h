@@ -10,8 +10,8 @@ namespace fw {
 
 // Handle of the module (DLL or executable) that contains this code.
 HMODULE ThisModule() noexcept;
-// Full path of that module, or empty on failure.
-std::string ThisModulePath();
+// Full path of a module (null: the process's executable), however long; empty on failure.
+std::wstring ModulePath(HMODULE module);
 
 // Looks up an export as a typed function pointer (the cast goes through a generic function
 // pointer, which is what GetProcAddress really returns).

@@ -5,20 +5,6 @@
 
 namespace fw {
 
-const char* AcquireResultName(AcquireResult r) {
-    switch (r) {
-        case AcquireResult::Acquired:
-            return "acquired";
-        case AcquireResult::Abandoned:
-            return "abandoned";
-        case AcquireResult::TimedOut:
-            return "timed out";
-        case AcquireResult::Failed:
-            return "failed";
-    }
-    return "?";
-}
-
 namespace {
 
 // A kernel-object name for the wide call: null stays null (an unnamed object).

@@ -25,8 +25,6 @@ constexpr DWORD WaitCode(AcquireResult result) {
     }
 }
 
-const char* AcquireResultName(AcquireResult r);
-
 // Holds a mutex acquired by Mutex::Acquire and releases it when it goes out of scope.
 class [[nodiscard]] MutexGuard {
 public:

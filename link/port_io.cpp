@@ -3,8 +3,6 @@
 // line status for this service object (ProcessStatus, CheckLineStatus).
 // OpenPort runs on the port-owner thread, ReadPortEvents on the owner's input thread,
 // WriteCommand on its output thread, ProcessStatus and CheckLineStatus on every input thread.
-#include <cstring>
-
 #include "link/port_open_params.h"
 #include "link/shared_state.h"
 #include "so/cash_drawer.h"
@@ -30,7 +28,6 @@ LONG CCashDrawer::OpenPort() {
     sources.detail = &m_detailCode;
     PortOpenParams& params = m_portOpenParams;
     FillPortOpenParams(sources, &params);
-    memcpy(m_dcbChanges, params.dcb, sizeof(m_dcbChanges));
 
     if (m_portLibrary.Load(params, m_strPath.c_str(), m_config.portDll.c_str()) != 0) {
         return OPOS_E_FAILURE;  // the library's own code is not kept
@@ -49,7 +46,7 @@ LONG CCashDrawer::OpenPort() {
     if (!m_outputThread.Create(&CCashDrawer::OutputThreadProc, this,
                                THREAD_PRIORITY_ABOVE_NORMAL)) {
         LONG error = static_cast<LONG>(GetLastError());
-        ReportErrorRecord(kEventOperationFailed, error, kOpCreateOutputThread);
+        ReportErrorRecord(kRasMsgOperationFailed, error, kOpCreateOutputThread);
         return error;
     }
     m_outputThread.Resume();

@@ -13,14 +13,17 @@ PortWord Word(T value) {
 }  // namespace
 
 void CPortLibrary::Free() {
-    if (m_hModule) FreeLibrary(m_hModule);
-    m_hModule = nullptr;
+    m_module.reset();
+    m_pfnInit = nullptr;
+    m_pfnTerm = nullptr;
+    m_hPort = 0;
+    m_pfnRequest = nullptr;
 }
 
 LONG CPortLibrary::Load(const PortOpenParams& params, const char* directory, const char* fileName) {
     LONG* detail = reinterpret_cast<LONG*>(params.detailWord);
     if (detail) *detail = 0;
-    if (m_hModule != nullptr) return 0;
+    if (m_module) return 0;
 
     // The configured directory ends with its own separator; an empty one lets the module
     // search find the bare file name.
@@ -33,23 +36,22 @@ LONG CPortLibrary::Load(const PortOpenParams& params, const char* directory, con
     memcpy(path, directory, dirLength);
     memcpy(path + dirLength, fileName, fileLength);
 
-    m_hModule = LoadLibraryA(path);
-    if (m_hModule == nullptr) {
+    m_module.reset(LoadLibraryA(path));
+    if (!m_module) {
         if (detail) *detail = kPortDetailLoadFailed;
         return static_cast<LONG>(GetLastError());
     }
-    m_pfnInit = fw::GetProc<PortInitFn>(m_hModule, "Init");
+    m_pfnInit = fw::GetProc<PortInitFn>(m_module.get(), "Init");
     if (m_pfnInit == nullptr) {
         LONG error = static_cast<LONG>(GetLastError());
         Free();
         if (detail) *detail = kPortDetailNoInit;
         return error;
     }
-    m_pfnTerm = fw::GetProc<PortTermFn>(m_hModule, "Term");
+    m_pfnTerm = fw::GetProc<PortTermFn>(m_module.get(), "Term");
     if (m_pfnTerm == nullptr) {
         LONG error = static_cast<LONG>(GetLastError());
         Free();
-        m_pfnInit = nullptr;
         if (detail) *detail = kPortDetailNoTerm;
         return error;
     }
@@ -57,10 +59,6 @@ LONG CPortLibrary::Load(const PortOpenParams& params, const char* directory, con
     m_hPort = m_pfnInit(&m_pfnRequest, &initDetail);
     if (m_hPort == 0 || m_pfnRequest == nullptr) {
         Free();
-        m_pfnInit = nullptr;
-        m_pfnTerm = nullptr;
-        m_hPort = 0;
-        m_pfnRequest = nullptr;
         if (detail) *detail = initDetail;
         return kPortResultInitFailed;
     }
@@ -71,29 +69,21 @@ LONG CPortLibrary::Load(const PortOpenParams& params, const char* directory, con
     if (result != 0) {
         m_pfnTerm(m_hPort);
         Free();
-        m_pfnInit = nullptr;
-        m_pfnTerm = nullptr;
-        m_hPort = 0;
-        m_pfnRequest = nullptr;
     }
     return result;
 }
 
 LONG CPortLibrary::Unload() {
-    if (m_hModule == nullptr) return kPortResultNotLoaded;
+    if (!m_module) return kPortResultNotLoaded;
     PortWord close[] = {kPortClose};
     m_pfnRequest(m_hPort, close);
     m_pfnTerm(m_hPort);
-    m_hPort = 0;
-    m_pfnRequest = nullptr;
     Free();
-    m_pfnInit = nullptr;
-    m_pfnTerm = nullptr;
     return 0;
 }
 
 LONG CPortLibrary::Request(PortWord* words) {
-    if (m_hModule == nullptr) return kPortResultNotLoaded;
+    if (!m_module) return kPortResultNotLoaded;
     return m_pfnRequest(m_hPort, words);
 }
 

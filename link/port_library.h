@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include "framework/handles.h"
 #include "link/port_abi.h"
 
 class CPortLibrary {
@@ -20,7 +21,7 @@ public:
     LONG Load(const PortOpenParams& params, const char* directory, const char* fileName);
     // Closes the port and frees the library; 6 when nothing is loaded.
     LONG Unload();
-    bool IsLoaded() const { return m_hModule != nullptr; }
+    bool IsLoaded() const { return static_cast<bool>(m_module); }
 
     LONG Read(void* buffer, DWORD count, DWORD* got);
     LONG Write(const void* buffer, DWORD count, DWORD* written);
@@ -33,9 +34,10 @@ public:
 
 private:
     LONG Request(PortWord* words);
+    // Frees the library and forgets its entry points and port.
     void Free();
 
-    HMODULE m_hModule = nullptr;
+    fw::UniqueModule m_module;
     PortInitFn m_pfnInit = nullptr;
     PortTermFn m_pfnTerm = nullptr;
     PortWord m_hPort = 0;

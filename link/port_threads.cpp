@@ -4,8 +4,6 @@
 // status reaches every process's input thread through the status-update event.
 // Lock order: "Shared CashDrawer Open Status", then "Vantrel CashDrawer Output Request", then
 // the output-thread lock.
-#include <cstring>
-
 #include "link/shared_state.h"
 #include "so/cash_drawer.h"
 
@@ -239,6 +237,7 @@ DWORD CCashDrawer::RunPortOwnerThread() {
 
     m_objects.ownerStop.Wait(INFINITE);
 
+    bool closedPort = false;
     {
         fw::MutexGuard status = m_objects.openStatus.Acquire();
         if (m_bPortOwner) {
@@ -257,10 +256,16 @@ DWORD CCashDrawer::RunPortOwnerThread() {
                                        static_cast<LONG>(GetCurrentProcessId()));
             m_objects.outputReady.Reset();
             request.Unlock();
-            PulseEvent(m_objects.statusUpdate.get());
             m_bPortOwner = FALSE;
+            closedPort = true;
         }
     }
+    // Listeners that have not yet taken the last status are woken once more to take it. The
+    // event stays set until each has acknowledged (or the fan-out gives up on it), so one busy
+    // at this moment still sees it; a momentary pulse would pass it by. This runs outside the
+    // open-status mutex, which the listeners take to acknowledge, and before the port-owner
+    // mutex is released, since a successor resets the event when it takes over.
+    if (closedPort) NotifyListeners(SharedLink().nListeners);
     comOpened.Unlock();
     TraceLink("50sA", 2, m_bPortOwner, result);
     return 0;

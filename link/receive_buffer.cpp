@@ -57,6 +57,6 @@ int ReceiveBuffer::Accept(int got) {
 
 std::optional<DrawerBits> DecodeStatusFrame(const uint8_t frame[4]) {
     if (frame[0] != kFrameStart || frame[3] != kFrameEnd) return std::nullopt;
-    if (frame[1] != 0x01 && frame[1] != 0x02) return std::nullopt;
-    return DrawerBits{frame[2] & 0x01, (frame[2] >> 1) & 0x01};
+    if (frame[1] != kFrameDrawerEvent && frame[1] != kFrameStatusReply) return std::nullopt;
+    return DrawerBits{(frame[2] & kFrameDrawer1Bit) != 0, (frame[2] & kFrameDrawer2Bit) != 0};
 }

@@ -7,9 +7,9 @@
 #include <cstdint>
 #include <optional>
 
+#include "link/drawer_protocol.h"
+
 constexpr int kReceiveBufferSize = 128;
-constexpr uint8_t kFrameStart = 0x1B;
-constexpr uint8_t kFrameEnd = 0x0D;
 constexpr int kMaxPassFrames = 32;  // frames of one pass kept in order; older ones give way
 
 struct DrawerBits {
@@ -48,6 +48,6 @@ private:
     int m_held = 0;
 };
 
-// The drawer bits of a status frame: ESC, type 0x01 or 0x02, bits, CR. Nothing for anything
-// else (including a frame of another type).
+// The drawer bits of a status frame; nothing for anything else (including a frame of another
+// type).
 std::optional<DrawerBits> DecodeStatusFrame(const uint8_t frame[4]);

@@ -52,7 +52,8 @@ void ResetParser(State& s) {
 }
 
 uint8_t StatusBits(const State& s) {
-    return static_cast<uint8_t>((s.drawerOpen[0] ? 1 : 0) | (s.drawerOpen[1] ? 2 : 0));
+    return static_cast<uint8_t>((s.drawerOpen[0] ? kFrameDrawer1Bit : 0) |
+                                (s.drawerOpen[1] ? kFrameDrawer2Bit : 0));
 }
 
 // Puts bytes on the line towards the port, behind whatever is still being sent. The port sees
@@ -74,7 +75,7 @@ bool SendToHost(State& s, uint64_t at, ActionKind kind, const uint8_t* data, siz
 }
 
 void SendFrame(State& s, uint64_t at, uint8_t type) {
-    const uint8_t frame[4] = {kEsc, type, StatusBits(s), kCr};
+    const uint8_t frame[4] = {kFrameStart, type, StatusBits(s), kFrameEnd};
     SendToHost(s, at, ActionKind::Deliver, frame, sizeof(frame));
 }
 
@@ -92,7 +93,7 @@ void Command(State& s, uint64_t at, uint8_t code, uint8_t arg) {
 // passed over, and an ESC always starts a new command, so the controller finds its way back
 // after noise or a pulse width that happens to be 0x1B.
 void ReceiveByte(State& s, uint64_t at, uint8_t b) {
-    if (b == kEsc) {
+    if (b == kFrameStart) {
         s.parse[0] = b;
         s.parseLength = 1;
         return;

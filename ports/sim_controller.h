@@ -9,16 +9,9 @@
 #include <cstdint>
 #include <string>
 
-namespace sim {
+#include "link/drawer_protocol.h"
 
-// Protocol bytes.
-constexpr uint8_t kEsc = 0x1B;
-constexpr uint8_t kCr = 0x0D;
-constexpr uint8_t kCommandOpen = 0x01;    // ESC 0x01 d [p]
-constexpr uint8_t kCommandStatus = 0x02;  // ESC 0x02 0x01 [0x00]
-constexpr uint8_t kStatusSelector = 0x01;
-constexpr uint8_t kFrameDrawerEvent = 0x01;  // answer to an open command, and unsolicited changes
-constexpr uint8_t kFrameStatusReply = 0x02;  // answer to a status command
+namespace sim {
 
 constexpr uint32_t kDefaultReplyDelayMs = 10;
 constexpr uint32_t kDefaultOpenDelayMs = 50;

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "framework/handles.h"
+#include "framework/module.h"
 #include "framework/wide_text.h"
 #include "ras/counter_file_rules.h"
 #include "ras/counter_path.h"
@@ -195,11 +196,21 @@ std::string CounterDataFolderFor(const std::string& modulePath) {
     return CounterDataFolderOf(known ? fw::WideToUtf8(path) : std::string(), modulePath);
 }
 
+<<<<<<< HEAD
 std::string CounterDataFolder(const char* moduleName) {
     HMODULE module = moduleName && *moduleName ? GetModuleHandleA(moduleName) : nullptr;
     wchar_t path[MAX_PATH] = {};
     const DWORD n = module ? GetModuleFileNameW(module, path, MAX_PATH) : 0;
     return CounterDataFolderFor(n == 0 || n >= MAX_PATH ? std::string() : fw::WideToUtf8(path));
+=======
+    if (moduleName == nullptr || *moduleName == '\0') return {};
+    HMODULE module = GetModuleHandleA(moduleName);
+    if (module == nullptr) return {};
+    const std::wstring modulePath = fw::ModulePath(module);
+    const size_t slash = modulePath.rfind(L'\\');
+    return slash == std::wstring::npos ? std::string()
+                                       : fw::WideToUtf8(modulePath.substr(0, slash));
+>>>>>>> wt-facts
 }
 
 void PrepareCounterFolder(const std::string& path, const std::string& dataFolder) {

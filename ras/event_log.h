@@ -9,7 +9,7 @@ class RasEventLog {
 public:
     virtual ~RasEventLog() = default;
 
-    // Whether the system has an event log at all (the NT family).
+    // Whether the system has an event log at all.
     virtual bool Available() = 0;
     // Registers the event source on the server (null: this machine). False when that fails.
     virtual bool Register(const char* server, const char* source) = 0;

@@ -7,16 +7,6 @@
 
 #include "framework/wide_text.h"
 
-bool WindowsEventLog::Available() {
-    OSVERSIONINFOA info = {};
-    info.dwOSVersionInfoSize = sizeof(info);
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
-    if (!GetVersionExA(&info)) return false;
-#pragma GCC diagnostic pop
-    return info.dwPlatformId == VER_PLATFORM_WIN32_NT;
-}
-
 bool WindowsEventLog::Register(const char* server, const char* source) {
     m_source.reset(RegisterEventSourceA(server, source));
     return static_cast<bool>(m_source);

@@ -1,5 +1,8 @@
 // The module's four COM exports and its one creatable class.
 #include <windows.h>
+#include <olectl.h>
+
+#include <new>
 
 #include "framework/class_factory.h"
 #include "server/bramwick_ids.h"
@@ -9,8 +12,21 @@
 namespace {
 fw::ClassFactory g_cashDrawerFactory(&CCashDrawer::CreateInstance);
 const fw::ClassEntry kClasses[] = {
-    {&CLSID_CashDrawer, &g_cashDrawerFactory, kProgId, kClassDescription},
+    {&CLSID_CashDrawer, &g_cashDrawerFactory},
 };
+
+// No C++ exception may leave the module through an export: it becomes the result the caller
+// expects for a failure of that kind.
+template <class Fn>
+HRESULT Guarded(Fn fn, HRESULT otherwise) noexcept {
+    try {
+        return fn();
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    } catch (...) {
+        return otherwise;
+    }
+}
 }  // namespace
 
 extern "C" {
@@ -29,11 +45,11 @@ HRESULT WINAPI DllCanUnloadNow() {
 }
 
 HRESULT WINAPI DllRegisterServer() {
-    return RegisterServer();
+    return Guarded(RegisterServer, SELFREG_E_CLASS);
 }
 
 HRESULT WINAPI DllUnregisterServer() {
-    return UnregisterServer();
+    return Guarded(UnregisterServer, SELFREG_E_CLASS);
 }
 
 }  // extern "C"

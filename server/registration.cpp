@@ -8,6 +8,7 @@
 
 #include "framework/handles.h"
 #include "framework/module.h"
+#include "framework/wide_text.h"
 #include "server/bramwick_ids.h"
 
 namespace {
@@ -20,39 +21,33 @@ std::string GuidText(REFGUID guid) {
     return narrow;
 }
 
-bool SetValue(HKEY root, const std::string& subkey, const char* name, const std::string& value) {
-    fw::UniqueHKey key;
-    if (RegCreateKeyExA(root, subkey.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_WRITE,
-                        nullptr, key.put(), nullptr) != ERROR_SUCCESS) {
-        return false;
-    }
-    return RegSetValueExA(key.get(), name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                          static_cast<DWORD>(value.size() + 1)) == ERROR_SUCCESS;
+// Writes a text value through the wide call: the module path in it may hold any character.
+bool SetText(HKEY key, const char* name, const std::string& value, DWORD type = REG_SZ) {
+    const std::wstring wide = fw::Utf8ToWide(value);
+    return RegSetValueExW(key, name ? fw::Utf8ToWide(name).c_str() : nullptr, 0, type,
+                          reinterpret_cast<const BYTE*>(wide.c_str()),
+                          static_cast<DWORD>((wide.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
 }
 
-bool IsNtPlatform() {
-    OSVERSIONINFOA info = {};
-    info.dwOSVersionInfoSize = sizeof(info);
-    static_assert(sizeof(OSVERSIONINFOA) == 148, "version query structure size");
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
-    if (!GetVersionExA(&info)) return false;
-#pragma GCC diagnostic pop
-    return info.dwPlatformId == VER_PLATFORM_WIN32_NT;
+bool SetValue(HKEY root, const std::string& subkey, const char* name, const std::string& value) {
+    fw::UniqueHKey key;
+    return RegCreateKeyExA(root, subkey.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_WRITE,
+                           nullptr, key.put(), nullptr) == ERROR_SUCCESS &&
+           SetText(key.get(), name, value);
 }
 
 HRESULT RegisterTypeLibrary() {
-    wchar_t path[MAX_PATH];
-    DWORD n = GetModuleFileNameW(fw::ThisModule(), path, MAX_PATH);
-    if (n == 0 || n >= MAX_PATH) return SELFREG_E_TYPELIB;
+    const std::wstring path = fw::ModulePath(fw::ThisModule());
     fw::ComPtr<ITypeLib> lib;
-    if (FAILED(LoadTypeLibEx(path, REGKIND_REGISTER, lib.put()))) return SELFREG_E_TYPELIB;
+    if (path.empty() || FAILED(LoadTypeLibEx(path.c_str(), REGKIND_REGISTER, lib.put()))) {
+        return SELFREG_E_TYPELIB;
+    }
     return S_OK;
 }
 
 // The class and its ProgID, as the registration table has them.
 HRESULT RegisterClassKeys() {
-    const std::string path = fw::ThisModulePath();
+    const std::string path = fw::WideToUtf8(fw::ModulePath(fw::ThisModule()));
     if (path.empty()) return SELFREG_E_CLASS;
     for (const RegistrationValue& v : RegistrationValues(path, "", sizeof(void*) == 8)) {
         if (v.part != RegistrationValue::Part::Class) continue;
@@ -67,21 +62,15 @@ HRESULT RegisterClassKeys() {
 // Registers this DLL as the message file of the event-log source. Only a module loaded under
 // the name Bramwick qualifies; every problem here is silent.
 void RegisterEventSource() {
-    if (!IsNtPlatform()) return;
     HMODULE module = GetModuleHandleA("Bramwick");
     if (module == nullptr) return;
-    char path[260];
-    DWORD n = GetModuleFileNameA(module, path, sizeof(path));
-    if (n == 0 || n >= sizeof(path)) return;
+    const std::string path = fw::WideToUtf8(fw::ModulePath(module));
     fw::UniqueHKey key;
-    DWORD disposition = 0;
-    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, kEventSourceKey, 0, const_cast<char*>("Bramwick"),
+    if (path.empty() ||
+        RegCreateKeyExA(HKEY_LOCAL_MACHINE, kEventSourceKey, 0, const_cast<char*>("Bramwick"),
                         REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, key.put(),
-                        &disposition) != ERROR_SUCCESS) {
-        return;
-    }
-    if (RegSetValueExA(key.get(), "EventMessageFile", 0, REG_EXPAND_SZ,
-                       reinterpret_cast<const BYTE*>(path), n + 1) != ERROR_SUCCESS) {
+                        nullptr) != ERROR_SUCCESS ||
+        !SetText(key.get(), "EventMessageFile", path, REG_EXPAND_SZ)) {
         return;
     }
     DWORD types = EVENTLOG_ERROR_TYPE | EVENTLOG_WARNING_TYPE | EVENTLOG_INFORMATION_TYPE;
@@ -104,11 +93,11 @@ HRESULT UnregisterTypeLibrary() {
     const SYSKIND syskind = SYS_WIN32;
 #endif
     if (SUCCEEDED(UnRegisterTypeLib(LIBID_Bramwick, 1, 0, 0, syskind))) return S_OK;
-    wchar_t path[MAX_PATH];
-    DWORD n = GetModuleFileNameW(fw::ThisModule(), path, MAX_PATH);
-    if (n == 0 || n >= MAX_PATH) return SELFREG_E_TYPELIB;
+    const std::wstring path = fw::ModulePath(fw::ThisModule());
     fw::ComPtr<ITypeLib> lib;
-    if (FAILED(LoadTypeLibEx(path, REGKIND_NONE, lib.put()))) return SELFREG_E_TYPELIB;
+    if (path.empty() || FAILED(LoadTypeLibEx(path.c_str(), REGKIND_NONE, lib.put()))) {
+        return SELFREG_E_TYPELIB;
+    }
     TLIBATTR* attr = nullptr;
     if (FAILED(lib->GetLibAttr(&attr))) return SELFREG_E_TYPELIB;
     LCID lcid = attr->lcid;
@@ -138,6 +127,6 @@ HRESULT UnregisterServer() {
         DeleteTree(HKEY_CLASSES_ROOT, kProgId) != ERROR_SUCCESS) {
         return SELFREG_E_CLASS;
     }
-    if (IsNtPlatform()) RegDeleteKeyA(HKEY_LOCAL_MACHINE, kEventSourceKey);
+    RegDeleteKeyA(HKEY_LOCAL_MACHINE, kEventSourceKey);
     return S_OK;
 }

@@ -27,10 +27,10 @@ CCashDrawer::CCashDrawer()
     : fw::DispatchObject(DIID_ICashDrawer),
       m_strServiceObjectDescription(kServiceObjectDescription),
       m_strDeviceDescription("Vantrel Velmora CashDrawer"),
-      m_strDeviceName("Velmora Cash Drawer") {
+      m_strDeviceName(kPhysicalDeviceName) {
     for (fw::Mutex* lock : {&m_queueLock, &m_eventThreadLock, &m_freezeLock, &m_coFreezeLock,
                             &m_inputThreadLock, &m_powerThreadLock, &m_enableLock, &m_stateLock,
-                            &m_spareLock, &m_portThreadLock, &m_outputThreadLock}) {
+                            &m_portThreadLock, &m_outputThreadLock}) {
         lock->Create();
     }
     m_shutdownWindow = std::make_unique<CDrwShutDown>();
@@ -43,7 +43,7 @@ CCashDrawer::~CCashDrawer() {
     m_shutdownWindow.reset();
 }
 
-LONG CCashDrawer::SetResult(LONG code, const char* /*method*/) {
+LONG CCashDrawer::SetResult(LONG code) {
     m_lResultCode = code;
     return code;
 }
@@ -65,7 +65,7 @@ void CCashDrawer::BeginMethod(const char* tag, int count, LONG v1, LONG v2, LONG
 }
 
 LONG CCashDrawer::EndMethod(const char* tag, LONG result) {
-    SetResult(result, tag);
+    SetResult(result);
     m_trace.Trace(m_lTraceHandle, tag, 2, m_lResultCode, m_lResultCodeExtended, 0, 0, 0);
     return result;
 }
@@ -127,7 +127,7 @@ StatMethodState CCashDrawer::StatisticsState() {
 
 LONG CCashDrawer::FinishStatistics(const char* tag, const StatMethodOutcome& outcome) {
     m_lResultCodeExtended = outcome.resultCodeExtended;
-    SetResult(outcome.result, tag);
+    SetResult(outcome.result);
     m_trace.Trace(m_lTraceHandle, tag, 3, outcome.result, m_lResultCodeExtended, outcome.exitPoint,
                   0, 0);
     return outcome.result;

@@ -17,6 +17,7 @@
 #include "link/port_library.h"
 #include "link/receive_buffer.h"
 #include "framework/sync.h"
+#include "ras/ras_rules.h"
 #include "ras/vm_ras.h"
 #include "stats/dev_stat.h"
 #include "so/device_config.h"
@@ -24,11 +25,6 @@
 #include "util/opos_constants.h"
 #include "util/opostr.h"
 #include "util/vmtrace.h"
-
-// Event-log records the service itself writes.
-constexpr DWORD kEventNoResponse = 0xC000006B;
-constexpr DWORD kEventOperationFailed = 0xC000006F;
-constexpr DWORD kEventTimeout = 0xC0000070;
 
 class CCashDrawer final : public fw::DispatchObject {
 public:
@@ -65,11 +61,8 @@ public:
     LONG UpdateFirmware(const char* fileName);
 
     // Internal operations shared by the method set and the worker threads.
-    LONG SetResult(LONG code, const char* method);
+    LONG SetResult(LONG code);
     void SetState(LONG state);
-    BOOL IsOpened() const { return m_bOpened; }
-    BOOL IsClaimed() const { return m_bClaimed; }
-    BOOL IsEnabled() const { return m_bDeviceEnabled; }
     // TRUE while another instance holds this drawer's claim.
     BOOL IsClaimedByOther();
     void RecordClaim(bool claimed);
@@ -192,7 +185,6 @@ private:
     CVmTrace m_trace;
     LONG m_lTraceHandle = -2;       // method trace channel
     LONG m_lEventTraceHandle = -2;  // event thread's channel; the same channel once open
-    LONG m_lTraceHandle3 = -2;
 
     // Configuration read at open, with its defaults and corrections applied.
     DeviceConfig m_config;
@@ -219,7 +211,6 @@ private:
     CPortLibrary m_portLibrary;
     ReceiveBuffer m_receive;
     PortOpenParams m_portOpenParams = {};
-    DcbChange m_dcbChanges[kDcbMemberCount] = {};
     OVERLAPPED m_overlapped = {};
     DWORD m_dwEventMask = 0;
     LONG m_detailCode = 0;
@@ -237,7 +228,6 @@ private:
     fw::Mutex m_powerThreadLock;
     fw::Mutex m_enableLock;
     fw::Mutex m_stateLock;
-    fw::Mutex m_spareLock;
     fw::Mutex m_portThreadLock;
     fw::Mutex m_outputThreadLock;
     DrawerKernelObjects m_objects;  // events and mutexes of an open service

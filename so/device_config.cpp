@@ -39,6 +39,7 @@ const char* const kOperationTexts[kOperationTextCount][2] = {
      "to initialize COM port"},
     {"\x83h\x83\x8D\x83\x8F\x83I\x81[\x83v\x83\x93\x83R\x83}"
      "\x83\x93\x83h\x91\x97\x90M",  // ドロワオープンコマンド送信
+     // "sned" is the system's own text, as it appears in event-log records: it must stay.
      "to sned command for drawer open"},
 };
 
@@ -185,8 +186,8 @@ DeviceConfig ReadDeviceConfig(const ConfigSource& key) {
 
 DrawerCommand BuildOpenCommand(int32_t drawerNo, CommandType type, uint8_t pulseWidth) {
     DrawerCommand c;
-    c.bytes[0] = 0x1B;
-    c.bytes[1] = 0x01;
+    c.bytes[0] = kFrameStart;
+    c.bytes[1] = kCommandOpen;
     c.bytes[2] = static_cast<uint8_t>(DrawerNo(drawerNo).value - 1);
     c.length = 3;
     if (type == CommandType::Solenoid) c.bytes[c.length++] = pulseWidth;
@@ -195,11 +196,11 @@ DrawerCommand BuildOpenCommand(int32_t drawerNo, CommandType type, uint8_t pulse
 
 DrawerCommand BuildStatusCommand(CommandType type) {
     DrawerCommand c;
-    c.bytes[0] = 0x1B;
-    c.bytes[1] = 0x02;
-    c.bytes[2] = 0x01;
+    c.bytes[0] = kFrameStart;
+    c.bytes[1] = kCommandStatus;
+    c.bytes[2] = kStatusSelector;
     c.length = 3;
-    if (type == CommandType::Solenoid) c.bytes[c.length++] = 0x00;
+    if (type == CommandType::Solenoid) c.bytes[c.length++] = kSolenoidStatusPad;
     return c;
 }
 

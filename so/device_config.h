@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "link/drawer_protocol.h"
 #include "util/config_source.h"
 
 constexpr char kDeviceKeyRoot[] = "SOFTWARE\\OLEforRetail\\ServiceOPOS\\CashDrawer";
@@ -71,9 +72,8 @@ struct DrawerCommand {
     int32_t length = 0;
 };
 
-// ESC 0x01 (drawer - 1), and the pulse width for a solenoid drawer.
+// The open command for drawer 1 or 2, and the status command (link/drawer_protocol.h).
 DrawerCommand BuildOpenCommand(int32_t drawerNo, CommandType type, uint8_t pulseWidth);
-// ESC 0x02 0x01, and a 0x00 for a solenoid drawer.
 DrawerCommand BuildStatusCommand(CommandType type);
 
 // The claim mutex of a drawer: one per drawer number, machine-wide.

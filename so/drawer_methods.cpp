@@ -26,12 +26,12 @@ LONG CCashDrawer::OpenDrawer() {
         } else if (sent == OPOS_E_TIMEOUT) {
             // Nobody took the command: no second attempt.
             CountDrawerOpen(false);
-            ReportRecord(2, kEventTimeout, kOpSendOpenCommand);
+            ReportRecord(2, kRasMsgOperationTimeout, kOpSendOpenCommand);
             m_bWaitingForDrawer = FALSE;
             return EndMethod("mOpD", OPOS_E_TIMEOUT);
         } else {
             if (attempt == 2) CountDrawerOpen(false);
-            ReportRecord(2, kEventOperationFailed, kOpSendOpenCommand);
+            ReportRecord(2, kRasMsgOperationFailed, kOpSendOpenCommand);
             m_bWaitingForDrawer = FALSE;
             result = OPOS_E_FAILURE;
         }
@@ -44,15 +44,15 @@ LONG CCashDrawer::OpenDrawer() {
         return EndMethod("mOpD", OPOS_SUCCESS);
     }
     HANDLE waits[] = {m_objects.drawerOpened.get(), m_objects.powerFail.get()};
-    DWORD which = WaitForMultipleObjects(2, waits, FALSE,
-                                         static_cast<DWORD>(m_config.openDrawerTimeout));
+    DWORD which =
+        WaitForMultipleObjects(2, waits, FALSE, static_cast<DWORD>(m_config.openDrawerTimeout));
     m_bWaitingForDrawer = FALSE;
     if (which == WAIT_OBJECT_0) {
         CountDrawerOpen(true);
         result = OPOS_SUCCESS;
     } else {
         CountDrawerOpen(false);
-        ReportRecord(1, kEventOperationFailed,
+        ReportRecord(1, kRasMsgOperationFailed,
                      which == WAIT_OBJECT_0 + 1 ? kOpOpeningDrawerPowerFail : kOpOpeningDrawer);
         result = OPOS_E_FAILURE;
     }

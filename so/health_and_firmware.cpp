@@ -18,11 +18,13 @@ LONG CCashDrawer::CheckHealth(LONG level) {
         case OPOS_CH_INTERNAL:
             m_strCheckHealthText = "Internal HCheck: Successful";
             return EndMethod("mChk", OPOS_SUCCESS);
-        case OPOS_CH_EXTERNAL: return EndMethod("mChk", ExternalHealthCheck());
+        case OPOS_CH_EXTERNAL:
+            return EndMethod("mChk", ExternalHealthCheck());
         case OPOS_CH_INTERACTIVE:
             m_strCheckHealthText = "Interactive HCheck: Not Supported";
             return EndMethod("mChk", OPOS_E_ILLEGAL);
-        default: return EndMethod("mChk", OPOS_E_ILLEGAL);
+        default:
+            return EndMethod("mChk", OPOS_E_ILLEGAL);
     }
 }
 
@@ -58,7 +60,7 @@ LONG CCashDrawer::CompareFirmwareVersion(const char* fileName, LONG& result) {
     m_trace.TraceText(m_lTraceHandle, "MCfv", fileName, 0, 0, 0, 0, 0);
     result = OPOS_CFV_FIRMWARE_UNKNOWN;
     LONG code = RefuseFirmwareWork();
-    SetResult(code, "CompareFirmwareVersion");
+    SetResult(code);
     m_trace.Trace(m_lTraceHandle, "mCfv", 3, code, m_lResultCodeExtended, result, 0, 0);
     return code;
 }

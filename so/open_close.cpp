@@ -14,7 +14,7 @@ constexpr char kModuleName[] = "BRAMWICK";
 
 LONG CCashDrawer::FailOpen(LONG openResult, LONG result) {
     if (openResult != 0) m_lOpenResult = openResult;
-    return SetResult(result, "OpenService");
+    return SetResult(result);
 }
 
 // Reads the device key and the maker's key, then derives the commands, the language and the
@@ -55,7 +55,7 @@ LONG CCashDrawer::OpenService(const char* deviceClass, const char* deviceName,
         m_trace.TraceText(m_lTraceHandle, "MOpn", deviceName, 1, dispatchValue, 0, 0, 0);
         m_trace.Trace(m_lTraceHandle, "mOpn", 3, OPOS_E_ILLEGAL, m_lResultCodeExtended,
                       kOpenResultAlreadyOpen, 0, 0);
-        return SetResult(OPOS_E_ILLEGAL, "OpenService");
+        return SetResult(OPOS_E_ILLEGAL);
     }
     m_bWaitingForDrawer = FALSE;
     // Through IDispatch both can be set while the service is closed; a session starts with
@@ -102,7 +102,6 @@ LONG CCashDrawer::OpenService(const char* deviceClass, const char* deviceName,
     LONG* handles[] = {&m_lTraceHandle};
     m_trace.OpenTrace(deviceName, 1, "M", handles);
     m_lEventTraceHandle = m_lTraceHandle;
-    m_lTraceHandle3 = m_lTraceHandle;
     m_trace.TraceText(m_lTraceHandle, "MOpn", deviceName, 1, dispatchValue, 0, 0, 0);
 
     // The kernel objects, and the state every process of either build shares beside them.
@@ -111,7 +110,7 @@ LONG CCashDrawer::OpenService(const char* deviceClass, const char* deviceName,
         // shared mapping, or another build laid the mapping out differently.
         m_trace.Trace(m_lTraceHandle, "mOpn", 2, OPOS_E_FAILURE, m_lResultCodeExtended, 0, 0, 0);
         StopWorkers();
-        return SetResult(OPOS_E_FAILURE, "OpenService");
+        return SetResult(OPOS_E_FAILURE);
     }
 
     m_overlapped = {};
@@ -127,7 +126,7 @@ LONG CCashDrawer::OpenService(const char* deviceClass, const char* deviceName,
     m_objects.ownerStarted.Wait(INFINITE);
     m_objects.ownerStarted.Reset();
     if (m_nPortOpenError != 0) {
-        ReportErrorRecord(kEventOperationFailed, m_nPortOpenError, kOpInitializePort);
+        ReportErrorRecord(kRasMsgOperationFailed, m_nPortOpenError, kOpInitializePort);
         return FailAfterStart(OPOS_E_FAILURE);
     }
 
@@ -161,12 +160,12 @@ LONG CCashDrawer::OpenService(const char* deviceClass, const char* deviceName,
     LONG sent = SendCommand(m_statusCommand.bytes, m_statusCommand.length);
     if (sent != OPOS_SUCCESS) {
         SharedLink().bInitialQuery = 0;
-        ReportErrorRecord(kEventOperationFailed, sent, kOpSendStatusCommand);
+        ReportErrorRecord(kRasMsgOperationFailed, sent, kOpSendStatusCommand);
         return FailAfterStart(OPOS_E_FAILURE);
     }
     if (!WaitForStatusReply(seqBeforeQuery)) {
         SharedLink().bInitialQuery = 0;
-        ReportErrorRecord(kEventNoResponse, 0, kOpSendStatusCommand);
+        ReportErrorRecord(kRasMsgNoResponse, 0, kOpSendStatusCommand);
         return FailAfterStart(OPOS_E_FAILURE);
     }
     {
@@ -184,7 +183,7 @@ LONG CCashDrawer::OpenService(const char* deviceClass, const char* deviceName,
 
     m_trace.Trace(m_lTraceHandle, "mOpn", 2, OPOS_SUCCESS, m_lResultCodeExtended, 0, 0, 0);
     m_bridge.SetTrace(m_lTraceHandle, &m_trace);
-    return SetResult(OPOS_SUCCESS, "OpenService");
+    return SetResult(OPOS_SUCCESS);
 }
 
 void CCashDrawer::StopInputThread() {
@@ -245,7 +244,7 @@ LONG CCashDrawer::FailAfterStart(LONG result) {
     m_trace.Trace(m_lTraceHandle, "mOpn", 2, result, m_lResultCodeExtended, 0, 0, 0);
     m_lOpenResult = kOpenResultNoPort;
     StopWorkers();
-    return SetResult(result, "OpenService");
+    return SetResult(result);
 }
 
 // Starts a worker suspended, then lets it run. On failure the open is undone.
@@ -255,11 +254,11 @@ LONG CCashDrawer::StartWorker(fw::WorkerThread& thread, fw::WorkerThread::Proced
         thread.Resume();
         return OPOS_SUCCESS;
     }
-    ReportErrorRecord(kEventOperationFailed, static_cast<LONG>(GetLastError()), operationText);
+    ReportErrorRecord(kRasMsgOperationFailed, static_cast<LONG>(GetLastError()), operationText);
     m_lOpenResult = kOpenResultNoThread;
     m_trace.Trace(m_lTraceHandle, "mOpn", 2, OPOS_E_FAILURE, m_lResultCodeExtended, 0, 0, 0);
     StopWorkers();
-    return SetResult(OPOS_E_FAILURE, "OpenService");
+    return SetResult(OPOS_E_FAILURE);
 }
 
 LONG CCashDrawer::Close() {
@@ -268,12 +267,12 @@ LONG CCashDrawer::Close() {
     m_lResultCodeExtended = 0;
     if (!m_bOpened) {
         m_trace.Trace(m_lTraceHandle, "mCls", 2, OPOS_E_CLOSED, m_lResultCodeExtended, 0, 0, 0);
-        return SetResult(OPOS_E_CLOSED, "Close");
+        return SetResult(OPOS_E_CLOSED);
     }
     // The control object is inside an event call on another thread: nothing is torn down.
     if (m_bridge.TryDisableEvents()) {
         m_trace.Trace(m_lTraceHandle, "mCls", 2, OPOS_E_BUSY, m_lResultCodeExtended, 0, 0, 0);
-        return SetResult(OPOS_E_BUSY, "Close");
+        return SetResult(OPOS_E_BUSY);
     }
     m_bClosing = TRUE;
     if (m_bClaimed) ReleaseDevice();
@@ -288,7 +287,7 @@ LONG CCashDrawer::Close() {
     CloseTraceChannel();
     m_ras.Close();      // the last instance writes the counter file
     m_devStat.Close();  // and saves the persistent statistics
-    return SetResult(OPOS_SUCCESS, "Close");
+    return SetResult(OPOS_SUCCESS);
 }
 
 // Stops the workers in the order power-fail, event, input, port owner, closes the kernel
@@ -322,7 +321,6 @@ void CCashDrawer::CloseTraceChannel() {
     LONG* handles[] = {&m_lTraceHandle};
     m_trace.CloseTrace(1, handles);
     m_lEventTraceHandle = m_lTraceHandle;
-    m_lTraceHandle3 = m_lTraceHandle;
 }
 
 // The teardown after a failed OpenService (and in the destructor): undoes every step taken.

@@ -73,19 +73,19 @@ void CCashDrawer::SetPropertyNumber(LONG propIndex, LONG number) {
     m_trace.Trace(m_lTraceHandle, "MSpN", 2, propIndex, number, 0, 0, 0);
     switch (propIndex) {
         case PIDX_DeviceEnabled:
-            SetResult(SetDeviceEnabled(number), "SetPropertyNumber");
+            SetResult(SetDeviceEnabled(number));
             break;
         case PIDX_FreezeEvents:
             SetFreezeEvents(number);
             break;
         case PIDX_BinaryConversion:
-            SetResult(SetBinaryConversion(number), "SetPropertyNumber");
+            SetResult(SetBinaryConversion(number));
             break;
         case PIDX_PowerNotify:
             if (m_bDeviceEnabled) {
-                SetResult(OPOS_E_ILLEGAL, "SetPropertyNumber");
+                SetResult(OPOS_E_ILLEGAL);
             } else {
-                SetResult(SetPowerNotify(number), "SetPropertyNumber");
+                SetResult(SetPowerNotify(number));
             }
             break;
         default:

@@ -1,6 +1,5 @@
 // Where the service's failures reach the event log and its counts reach the reliability
 // counters and the statistics.
-#include "ras/ras_rules.h"
 #include "so/cash_drawer.h"
 #include "stats/cash_drawer_stats.h"
 

@@ -58,14 +58,6 @@ CDevStat::~CDevStat() {
     if (m_bOpen) Close();
 }
 
-LONG CDevStat::Open(const char* deviceClass, const char* deviceName, const STATDEF* equipment,
-                    LONG equipmentRows, const STATDEF* upos, LONG uposRows,
-                    const STATDEF* manufacturer, LONG manufacturerRows) {
-    const StatTables tables = {{equipment, upos, manufacturer},
-                               {equipmentRows, uposRows, manufacturerRows}};
-    return Open(deviceClass, deviceName, tables);
-}
-
 LONG CDevStat::Open(const char* deviceClass, const char* deviceName, const StatTables& tables) {
     m_lResultCodeExtended = 0;
     if (m_bOpen) return OPOS_E_ILLEGAL;

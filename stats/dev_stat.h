@@ -30,9 +30,6 @@ public:
     // Attaches to the device's block, creating and loading it when this is the first user.
     // OPOS_E_ILLEGAL when already open, OPOS_E_NOEXIST when a new block finds no "Stat" key,
     // OPOS_E_FAILURE when the mutex or the mapping fails.
-    LONG Open(const char* deviceClass, const char* deviceName, const STATDEF* equipment,
-              LONG equipmentRows, const STATDEF* upos, LONG uposRows, const STATDEF* manufacturer,
-              LONG manufacturerRows);
     LONG Open(const char* deviceClass, const char* deviceName, const StatTables& tables);
     // Detaches; the last user (processes that ended without closing are not counted) saves
     // the persistent statistics and gets the result of the last registry write. The store is

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "framework/handles.h"
 #include "framework/wide_text.h"
 #include "util/trace_file.h"
 
@@ -208,17 +209,14 @@ Channel* Lookup(LONG handle) {
 // Copies the first `size` bytes of `source` to `target`, replacing it. The source is opened
 // with write sharing because this process still holds it open for appending.
 bool CopyPrefix(const std::string& source, const std::string& target, LONGLONG size) {
-    HANDLE in = CreateFileW(fw::Utf8ToWide(source).c_str(), GENERIC_READ,
-                            FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (in == INVALID_HANDLE_VALUE) return false;
+    fw::UniqueFile in(CreateFileW(fw::Utf8ToWide(source).c_str(), GENERIC_READ,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!in) return false;
     // Read sharing, so a viewer that has an older copy of that name open does not stop it.
-    HANDLE out = CreateFileW(fw::Utf8ToWide(target).c_str(), GENERIC_WRITE, FILE_SHARE_READ,
-                             nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (out == INVALID_HANDLE_VALUE) {
-        CloseHandle(in);
-        return false;
-    }
+    fw::UniqueFile out(CreateFileW(fw::Utf8ToWide(target).c_str(), GENERIC_WRITE, FILE_SHARE_READ,
+                                   nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!out) return false;
     std::vector<char> buf(64 * 1024);
     bool ok = true;
     while (ok && size > 0) {
@@ -226,12 +224,11 @@ bool CopyPrefix(const std::string& source, const std::string& target, LONGLONG s
                                ? static_cast<DWORD>(size)
                                : static_cast<DWORD>(buf.size());
         DWORD got = 0;
-        ok = ReadFile(in, buf.data(), want, &got, nullptr) && got == want &&
-             WriteAll(out, buf.data(), got);
+        ok = ReadFile(in.get(), buf.data(), want, &got, nullptr) && got == want &&
+             WriteAll(out.get(), buf.data(), got);
         size -= got;
     }
-    CloseHandle(out);
-    CloseHandle(in);
+    out.reset();
     if (!ok) DeleteFileW(fw::Utf8ToWide(target).c_str());
     return ok;
 }

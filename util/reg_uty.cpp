@@ -38,14 +38,8 @@ LONG CRegUty::OpenKey(HKEY root, const char* subKey, REGSAM access) {
     HKEY key = nullptr;
     const std::wstring path = subKey != nullptr ? fw::Utf8ToWide(subKey) : std::wstring();
     LONG error = RegOpenKeyExW(root, subKey != nullptr ? path.c_str() : nullptr, 0, access, &key);
-    m_hKey = error == ERROR_SUCCESS ? key : nullptr;
+    m_key.reset(error == ERROR_SUCCESS ? key : nullptr);
     return error;
-}
-
-void CRegUty::CloseKey() {
-    if (m_hKey == nullptr) return;
-    RegCloseKey(m_hKey);
-    m_hKey = nullptr;
 }
 
 BOOL CRegUty::GetBoolDefFalse(const char* name) const {
@@ -90,32 +84,32 @@ LONG ReadLong(HKEY key, const char* name, LONG fallback) {
 }  // namespace
 
 LONG CRegUty::GetLongDefZero(const char* name) const {
-    return ReadLong(m_hKey, name, 0);
+    return ReadLong(m_key.get(), name, 0);
 }
 
 LONG CRegUty::GetLongDefMinusOne(const char* name) const {
-    return ReadLong(m_hKey, name, -1);
+    return ReadLong(m_key.get(), name, -1);
 }
 
 char* CRegUty::GetString(const char* name) const {
-    if (m_hKey == nullptr) return nullptr;
+    if (!m_key) return nullptr;
     DWORD type = 0, size = 0;
-    if (!QueryTypeAndSize(m_hKey, name, &type, &size) || type != REG_SZ) return nullptr;
-    return ReadText(m_hKey, name, size);
+    if (!QueryTypeAndSize(m_key.get(), name, &type, &size) || type != REG_SZ) return nullptr;
+    return ReadText(m_key.get(), name, size);
 }
 
 char* CRegUty::GetPathString(const char* name) const {
-    if (m_hKey == nullptr) return nullptr;
+    if (!m_key) return nullptr;
     const std::wstring wideName = fw::Utf8ToWide(name);
     DWORD type = 0, size = 0;
-    if (RegQueryValueExW(m_hKey, wideName.c_str(), nullptr, &type, nullptr, &size) !=
+    if (RegQueryValueExW(m_key.get(), wideName.c_str(), nullptr, &type, nullptr, &size) !=
             ERROR_SUCCESS ||
         size == 0 || type != REG_SZ) {
         return nullptr;
     }
     std::wstring text(size / sizeof(wchar_t) + 1, L'\0');
     DWORD got = size;
-    if (RegQueryValueExW(m_hKey, wideName.c_str(), nullptr, nullptr,
+    if (RegQueryValueExW(m_key.get(), wideName.c_str(), nullptr, nullptr,
                          reinterpret_cast<BYTE*>(&text[0]), &got) != ERROR_SUCCESS) {
         return nullptr;
     }
@@ -128,12 +122,12 @@ char* CRegUty::GetPathString(const char* name) const {
 }
 
 bool CRegUty::GetNumber(const char* name, int64_t* value) const {
-    if (m_hKey == nullptr) return false;
+    if (!m_key) return false;
     DWORD type = 0, size = 0;
-    if (!QueryTypeAndSize(m_hKey, name, &type, &size)) return false;
+    if (!QueryTypeAndSize(m_key.get(), name, &type, &size)) return false;
     if (type == REG_DWORD && size == sizeof(DWORD)) {
         DWORD number = 0;
-        if (RegQueryValueExA(m_hKey, name, nullptr, nullptr, reinterpret_cast<BYTE*>(&number),
+        if (RegQueryValueExA(m_key.get(), name, nullptr, nullptr, reinterpret_cast<BYTE*>(&number),
                              &size) != ERROR_SUCCESS) {
             return false;
         }
@@ -142,7 +136,7 @@ bool CRegUty::GetNumber(const char* name, int64_t* value) const {
     }
     if (type == REG_QWORD && size == sizeof(int64_t)) {
         int64_t number = 0;
-        if (RegQueryValueExA(m_hKey, name, nullptr, nullptr, reinterpret_cast<BYTE*>(&number),
+        if (RegQueryValueExA(m_key.get(), name, nullptr, nullptr, reinterpret_cast<BYTE*>(&number),
                              &size) != ERROR_SUCCESS) {
             return false;
         }
@@ -166,9 +160,9 @@ LONG CRegUty::SetPathString(const char* name, const char* text) {
 
 LONG CRegUty::WriteText(const char* name, const char* text, Form form) {
     const bool overNumber = form == Form::AnsiOverNumber;
-    if (m_hKey == nullptr) return OPOS_E_CLOSED;
+    if (!m_key) return OPOS_E_CLOSED;
     DWORD type = 0;
-    LONG query = RegQueryValueExA(m_hKey, name, nullptr, &type, nullptr, nullptr);
+    LONG query = RegQueryValueExA(m_key.get(), name, nullptr, &type, nullptr, nullptr);
     if (query == ERROR_SUCCESS) {
         const bool number = type == REG_DWORD || type == REG_QWORD;
         if (type != REG_SZ && !(overNumber && number)) return OPOS_E_FAILURE;
@@ -178,11 +172,11 @@ LONG CRegUty::WriteText(const char* name, const char* text, Form form) {
     LONG written = ERROR_SUCCESS;
     if (form == Form::Wide) {
         const std::wstring wide = fw::Utf8ToWide(text);
-        written = RegSetValueExW(m_hKey, fw::Utf8ToWide(name).c_str(), 0, REG_SZ,
+        written = RegSetValueExW(m_key.get(), fw::Utf8ToWide(name).c_str(), 0, REG_SZ,
                                  reinterpret_cast<const BYTE*>(wide.c_str()),
                                  static_cast<DWORD>((wide.size() + 1) * sizeof(wchar_t)));
     } else {
-        written = RegSetValueExA(m_hKey, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text),
+        written = RegSetValueExA(m_key.get(), name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text),
                                  static_cast<DWORD>(strlen(text) + 1));
     }
     return written == ERROR_SUCCESS ? OPOS_SUCCESS : OPOS_E_FAILURE;
@@ -191,9 +185,8 @@ LONG CRegUty::WriteText(const char* name, const char* text, Form form) {
 REGSAM SharedDeviceView(const char* deviceKeyPath) {
     // In a 32-bit process KEY_WOW64_32KEY is the process's own view, so both builds decide the
     // same way; on 32-bit Windows the flag is ignored and there is only one view.
-    HKEY key = nullptr;
+    fw::UniqueHKey key;
     const LONG error = RegOpenKeyExW(HKEY_LOCAL_MACHINE, fw::Utf8ToWide(deviceKeyPath).c_str(), 0,
-                                     KEY_QUERY_VALUE | KEY_WOW64_32KEY, &key);
-    if (error == ERROR_SUCCESS) RegCloseKey(key);
+                                     KEY_QUERY_VALUE | KEY_WOW64_32KEY, key.put());
     return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? 0 : KEY_WOW64_32KEY;
 }

@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include "framework/handles.h"
 #include "util/config_source.h"
 
 class CRegUty final : public ConfigSource {
@@ -12,14 +13,12 @@ public:
     CRegUty() = default;
     CRegUty(const CRegUty&) = delete;
     CRegUty& operator=(const CRegUty&) = delete;
-    ~CRegUty() override { CloseKey(); }
 
-    // Opens subKey (UTF-8: it holds device names) under root. Returns the Win32 error (0 on
-    // success); on failure no key is held. Does not close a key already held: call CloseKey
-    // first to reuse the object.
+    // Opens subKey (UTF-8: it holds device names) under root, closing a key already held.
+    // Returns the Win32 error (0 on success); on failure no key is held.
     LONG OpenKey(HKEY root, const char* subKey, REGSAM access);
-    void CloseKey();
-    bool IsOpen() const { return m_hKey != nullptr; }
+    void CloseKey() { m_key.reset(); }
+    bool IsOpen() const { return static_cast<bool>(m_key); }
 
     // Typed reads; every problem gives the default named in the function.
     BOOL GetBoolDefFalse(const char* name) const override;
@@ -47,7 +46,7 @@ private:
     enum class Form { Ansi, AnsiOverNumber, Wide };
     LONG WriteText(const char* name, const char* text, Form form);
 
-    HKEY m_hKey = nullptr;
+    fw::UniqueHKey m_key;
 };
 
 // The registry view that holds the values a device keeps once for every build of the service

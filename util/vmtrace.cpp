@@ -7,6 +7,8 @@
 #include <cstring>
 #include <string>
 
+#include "framework/module.h"
+#include "util/opos_constants.h"
 #include "util/trace_record.h"
 
 namespace {
@@ -25,14 +27,11 @@ std::atomic<PFNOPOSTRACECLOSEEX> g_pfnClose{nullptr};
 std::atomic<PFNOPOSTRACEFILESAVEEX> g_pfnSave{nullptr};
 std::atomic<PFNOPOSTRACEFILESAVEEX2> g_pfnSave2{nullptr};
 
-constexpr LONG kSaveUnavailable = 111;  // OPOS_E_FAILURE
-constexpr int kDigitTries = 15;         // '0'..'9' and the five characters after '9'
+constexpr int kDigitTries = 15;  // '0'..'9' and the five characters after '9'
 
 template <typename Fn>
 Fn Export(HMODULE module, const char* name) {
-    if (module == nullptr) return nullptr;
-    // Through void(*)() so the cast from FARPROC does not trip -Wcast-function-type.
-    return reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(GetProcAddress(module, name)));
+    return module != nullptr ? fw::GetProc<Fn>(module, name) : nullptr;
 }
 
 TraceTime Now() {
@@ -60,22 +59,14 @@ PFNOPOSTRACEEX WriterFor(BOOL enabled, BOOL loaded, LONG handle) {
 static HMODULE LoadTraceLibrary() {
     HMODULE lib = LoadLibraryA("XTRLOG32.DLL");
     if (lib != nullptr) return lib;
-    HMODULE self = nullptr;
-    if (!GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
-                                GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                            reinterpret_cast<LPCSTR>(&LoadTraceLibrary), &self)) {
-        return nullptr;
-    }
-    char path[MAX_PATH];
-    DWORD n = GetModuleFileNameA(self, path, MAX_PATH);
-    if (n == 0 || n >= MAX_PATH) return nullptr;
-    std::string beside(path, n);
-    beside = beside.substr(0, beside.find_last_of('\\') + 1) + "XTRLOG32.DLL";
-    return LoadLibraryA(beside.c_str());
+    std::wstring beside = fw::ModulePath(fw::ThisModule());
+    if (beside.empty()) return nullptr;
+    beside = beside.substr(0, beside.find_last_of(L'\\') + 1) + L"XTRLOG32.DLL";
+    return LoadLibraryW(beside.c_str());
 }
 
 CVmTrace::CVmTrace() : m_bEnabled(FALSE), m_bTick(FALSE), m_hLib(LoadTraceLibrary()) {
-    const HMODULE module = m_hLib.Get();
+    const HMODULE module = m_hLib.get();
     g_pfnOpen = Export<PFNOPOSTRACEOPENEX>(module, "OPOSTraceOpenEx");
     g_pfnTrace = Export<PFNOPOSTRACEEX>(module, "OPOSTraceEx");
     g_pfnClose = Export<PFNOPOSTRACECLOSEEX>(module, "OPOSTraceCloseEx");
@@ -91,7 +82,7 @@ void CVmTrace::OpenTrace(const char* baseName, int count, const char* letters, L
         if (handles[i] != nullptr) *handles[i] = kTraceHandleClosed;
     }
     const PFNOPOSTRACEOPENEX open = g_pfnOpen.load();
-    if (m_hLib.Get() == nullptr || open == nullptr || !m_bEnabled) return;
+    if (m_hLib.get() == nullptr || open == nullptr || !m_bEnabled) return;
     if (count <= 0 || letters == nullptr || letters[0] == '\0' || handles[0] == nullptr) return;
 
     const std::string base = baseName != nullptr ? baseName : "";
@@ -114,7 +105,7 @@ void CVmTrace::OpenTrace(const char* baseName, int count, const char* letters, L
 
 void CVmTrace::CloseTrace(int count, LONG* handles[]) {
     const PFNOPOSTRACECLOSEEX close = g_pfnClose.load();
-    if (handles == nullptr || m_hLib.Get() == nullptr || close == nullptr || !m_bEnabled) return;
+    if (handles == nullptr || m_hLib.get() == nullptr || close == nullptr || !m_bEnabled) return;
     for (int i = 0; i < count; ++i) {
         if (handles[i] == nullptr) continue;
         if (*handles[i] >= 0) close(*handles[i]);
@@ -149,6 +140,6 @@ void CVmTrace::TraceBytes(LONG handle, const char* tag, const void* data, LONG c
 
 LONG CVmTrace::SaveTraceFile() {
     const PFNOPOSTRACEFILESAVEEX2 save = g_pfnSave2.load();
-    if (m_hLib.Get() == nullptr || save == nullptr) return kSaveUnavailable;
+    if (m_hLib.get() == nullptr || save == nullptr) return OPOS_E_FAILURE;
     return save();
 }

@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include "framework/handles.h"
+
 class CVmTrace {
 public:
     // Loads XTRLOG32.DLL and looks up its five exports; when the load fails every export
@@ -39,26 +41,11 @@ public:
     // Asks the library to save its trace files; 111 (OPOS_E_FAILURE) when it cannot.
     LONG SaveTraceFile();
 
-    BOOL IsLibraryLoaded() const { return m_hLib.Get() != nullptr; }
+    BOOL IsLibraryLoaded() const { return m_hLib.get() != nullptr; }
 
     BOOL m_bEnabled;  // tracing switched on; set by OpenService from Trace_Enable
     BOOL m_bTick;     // Trace_Tick as read by OpenService; it changes no trace output
 
 private:
-    // Owns the library's module handle; frees it on destruction.
-    class CModule {
-    public:
-        explicit CModule(HMODULE h) : m_h(h) {}
-        ~CModule() {
-            if (m_h != nullptr) FreeLibrary(m_h);
-        }
-        CModule(const CModule&) = delete;
-        CModule& operator=(const CModule&) = delete;
-        HMODULE Get() const { return m_h; }
-
-    private:
-        HMODULE m_h;
-    };
-
-    CModule m_hLib;
+    fw::UniqueModule m_hLib;
 };

@@ -26,9 +26,9 @@ struct Recorder : sim::HostSink {
 };
 
 Data Frame(uint8_t type, uint8_t bits) {
-    return {sim::kEsc, type, bits, sim::kCr};
+    return {kFrameStart, type, bits, kFrameEnd};
 }
-const Data kOpenedFrame1 = Frame(sim::kFrameDrawerEvent, 1);
+const Data kOpenedFrame1 = Frame(kFrameDrawerEvent, 1);
 
 class SimController : public ::testing::Test {
 protected:
@@ -53,7 +53,7 @@ TEST_F(SimController, ParserTakesBothFormsSplitCommandsAndRecoversFromNoise) {
     Write(kT0, {0x00, 0xFF, 0x1B, 0x03, 0x01, 0x1B, 0x01, 0x07, 0x1B, 0x01, 0x00, 0x1B});
     Write(kT0 + 100 * kMs, {0x1B, 0x02});
     Write(kT0 + 120 * kMs, {0x01, 0x00});
-    EXPECT_EQ((Items{kOpenedFrame1, Frame(sim::kFrameStatusReply, 1)}), RunTo(kT0 + 500 * kMs));
+    EXPECT_EQ((Items{kOpenedFrame1, Frame(kFrameStatusReply, 1)}), RunTo(kT0 + 500 * kMs));
 }
 
 TEST(SimControllerTiming, OneLateAdvanceEqualsManySmallOnes) {

@@ -4,11 +4,15 @@
 // documented results. Peers are drawer_peer.exe; the controller is driven with cdctl sim.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <map>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "framework/handles.h"
+#include "link/shared_state.h"
+#include "so/kernel_objects.h"
 #include "tests/win/scratch_device.h"
 #include "tests/win/sim_control.h"
 #include "tests/win/test_control_object.h"
@@ -169,6 +173,47 @@ TEST_F(Link, NoPortOwnerMakesTheStatusQueryTimeOut) {
     EXPECT_OPOS(OPOS_E_FAILURE, Open());
     EXPECT_EQ(kOpenResultNoPort, m_drawer.Long(L"GetOpenResult"));
     ReleaseMutex(held.get());
+}
+
+// A listener of another process that is busy (not inside its wait) at the moment the owner
+// closes the port must still be woken to take the last status it has not yet acknowledged.
+TEST_F(Link, AListenerBusyWhenTheOwnerClosesIsStillWoken) {
+    ASSERT_OPOS(OPOS_SUCCESS, Open());
+    fw::UniqueKernel mapping(OpenFileMappingA(FILE_MAP_ALL_ACCESS, FALSE, kSharedLinkMappingName));
+    ASSERT_TRUE(mapping);
+    fw::UniqueMappedView view(
+        MapViewOfFile(mapping.get(), FILE_MAP_ALL_ACCESS, 0, 0, sizeof(SharedLinkState)));
+    ASSERT_TRUE(view);
+    auto* link = static_cast<SharedLinkState*>(view.get());
+    fw::UniqueKernel update(OpenEventA(SYNCHRONIZE, FALSE, kStatusUpdateEventName));
+    ASSERT_TRUE(update);
+    ListenerSlot* slot = nullptr;
+    const LONG self = static_cast<LONG>(GetCurrentProcessId());
+    for (ListenerSlot& s : link->listeners) {
+        if (InterlockedCompareExchange(&s.nProcessId, self, 0) == 0) {
+            slot = &s;
+            break;
+        }
+    }
+    ASSERT_NE(nullptr, slot);
+    slot->nAckSeq = link->nStatusSeq - 1;  // one status behind
+
+    // The listener only looks between its own work, never waiting at the instant of the wake.
+    std::atomic<bool> closed{false}, woken{false};
+    std::thread listener([&] {
+        while (!closed && !woken) {
+            if (WaitForSingleObject(update.get(), 0) == WAIT_OBJECT_0) {
+                InterlockedExchange(&slot->nAckSeq, link->nStatusSeq);
+                woken = true;
+            }
+            Sleep(5);
+        }
+    });
+    m_drawer.Long(L"Close");
+    closed = true;
+    listener.join();
+    InterlockedExchange(&slot->nProcessId, 0);
+    EXPECT_TRUE(woken);
 }
 
 }  // namespace
