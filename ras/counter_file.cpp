@@ -196,21 +196,9 @@ std::string CounterDataFolderFor(const std::string& modulePath) {
     return CounterDataFolderOf(known ? fw::WideToUtf8(path) : std::string(), modulePath);
 }
 
-<<<<<<< HEAD
 std::string CounterDataFolder(const char* moduleName) {
     HMODULE module = moduleName && *moduleName ? GetModuleHandleA(moduleName) : nullptr;
-    wchar_t path[MAX_PATH] = {};
-    const DWORD n = module ? GetModuleFileNameW(module, path, MAX_PATH) : 0;
-    return CounterDataFolderFor(n == 0 || n >= MAX_PATH ? std::string() : fw::WideToUtf8(path));
-=======
-    if (moduleName == nullptr || *moduleName == '\0') return {};
-    HMODULE module = GetModuleHandleA(moduleName);
-    if (module == nullptr) return {};
-    const std::wstring modulePath = fw::ModulePath(module);
-    const size_t slash = modulePath.rfind(L'\\');
-    return slash == std::wstring::npos ? std::string()
-                                       : fw::WideToUtf8(modulePath.substr(0, slash));
->>>>>>> wt-facts
+    return CounterDataFolderFor(module ? fw::WideToUtf8(fw::ModulePath(module)) : std::string());
 }
 
 void PrepareCounterFolder(const std::string& path, const std::string& dataFolder) {
