@@ -7,7 +7,7 @@
 #include "framework/handles.h"
 #include "so/cash_drawer.h"
 #include "tests/win/scratch_device.h"
-#include "tests/win/test_control_object.h"
+#include "tools/client/drawer_client.h"
 #include "tests/win/test_util.h"
 
 namespace {
@@ -109,7 +109,7 @@ TEST_F(OpenClose, ASessionStartsDisabledAndUnfrozen) {
     EXPECT_EQ(0, Number(PIDX_FreezeEvents));
     ASSERT_OPOS(OPOS_SUCCESS, m_drawer.Set(PIDX_DeviceEnabled, 1));
     ASSERT_OPOS(OPOS_SUCCESS, m_drawer.Long(L"OpenDrawer"));
-    EXPECT_TRUE(PumpUntil([&] { return m_drawer.co()->StatusUpdateCount() > 0; }, 10000));
+    EXPECT_TRUE(PumpUntil([&] { return m_drawer.co().StatusUpdates().size() > 0; }, 10000));
 }
 
 // A detection delay longer than the wait for the status reply would make every open fail

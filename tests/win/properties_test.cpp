@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "so/cash_drawer.h"
-#include "tests/win/test_control_object.h"
+#include "tools/client/drawer_client.h"
 #include "tests/win/test_util.h"
 
 namespace {
