@@ -362,7 +362,7 @@ TEST_F(BadInput, OpenServiceWithNonsenseFailsCleanly) {
         V_BSTR(&name) = SysAllocStringLen(device.data(), static_cast<UINT>(device.size()));
         EXPECT_OPOS(OPOS_E_NOEXIST, drawer.Long(L"OpenService", L"CashDrawer", fw::Arg::Ref(&name),
                                                 static_cast<IDispatch*>(&m_session->co())));
-        EXPECT_EQ(403, m_session->OpenResult());
+        EXPECT_EQ(OPOS_ORS_CONFIG, m_session->OpenResult());
         VariantClear(&name);
     }
     for (const wchar_t* deviceClass : {static_cast<const wchar_t*>(nullptr), L"", huge.c_str()}) {

@@ -85,7 +85,11 @@ TEST_F(Stub, EventsAreStampedRecordedAndPassedOnInOrder) {
     ASSERT_HR(S_OK,
               m_client.Call(L"SODirectIO", &result, 5, fw::Arg::Ref(&data), fw::Arg::Ref(&text)));
     ASSERT_HR(S_OK, Invoke(L"SOStatusUpdate", DISPATCH_METHOD, {Long(2004)}));
-    EXPECT_EQ(1016000, m_client.Long(L"ControlObjectVersion"));
+    // Read as the service reads it: a property.
+    VariantInit(&result);
+    ASSERT_HR(S_OK, m_client.InvokeArgs(m_client.IdOf(L"ControlObjectVersion"), nullptr, 0, &result,
+                                        nullptr, DISPATCH_PROPERTYGET));
+    EXPECT_EQ(1016000, V_I4(&result));
     EXPECT_EQ(static_cast<LONG>(GetCurrentProcessId()), m_client.Long(L"SOProcessID"));
 
     EXPECT_EQ((std::vector<LONG>{1, 5, 2004}), m_seen);

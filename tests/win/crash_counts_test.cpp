@@ -125,7 +125,6 @@ TEST_F(CrashCounts, AKilledApplicationNoLongerCountsAsAUser) {
     ASSERT_EQ(9u, peer.Wait());
 
     DrawerClient another;
-
     ASSERT_HR(S_OK, another.Create());
     ASSERT_OPOS(OPOS_SUCCESS, another.Open(kDeviceW));
     EXPECT_EQ(2, UsersOf(StatMappingName("CashDrawer", kDevice))) << "statistics block";

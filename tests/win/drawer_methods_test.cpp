@@ -85,16 +85,6 @@ TEST_F(DrawerMethods, RefusalsComeInTheirOrder) {
     EXPECT_EQ(0, Number(PIDXCash_DrawerOpened));
 }
 
-TEST_F(DrawerMethods, OpenDrawerOpensAndReportsTheChange) {
-    OpenAndEnable();
-    EXPECT_OPOS(OPOS_SUCCESS, m_drawer.Long(L"OpenDrawer"));
-    EXPECT_EQ(1, Number(PIDXCash_DrawerOpened));
-    EXPECT_TRUE(PumpUntil([&] { return m_drawer.co().StatusUpdates().size() >= 1; }, kBound));
-    EXPECT_EQ(CASH_SUE_DRAWEROPEN, m_drawer.co().StatusUpdates().front());
-    // Already open: the command still goes out and the answer comes at once.
-    EXPECT_OPOS(OPOS_SUCCESS, m_drawer.Long(L"OpenDrawer"));
-}
-
 // Counters entered by hand as numbers (reg add /t REG_DWORD or REG_QWORD) count on from their
 // value and are saved back as text, the form the statistics are kept in.
 TEST_F(DrawerMethods, CountersStoredAsNumbersCountOnAndAreSavedAsText) {
@@ -114,20 +104,6 @@ TEST_F(DrawerMethods, CountersStoredAsNumbersCountOnAndAreSavedAsText) {
     };
     EXPECT_EQ("501", saved("DrawerGoodOpenCount"));
     EXPECT_EQ("5000000000", saved("DrawerFailedOpenCount"));
-}
-
-TEST_F(DrawerMethods, OpenDrawerFailsWhenTheDrawerStaysShut) {
-    OpenAndEnable();
-    ASSERT_EQ(0u, Sim("answer off"));  // the command is swallowed
-    EXPECT_OPOS(OPOS_E_FAILURE, m_drawer.Long(L"OpenDrawer"));
-    EXPECT_EQ(0, Number(PIDXCash_DrawerOpened));
-}
-
-TEST_F(DrawerMethods, OpenDrawerWithDsrOffTriesTwiceAndFails) {
-    OpenAndEnable();
-    ASSERT_EQ(0u, Sim("dsr off"));
-    // The line change reaches the reader; then the writer refuses the command.
-    EXPECT_TRUE(PumpUntil([&] { return m_drawer.Long(L"OpenDrawer") == OPOS_E_FAILURE; }, kBound));
 }
 
 TEST_F(DrawerMethods, OpenDrawerWithoutPortOwnerTimesOut) {

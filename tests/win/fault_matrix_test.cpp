@@ -6,6 +6,7 @@
 // through DirectIO), and that the service works again once the fault is gone.
 // The event-log records of each fault are those of a second application that meets it.
 #include <algorithm>
+#include <filesystem>
 #include <map>
 #include <string>
 #include <vector>
@@ -367,40 +368,23 @@ std::string Environment(const std::vector<std::string>& extra) {
     return block;
 }
 
-size_t TraceFiles(const std::string& folder) {
-    WIN32_FIND_DATAA found;
-    HANDLE h = FindFirstFileA((folder + "\\*.trc").c_str(), &found);
-    if (h == INVALID_HANDLE_VALUE) return 0;
-    size_t n = 0;
-    do {
-        ++n;
-    } while (FindNextFileA(h, &found));
-    FindClose(h);
-    return n;
-}
-
-void RemoveFolder(const std::string& folder);
+namespace fs = std::filesystem;
 
 // An empty folder of that name in the temporary folder (emptied when a run before left it).
-std::string ScratchFolder(const std::string& name) {
-    char temp[MAX_PATH];
-    GetTempPathA(MAX_PATH, temp);
-    const std::string folder = std::string(temp) + name;
-    RemoveFolder(folder);
-    CreateDirectoryA(folder.c_str(), nullptr);
+fs::path ScratchFolder(const char* name) {
+    std::error_code ignored;
+    const fs::path folder = fs::temp_directory_path() / name;
+    fs::remove_all(folder, ignored);
+    fs::create_directories(folder, ignored);
     return folder;
 }
 
-void RemoveFolder(const std::string& folder) {
-    WIN32_FIND_DATAA found;
-    HANDLE h = FindFirstFileA((folder + "\\*").c_str(), &found);
-    if (h != INVALID_HANDLE_VALUE) {
-        do {
-            DeleteFileA((folder + "\\" + found.cFileName).c_str());
-        } while (FindNextFileA(h, &found));
-        FindClose(h);
+size_t TraceFiles(const fs::path& folder) {
+    size_t n = 0;
+    for (const fs::directory_entry& f : fs::directory_iterator(folder)) {
+        n += f.path().extension() == ".trc" ? 1 : 0;
     }
-    RemoveDirectoryA(folder.c_str());
+    return n;
 }
 
 // The service loads its trace library by name, which Wine also finds beside the module that
@@ -410,24 +394,23 @@ TEST_F(FaultMatrix, AMissingTraceLibraryOnlyMeansNoTrace) {
     m_device.SetText("Trace_Enable", "True");
     // The child finds the port library only in the folder the maker's key names.
     m_makerPath.Set((OutDir() + "\\").c_str());
-    const std::string traces = ScratchFolder("BramwickFaultTrace");
-    const std::string without = ScratchFolder("BramwickFaultNoTraceLib");
-    const std::string with = ScratchFolder("BramwickFaultTraceLib");
-    for (const std::string& folder : {without, with}) {
-        ASSERT_TRUE(CopyFileA((ExeDir() + "drawer_peer.exe").c_str(),
-                              (folder + "\\drawer_peer.exe").c_str(), FALSE));
-        ASSERT_TRUE(CopyFileA((OutDir() + "\\Bramwick.dll").c_str(),
-                              (folder + "\\Bramwick.dll").c_str(), FALSE));
+    const fs::path traces = ScratchFolder("BramwickFaultTrace");
+    const fs::path without = ScratchFolder("BramwickFaultNoTraceLib");
+    const fs::path with = ScratchFolder("BramwickFaultTraceLib");
+    const auto copy = fs::copy_options::overwrite_existing;
+    for (const fs::path& folder : {without, with}) {
+        ASSERT_TRUE(fs::copy_file(ExeDir() + "drawer_peer.exe", folder / "drawer_peer.exe", copy));
+        ASSERT_TRUE(fs::copy_file(OutDir() + "\\Bramwick.dll", folder / "Bramwick.dll", copy));
     }
-    ASSERT_TRUE(
-        CopyFileA((OutDir() + "\\XTRLOG32.DLL").c_str(), (with + "\\XTRLOG32.DLL").c_str(), FALSE));
-    const std::string env =
-        Environment({"PATH=C:\\windows\\system32;C:\\windows", "BRAMWICK_TRACE_DIR=" + traces});
-    auto run = [&](const std::string& folder) {
-        return testproc::Process("\"" + folder + "\\drawer_peer.exe\" --dll \"" + folder +
+    ASSERT_TRUE(fs::copy_file(OutDir() + "\\XTRLOG32.DLL", with / "XTRLOG32.DLL", copy));
+    const std::string env = Environment(
+        {"PATH=C:\\windows\\system32;C:\\windows", "BRAMWICK_TRACE_DIR=" + traces.string()});
+    auto run = [&](const fs::path& folder) {
+        const std::string dir = folder.string();
+        return testproc::Process("\"" + dir + "\\drawer_peer.exe\" --dll \"" + dir +
                                      "\\Bramwick.dll\" " + kDevice +
                                      " open enable opendrawer close",
-                                 false, env, folder)
+                                 false, env, dir)
             .Wait(60000);
     };
 
@@ -441,9 +424,8 @@ TEST_F(FaultMatrix, AMissingTraceLibraryOnlyMeansNoTrace) {
     ASSERT_OPOS(OPOS_SUCCESS, Open());
     EXPECT_EQ(2, m_session.Counter("DrawerGoodOpenCount"));
     m_session.Close();
-    RemoveFolder(traces);
-    RemoveFolder(without);
-    RemoveFolder(with);
+    std::error_code ignored;
+    for (const fs::path& folder : {traces, without, with}) fs::remove_all(folder, ignored);
 }
 
 // --- Event log ------------------------------------------------------------------------------

@@ -1,13 +1,12 @@
 // CDevStat under Wine: the named block shared by two stores (in any letter case of the
 // device), the first user's registry load, the saves at each change and at the last close, the
-// open/closed rules, SetText in the store, mutex failures, and the registry view that holds the
+// open/closed rules, SetText in the store, and the registry view that holds the
 // statistics of a device set up for 32- and 64-bit applications.
 #include <gtest/gtest.h>
 
 #include <cctype>
 #include <cstring>
 #include <string>
-#include <thread>
 
 #include "stats_test_util.h"
 #include "util/opos_constants.h"
@@ -160,24 +159,6 @@ TEST_F(StatsStoreTest, SetTextChecksBeforeStoringAndCutsDoubleByteText) {
     EXPECT_EQ(std::string(127, 'k'), Text(stats, kStatRowModelName));
     ASSERT_EQ(OPOS_SUCCESS, stats.SetText(0, kStatRowModelName, sjis.substr(1).c_str()));
     EXPECT_EQ(sjis.substr(1, 128), Text(stats, kStatRowModelName));
-}
-
-TEST_F(StatsStoreTest, AnAbandonedMutexFailsOneOperation) {
-    CDevStat stats;
-    ASSERT_EQ(OPOS_SUCCESS, Open(stats));
-    const std::string name = StatMutexName(statstest::kClass, Device());
-    // A thread that ends while holding the device mutex, taken by its name, abandons it.
-    std::thread([&] {
-        HANDLE mutex = OpenMutexA(SYNCHRONIZE, FALSE, name.c_str());
-        ASSERT_NE(nullptr, mutex);
-        EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(mutex, 5000));
-        CloseHandle(mutex);
-    }).join();
-
-    EXPECT_EQ(OPOS_E_FAILURE, stats.IncrementCounter(kStatTableUpos, kStatRowDrawerGoodOpenCount));
-    EXPECT_EQ("0", RawBlock(Device()).Value("DrawerGoodOpenCount"));
-    EXPECT_EQ(OPOS_SUCCESS, stats.IncrementCounter(kStatTableUpos, kStatRowDrawerGoodOpenCount))
-        << "the failed call must give the mutex back";
 }
 
 // --- One store for the 32- and 64-bit builds ---------------------------------------------------

@@ -27,7 +27,9 @@ TEST(WideNames, ADeviceNamedInAnyScriptWorksUnderItsName) {
     fs::remove(counters, ignored);
     ASSERT_TRUE(SetEnvironmentVariableW(L"BRAMWICK_TRACE_DIR", traces.c_str()));
     {
-        client::DrawerClient first, second;
+        DrawerClient first, second;
+        ASSERT_HR(S_OK, first.Create());
+        ASSERT_HR(S_OK, second.Create());
         ASSERT_OPOS(OPOS_SUCCESS, first.Open(name));
         first.Set(PIDX_DeviceEnabled, 1);
         ASSERT_OPOS(OPOS_SUCCESS, first.OpenDrawer());
