@@ -253,6 +253,9 @@ int RunWorker(int argc, char** argv) {
                 worker.Cycle(session, rng, device);
                 if (c == 1) journal.Line("warm %ld", testproc::HandleCount());
             }
+            for (const std::string& call : session.co().Unexpected()) {
+                worker.Violation("the control object was called unexpectedly: %s", call.c_str());
+            }
             journal.Line("done %d %ld", cycles, testproc::HandleCount());
         }
     }

@@ -15,7 +15,8 @@
 //   sleep=MS            wait MS milliseconds
 //   crash               end the process at once with exit code 9, closing nothing
 // Prints each step with what it got. Exit code: 0 when every step did what was asked, 3 when
-// the service cannot be created, otherwise 10 + the index of the first step that did not.
+// the service cannot be created, 4 when it called the control object in a way no control
+// object expects, otherwise 10 + the index of the first step that did not.
 #include <windows.h>
 
 #include <algorithm>
@@ -121,6 +122,11 @@ int main(int argc, char** argv) {
                 exitCode = 10 + (i - 2);
             }
             fflush(stdout);
+        }
+        for (const std::string& call : drawer.co().Unexpected()) {
+            fprintf(stderr, "drawer_peer: the control object was called unexpectedly: %s\n",
+                    call.c_str());
+            if (exitCode == 0) exitCode = 4;
         }
     }
     CoUninitialize();

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "tests/win/scratch_device.h"
 #include "tests/win/sim_control.h"
@@ -25,6 +26,7 @@ protected:
         ASSERT_HR(S_OK, m_session.Create());
     }
     void TearDown() override {
+        EXPECT_EQ(std::vector<std::string>(), m_session.co().Unexpected());
         m_session.Close();
         m_session.Attach(nullptr);
         Sim(kSim, "reset");  // also forgets a reply still on its way
