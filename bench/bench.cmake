@@ -11,8 +11,6 @@ add_executable(bramwick_bench EXCLUDE_FROM_ALL
     bench/report.cpp
     bench/roles.cpp
     bench/figures.cpp
-    bench/session.cpp
-    bench/control_object.cpp
     bench/sim_driver.cpp
     bench/shared_block.cpp
     bench/device.cpp
@@ -23,4 +21,5 @@ add_executable(bramwick_bench EXCLUDE_FROM_ALL
 )
 set_target_properties(bramwick_bench PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bench)
 target_include_directories(bramwick_bench PRIVATE ${CMAKE_SOURCE_DIR})
-target_link_libraries(bramwick_bench PRIVATE bramwick_framework bramwick_pure advapi32 user32)
+target_link_libraries(bramwick_bench PRIVATE bramwick_client bramwick_framework bramwick_pure advapi32
+                      user32)

@@ -2,18 +2,32 @@
 #include "bench/figures.h"
 
 #include "bench/device.h"
+#include "ports/sim_store.h"
 #include "util/opos_constants.h"
 
 namespace bench {
 
+bool CreateSession(Session& session, HRESULT* hr) {
+    client::ControlObjectStub::Options options;
+    options.clock = &sim::NowMicros;
+    session.UseControlObject(options);
+    *hr = session.Create();
+    if (SUCCEEDED(*hr)) session.IdOf(L"OpenDrawer", hr);
+    return SUCCEEDED(*hr);
+}
+
+LONG Enable(const Session& session) {
+    return session.Set(PIDX_DeviceEnabled, 1);
+}
+
 bool WaitForStatus(const Session& session, size_t from, LONG value, StatusCall* call) {
-    const ControlObject& control = session.control();
+    const client::ControlObjectStub& control = session.co();
     size_t next = from;
     return PumpUntil(
         [&] {
-            for (; next < control.StatusCount(); ++next) {
-                const StatusCall c = control.Status(next);
-                if (c.value == value) {
+            for (; next < control.EventCount(); ++next) {
+                const StatusCall c = control.EventAt(next);
+                if (c.number == value) {
                     *call = c;
                     return true;
                 }
@@ -25,7 +39,7 @@ bool WaitForStatus(const Session& session, size_t from, LONG value, StatusCall* 
 
 bool EnsureClosed(const Session& session, SimDriver& sim) {
     if (session.DrawerOpened() == 0 && !sim.DrawerOpen()) return true;
-    const size_t from = session.control().StatusCount();
+    const size_t from = session.co().EventCount();
     const SimDriver::Change change = sim.SetDrawer(false);
     if (!change.done) return false;
     StatusCall call;
@@ -67,7 +81,7 @@ Samples MeasureStatusEvents(const Session& session, SimDriver& sim, int count) {
     const DWORD appThread = GetCurrentThreadId();
     for (int i = 0; i < count; ++i) {
         const bool open = i % 2 == 0;
-        const size_t from = session.control().StatusCount();
+        const size_t from = session.co().EventCount();
         const SimDriver::Change change = sim.SetDrawer(open);
         StatusCall call;
         if (!change.changed) {
@@ -78,7 +92,7 @@ Samples MeasureStatusEvents(const Session& session, SimDriver& sim, int count) {
         } else if (call.threadId != appThread) {
             samples.Fail("SOStatusUpdate arrived on another thread");
         } else {
-            samples.micros.push_back(static_cast<double>(call.micros - change.at));
+            samples.micros.push_back(static_cast<double>(call.stamp - change.at));
         }
         PumpFor(kSettleMs);
     }
@@ -89,7 +103,7 @@ Samples MeasureStatusEvents(const Session& session, SimDriver& sim, int count) {
 void MeasureOpenClose(int count, Samples* open, Samples* close) {
     Session session;
     HRESULT hr = S_OK;
-    if (!session.Create(&hr)) {
+    if (!CreateSession(session, &hr)) {
         open->Fail("the service object could not be created");
         return;
     }

@@ -5,10 +5,22 @@
 #include <string>
 #include <vector>
 
-#include "bench/session.h"
 #include "bench/sim_driver.h"
+#include "tools/client/drawer_client.h"
 
 namespace bench {
+
+// One application's use of the drawer: the registered service driven by name, with a control
+// object that stamps each event with sim::NowMicros() the moment it arrives.
+using Session = client::DrawerClient;
+using StatusCall = client::ControlObjectStub::Event;  // number, stamp, threadId
+using client::PumpFor;
+using client::PumpUntil;
+
+// Creates the service object by ProgID; false (with the HRESULT in *hr) when that fails.
+bool CreateSession(Session& session, HRESULT* hr);
+// DeviceEnabled = TRUE; the ResultCode.
+LONG Enable(const Session& session);
 
 struct Samples {
     std::vector<double> micros;

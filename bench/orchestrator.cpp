@@ -190,7 +190,7 @@ FanoutResult MeasureFanout(Session& session, SimDriver& sim, SharedArea& area) {
         if (peer) PumpUntil([&] { return Ended(peer.get()); }, kWaitBoundMs, {peer.get()});
     }
     ResetEvent(area.stop());
-    session.control().onStatusUpdate = nullptr;
+    session.co().onEvent = nullptr;
     EnsureClosed(session, sim);
     return result;
 }
@@ -244,8 +244,8 @@ IdleResult MeasureIdle(SharedArea& area, int seconds) {
 bool MeasureAsOwner(SimDriver& sim, SharedArea& area, Results* r) {
     Session session;
     HRESULT hr = S_OK;
-    if (!session.Create(&hr) || session.Open(kDeviceNameW) != OPOS_SUCCESS ||
-        session.Enable() != OPOS_SUCCESS) {
+    if (!CreateSession(session, &hr) || session.Open(kDeviceNameW) != OPOS_SUCCESS ||
+        Enable(session) != OPOS_SUCCESS) {
         fprintf(stderr, "bramwick_bench: cannot open and enable %s (0x%08lX)\n", kDeviceName,
                 static_cast<unsigned long>(hr));
         return false;

@@ -20,13 +20,12 @@ struct Recorder {
     DWORD appThread;
 };
 
-void Record(const StatusCall& call, void* context) {
-    auto* r = static_cast<Recorder*>(context);
+void Record(const StatusCall& call, Recorder* r) {
     SharedBlock& b = r->area->block();
     const LONG index = b.seen[r->slot];
     if (index < kMaxRounds) {
-        b.seenMicros[r->slot][index] = call.micros;
-        b.seenValue[r->slot][index] = call.value;
+        b.seenMicros[r->slot][index] = call.stamp;
+        b.seenValue[r->slot][index] = call.number;
         b.seenOpened[r->slot][index] = r->session->DrawerOpened();
         b.seenOnAppThread[r->slot][index] = call.threadId == r->appThread ? 1 : 0;
         InterlockedExchange(&b.seen[r->slot], index + 1);  // publishes the entries above
@@ -52,9 +51,9 @@ public:
         if (!m_areaOpen) return false;
         m_session = std::make_unique<Session>();
         HRESULT hr = S_OK;
-        if (!m_session->Create(&hr)) return Fail(kSlotNoService);
+        if (!CreateSession(*m_session, &hr)) return Fail(kSlotNoService);
         if (m_session->Open(kDeviceNameW) != OPOS_SUCCESS) return Fail(kSlotOpenFailed);
-        if (m_session->Enable() != OPOS_SUCCESS) return Fail(kSlotEnableFailed);
+        if (Enable(*m_session) != OPOS_SUCCESS) return Fail(kSlotEnableFailed);
         return true;
     }
     bool Fail(SlotState state) {
@@ -86,8 +85,7 @@ private:
 void RecordStatusInto(Session& session, SharedArea& area, int slot) {
     // Lives as long as the process: the session keeps calling back until it is closed.
     auto* recorder = new Recorder{&session, &area, slot, GetCurrentThreadId()};
-    session.control().context = recorder;
-    session.control().onStatusUpdate = &Record;
+    session.co().onEvent = [recorder](const StatusCall& call) { Record(call, recorder); };
 }
 
 int RunPeer(int slot, DWORD orchestratorPid) {

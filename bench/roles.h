@@ -12,7 +12,7 @@
 
 #include <string>
 
-#include "bench/session.h"
+#include "bench/figures.h"
 #include "bench/shared_block.h"
 
 namespace bench {

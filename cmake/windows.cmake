@@ -55,6 +55,14 @@ add_library(bramwick_framework STATIC
 target_include_directories(bramwick_framework PUBLIC ${CMAKE_SOURCE_DIR})
 target_link_libraries(bramwick_framework PUBLIC oleaut32 ole32 uuid)
 
+# An application's side of the service, shared by cdctl, the benchmark and the tests: the
+# control object handed to OpenService and the client that drives the service by name.
+add_library(bramwick_client STATIC
+    tools/client/control_object_stub.cpp
+    tools/client/drawer_client.cpp
+)
+target_link_libraries(bramwick_client PUBLIC bramwick_framework user32)
+
 # Everything of the service except the module exports, so tests can link it directly.
 add_library(bramwick_core STATIC ${BRAMWICK_WIN_SOURCES} server/registration.cpp)
 add_dependencies(bramwick_core bramwick_generated)
@@ -87,7 +95,7 @@ add_executable(cdctl
     tools/cdctl/cdctl.rc
     tools/cdctl/cmd_trace.cpp
 )
-target_link_libraries(cdctl PRIVATE bramwick_framework bramwick_pure shell32)
+target_link_libraries(cdctl PRIVATE bramwick_client bramwick_framework bramwick_pure shell32)
 target_include_directories(cdctl PRIVATE ${GEN})
 add_dependencies(cdctl bramwick_generated)
 

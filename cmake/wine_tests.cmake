@@ -23,7 +23,7 @@ function(bramwick_wine_test name)
     cmake_parse_arguments(T "" "" "SOURCES;LIBS;FIXTURES" ${ARGN})
     add_executable(${name} ${T_SOURCES})
     set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${TEST_BIN})
-    target_link_libraries(${name} PRIVATE ${T_LIBS} gtest gtest_main)
+    target_link_libraries(${name} PRIVATE ${T_LIBS} bramwick_client gtest gtest_main)
     add_test(NAME ${name} COMMAND ${name})
     set_tests_properties(${name} PROPERTIES ENVIRONMENT "${WINE_TEST_ENV}" TIMEOUT 300)
     if(T_FIXTURES)
@@ -37,7 +37,6 @@ bramwick_wine_test(service_tests
         ${BRAMWICK_WIN_TESTS}
         tests/win/handles_test.cpp
         tests/win/framework_test.cpp
-        tests/win/test_control_object.cpp
         tests/win/test_typelib.rc
     LIBS bramwick_core
     FIXTURES registered)
@@ -84,15 +83,12 @@ bramwick_wine_test(com_tests
     FIXTURES registered)
 add_dependencies(com_tests Bramwick)
 
-# The device link across processes: the registered DLL, peers and the simulator.
-add_executable(drawer_peer tests/win/drawer_peer.cpp tests/win/test_control_object.cpp)
+# The other application of the cross-process tests: the registered DLL (or a copy) driven by
+# the steps it is given.
+add_executable(drawer_peer tests/win/drawer_peer.cpp)
 set_target_properties(drawer_peer PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${TEST_BIN})
-target_link_libraries(drawer_peer PRIVATE bramwick_framework)
-bramwick_wine_test(link_tests
-    SOURCES tests/win/link_test.cpp tests/win/test_control_object.cpp
-    LIBS bramwick_framework bramwick_ids bramwick_pure
-    FIXTURES registered)
-add_dependencies(link_tests drawer_peer Bramwick cdctl)
+target_link_libraries(drawer_peer PRIVATE bramwick_client bramwick_framework)
+add_dependencies(drawer_peer cdctl)
 
 add_test(NAME vbscript_tests COMMAND ${CMAKE_SOURCE_DIR}/tests/e2e/run_vbs.sh
     ${CMAKE_SOURCE_DIR}/tests/e2e/properties.vbs)
@@ -119,14 +115,11 @@ if(CMAKE_SIZEOF_VOID_P EQUAL 8)
 endif()
 
 # Faults of the line, the controller and the port and trace libraries, through the simulator.
-add_executable(fault_peer tests/win/fault_peer.cpp tests/win/test_control_object.cpp)
-set_target_properties(fault_peer PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${TEST_BIN})
-target_link_libraries(fault_peer PRIVATE bramwick_framework bramwick_pure)
 bramwick_wine_test(fault_matrix_tests
-    SOURCES tests/win/fault_matrix_test.cpp tests/win/test_control_object.cpp
+    SOURCES tests/win/fault_matrix_test.cpp
     LIBS bramwick_framework bramwick_pure
     FIXTURES registered)
-add_dependencies(fault_matrix_tests fault_peer fake_port3 fake_port4 Bramwick xtrlog32 cdctl zezaz)
+add_dependencies(fault_matrix_tests drawer_peer fake_port3 fake_port4 Bramwick xtrlog32 cdctl zezaz)
 set_tests_properties(fault_matrix_tests PROPERTIES TIMEOUT 900
     ENVIRONMENT "${WINE_TEST_ENV};GTEST_FILTER=-Faults/EventLogRecords.*")
 
@@ -139,14 +132,13 @@ set_tests_properties(fault_eventlog PROPERTIES ENVIRONMENT "${WINE_TEST_ENV}"
 # Hostile calls through IDispatch on the registered service, and names in any script.
 bramwick_wine_test(bad_input_tests
     SOURCES tests/win/bad_input_test.cpp tests/win/wide_names_test.cpp
-        tests/win/test_control_object.cpp
     LIBS bramwick_framework bramwick_pure
     FIXTURES registered)
 add_dependencies(bad_input_tests Bramwick xtrlog32 zezaz)
 
 # Faults the soak found, each kept as a test of its own.
 bramwick_wine_test(fault_regression_tests
-    SOURCES tests/win/fault_regressions_test.cpp tests/win/test_control_object.cpp
+    SOURCES tests/win/fault_regressions_test.cpp
     LIBS bramwick_framework bramwick_pure
     FIXTURES registered)
 add_dependencies(fault_regression_tests drawer_peer Bramwick xtrlog32 cdctl zezaz)
@@ -165,7 +157,7 @@ if(CMAKE_SIZEOF_VOID_P EQUAL 4)
         "C:\\windows\\system32\\regsvr32.exe" /s "${X64_OUT_WIN}\\Bramwick.dll")
     set_tests_properties(register_dll64 PROPERTIES FIXTURES_SETUP registered64)
     bramwick_wine_test(mixed_bitness_tests
-        SOURCES tests/win/mixed_bitness_test.cpp tests/win/test_control_object.cpp
+        SOURCES tests/win/mixed_bitness_test.cpp
         LIBS bramwick_core
         FIXTURES "registered;registered64")
     set_tests_properties(mixed_bitness_tests PROPERTIES ENVIRONMENT

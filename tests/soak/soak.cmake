@@ -3,9 +3,9 @@
 # Included by cmake/wine_tests.cmake. `make soak` (tools/soak.sh) runs the long form; every test
 # run has the short one, soak_short.
 add_executable(soak_driver tests/soak/soak_driver.cpp tests/soak/soak_worker.cpp
-    tests/win/test_control_object.cpp ports/sim_store.cpp ports/sim_controller.cpp)
+    ports/sim_store.cpp ports/sim_controller.cpp)
 set_target_properties(soak_driver PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${TEST_BIN})
-target_link_libraries(soak_driver PRIVATE bramwick_framework bramwick_pure)
+target_link_libraries(soak_driver PRIVATE bramwick_client bramwick_framework bramwick_pure)
 add_dependencies(soak_driver Bramwick xtrlog32 cdctl zezaz)
 
 add_test(NAME soak_short COMMAND soak_driver run --processes 4 --cycles 12 --kills 2

@@ -39,7 +39,7 @@
 
 #include "ras/ras_names.h"
 #include "stats/stat_names.h"
-#include "tests/soak/drawer_session.h"
+#include "tools/client/drawer_client.h"
 #include "tests/soak/soak_journal.h"
 #include "tests/soak/soak_options.h"
 #include "tests/soak/soak_worker.h"
@@ -147,7 +147,8 @@ public:
         device.SetText("Statistics", "Memory");
         fw::UniqueKernel block, rasBlock;
         {
-            soak::DrawerSession session;
+            client::DrawerClient session;
+            session.Create();
             if (!session.created() || session.Open(L"BramwickSoak") != OPOS_SUCCESS) {
                 Fail("the service does not open before the run");
                 return Report();
@@ -498,7 +499,8 @@ private:
         CheckChanges();
 
         // The counts of the whole run, then the drawer still opens.
-        soak::DrawerSession session;
+        client::DrawerClient session;
+        session.Create();
         if (!session.created() || session.Open(L"BramwickSoak") != OPOS_SUCCESS) {
             Fail("the service does not open after the run");
             return;

@@ -16,7 +16,7 @@
 #include <string>
 
 #include "ports/sim_store.h"
-#include "tests/soak/drawer_session.h"
+#include "tools/client/drawer_client.h"
 #include "tests/soak/soak_journal.h"
 #include "tests/win/sim_control.h"
 
@@ -83,12 +83,14 @@ private:
 };
 
 void Pump() {
-    PumpUntil([] { return true; }, 0);
+    client::PumpUntil([] { return true; }, 0);
 }
 
 // Every drawer change the control object is told of goes to the journal as it arrives.
-void JournalChanges(DrawerSession& s, Journal& journal) {
-    s.co().onStatusUpdate = [&journal](LONG status) {
+void JournalChanges(client::DrawerClient& s, Journal& journal) {
+    s.co().onEvent = [&journal](const client::ControlObjectStub::Event& event) {
+        const LONG status = event.number;
+        if (event.kind != client::ControlObjectStub::Event::Kind::StatusUpdate) return;
         if (status == CASH_SUE_DRAWERCLOSED || status == CASH_SUE_DRAWEROPEN) {
             journal.Line("ev %ld %lld %lu", static_cast<long>(status), Now(),
                          static_cast<unsigned long>(testproc::PortOwnerProcessId()));
@@ -103,8 +105,8 @@ public:
 
     // A call the dispatch layer refused or that threw gives 0 through DispClient: that must not
     // pass for success. Such a call is a violation and journaled as -1.
-    LONG Checked(DrawerSession& s, const char* name, LONG result) {
-        const HRESULT hr = s.drawer().LastResult();
+    LONG Checked(client::DrawerClient& s, const char* name, LONG result) {
+        const HRESULT hr = s.LastResult();
         if (SUCCEEDED(hr)) return result;
         Violation("%s failed in IDispatch::Invoke with HRESULT 0x%08lX", name,
                   static_cast<unsigned long>(hr));
@@ -135,7 +137,7 @@ public:
     }
     int violations() const { return m_violations; }
 
-    void Cycle(DrawerSession& s, std::mt19937& rng, const std::wstring& device) {
+    void Cycle(client::DrawerClient& s, std::mt19937& rng, const std::wstring& device) {
         m_session = &s;
         const LONG open = Timed("open", m_bounds.open, [&] { return s.Open(device); });
         if (open != OPOS_SUCCESS) {
@@ -217,7 +219,7 @@ private:
     Journal& m_journal;
     Bounds m_bounds;
     bool m_claims;
-    DrawerSession* m_session = nullptr;
+    client::DrawerClient* m_session = nullptr;
     int m_violations = 0;
     std::map<std::string, long long> m_lastCounts;
 };
@@ -240,7 +242,8 @@ int RunWorker(int argc, char** argv) {
 
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     {
-        DrawerSession session;
+        client::DrawerClient session;
+        session.Create();
         if (!session.created()) {
             worker.Violation("the service cannot be created");
         } else {
@@ -249,6 +252,9 @@ int RunWorker(int argc, char** argv) {
                 journal.Line("cycle %d", c);
                 worker.Cycle(session, rng, device);
                 if (c == 1) journal.Line("warm %ld", testproc::HandleCount());
+            }
+            for (const std::string& call : session.co().Unexpected()) {
+                worker.Violation("the control object was called unexpectedly: %s", call.c_str());
             }
             journal.Line("done %d %ld", cycles, testproc::HandleCount());
         }
@@ -272,7 +278,8 @@ int RunWatcher(int argc, char** argv) {
     int result = 0;
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     {
-        DrawerSession session;
+        client::DrawerClient session;
+        session.Create();
         JournalChanges(session, journal);
         HANDLE stopHandle = stop.get();
         // Sessions of 3 to 8 s: a watcher that closes goes to the back of the queue for the

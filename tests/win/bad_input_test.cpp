@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/soak/drawer_session.h"
+#include "tools/client/drawer_client.h"
 #include "tests/win/scratch_device.h"
 #include "tests/win/test_util.h"
 
@@ -134,14 +134,14 @@ protected:
     void SetUp() override {
         m_device.SetText("Trace_Enable", "False");
         m_device.SetNumber("OpenDrawer_Timeout", 500);
-        m_session = std::make_unique<soak::DrawerSession>();
-        ASSERT_TRUE(m_session->created());
-        m_methods = MethodsOf(m_session->drawer().get());
+        m_session = std::make_unique<client::DrawerClient>();
+        ASSERT_HR(S_OK, m_session->Create());
+        m_methods = MethodsOf(m_session->get());
         ASSERT_EQ(22u, m_methods.size());
     }
     void TearDown() override { m_session->Close(); }
 
-    IDispatch* object() { return m_session->drawer().get(); }
+    IDispatch* object() { return m_session->get(); }
 
     // Calls one method; a well-formed call must succeed at the COM level. The result: what it
     // returns, or ResultCode for the property setters, which return nothing.
@@ -193,7 +193,7 @@ protected:
 
     testutil::ComApartment m_com;
     ScratchDevice m_device{"BramwickSweep"};
-    std::unique_ptr<soak::DrawerSession> m_session;
+    std::unique_ptr<client::DrawerClient> m_session;
     std::vector<Method> m_methods;
 };
 
@@ -251,7 +251,7 @@ TEST_F(BadInput, AnOpenServiceAnswersEveryValueWithAResultCode) {
 TEST_F(BadInput, StringsReachTheMethodsAsTheCallerPassedThem) {
     ASSERT_OPOS(OPOS_SUCCESS, m_session->Open(kDeviceW));
     m_session->Set(PIDX_DeviceEnabled, 1);
-    const fw::DispClient& drawer = m_session->drawer();
+    const fw::DispClient& drawer = *m_session;
     auto directIO = [&](LONG command, LONG data, BSTR* text) {
         return drawer.Long(L"DirectIO", command, fw::Arg::Ref(&data), fw::Arg::Ref(text));
     };
@@ -343,7 +343,7 @@ TEST_F(BadInput, MalformedCallsAreRefusedWithTheirHresult) {
 // and the service opens normally afterwards.
 TEST_F(BadInput, OpenServiceWithNonsenseFailsCleanly) {
     const std::wstring huge(1 << 20, L'X');
-    const fw::DispClient& drawer = m_session->drawer();
+    const fw::DispClient& drawer = *m_session;
     IDispatch* none = nullptr;
     for (const wchar_t* device : {static_cast<const wchar_t*>(nullptr), L"", huge.c_str()}) {
         const LONG r = drawer.Long(L"OpenService", L"CashDrawer", device,
@@ -362,7 +362,7 @@ TEST_F(BadInput, OpenServiceWithNonsenseFailsCleanly) {
         V_BSTR(&name) = SysAllocStringLen(device.data(), static_cast<UINT>(device.size()));
         EXPECT_OPOS(OPOS_E_NOEXIST, drawer.Long(L"OpenService", L"CashDrawer", fw::Arg::Ref(&name),
                                                 static_cast<IDispatch*>(&m_session->co())));
-        EXPECT_EQ(403, m_session->OpenResult());
+        EXPECT_EQ(OPOS_ORS_CONFIG, m_session->OpenResult());
         VariantClear(&name);
     }
     for (const wchar_t* deviceClass : {static_cast<const wchar_t*>(nullptr), L"", huge.c_str()}) {

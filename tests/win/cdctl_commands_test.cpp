@@ -11,7 +11,7 @@
 #include "framework/wide_text.h"
 #include "so/device_config.h"
 #include "tests/win/scratch_device.h"
-#include "tests/win/test_control_object.h"
+#include "tools/client/drawer_client.h"
 #include "tests/win/test_util.h"
 
 namespace {
@@ -169,7 +169,7 @@ TEST_F(Commands, RemoveWarnsWhileAnApplicationHasTheDeviceOpen) {
     ScratchDevice device(kDevice);
     device.SetMakerPath(0, OutDir());
     DrawerClient drawer;
-    ASSERT_TRUE(drawer.AttachRegistered());
+    ASSERT_HR(S_OK, drawer.Create());
     ASSERT_EQ(OPOS_SUCCESS, drawer.Open(kDevice));
     Outcome open = Cdctl("setup remove " + kDevice);
     EXPECT_EQ(0u, open.code) << open.output;

@@ -9,7 +9,7 @@
 #include "so/cash_drawer.h"
 #include "tests/win/scratch_device.h"
 #include "tests/win/sim_control.h"
-#include "tests/win/test_control_object.h"
+#include "tools/client/drawer_client.h"
 #include "tests/win/test_util.h"
 
 namespace {
@@ -21,9 +21,8 @@ public:
     ClaimHolder(const std::string& device, const char* last)
         : m_claimed(Named("claimed-" + device)),
           m_release(Named("release-" + device)),
-          m_process("\"" + testproc::ExeDir() + "drawer_peer.exe\" " + device +
-                    " open claim signal=claimed-" + device + " wait=release-" + device + " " +
-                    last) {}
+          m_process(testproc::Peer(device, "open claim signal=claimed-" + device +
+                                               " wait=release-" + device + " " + last)) {}
     ~ClaimHolder() { Finish(); }
     // True once the other process holds the claim (bounded wait).
     bool WaitClaimed() {
@@ -40,7 +39,7 @@ public:
 private:
     // The named event, reset: a signal left by an earlier run does not count.
     static HANDLE Named(const std::string& name) {
-        HANDLE event = CreateEventA(nullptr, TRUE, FALSE, ("BramwickTest " + name).c_str());
+        HANDLE event = testproc::Named(name);
         ResetEvent(event);
         return event;
     }

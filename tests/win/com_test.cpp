@@ -22,7 +22,7 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(SUCCEEDED(m_com.result()));
         CLSID clsid;
-        ASSERT_HR(S_OK, CLSIDFromProgID(L"OPOS.CashDrawer.Bramwick.1", &clsid));
+        ASSERT_HR(S_OK, CLSIDFromProgID(fw::Utf8ToWide(kProgId).c_str(), &clsid));
         EXPECT_TRUE(IsEqualCLSID(CLSID_CashDrawer, clsid));
         fw::ComPtr<IDispatch> object;
         ASSERT_HR(S_OK, CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch,

@@ -18,7 +18,7 @@
 #include "so/cash_drawer.h"
 #include "tests/win/recording_event_log.h"
 #include "tests/win/scratch_device.h"
-#include "tests/win/test_control_object.h"
+#include "tools/client/drawer_client.h"
 #include "tests/win/test_util.h"
 
 namespace {

@@ -16,7 +16,7 @@
 #include "ras/ras_rules.h"
 #include "ras/vm_ras.h"
 #include "stats/dev_stat.h"
-#include "tests/soak/drawer_session.h"
+#include "tools/client/drawer_client.h"
 #include "tests/win/scratch_device.h"
 #include "tests/win/sim_control.h"
 #include "tests/win/test_util.h"
@@ -42,8 +42,8 @@ protected:
         m_device.SetText("Statistics", "File");
         m_device.SetText("StatFileName", m_file.c_str());
         DeleteFileA(m_file.c_str());
-        m_session = std::make_unique<soak::DrawerSession>();
-        ASSERT_TRUE(m_session->created());
+        m_session = std::make_unique<client::DrawerClient>();
+        ASSERT_HR(S_OK, m_session->Create());
     }
     void TearDown() override {
         m_session->Close();
@@ -53,8 +53,7 @@ protected:
 
     // drawer_peer running the given steps on the device.
     testproc::Process Peer(const std::string& steps, const char* device = kDevice) {
-        return testproc::Process("\"" + testproc::ExeDir() + "drawer_peer.exe\" " + device + " " +
-                                 steps);
+        return testproc::Peer(device, steps);
     }
     // DrawerGoodOpenCount as the registry holds it.
     std::string Saved() const {
@@ -72,7 +71,7 @@ protected:
                    : -1;
     }
     // DrawerGoodOpenCount as a session sees it in the shared block.
-    static long long InMemory(soak::DrawerSession& session) {
+    static long long InMemory(client::DrawerClient& session) {
         std::map<std::string, long long> counters;
         return session.Counters(&counters) == OPOS_SUCCESS ? counters["DrawerGoodOpenCount"] : -1;
     }
@@ -84,7 +83,7 @@ protected:
     testutil::ComApartment m_com;
     ScratchDevice m_device{kDevice};
     const std::string m_file = testproc::ExeDir() + "BramwickCrash.log";
-    std::unique_ptr<soak::DrawerSession> m_session;
+    std::unique_ptr<client::DrawerClient> m_session;
 };
 
 // The peer counts an opening and is killed before it closes; this application, open all the
@@ -125,7 +124,8 @@ TEST_F(CrashCounts, AKilledApplicationNoLongerCountsAsAUser) {
     testproc::Process peer = Peer("open crash");
     ASSERT_EQ(9u, peer.Wait());
 
-    soak::DrawerSession another;
+    DrawerClient another;
+    ASSERT_HR(S_OK, another.Create());
     ASSERT_OPOS(OPOS_SUCCESS, another.Open(kDeviceW));
     EXPECT_EQ(2, UsersOf(StatMappingName("CashDrawer", kDevice))) << "statistics block";
     EXPECT_EQ(2, UsersOf(RasMappingName("CashDrawer", kDevice))) << "reliability block";
@@ -150,8 +150,8 @@ TEST_F(CrashCounts, ALockLeftByAKilledApplicationLosesNoOpenAndNoCount) {
     // A thread that ends while it owns a mutex abandons it, as a killed process does.
     auto abandonLocks = [] {
         std::thread holder([] {
-            for (const std::string& name : {StatMutexName("CashDrawer", kDevice),
-                                            RasMutexName("CashDrawer", kDevice)}) {
+            for (const std::string& name :
+                 {StatMutexName("CashDrawer", kDevice), RasMutexName("CashDrawer", kDevice)}) {
                 HANDLE mutex = OpenMutexA(SYNCHRONIZE, FALSE, name.c_str());
                 ASSERT_NE(nullptr, mutex) << name;
                 ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(mutex, 1000)) << name;
@@ -162,7 +162,8 @@ TEST_F(CrashCounts, ALockLeftByAKilledApplicationLosesNoOpenAndNoCount) {
     };
     ASSERT_OPOS(OPOS_SUCCESS, m_session->Open(kDeviceW));
     abandonLocks();
-    soak::DrawerSession another;
+    DrawerClient another;
+    ASSERT_HR(S_OK, another.Create());
     ASSERT_OPOS(OPOS_SUCCESS, another.Open(kDeviceW));
     ASSERT_OPOS(OPOS_SUCCESS, another.Close());
 
@@ -181,7 +182,8 @@ TEST_F(CrashCounts, EveryLetterCaseOfTheDeviceNameCountsTogether) {
     ASSERT_OPOS(OPOS_SUCCESS, m_session->Open(kDeviceW));
     testproc::Process peer = Peer("open enable opendrawer close", "BRAMWICKCRASH");
     ASSERT_EQ(0u, peer.Wait());
-    soak::DrawerSession lower;
+    DrawerClient lower;
+    ASSERT_HR(S_OK, lower.Create());
     ASSERT_OPOS(OPOS_SUCCESS, lower.Open(L"bramwickcrash"));
     lower.Set(PIDX_DeviceEnabled, 1);
     ASSERT_OPOS(OPOS_SUCCESS, lower.OpenDrawer());

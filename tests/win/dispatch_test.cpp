@@ -2,8 +2,6 @@
 // library, argument coercion, by-reference write-back and the error HRESULTs.
 #include <gtest/gtest.h>
 
-#include <sstream>
-
 #include "framework/automation.h"
 #include "framework/disp_client.h"
 #include "server/bramwick_ids.h"
@@ -26,28 +24,6 @@ protected:
     fw::ComPtr<IDispatch> object = NewDrawer();
     fw::DispClient drawer{object.get()};
 };
-
-TEST_F(Dispatch, EveryMethodResolvesToItsIdWithoutRegardToCase) {
-    // In DISPID order, from 1.
-    std::wistringstream names(
-        L"GetPropertyNumber SetPropertyNumber GetPropertyString OpenService Close Claim Release "
-        L"CheckHealth DirectIO OpenDrawer WaitForDrawerClose SetPropertyString COFreezeEvents "
-        L"CloseService ClaimDevice ReleaseDevice GetOpenResult ResetStatistics "
-        L"RetrieveStatistics UpdateStatistics CompareFirmwareVersion UpdateFirmware");
-    DISPID id = 0;
-    for (std::wstring name; names >> name;) {
-        ++id;
-        std::wstring lower = name, upper = name;
-        for (auto& c : lower) c = towlower(c);
-        for (auto& c : upper) c = towupper(c);
-        for (const std::wstring& spelling : {name, lower, upper}) {
-            HRESULT hr = E_FAIL;
-            EXPECT_EQ(id, drawer.IdOf(spelling.c_str(), &hr)) << testutil::Narrow(spelling);
-            EXPECT_HR(S_OK, hr);
-        }
-    }
-    EXPECT_EQ(22, id);
-}
 
 TEST_F(Dispatch, UnknownNamesAndMembersAreRefused) {
     HRESULT hr = S_OK;

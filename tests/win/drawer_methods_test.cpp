@@ -12,7 +12,7 @@
 #include "so/cash_drawer.h"
 #include "tests/win/scratch_device.h"
 #include "tests/win/sim_control.h"
-#include "tests/win/test_control_object.h"
+#include "tools/client/drawer_client.h"
 #include "tests/win/test_util.h"
 
 namespace {
@@ -85,16 +85,6 @@ TEST_F(DrawerMethods, RefusalsComeInTheirOrder) {
     EXPECT_EQ(0, Number(PIDXCash_DrawerOpened));
 }
 
-TEST_F(DrawerMethods, OpenDrawerOpensAndReportsTheChange) {
-    OpenAndEnable();
-    EXPECT_OPOS(OPOS_SUCCESS, m_drawer.Long(L"OpenDrawer"));
-    EXPECT_EQ(1, Number(PIDXCash_DrawerOpened));
-    EXPECT_TRUE(PumpUntil([&] { return m_drawer.co()->StatusUpdateCount() >= 1; }, kBound));
-    EXPECT_EQ(CASH_SUE_DRAWEROPEN, m_drawer.co()->StatusUpdates().front());
-    // Already open: the command still goes out and the answer comes at once.
-    EXPECT_OPOS(OPOS_SUCCESS, m_drawer.Long(L"OpenDrawer"));
-}
-
 // Counters entered by hand as numbers (reg add /t REG_DWORD or REG_QWORD) count on from their
 // value and are saved back as text, the form the statistics are kept in.
 TEST_F(DrawerMethods, CountersStoredAsNumbersCountOnAndAreSavedAsText) {
@@ -114,20 +104,6 @@ TEST_F(DrawerMethods, CountersStoredAsNumbersCountOnAndAreSavedAsText) {
     };
     EXPECT_EQ("501", saved("DrawerGoodOpenCount"));
     EXPECT_EQ("5000000000", saved("DrawerFailedOpenCount"));
-}
-
-TEST_F(DrawerMethods, OpenDrawerFailsWhenTheDrawerStaysShut) {
-    OpenAndEnable();
-    ASSERT_EQ(0u, Sim("answer off"));  // the command is swallowed
-    EXPECT_OPOS(OPOS_E_FAILURE, m_drawer.Long(L"OpenDrawer"));
-    EXPECT_EQ(0, Number(PIDXCash_DrawerOpened));
-}
-
-TEST_F(DrawerMethods, OpenDrawerWithDsrOffTriesTwiceAndFails) {
-    OpenAndEnable();
-    ASSERT_EQ(0u, Sim("dsr off"));
-    // The line change reaches the reader; then the writer refuses the command.
-    EXPECT_TRUE(PumpUntil([&] { return m_drawer.Long(L"OpenDrawer") == OPOS_E_FAILURE; }, kBound));
 }
 
 TEST_F(DrawerMethods, OpenDrawerWithoutPortOwnerTimesOut) {
@@ -215,8 +191,8 @@ TEST_F(DrawerMethods, PowerStateFollowsPowerFailureAndTheLines) {
     ASSERT_EQ(0u, Sim("dsr on"));
     ASSERT_TRUE(PropertyBecomes(PIDX_PowerState, OPOS_PS_ONLINE));
     // Each change is reported once, in order.
-    EXPECT_TRUE(PumpUntil([&] { return m_drawer.co()->StatusUpdateCount() >= 5; }, kBound));
-    EXPECT_EQ((std::vector<LONG>{2001, 2004, 2001, 2004, 2001}), m_drawer.co()->StatusUpdates());
+    EXPECT_TRUE(PumpUntil([&] { return m_drawer.co().StatusUpdates().size() >= 5; }, kBound));
+    EXPECT_EQ((std::vector<LONG>{2001, 2004, 2001, 2004, 2001}), m_drawer.co().StatusUpdates());
 }
 
 // CTS off with DSR on is a line the drawer cannot be driven on: offline, reported once, and
@@ -236,7 +212,7 @@ TEST_F(DrawerMethods, CtsOffWithDsrOnStaysOfflineWithOneReport) {
         EXPECT_EQ(OPOS_PS_OFF_OFFLINE, Number(PIDX_PowerState)) << "after " << args;
     }
     std::vector<LONG> power;
-    for (LONG u : m_drawer.co()->StatusUpdates()) {
+    for (LONG u : m_drawer.co().StatusUpdates()) {
         if (u == OPOS_SUE_POWER_ONLINE || u == OPOS_SUE_POWER_OFF_OFFLINE) power.push_back(u);
     }
     EXPECT_EQ((std::vector<LONG>{OPOS_SUE_POWER_ONLINE, OPOS_SUE_POWER_OFF_OFFLINE}), power);

@@ -9,7 +9,7 @@
 #include "framework/disp_client.h"
 #include "so/cash_drawer.h"
 #include "tests/win/scratch_device.h"
-#include "tests/win/test_control_object.h"
+#include "tools/client/drawer_client.h"
 #include "tests/win/test_util.h"
 
 namespace {
@@ -26,46 +26,44 @@ protected:
         m_drawer.Attach(object.get());
         m_service = static_cast<CCashDrawer*>(static_cast<fw::DispatchObject*>(object.get()));
     }
-    LONG Open(TestControlObject::Options options = {}) {
-        const LONG result = m_drawer.Open(m_device.name(), options);
-        m_co = m_drawer.co();
-        return result;
+    LONG Open(ControlObjectStub::Options options = {}) {
+        m_drawer.UseControlObject(options);
+        m_co = &m_drawer.co();
+        return m_drawer.Open(m_device.name());
     }
     LONG Set(LONG index, LONG value) { return m_drawer.Set(index, value); }
     // Opened and enabled: status updates are queued for delivery.
-    void OpenEnabled(TestControlObject::Options options = {}) {
+    void OpenEnabled(ControlObjectStub::Options options = {}) {
         ASSERT_OPOS(OPOS_SUCCESS, Open(options));
         ASSERT_OPOS(OPOS_SUCCESS, Set(PIDX_DeviceEnabled, 1));
     }
     bool WaitForUpdates(size_t n) {
-        return PumpUntil([&] { return m_co->StatusUpdateCount() >= n; }, kBound);
+        return PumpUntil([&] { return m_co->StatusUpdates().size() >= n; }, kBound);
     }
     // Pumps for a while and reports whether anything was delivered meanwhile.
     size_t DeliveredDuringQuietPeriod() {
-        size_t before = m_co->StatusUpdateCount();
+        size_t before = m_co->StatusUpdates().size();
         PumpUntil([] { return false; }, kQuiet);
-        return m_co->StatusUpdateCount() - before;
+        return m_co->StatusUpdates().size() - before;
     }
 
     testutil::ComApartment m_com;
     ScratchDevice m_device{"BramwickTestEvents"};
     DrawerClient m_drawer;
     CCashDrawer* m_service = nullptr;
-    TestControlObject* m_co = nullptr;
+    ControlObjectStub* m_co = nullptr;
 };
 
 TEST_F(Events, ConnectReadsTheVersionAndNeedsSODirectIO) {
-    TestControlObject::Options noDirectIO;
+    ControlObjectStub::Options noDirectIO;
     noDirectIO.directIO = false;
     EXPECT_OPOS(OPOS_E_NOSERVICE, Open(noDirectIO));
     EXPECT_EQ(kOpenResultNoControlObject, m_drawer.Long(L"GetOpenResult"));
     EXPECT_EQ(OPOS_S_CLOSED, m_drawer.Number(PIDX_State));
 
     ASSERT_OPOS(OPOS_SUCCESS, Open());
-    auto calls = m_co->Calls();
-    ASSERT_EQ(1u, calls.size());
-    EXPECT_EQ("ControlObjectVersion", calls[0].name);
-    EXPECT_EQ(GetCurrentThreadId(), calls[0].threadId);
+    EXPECT_EQ(1u, m_co->VersionReads());
+    EXPECT_EQ(0u, m_co->EventCount());
     EXPECT_OPOS(OPOS_SUCCESS, m_drawer.Long(L"Close"));
     EXPECT_TRUE(m_co->Unexpected().empty());
 }
@@ -94,7 +92,9 @@ TEST_F(Events, FreezesHoldTheBacklogUntilBothAreCleared) {
     Set(PIDX_FreezeEvents, 0);
     ASSERT_TRUE(WaitForUpdates(4));
     EXPECT_EQ((std::vector<LONG>{1, 0, 2004, 1}), m_co->StatusUpdates());
-    for (const auto& call : m_co->Calls()) EXPECT_EQ(GetCurrentThreadId(), call.threadId);
+    for (size_t i = 0; i < m_co->EventCount(); ++i) {
+        EXPECT_EQ(GetCurrentThreadId(), m_co->EventAt(i).threadId);
+    }
     EXPECT_TRUE(m_co->Unexpected().empty());
 }
 
@@ -129,17 +129,17 @@ TEST_F(Events, CloseDropsQueuedRecordsUndelivered) {
 }
 
 TEST_F(Events, WithoutSOStatusUpdateRecordsReachNobodyButDrain) {
-    TestControlObject::Options options;
+    ControlObjectStub::Options options;
     options.statusUpdate = false;
     OpenEnabled(options);
     for (int i = 0; i < 3; ++i) m_service->QueueStatusUpdate(i % 2);
     EXPECT_TRUE(PumpUntil([&] { return m_service->QueuedEventCount() == 0; }, kBound));
-    EXPECT_EQ(0u, m_co->StatusUpdateCount());
+    EXPECT_EQ(0u, m_co->StatusUpdates().size());
     EXPECT_OPOS(OPOS_SUCCESS, m_drawer.Long(L"Close"));
 }
 
 TEST_F(Events, AFailingCallbackStillReleasesTheEventThread) {
-    TestControlObject::Options options;
+    ControlObjectStub::Options options;
     options.statusUpdateResult = E_FAIL;
     OpenEnabled(options);
     m_service->QueueStatusUpdate(1);
@@ -151,7 +151,7 @@ TEST_F(Events, AFailingCallbackStillReleasesTheEventThread) {
 TEST_F(Events, CloseFromInsideTheHandlerIsNotBusy) {
     OpenEnabled();
     std::atomic<LONG> closeResult{-1};
-    m_co->onStatusUpdate = [&](LONG) { closeResult = m_drawer.Long(L"Close"); };
+    m_co->onEvent = [&](const ControlObjectStub::Event&) { closeResult = m_drawer.Long(L"Close"); };
     m_service->QueueStatusUpdate(1);
     ASSERT_TRUE(PumpUntil([&] { return closeResult != -1; }, kBound));
     EXPECT_OPOS(OPOS_SUCCESS, closeResult.load());
@@ -161,7 +161,7 @@ TEST_F(Events, CloseFromInsideTheHandlerIsNotBusy) {
 TEST_F(Events, CloseFromAnotherThreadDuringACallbackIsBusy) {
     OpenEnabled();
     std::atomic<LONG> otherResult{-1};
-    m_co->onStatusUpdate = [&](LONG) {
+    m_co->onEvent = [&](const ControlObjectStub::Event&) {
         // While the control object is inside the callback, another thread tries to close.
         std::thread([&] { otherResult = m_service->Close(); }).join();
     };
@@ -169,7 +169,7 @@ TEST_F(Events, CloseFromAnotherThreadDuringACallbackIsBusy) {
     ASSERT_TRUE(WaitForUpdates(1));
     EXPECT_OPOS(OPOS_E_BUSY, otherResult.load());
     EXPECT_EQ(OPOS_S_IDLE, m_drawer.Number(PIDX_State));
-    m_co->onStatusUpdate = nullptr;
+    m_co->onEvent = nullptr;
     EXPECT_OPOS(OPOS_SUCCESS, m_drawer.Long(L"Close"));
 }
 

@@ -5,27 +5,17 @@
 // DrawerGoodOpenCount of the statistics document; the DrawerOpenCount reliability counter
 // through DirectIO), and that the service works again once the fault is gone.
 // The event-log records of each fault are those of a second application that meets it.
-#include <gtest/gtest.h>
-
 #include <algorithm>
+#include <filesystem>
 #include <map>
-#include <memory>
 #include <string>
 #include <vector>
 
 #include "framework/handles.h"
-#include "tests/soak/drawer_session.h"
-#include "tests/win/scratch_device.h"
-#include "tests/win/sim_control.h"
-#include "tests/win/test_control_object.h"
-#include "tests/win/test_util.h"
+#include "so/kernel_objects.h"
+#include "tests/win/fault_fixture.h"
 
 namespace {
-
-constexpr DWORD kBound = 10000;
-constexpr char kDevice[] = "BramwickFault";
-constexpr wchar_t kDeviceW[] = L"BramwickFault";
-constexpr char kSim[] = "SIMFAULT1";
 
 using testproc::ExeDir;
 using testproc::OutDir;
@@ -70,64 +60,49 @@ private:
     testutil::RegValue m_old;
 };
 
-class FaultMatrix : public ::testing::Test {
+class FaultMatrix : public FaultFixture {
 protected:
     void SetUp() override {
-        ASSERT_EQ(0u, Sim(kSim, "reset"));
-        m_device.SetText("Port", kSim);
-        m_device.SetText("Trace_Enable", "False");
-        m_device.SetNumber("DetectDelay_Time", 20);
+        FaultFixture::SetUp();
         m_device.SetNumber("Command_Timeout", 1500);
         m_device.SetNumber("OpenDrawer_Timeout", 1000);
         m_device.SetText("Statistics", "Memory");
-        m_session = std::make_unique<soak::DrawerSession>();
-        ASSERT_TRUE(m_session->created());
-    }
-    void TearDown() override {
-        m_session->Close();
-        m_session.reset();
-        Sim(kSim, "reset");
     }
 
-    LONG Open() { return m_session->Open(kDeviceW); }
     // Open, enabled, power notification on, the reliability counter at 0.
     void OpenEnabled() {
         ASSERT_OPOS(OPOS_SUCCESS, Open());
-        m_session->Set(PIDX_PowerNotify, OPOS_PN_ENABLED);
-        m_session->Set(PIDX_DeviceEnabled, 1);
-        ASSERT_EQ(1, m_session->Number(PIDX_DeviceEnabled));
-        ASSERT_EQ(1, m_session->CounterMode());  // Memory
-        ASSERT_OPOS(OPOS_SUCCESS, m_session->ClearDrawerOpenCount());
+        m_session.Set(PIDX_PowerNotify, OPOS_PN_ENABLED);
+        m_session.Set(PIDX_DeviceEnabled, 1);
+        ASSERT_EQ(1, m_session.Number(PIDX_DeviceEnabled));
+        ASSERT_EQ(1, m_session.CounterMode());  // Memory
+        ASSERT_OPOS(OPOS_SUCCESS, m_session.ClearDrawerOpenCount());
     }
     // An open that the fault makes fail: result, OpenResult, the service closed again.
     void ExpectOpenFails() {
         EXPECT_OPOS(OPOS_E_FAILURE, Open());
-        EXPECT_EQ(kOpenResultNoPort, m_session->OpenResult());
-        EXPECT_EQ(OPOS_S_CLOSED, m_session->Number(PIDX_State));
+        EXPECT_EQ(kOpenResultNoPort, m_session.OpenResult());
+        EXPECT_EQ(OPOS_S_CLOSED, m_session.Number(PIDX_State));
     }
     Counts Now() {
         std::map<std::string, long long> c;
-        EXPECT_OPOS(OPOS_SUCCESS, m_session->Counters(&c));
+        EXPECT_OPOS(OPOS_SUCCESS, m_session.Counters(&c));
         return {c["CommunicationErrorCount"], c["DrawerFailedOpenCount"], c["DrawerGoodOpenCount"],
-                m_session->DrawerOpenCount()};
+                m_session.DrawerOpenCount()};
     }
     bool CommunicationErrorsBecome(long long n) {
-        return PumpUntil([&] { return m_session->Counter("CommunicationErrorCount") == n; },
-                         kBound);
-    }
-    bool OpenedBecomes(LONG value) {
-        return PumpUntil([&] { return m_session->Number(PIDXCash_DrawerOpened) == value; }, kBound);
+        return PumpUntil([&] { return m_session.Counter("CommunicationErrorCount") == n; }, kBound);
     }
     // Every status update so far, once the last one is `last`. Updates arrive in the order
     // they were queued, so a list that ends with a known last update is complete.
     std::vector<LONG> UpdatesEndingWith(LONG last) {
         PumpUntil(
             [&] {
-                std::vector<LONG> u = m_session->co().StatusUpdates();
+                std::vector<LONG> u = m_session.co().StatusUpdates();
                 return !u.empty() && u.back() == last;
             },
             kBound);
-        return m_session->co().StatusUpdates();
+        return m_session.co().StatusUpdates();
     }
     std::vector<LONG> DrawerUpdates(const std::vector<LONG>& all) {
         std::vector<LONG> drawer;
@@ -143,10 +118,7 @@ protected:
         ASSERT_TRUE(CommunicationErrorsBecome(errorsAfter));
     }
 
-    testutil::ComApartment m_com;
-    ScratchDevice m_device{kDevice};
     MakerPath m_makerPath;
-    std::unique_ptr<soak::DrawerSession> m_session;
 };
 
 // --- Modem lines ------------------------------------------------------------------------
@@ -162,7 +134,7 @@ TEST_P(LineFault, LineOffAtOpenFailsTheStatusCommand) {
     ASSERT_EQ(0u, Sim(kSim, line + " on"));
     OpenEnabled();
     EXPECT_EQ((Counts{1, 0, 0, 0}), Now());
-    EXPECT_OPOS(OPOS_SUCCESS, m_session->OpenDrawer());
+    EXPECT_OPOS(OPOS_SUCCESS, m_session.OpenDrawer());
     EXPECT_EQ((Counts{1, 0, 1, 1}), Now());
 }
 
@@ -170,20 +142,20 @@ TEST_P(LineFault, LineOffWhileOpenRefusesOpenDrawerTwice) {
     const std::string line = GetParam();
     OpenEnabled();
     ASSERT_TRUE(
-        PumpUntil([&] { return m_session->Number(PIDX_PowerState) == OPOS_PS_ONLINE; }, kBound));
+        PumpUntil([&] { return m_session.Number(PIDX_PowerState) == OPOS_PS_ONLINE; }, kBound));
     ASSERT_EQ(0u, Sim(kSim, line + " off"));
     // The line check reports the loss once the reader has seen the line change.
     ASSERT_TRUE(PumpUntil(
         [&] {
-            const std::vector<LONG> u = m_session->co().StatusUpdates();
+            const std::vector<LONG> u = m_session.co().StatusUpdates();
             return std::find(u.begin(), u.end(), OPOS_SUE_POWER_OFF_OFFLINE) != u.end();
         },
         kBound));
 
-    EXPECT_OPOS(OPOS_E_FAILURE, m_session->OpenDrawer());
+    EXPECT_OPOS(OPOS_E_FAILURE, m_session.OpenDrawer());
     // Two refused writes, one failed opening, nothing for the reliability counter.
     EXPECT_EQ((Counts{2, 1, 0, 0}), Now());
-    EXPECT_EQ(0, m_session->Number(PIDXCash_DrawerOpened));
+    EXPECT_EQ(0, m_session.Number(PIDXCash_DrawerOpened));
 
     // The line comes back; a frame sent after it shows the reader has seen the change.
     ASSERT_EQ(0u, Sim(kSim, line + " on"));
@@ -191,7 +163,7 @@ TEST_P(LineFault, LineOffWhileOpenRefusesOpenDrawerTwice) {
     ASSERT_TRUE(OpenedBecomes(1));
     ASSERT_EQ(0u, Sim(kSim, "close 1"));
     ASSERT_TRUE(OpenedBecomes(0));
-    EXPECT_OPOS(OPOS_SUCCESS, m_session->OpenDrawer());
+    EXPECT_OPOS(OPOS_SUCCESS, m_session.OpenDrawer());
     EXPECT_EQ((Counts{2, 1, 1, 1}), Now());
 }
 
@@ -205,7 +177,7 @@ TEST_F(FaultMatrix, SilentControllerFailsTheOpenAfterCommandTimeout) {
     ASSERT_EQ(0u, Sim(kSim, "answer on"));
     OpenEnabled();
     EXPECT_EQ((Counts{0, 0, 0, 0}), Now());  // nothing failed on the line
-    EXPECT_OPOS(OPOS_SUCCESS, m_session->OpenDrawer());
+    EXPECT_OPOS(OPOS_SUCCESS, m_session.OpenDrawer());
     EXPECT_EQ((Counts{0, 0, 1, 1}), Now());
 }
 
@@ -213,13 +185,13 @@ TEST_F(FaultMatrix, SilentControllerFailsOpenDrawerAfterItsTimeout) {
     OpenEnabled();
     ASSERT_EQ(0u, Sim(kSim, "answer off"));
     const DWORD start = GetTickCount();
-    EXPECT_OPOS(OPOS_E_FAILURE, m_session->OpenDrawer());
+    EXPECT_OPOS(OPOS_E_FAILURE, m_session.OpenDrawer());
     EXPECT_GE(GetTickCount() - start, 900u) << "OpenDrawer_Timeout is 1000 ms";
     EXPECT_EQ((Counts{0, 1, 0, 0}), Now());
-    EXPECT_EQ(0, m_session->Number(PIDXCash_DrawerOpened));
+    EXPECT_EQ(0, m_session.Number(PIDXCash_DrawerOpened));
     ASSERT_EQ(0u, Sim(kSim, "answer on"));
-    EXPECT_OPOS(OPOS_SUCCESS, m_session->OpenDrawer());
-    EXPECT_EQ(1, m_session->Number(PIDXCash_DrawerOpened));
+    EXPECT_OPOS(OPOS_SUCCESS, m_session.OpenDrawer());
+    EXPECT_EQ(1, m_session.Number(PIDXCash_DrawerOpened));
     EXPECT_EQ((Counts{0, 1, 1, 1}), Now());
 }
 
@@ -229,14 +201,14 @@ TEST_F(FaultMatrix, ReplyLaterThanCommandTimeoutFailsTheOpen) {
     ASSERT_EQ(0u, Sim(kSim, "reply-delay 10"));
     OpenEnabled();
     EXPECT_EQ((Counts{0, 0, 0, 0}), Now());
-    EXPECT_OPOS(OPOS_SUCCESS, m_session->OpenDrawer());
+    EXPECT_OPOS(OPOS_SUCCESS, m_session.OpenDrawer());
     EXPECT_EQ((Counts{0, 0, 1, 1}), Now());
 }
 
 TEST_F(FaultMatrix, DrawerOpeningLaterThanOpenDrawerTimeoutIsAFailureAndThenAChange) {
     OpenEnabled();
     ASSERT_EQ(0u, Sim(kSim, "open-delay 2500"));  // OpenDrawer_Timeout is 1000
-    EXPECT_OPOS(OPOS_E_FAILURE, m_session->OpenDrawer());
+    EXPECT_OPOS(OPOS_E_FAILURE, m_session.OpenDrawer());
     EXPECT_EQ((Counts{0, 1, 0, 0}), Now());
     // The late opening still arrives, as a change of state.
     ASSERT_TRUE(OpenedBecomes(1));
@@ -245,8 +217,22 @@ TEST_F(FaultMatrix, DrawerOpeningLaterThanOpenDrawerTimeoutIsAFailureAndThenACha
     ASSERT_EQ(0u, Sim(kSim, "close 1"));
     ASSERT_TRUE(OpenedBecomes(0));
     ASSERT_EQ(0u, Sim(kSim, "open-delay 50"));
-    EXPECT_OPOS(OPOS_SUCCESS, m_session->OpenDrawer());
+    EXPECT_OPOS(OPOS_SUCCESS, m_session.OpenDrawer());
     EXPECT_EQ((Counts{0, 1, 1, 1}), Now());
+}
+
+// Something holds the port-owner mutex but never opens the port: the status command of an
+// open finds no writer within SendReady_Timeout; once the port is free again, all is well.
+TEST_F(FaultMatrix, NoPortOwnerFailsTheOpenAfterSendReadyTimeout) {
+    m_device.SetNumber("SendReady_Timeout", 300);
+    fw::UniqueKernel held(CreateMutexA(nullptr, TRUE, kComOpenedMutexName));
+    ASSERT_TRUE(held);
+    ExpectOpenFails();
+    ReleaseMutex(held.get());
+    held.reset();
+    OpenEnabled();
+    EXPECT_OPOS(OPOS_SUCCESS, m_session.OpenDrawer());
+    EXPECT_EQ((Counts{0, 0, 1, 1}), Now());
 }
 
 // --- Line conditions and what the reader makes of received bytes --------------------------
@@ -263,7 +249,7 @@ TEST_P(LineCondition, IsCountedOnceAndReadingGoesOn) {
     EXPECT_TRUE(OpenedBecomes(1));
     ASSERT_EQ(0u, Sim(kSim, "close 1"));
     EXPECT_TRUE(OpenedBecomes(0));
-    EXPECT_OPOS(OPOS_SUCCESS, m_session->OpenDrawer());
+    EXPECT_OPOS(OPOS_SUCCESS, m_session.OpenDrawer());
     EXPECT_EQ((Counts{2, 0, 1, 1}), Now());
 }
 
@@ -276,7 +262,7 @@ TEST_F(FaultMatrix, GarbageBytesChangeNothing) {
     ASSERT_EQ(0u, Sim(kSim, "inject 00 ff 55 aa 0d 1b 1b 7f 1b 05 01 0d 1b 00 01 0d 01 0d 1b"));
     ASSERT_EQ(0u, Sim(kSim, "inject 1b 03 01 0d 0d 0d"));
     SyncWithBreak(1);
-    EXPECT_EQ(0, m_session->Number(PIDXCash_DrawerOpened));
+    EXPECT_EQ(0, m_session.Number(PIDXCash_DrawerOpened));
     // A good frame behind more noise than one read takes (128 bytes) is still found.
     std::string noise;
     for (int i = 0; i < 200; ++i) noise += "55";
@@ -293,18 +279,18 @@ TEST_F(FaultMatrix, EveryFrameOfOneReadCountsInOrder) {
     ASSERT_EQ(0u, Sim(kSim, "inject 1b 02 01 0d"));
     ASSERT_TRUE(OpenedBecomes(1));
     ASSERT_EQ(0u, Sim(kSim, "inject 1b 02 00 0d 1b 02 01 0d"));  // closed, then open again
-    ASSERT_TRUE(PumpUntil(
-        [&] { return DrawerUpdates(m_session->co().StatusUpdates()).size() == 3; }, kBound));
+    ASSERT_TRUE(PumpUntil([&] { return DrawerUpdates(m_session.co().StatusUpdates()).size() == 3; },
+                          kBound));
     ASSERT_EQ(0u, Sim(kSim, "inject 1b 02 00 0d 1b 03 00 0d"));  // closed, then unknown
     ASSERT_TRUE(OpenedBecomes(0));
     ASSERT_EQ(0u, Sim(kSim, "inject 1b 02 01 0d 1b 01 00 0d"));  // open, then closed
     const std::vector<LONG> expected = {CASH_SUE_DRAWEROPEN, CASH_SUE_DRAWERCLOSED,
                                         CASH_SUE_DRAWEROPEN, CASH_SUE_DRAWERCLOSED,
                                         CASH_SUE_DRAWEROPEN, CASH_SUE_DRAWERCLOSED};
-    EXPECT_TRUE(PumpUntil(
-        [&] { return DrawerUpdates(m_session->co().StatusUpdates()) == expected; }, kBound));
-    EXPECT_EQ(expected, DrawerUpdates(m_session->co().StatusUpdates()));
-    EXPECT_EQ(0, m_session->Number(PIDXCash_DrawerOpened));
+    EXPECT_TRUE(PumpUntil([&] { return DrawerUpdates(m_session.co().StatusUpdates()) == expected; },
+                          kBound));
+    EXPECT_EQ(expected, DrawerUpdates(m_session.co().StatusUpdates()));
+    EXPECT_EQ(0, m_session.Number(PIDXCash_DrawerOpened));
 }
 
 // A frame split over two transfers of the controller, at each byte boundary. The controller
@@ -353,7 +339,7 @@ TEST_P(PortLibraryFault, OpenFailsUntilTheLibraryIsRight) {
     m_device.SetText("PortDll", "ZeZAZ.dll");
     OpenEnabled();
     EXPECT_EQ((Counts{0, 0, 0, 0}), Now());
-    EXPECT_OPOS(OPOS_SUCCESS, m_session->OpenDrawer());
+    EXPECT_OPOS(OPOS_SUCCESS, m_session.OpenDrawer());
     EXPECT_EQ((Counts{0, 0, 1, 1}), Now());
 }
 
@@ -382,40 +368,23 @@ std::string Environment(const std::vector<std::string>& extra) {
     return block;
 }
 
-size_t TraceFiles(const std::string& folder) {
-    WIN32_FIND_DATAA found;
-    HANDLE h = FindFirstFileA((folder + "\\*.trc").c_str(), &found);
-    if (h == INVALID_HANDLE_VALUE) return 0;
-    size_t n = 0;
-    do {
-        ++n;
-    } while (FindNextFileA(h, &found));
-    FindClose(h);
-    return n;
-}
-
-void RemoveFolder(const std::string& folder);
+namespace fs = std::filesystem;
 
 // An empty folder of that name in the temporary folder (emptied when a run before left it).
-std::string ScratchFolder(const std::string& name) {
-    char temp[MAX_PATH];
-    GetTempPathA(MAX_PATH, temp);
-    const std::string folder = std::string(temp) + name;
-    RemoveFolder(folder);
-    CreateDirectoryA(folder.c_str(), nullptr);
+fs::path ScratchFolder(const char* name) {
+    std::error_code ignored;
+    const fs::path folder = fs::temp_directory_path() / name;
+    fs::remove_all(folder, ignored);
+    fs::create_directories(folder, ignored);
     return folder;
 }
 
-void RemoveFolder(const std::string& folder) {
-    WIN32_FIND_DATAA found;
-    HANDLE h = FindFirstFileA((folder + "\\*").c_str(), &found);
-    if (h != INVALID_HANDLE_VALUE) {
-        do {
-            DeleteFileA((folder + "\\" + found.cFileName).c_str());
-        } while (FindNextFileA(h, &found));
-        FindClose(h);
+size_t TraceFiles(const fs::path& folder) {
+    size_t n = 0;
+    for (const fs::directory_entry& f : fs::directory_iterator(folder)) {
+        n += f.path().extension() == ".trc" ? 1 : 0;
     }
-    RemoveDirectoryA(folder.c_str());
+    return n;
 }
 
 // The service loads its trace library by name, which Wine also finds beside the module that
@@ -425,24 +394,23 @@ TEST_F(FaultMatrix, AMissingTraceLibraryOnlyMeansNoTrace) {
     m_device.SetText("Trace_Enable", "True");
     // The child finds the port library only in the folder the maker's key names.
     m_makerPath.Set((OutDir() + "\\").c_str());
-    const std::string traces = ScratchFolder("BramwickFaultTrace");
-    const std::string without = ScratchFolder("BramwickFaultNoTraceLib");
-    const std::string with = ScratchFolder("BramwickFaultTraceLib");
-    for (const std::string& folder : {without, with}) {
-        ASSERT_TRUE(CopyFileA((ExeDir() + "fault_peer.exe").c_str(),
-                              (folder + "\\fault_peer.exe").c_str(), FALSE));
-        ASSERT_TRUE(CopyFileA((OutDir() + "\\Bramwick.dll").c_str(),
-                              (folder + "\\Bramwick.dll").c_str(), FALSE));
+    const fs::path traces = ScratchFolder("BramwickFaultTrace");
+    const fs::path without = ScratchFolder("BramwickFaultNoTraceLib");
+    const fs::path with = ScratchFolder("BramwickFaultTraceLib");
+    const auto copy = fs::copy_options::overwrite_existing;
+    for (const fs::path& folder : {without, with}) {
+        ASSERT_TRUE(fs::copy_file(ExeDir() + "drawer_peer.exe", folder / "drawer_peer.exe", copy));
+        ASSERT_TRUE(fs::copy_file(OutDir() + "\\Bramwick.dll", folder / "Bramwick.dll", copy));
     }
-    ASSERT_TRUE(
-        CopyFileA((OutDir() + "\\XTRLOG32.DLL").c_str(), (with + "\\XTRLOG32.DLL").c_str(), FALSE));
-    const std::string env =
-        Environment({"PATH=C:\\windows\\system32;C:\\windows", "BRAMWICK_TRACE_DIR=" + traces});
-    auto run = [&](const std::string& folder) {
-        return testproc::Process("\"" + folder + "\\fault_peer.exe\" --dll \"" + folder +
+    ASSERT_TRUE(fs::copy_file(OutDir() + "\\XTRLOG32.DLL", with / "XTRLOG32.DLL", copy));
+    const std::string env = Environment(
+        {"PATH=C:\\windows\\system32;C:\\windows", "BRAMWICK_TRACE_DIR=" + traces.string()});
+    auto run = [&](const fs::path& folder) {
+        const std::string dir = folder.string();
+        return testproc::Process("\"" + dir + "\\drawer_peer.exe\" --dll \"" + dir +
                                      "\\Bramwick.dll\" " + kDevice +
                                      " open enable opendrawer close",
-                                 false, env, folder)
+                                 false, env, dir)
             .Wait(60000);
     };
 
@@ -454,11 +422,10 @@ TEST_F(FaultMatrix, AMissingTraceLibraryOnlyMeansNoTrace) {
 
     m_device.SetText("Trace_Enable", "False");
     ASSERT_OPOS(OPOS_SUCCESS, Open());
-    EXPECT_EQ(2, m_session->Counter("DrawerGoodOpenCount"));
-    m_session->Close();
-    RemoveFolder(traces);
-    RemoveFolder(without);
-    RemoveFolder(with);
+    EXPECT_EQ(2, m_session.Counter("DrawerGoodOpenCount"));
+    m_session.Close();
+    std::error_code ignored;
+    for (const fs::path& folder : {traces, without, with}) fs::remove_all(folder, ignored);
 }
 
 // --- Event log ------------------------------------------------------------------------------
@@ -473,7 +440,7 @@ struct RecordCase {
     const char* eventLog;  // the device's EventLog level
     const char* portDll;   // or null for the real port library
     const char* setup;     // `cdctl sim` arguments before the child starts, or null
-    const char* steps;     // fault_peer steps
+    const char* steps;     // drawer_peer steps
     std::vector<std::string> records;
     const char* port = nullptr;  // the device's Port, when not the simulated controller
 };
@@ -495,7 +462,7 @@ TEST_P(EventLogRecords, EachFaultWritesItsRecordsAtItsLevel) {
     for (const std::string& r : c.records) expected += (expected.empty() ? "" : "|") + r;
     fprintf(stderr, "eventlog-case %s expect %s\n", c.name, expected.c_str());
     fflush(stderr);
-    testproc::Process child("\"" + ExeDir() + "fault_peer.exe\" " + kDevice + " " + c.steps);
+    testproc::Process child("\"" + ExeDir() + "drawer_peer.exe\" " + kDevice + " " + c.steps);
     EXPECT_EQ(0u, child.Wait(60000));
     fprintf(stderr, "eventlog-case-end\n");
     fflush(stderr);
@@ -506,7 +473,7 @@ const std::string kOpening = "Opening Drawer";
 const std::string kOpenCommand = "to sned command for drawer open";
 const std::string kPortInit = "to initialize COM port";
 constexpr char kCtsOff[] =
-    "open enable sim:SIMFAULT1:cts_off sleep:500 opendrawer=111 sim:SIMFAULT1:cts_on close";
+    "open enable sim=SIMFAULT1:cts_off sleep=500 opendrawer=111 sim=SIMFAULT1:cts_on close";
 
 INSTANTIATE_TEST_SUITE_P(
     Faults, EventLogRecords,

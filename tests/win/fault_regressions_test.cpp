@@ -5,48 +5,27 @@
 //     DrawerOpened stays wrong and a WaitForDrawerClose there never returns);
 //   - a port owner that dies while it fans a status out leaves the status-update event set:
 //     the successor then owns the port but never reads it, and every listener wakes every
-//     10 ms for good.
+//     10 ms for good;
+//   - a listener busy between two waits when the owner closes the port is never woken for the
+//     last status it has not taken.
 // The test program fault_regression_tests; see docs/reliability.md.
-#include <gtest/gtest.h>
-
-#include <memory>
-#include <string>
+#include <atomic>
 #include <thread>
 #include <vector>
 
 #include "framework/handles.h"
-#include "tests/soak/drawer_session.h"
-#include "tests/win/scratch_device.h"
-#include "tests/win/sim_control.h"
-#include "tests/win/test_control_object.h"
-#include "tests/win/test_util.h"
+#include "link/shared_state.h"
+#include "so/kernel_objects.h"
+#include "tests/win/fault_fixture.h"
 
 namespace {
 
-constexpr DWORD kBound = 10000;
-constexpr char kDevice[] = "BramwickFault";
-constexpr wchar_t kDeviceW[] = L"BramwickFault";
-constexpr char kSim[] = "SIMFAULT1";
+using testproc::Named;
 
-// drawer_peer running the given steps on this test's device.
-testproc::Process Peer(const std::string& steps) {
-    return testproc::Process("\"" + testproc::ExeDir() + "drawer_peer.exe\" " + kDevice + " " +
-                             steps);
-}
-
-HANDLE Named(const std::string& name) {
-    return CreateEventA(nullptr, TRUE, FALSE, ("BramwickTest " + name).c_str());
-}
-
-class FaultRegressions : public ::testing::Test {
+class FaultRegressions : public FaultFixture {
 protected:
     void SetUp() override {
-        ASSERT_EQ(0u, Sim(kSim, "reset"));
-        m_device.SetText("Port", kSim);
-        m_device.SetText("Trace_Enable", "False");
-        m_device.SetNumber("DetectDelay_Time", 20);
-        m_session = std::make_unique<soak::DrawerSession>();
-        ASSERT_TRUE(m_session->created());
+        FaultFixture::SetUp();
         for (const char* name : {"race-p-open", "race-q-open", "race-go", "race-l-open"}) {
             fw::UniqueKernel e(Named(name));
             ResetEvent(e.get());
@@ -55,31 +34,22 @@ protected:
     void TearDown() override {
         fw::UniqueKernel go(Named("race-go"));
         SetEvent(go.get());
-        m_session->Close();
-        m_session.reset();
-        Sim(kSim, "reset");  // also forgets a reply still on its way
+        FaultFixture::TearDown();
     }
-    bool OpenedBecomes(LONG value, DWORD bound) {
-        return PumpUntil([&] { return m_session->Number(PIDXCash_DrawerOpened) == value; }, bound);
-    }
-
-    testutil::ComApartment m_com;
-    ScratchDevice m_device{kDevice};
-    std::unique_ptr<soak::DrawerSession> m_session;
 };
 
 // The port owner starts a port-library session at every open and ends it at every close.
 TEST_F(FaultRegressions, OpenAndCloseAsPortOwnerLeaveNoHandlesBehind) {
     for (int warm = 0; warm < 2; ++warm) {
-        ASSERT_OPOS(OPOS_SUCCESS, m_session->Open(kDeviceW));
-        ASSERT_OPOS(OPOS_SUCCESS, m_session->Close());
+        ASSERT_OPOS(OPOS_SUCCESS, Open());
+        ASSERT_OPOS(OPOS_SUCCESS, m_session.Close());
     }
     const long before = testproc::HandleCount();
     for (int cycle = 0; cycle < 10; ++cycle) {
-        ASSERT_OPOS(OPOS_SUCCESS, m_session->Open(kDeviceW));
+        ASSERT_OPOS(OPOS_SUCCESS, Open());
         ASSERT_EQ(GetCurrentProcessId(), testproc::PortOwnerProcessId())
             << "this process owns the port";
-        ASSERT_OPOS(OPOS_SUCCESS, m_session->Close());
+        ASSERT_OPOS(OPOS_SUCCESS, m_session.Close());
     }
     EXPECT_LE(testproc::HandleCount() - before, 2) << "handles before: " << before;
 }
@@ -93,12 +63,11 @@ TEST_F(FaultRegressions, AFrameThatAnswersAnotherOpenStillReachesEveryApplicatio
     m_device.SetNumber("Command_Timeout", 8000);
     testproc::Process p = Peer("open signal=race-p-open wait=race-go close");
     fw::UniqueKernel pOpen(Named("race-p-open"));
-    ASSERT_TRUE(
-        PumpUntil([&] { return WaitForSingleObject(pOpen.get(), 0) == WAIT_OBJECT_0; }, kBound));
-    ASSERT_OPOS(OPOS_SUCCESS, m_session->Open(kDeviceW));
-    m_session->Set(PIDX_DeviceEnabled, 1);
+    ASSERT_TRUE(Signalled(pOpen.get()));
+    ASSERT_OPOS(OPOS_SUCCESS, Open());
+    m_session.Set(PIDX_DeviceEnabled, 1);
     ASSERT_EQ(0u, Sim(kSim, "open 1"));
-    ASSERT_TRUE(OpenedBecomes(1, kBound));
+    ASSERT_TRUE(OpenedBecomes(1));
 
     // Q's status command is answered only after 4 s. Q's OpenService resets the shared
     // "response received" event right before it sends the command: once the event this test
@@ -114,14 +83,12 @@ TEST_F(FaultRegressions, AFrameThatAnswersAnotherOpenStillReachesEveryApplicatio
     ASSERT_EQ(0u, Sim(kSim, "close 1"));
     fw::UniqueKernel qOpen(Named("race-q-open"));
     const DWORD start = GetTickCount();
-    ASSERT_TRUE(
-        PumpUntil([&] { return WaitForSingleObject(qOpen.get(), 0) == WAIT_OBJECT_0; }, kBound))
-        << "Q's open ends with the frame of the change";
+    ASSERT_TRUE(Signalled(qOpen.get())) << "Q's open ends with the frame of the change";
     EXPECT_LT(GetTickCount() - start, 3000u) << "Q's open waited for the late reply";
     ASSERT_EQ(0u, Sim(kSim, "open 1"));
-    PumpUntil([&] { return m_session->co().StatusUpdates().size() >= 3; }, kBound);
+    PumpUntil([&] { return m_session.co().StatusUpdates().size() >= 3; }, kBound);
     EXPECT_EQ((std::vector<LONG>{CASH_SUE_DRAWEROPEN, CASH_SUE_DRAWERCLOSED, CASH_SUE_DRAWEROPEN}),
-              m_session->co().StatusUpdates())
+              m_session.co().StatusUpdates())
         << "the closing between the two openings was lost for this application";
 
     fw::UniqueKernel go(Named("race-go"));
@@ -137,20 +104,19 @@ TEST_F(FaultRegressions, AFrameThatAnswersAnotherOpenStillReachesEveryApplicatio
 TEST_F(FaultRegressions, ASuccessorReadsThePortAfterTheOwnerDiedInAFanOut) {
     testproc::Process p = Peer("open signal=race-p-open wait=race-go close");
     fw::UniqueKernel pOpen(Named("race-p-open"));
-    ASSERT_TRUE(
-        PumpUntil([&] { return WaitForSingleObject(pOpen.get(), 0) == WAIT_OBJECT_0; }, kBound));
+    ASSERT_TRUE(Signalled(pOpen.get()));
     testproc::Process l = Peer("open signal=race-l-open crash");
     EXPECT_EQ(9u, l.Wait());
-    ASSERT_OPOS(OPOS_SUCCESS, m_session->Open(kDeviceW));
-    m_session->Set(PIDX_DeviceEnabled, 1);
+    ASSERT_OPOS(OPOS_SUCCESS, Open());
+    m_session.Set(PIDX_DeviceEnabled, 1);
 
     ASSERT_EQ(0u, Sim(kSim, "open 1"));
-    ASSERT_TRUE(OpenedBecomes(1, kBound));  // acknowledged; P still waits for L
+    ASSERT_TRUE(OpenedBecomes(1));  // acknowledged; P still waits for L
     TerminateProcess(p.handle(), 9);
     EXPECT_EQ(9u, p.Wait());
 
     ASSERT_EQ(0u, Sim(kSim, "close 1"));
-    EXPECT_TRUE(OpenedBecomes(0, kBound)) << "the new owner does not read the port";
+    EXPECT_TRUE(OpenedBecomes(0)) << "the new owner does not read the port";
 }
 
 // A listener that died holds up no one: the owner's OpenDrawer sees its drawer open without
@@ -158,25 +124,24 @@ TEST_F(FaultRegressions, ASuccessorReadsThePortAfterTheOwnerDiedInAFanOut) {
 // change, also those made by hand right after, reaches the applications still alive in order.
 TEST_F(FaultRegressions, ADeadListenerHoldsUpNeitherTheOwnerNorTheOthers) {
     ASSERT_EQ(0u, Sim(kSim, "autoclose 300"));
-    ASSERT_OPOS(OPOS_SUCCESS, m_session->Open(kDeviceW));  // this process owns the port
-    m_session->Set(PIDX_DeviceEnabled, 1);
+    ASSERT_OPOS(OPOS_SUCCESS, Open());  // this process owns the port
+    m_session.Set(PIDX_DeviceEnabled, 1);
     testproc::Process dead = Peer("open signal=race-l-open crash");
     EXPECT_EQ(9u, dead.Wait());
     testproc::Process alive =
         Peer("open enable signal=race-q-open events=1,0,1,0 wait=race-go close");
     fw::UniqueKernel aliveOpen(Named("race-q-open"));
-    ASSERT_TRUE(PumpUntil([&] { return WaitForSingleObject(aliveOpen.get(), 0) == WAIT_OBJECT_0; },
-                          kBound));
-    const long long failedBefore = m_session->Counter("DrawerFailedOpenCount");
+    ASSERT_TRUE(Signalled(aliveOpen.get()));
+    const long long failedBefore = m_session.Counter("DrawerFailedOpenCount");
 
-    EXPECT_OPOS(OPOS_SUCCESS, m_session->OpenDrawer()) << "the owner waited for the dead";
-    ASSERT_TRUE(OpenedBecomes(0, kBound));  // closed again by the simulator
+    EXPECT_OPOS(OPOS_SUCCESS, m_session.OpenDrawer()) << "the owner waited for the dead";
+    ASSERT_TRUE(OpenedBecomes(0));  // closed again by the simulator
     ASSERT_EQ(0u, Sim(kSim, "open 1"));
     ASSERT_EQ(0u, Sim(kSim, "close 1"));
     const std::vector<LONG> expected = {1, 0, 1, 0};
-    EXPECT_TRUE(PumpUntil([&] { return m_session->co().StatusUpdates() == expected; }, kBound));
-    EXPECT_EQ(expected, m_session->co().StatusUpdates());
-    EXPECT_EQ(failedBefore, m_session->Counter("DrawerFailedOpenCount"));
+    EXPECT_TRUE(UpdatesBecome(expected));
+    EXPECT_EQ(expected, m_session.co().StatusUpdates());
+    EXPECT_EQ(failedBefore, m_session.Counter("DrawerFailedOpenCount"));
     fw::UniqueKernel go(Named("race-go"));
     SetEvent(go.get());
     EXPECT_EQ(0u, alive.Wait()) << "a change did not reach the other application";
@@ -188,14 +153,14 @@ TEST_F(FaultRegressions, ADeadListenerHoldsUpNeitherTheOwnerNorTheOthers) {
 TEST_F(FaultRegressions, ADrawerOpenedAndClosedWithinOnePassIsSeenTwice) {
     m_device.SetNumber("DetectDelay_Time", 300);
     ASSERT_EQ(0u, Sim(kSim, "autoclose 100"));
-    ASSERT_OPOS(OPOS_SUCCESS, m_session->Open(kDeviceW));
-    m_session->Set(PIDX_DeviceEnabled, 1);
-    const long long goodBefore = m_session->Counter("DrawerGoodOpenCount");
-    EXPECT_OPOS(OPOS_SUCCESS, m_session->OpenDrawer());
+    ASSERT_OPOS(OPOS_SUCCESS, Open());
+    m_session.Set(PIDX_DeviceEnabled, 1);
+    const long long goodBefore = m_session.Counter("DrawerGoodOpenCount");
+    EXPECT_OPOS(OPOS_SUCCESS, m_session.OpenDrawer());
     const std::vector<LONG> expected = {1, 0};
-    EXPECT_TRUE(PumpUntil([&] { return m_session->co().StatusUpdates() == expected; }, kBound));
-    EXPECT_EQ(expected, m_session->co().StatusUpdates());
-    EXPECT_EQ(goodBefore + 1, m_session->Counter("DrawerGoodOpenCount"));
+    EXPECT_TRUE(UpdatesBecome(expected));
+    EXPECT_EQ(expected, m_session.co().StatusUpdates());
+    EXPECT_EQ(goodBefore + 1, m_session.Counter("DrawerGoodOpenCount"));
 }
 
 // Applications that have not claimed never get 102 from one another, however many open the
@@ -203,18 +168,18 @@ TEST_F(FaultRegressions, ADrawerOpenedAndClosedWithinOnePassIsSeenTwice) {
 TEST_F(FaultRegressions, WithoutAClaimNoApplicationGetsClaimedFromAnother) {
     ASSERT_EQ(0u, Sim(kSim, "autoclose 50"));
     std::string steps = "open enable wait=race-go";
-    for (int i = 0; i < 12; ++i) steps += " opendrawer-unclaimed";
+    for (int i = 0; i < 12; ++i) steps += " opendrawer=!102";
     steps += " close";
     std::vector<testproc::Process> peers;
     for (int i = 0; i < 4; ++i) peers.push_back(Peer(steps));
-    ASSERT_OPOS(OPOS_SUCCESS, m_session->Open(kDeviceW));
-    m_session->Set(PIDX_DeviceEnabled, 1);
+    ASSERT_OPOS(OPOS_SUCCESS, Open());
+    m_session.Set(PIDX_DeviceEnabled, 1);
     Sleep(1000);  // the peers have opened by now, or open while the others already run
     fw::UniqueKernel go(Named("race-go"));
     SetEvent(go.get());
     int claimed = 0;
     for (int i = 0; i < 12; ++i) {
-        const LONG r = m_session->OpenDrawer();
+        const LONG r = m_session.OpenDrawer();
         if (r == OPOS_E_CLAIMED) ++claimed;
     }
     EXPECT_EQ(0, claimed) << "OpenDrawer answered 102 in this process";
@@ -227,8 +192,8 @@ TEST_F(FaultRegressions, WithoutAClaimNoApplicationGetsClaimedFromAnother) {
 // abandoned mutex for an instant to clear the claim; one that looks while another holds it
 // for that instant must not take it for a claim.
 TEST_F(FaultRegressions, AClaimLeftByADeadApplicationIsNoClaimWhileAnotherClearsIt) {
-    ASSERT_OPOS(OPOS_SUCCESS, m_session->Open(kDeviceW));
-    m_session->Set(PIDX_DeviceEnabled, 1);
+    ASSERT_OPOS(OPOS_SUCCESS, Open());
+    m_session.Set(PIDX_DeviceEnabled, 1);
     testproc::Process claimant = Peer("open claim crash");
     EXPECT_EQ(9u, claimant.Wait());
 
@@ -244,11 +209,52 @@ TEST_F(FaultRegressions, AClaimLeftByADeadApplicationIsNoClaimWhileAnotherClears
         }
     });
     const bool holding = WaitForSingleObject(held.get(), 5000) == WAIT_OBJECT_0;
-    const LONG opened = holding ? m_session->OpenDrawer() : -1;
+    const LONG opened = holding ? m_session.OpenDrawer() : -1;
     SetEvent(done.get());
     clearer.join();
     ASSERT_TRUE(holding);
     EXPECT_OPOS(OPOS_SUCCESS, opened);
+}
+
+// A listener of another process that is busy (not inside its wait) at the moment the owner
+// closes the port must still be woken to take the last status it has not yet acknowledged.
+TEST_F(FaultRegressions, AListenerBusyWhenTheOwnerClosesIsStillWoken) {
+    ASSERT_OPOS(OPOS_SUCCESS, Open());
+    fw::UniqueKernel mapping(OpenFileMappingA(FILE_MAP_ALL_ACCESS, FALSE, kSharedLinkMappingName));
+    ASSERT_TRUE(mapping);
+    fw::UniqueMappedView view(
+        MapViewOfFile(mapping.get(), FILE_MAP_ALL_ACCESS, 0, 0, sizeof(SharedLinkState)));
+    ASSERT_TRUE(view);
+    auto* link = static_cast<SharedLinkState*>(view.get());
+    fw::UniqueKernel update(OpenEventA(SYNCHRONIZE, FALSE, kStatusUpdateEventName));
+    ASSERT_TRUE(update);
+    ListenerSlot* slot = nullptr;
+    const LONG self = static_cast<LONG>(GetCurrentProcessId());
+    for (ListenerSlot& s : link->listeners) {
+        if (InterlockedCompareExchange(&s.nProcessId, self, 0) == 0) {
+            slot = &s;
+            break;
+        }
+    }
+    ASSERT_NE(nullptr, slot);
+    slot->nAckSeq = link->nStatusSeq - 1;  // one status behind
+
+    // The listener only looks between its own work, never waiting at the instant of the wake.
+    std::atomic<bool> closed{false}, woken{false};
+    std::thread listener([&] {
+        while (!closed && !woken) {
+            if (WaitForSingleObject(update.get(), 0) == WAIT_OBJECT_0) {
+                InterlockedExchange(&slot->nAckSeq, link->nStatusSeq);
+                woken = true;
+            }
+            Sleep(5);
+        }
+    });
+    m_session.Close();
+    closed = true;
+    listener.join();
+    InterlockedExchange(&slot->nProcessId, 0);
+    EXPECT_TRUE(woken);
 }
 
 }  // namespace

@@ -12,10 +12,9 @@
 
 #include "framework/handles.h"
 #include "link/shared_state.h"
-#include "tests/soak/drawer_session.h"
+#include "tools/client/drawer_client.h"
 #include "tests/win/scratch_device.h"
 #include "tests/win/sim_control.h"
-#include "tests/win/test_control_object.h"
 #include "tests/win/test_util.h"
 
 namespace {
@@ -31,15 +30,11 @@ std::string Env(const char* name) {
     return n > 0 && n < MAX_PATH ? std::string(value, n) : std::string();
 }
 
+using testproc::Named;
+
 // drawer_peer of the given bitness running the steps on this test's device.
 testproc::Process Peer(int bits, const std::string& steps) {
-    const std::string exe =
-        bits == 64 ? Env("BRAMWICK_PEER64") : testproc::ExeDir() + "drawer_peer.exe";
-    return testproc::Process("\"" + exe + "\" " + kDevice + " " + steps, true);
-}
-
-HANDLE Named(const std::string& name) {
-    return CreateEventA(nullptr, TRUE, FALSE, ("BramwickTest " + name).c_str());
+    return testproc::Peer(kDevice, steps, true, bits == 64 ? Env("BRAMWICK_PEER64") : "");
 }
 
 bool WaitNamed(const std::string& name) {
@@ -73,8 +68,8 @@ protected:
             fw::UniqueKernel e(Named(name));
             ResetEvent(e.get());
         }
-        m_session = std::make_unique<soak::DrawerSession>();
-        ASSERT_TRUE(m_session->created());
+        m_session = std::make_unique<client::DrawerClient>();
+        ASSERT_HR(S_OK, m_session->Create());
     }
     void TearDown() override {
         if (m_session) m_session->Close();
@@ -84,7 +79,7 @@ protected:
 
     testutil::ComApartment m_com;
     ScratchDevice m_device{kDevice, true, {KEY_WOW64_32KEY, KEY_WOW64_64KEY}};
-    std::unique_ptr<soak::DrawerSession> m_session;
+    std::unique_ptr<client::DrawerClient> m_session;
 };
 
 class MixedBitness : public MixedBitnessBase, public ::testing::WithParamInterface<int> {};
@@ -120,7 +115,8 @@ TEST_P(MixedBitness, EachOpensTheDrawerAndBothSeeEveryChange) {
     long long goodBefore = 0;
     long long countedBefore = 0;
     {
-        soak::DrawerSession probe;
+        DrawerClient probe;
+        ASSERT_HR(S_OK, probe.Create());
         ASSERT_OPOS(OPOS_SUCCESS, probe.Open(kDeviceW));
         goodBefore = probe.Counter("DrawerGoodOpenCount");
         countedBefore = probe.DrawerOpenCount();
@@ -159,7 +155,8 @@ TEST_P(MixedBitness, EachOpensTheDrawerAndBothSeeEveryChange) {
     // One statistics block and one reliability counter: both openings counted once each,
     // whichever build saves them last.
     ASSERT_OPOS(OPOS_SUCCESS, m_session->Close());
-    soak::DrawerSession after;
+    DrawerClient after;
+    ASSERT_HR(S_OK, after.Create());
     ASSERT_OPOS(OPOS_SUCCESS, after.Open(kDeviceW));
     EXPECT_EQ(goodBefore + 2, after.Counter("DrawerGoodOpenCount"));
     EXPECT_EQ(countedBefore + 2, after.DrawerOpenCount());

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "so/cash_drawer.h"
-#include "tests/win/test_control_object.h"
+#include "tools/client/drawer_client.h"
 #include "tests/win/test_util.h"
 
 namespace {
@@ -28,28 +28,6 @@ protected:
     testutil::ComApartment m_com;
     DrawerClient m_drawer;
 };
-
-TEST_F(Properties, NewObjectReadsTheInitialValues) {
-    const std::pair<LONG, LONG> initial[] = {{PIDX_ResultCode, OPOS_E_CLOSED},
-                                             {PIDX_ServiceObjectVersion, 1013001},
-                                             {PIDX_State, OPOS_S_CLOSED},
-                                             {PIDX_BinaryConversion, OPOS_BC_NONE},
-                                             {PIDX_PowerNotify, OPOS_PN_DISABLED},
-                                             {PIDX_PowerState, OPOS_PS_UNKNOWN},
-                                             {PIDX_CapPowerReporting, OPOS_PR_STANDARD},
-                                             {PIDX_CapStatisticsReporting, 1},
-                                             {PIDX_CapUpdateStatistics, 1},
-                                             {PIDXCash_CapStatus, 1},
-                                             {PIDXCash_CapStatusMultiDrawerDetect, 1}};
-    for (const auto& [index, value] : initial) EXPECT_EQ(value, Get(index)) << "index " << index;
-    // The rest read 0, and so do indexes that name no property.
-    for (LONG index :
-         {PIDX_Claimed, PIDX_DataEventEnabled, PIDX_DeviceEnabled, PIDX_FreezeEvents, PIDX_OutputID,
-          PIDX_ResultCodeExtended, PIDX_AutoDisable, PIDX_DataCount, PIDX_CapCompareFirmwareVersion,
-          PIDX_CapUpdateFirmware, PIDXCash_DrawerOpened, 0, 15, -1, 1000001}) {
-        EXPECT_EQ(0, Get(index)) << "index " << index;
-    }
-}
 
 TEST_F(Properties, StringPropertiesAndUnknownIndexes) {
     EXPECT_EQ(L"", GetString(PIDX_CheckHealthText));

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "framework/wide_text.h"
+#include "server/server_registry.h"
 #include "so/device_config.h"
 #include "tests/win/sim_control.h"
 
@@ -37,7 +38,7 @@ public:
                 RegCloseKey(key);
             }
         }
-        SetText(nullptr, "OPOS.CashDrawer.Bramwick.1");
+        SetText(nullptr, kProgId);
         // Every test device talks to its own simulated controller, fresh for each test.
         SetText("Port", SimName().c_str());
         Sim(SimName(), "reset");

@@ -167,6 +167,19 @@ inline long HandleCount() {
     return open;
 }
 
+// "BramwickTest NAME": the named events a test and its peers signal each other with.
+inline HANDLE Named(const std::string& name) {
+    return CreateEventA(nullptr, TRUE, FALSE, ("BramwickTest " + name).c_str());
+}
+
+// drawer_peer (the one beside the test unless `exe` names another) running its steps on a
+// device; see tests/win/drawer_peer.cpp for the steps.
+inline Process Peer(const std::string& device, const std::string& steps, bool capture = false,
+                    const std::string& exe = std::string()) {
+    const std::string program = exe.empty() ? ExeDir() + "drawer_peer.exe" : exe;
+    return Process("\"" + program + "\" \"" + device + "\" " + steps, capture);
+}
+
 struct Outcome {
     DWORD code = 999;    // as Process::Wait gives it
     std::string output;  // standard output and standard error together

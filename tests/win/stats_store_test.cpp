@@ -1,6 +1,6 @@
 // CDevStat under Wine: the named block shared by two stores (in any letter case of the
 // device), the first user's registry load, the saves at each change and at the last close, the
-// open/closed rules, SetText in the store, mutex failures, and the registry view that holds the
+// open/closed rules, SetText in the store, and the registry view that holds the
 // statistics of a device set up for 32- and 64-bit applications.
 #include <gtest/gtest.h>
 

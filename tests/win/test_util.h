@@ -12,7 +12,13 @@
 #include <string>
 #include <utility>
 
+#include "tools/client/drawer_client.h"
 #include "util/opos_constants.h"
+
+// The tests drive the service as an application does, through the shared client.
+using client::ControlObjectStub;
+using client::DrawerClient;
+using client::PumpUntil;
 
 namespace testutil {
 

@@ -6,7 +6,7 @@
 #include <filesystem>
 
 #include "framework/wide_text.h"
-#include "tests/soak/drawer_session.h"
+#include "tools/client/drawer_client.h"
 #include "tests/win/scratch_device.h"
 #include "tests/win/test_util.h"
 
@@ -27,7 +27,9 @@ TEST(WideNames, ADeviceNamedInAnyScriptWorksUnderItsName) {
     fs::remove(counters, ignored);
     ASSERT_TRUE(SetEnvironmentVariableW(L"BRAMWICK_TRACE_DIR", traces.c_str()));
     {
-        soak::DrawerSession first, second;
+        DrawerClient first, second;
+        ASSERT_HR(S_OK, first.Create());
+        ASSERT_HR(S_OK, second.Create());
         ASSERT_OPOS(OPOS_SUCCESS, first.Open(name));
         first.Set(PIDX_DeviceEnabled, 1);
         ASSERT_OPOS(OPOS_SUCCESS, first.OpenDrawer());

@@ -1,12 +1,11 @@
-# cdctl's Wine tests (x64 build): its control object as the service calls it, and the
-# commands run as processes against the registered service and the simulated controller.
+# cdctl's Wine tests (x64 build): the control object it shares with the tests as the service
+# calls it, and the commands run as processes against the registered service and the
+# simulated controller.
 # Included by cmake/windows.cmake after cmake/wine_tests.cmake and ports/ports.cmake.
 bramwick_wine_test(cdctl_tests
     SOURCES
-        tests/win/cdctl_control_object_test.cpp
+        tests/win/control_object_stub_test.cpp
         tests/win/cdctl_commands_test.cpp
-        tests/win/test_control_object.cpp
-        tools/cdctl/cdctl_control_object.cpp
     LIBS bramwick_framework bramwick_pure version shlwapi
     FIXTURES registered)
 add_dependencies(cdctl_tests cdctl Bramwick xtrlog32)

@@ -81,8 +81,8 @@ bool Session::Start() {
     }
     m_comStarted = true;
     m_start = std::chrono::steady_clock::now();
-    m_co = CdctlControlObject::Create(
-        [this](const CdctlControlObject::Event& event) { OnEvent(event); });
+    m_co = client::ControlObjectStub::Create();
+    m_co->onEvent = [this](const client::ControlObjectStub::Event& event) { OnEvent(event); };
     return true;
 }
 
@@ -99,8 +99,8 @@ void Session::Say(const std::string& line) {
     fflush(stdout);
 }
 
-void Session::OnEvent(const CdctlControlObject::Event& event) {
-    if (event.kind == CdctlControlObject::Event::Kind::StatusUpdate) {
+void Session::OnEvent(const client::ControlObjectStub::Event& event) {
+    if (event.kind == client::ControlObjectStub::Event::Kind::StatusUpdate) {
         Say(Timestamp(ElapsedMs()) + " StatusUpdate " + DescribeStatusUpdate(event.number));
     } else {
         Say(Timestamp(ElapsedMs()) + " DirectIOEvent " + std::to_string(event.number) + " data " +

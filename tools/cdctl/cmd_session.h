@@ -3,9 +3,9 @@
 //
 // A session works as an OPOS control object does: it reads the ProgID from the device key's
 // default value, creates the object with CLSIDFromProgID and CoCreateInstance, calls every
-// method by name through IDispatch, and passes its own control object (CdctlControlObject) to
-// OpenService. The calling thread is a single-threaded apartment that pumps its messages
-// while it waits, so the service's events arrive on it. Not thread-safe: one thread only.
+// method by name through IDispatch, and passes its own control object (client::ControlObjectStub)
+// to OpenService. The calling thread is a single-threaded apartment that pumps its messages while
+// it waits, so the service's events arrive on it. Not thread-safe: one thread only.
 #pragma once
 
 #include <windows.h>
@@ -16,8 +16,8 @@
 #include <vector>
 
 #include "framework/disp_client.h"
-#include "tools/cdctl/cdctl_control_object.h"
 #include "tools/cdctl/session_script.h"
+#include "tools/client/control_object_stub.h"
 
 namespace cdctl {
 
@@ -61,7 +61,7 @@ private:
     void Say(const std::string& line);
     void Drain();
     bool PumpUntil(const std::function<bool()>& done, DWORD ms);
-    void OnEvent(const CdctlControlObject::Event& event);
+    void OnEvent(const client::ControlObjectStub::Event& event);
     bool Create(StepReport& r, std::string& note);
     LONG Property(LONG index, StepReport& r);
     std::wstring StringProperty(LONG index, StepReport& r);
@@ -73,7 +73,7 @@ private:
     bool m_comStarted = false;
     bool m_opened = false;
     bool m_drawerWasOpen = false;  // the last opendrawer found DrawerOpened already 1
-    CdctlControlObject* m_co = nullptr;
+    client::ControlObjectStub* m_co = nullptr;
     fw::DispClient m_drawer;
     size_t m_consumedEvents = 0;
     std::chrono::steady_clock::time_point m_start;

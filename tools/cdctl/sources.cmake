@@ -21,7 +21,6 @@ set(BRAMWICK_CDCTL_EXTRA
     tools/cdctl/cmd_session.cpp
     tools/cdctl/cmd_stats.cpp
     tools/cdctl/cmd_ras.cpp
-    tools/cdctl/cdctl_control_object.cpp
     tools/cdctl/port_check.cpp
     ras/counter_file.cpp
     link/port_library.cpp
