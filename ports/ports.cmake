@@ -29,10 +29,7 @@ if(BRAMWICK_TESTS AND COMMAND bramwick_wine_test)
     # Through Init, Term and the request entry of the built DLL, with cdctl.exe as the second
     # process that changes the controllers.
     bramwick_wine_test(port_lib_tests
-        SOURCES
-            tests/win/port_lib_test.cpp
-            tests/win/port_lib_sim_test.cpp
-            tests/win/port_lib_serial_test.cpp
+        SOURCES tests/win/port_lib_test.cpp
         LIBS bramwick_framework)
     add_dependencies(port_lib_tests zezaz cdctl)
 

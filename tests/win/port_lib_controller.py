@@ -1,13 +1,8 @@
 #!/usr/bin/env python3
-"""A drawer controller on the far side of a pseudo-terminal, for the serial tests of ZeZAZ.dll.
-
-socat connects the terminal to this program's standard input and output. It answers the
-status command (ESC 0x02 0x01 [0x00]) with ESC 0x02 bits CR and the open command
-(ESC 0x01 d [p]) by opening drawer d and sending ESC 0x01 bits CR. When the first bytes arrive
-it writes the terminal's line settings, as the port library left them, to REPORT as
-"BAUD PARITY DATABITS STOPBITS" (e.g. "9600 N 8 2").
-
-usage: port_lib_controller.py TERMINAL REPORT
+"""A drawer controller on the far side of a pseudo-terminal (standard input and output, via
+socat): answers ESC 0x02 0x01 with ESC 0x02 bits CR, opens drawer d on ESC 0x01 d and answers
+ESC 0x01 bits CR. On the first bytes it writes the terminal's line settings to REPORT as
+"BAUD PARITY DATABITS STOPBITS". usage: port_lib_controller.py TERMINAL REPORT
 """
 import os
 import sys
@@ -34,9 +29,7 @@ def line_settings(path):
 
 def main():
     terminal, report = sys.argv[1], sys.argv[2]
-    drawers = 0
-    pending = b""
-    reported = False
+    drawers, pending, reported = 0, b"", False
     while True:
         data = os.read(0, 256)
         if not data:
@@ -46,14 +39,8 @@ def main():
                 f.write(line_settings(terminal) + "\n")
             reported = True
         pending += data
-        while True:
-            start = pending.find(bytes([ESC]))
-            if start < 0:
-                pending = b""
-                break
-            if len(pending) - start < 3:
-                pending = pending[start:]
-                break
+        # Whole commands of three bytes from each ESC on; a trailing part waits for the rest.
+        while (start := pending.find(bytes([ESC]))) >= 0 and len(pending) - start >= 3:
             command, arg = pending[start + 1], pending[start + 2]
             pending = pending[start + 3:]
             if command == 0x01 and arg < 2:
@@ -61,6 +48,8 @@ def main():
                 os.write(1, bytes([ESC, 0x01, drawers, CR]))
             elif command == 0x02 and arg == 0x01:
                 os.write(1, bytes([ESC, 0x02, drawers, CR]))
+        if pending.find(bytes([ESC])) < 0:
+            pending = b""
 
 
 if __name__ == "__main__":

@@ -1,14 +1,212 @@
-// ZeZAZ.dll's entry points and request results: what "Init" and "Term" give, what a request
-// outside an open port returns, which open requests are refused and what the detail word then
-// says, and that a controller is open in one place at a time.
-#include "tests/win/port_lib_test_util.h"
+// ZeZAZ.dll loaded from the output folder and used through "Init", "Term" and the request entry
+// only, as the service uses it: what a request outside an open port returns, which open requests
+// are refused and what the detail word says, a controller open in one place at a time; the
+// simulator backend with `cdctl sim` as the second process that changes the controller (frames,
+// line events, the service reader's wait protocol, DllMode status requests, persistence); and
+// the serial backend against a pseudo-terminal mapped to a COM port, with
+// port_lib_controller.py on its far side (set up by port_lib_serial.sh, which names the port in
+// BRAMWICK_SERIAL_TEST_PORT; without it those tests skip).
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <functional>
+#include <initializer_list>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "framework/handles.h"
+#include "framework/module.h"
+#include "link/port_abi.h"
+#include "tests/win/sim_control.h"
 
 namespace {
 
-using portlib::Library;
-using portlib::OpenOptions;
-using portlib::Port;
-using portlib::SimScope;
+using Bytes = std::vector<uint8_t>;
+
+// Polls `condition` every 5 ms until it holds or `limitMs` have passed.
+inline bool WaitUntil(const std::function<bool()>& condition, DWORD limitMs = 5000) {
+    const ULONGLONG end = GetTickCount64() + limitMs;
+    while (!condition()) {
+        if (GetTickCount64() >= end) return false;
+        Sleep(5);
+    }
+    return true;
+}
+
+// ZeZAZ.dll from the output folder, with its "Init" and "Term".
+struct Library {
+    ::testing::AssertionResult Load() {
+        module.reset(LoadLibraryA((testproc::OutDir() + "\\ZeZAZ.dll").c_str()));
+        init = fw::GetProc<PortInitFn>(module.get(), "Init");
+        term = fw::GetProc<PortTermFn>(module.get(), "Term");
+        if (init && term) return ::testing::AssertionSuccess();
+        return ::testing::AssertionFailure() << "ZeZAZ.dll or its Init or Term missing";
+    }
+    fw::UniqueModule module;
+    PortInitFn init = nullptr;
+    PortTermFn term = nullptr;
+};
+
+struct OpenOptions {
+    std::string port;
+    std::string settings = "19200,N,8,1";
+    LONG dllMode = 0;
+    HANDLE statusRequest = nullptr;
+};
+
+// One session of the library: "Init" on construction, "Term" on destruction.
+class Port {
+public:
+    explicit Port(const Library& lib) : m_lib(lib) { m_handle = lib.init(&m_entry, &m_initDetail); }
+    ~Port() { Term(); }
+    Port(const Port&) = delete;
+    Port& operator=(const Port&) = delete;
+
+    void Term() {
+        if (m_handle) m_lib.term(m_handle);
+        m_handle = 0;
+    }
+    bool valid() const { return m_handle != 0 && m_entry != nullptr; }
+    LONG detail() const { return m_detail; }
+
+    LONG Request(std::initializer_list<PortWord> words, PortWord handle = 0) {
+        std::vector<PortWord> record(words);
+        return m_entry(handle ? handle : m_handle, record.data());
+    }
+
+    // The open request as the service builds it.
+    LONG Open(const OpenOptions& o) {
+        static const char kEmpty[] = "";
+        const PortWord empty = reinterpret_cast<PortWord>(kEmpty);
+        PortOpenRequest r{};
+        r.code = kPortOpen;
+        PortOpenParams& p = r.params;
+        p.path = p.dllName = p.deviceName = p.eventLogPortName = p.deviceDescription = empty;
+        p.restartHardwareId = empty;
+        p.moduleName = reinterpret_cast<PortWord>("BRAMWICK");
+        p.port = reinterpret_cast<PortWord>(o.port.c_str());
+        p.statusRequestEvent = reinterpret_cast<PortWord>(o.statusRequest);
+        p.eventMask = kPortEventMask;
+        const PortWord timeouts[5] = {10, 0, 50, 0, 100};
+        std::copy(timeouts, timeouts + 5, p.timeouts);
+        p.inputQueueSize = p.outputQueueSize = 128;
+        p.settings = reinterpret_cast<PortWord>(o.settings.c_str());
+        for (DcbMember m : {kDcbBinary, kDcbDtrControl, kDcbRtsControl}) p.dcb[m] = {1, 1};
+        for (DcbMember m : {kDcbOutxCtsFlow, kDcbOutxDsrFlow, kDcbDsrSensitivity, kDcbOutX, kDcbInX,
+                            kDcbNull, kDcbEvtChar}) {
+            p.dcb[m] = {1, 0};
+        }
+        p.dllMode = static_cast<PortWord>(o.dllMode);
+        m_detail = 0;
+        p.detailWord = reinterpret_cast<PortWord>(&m_detail);
+        return m_entry(m_handle, reinterpret_cast<PortWord*>(&r));
+    }
+    LONG Close() { return Request({kPortClose}); }
+    LONG Read(void* buffer, DWORD count, DWORD* got) {
+        return Request({kPortRead, reinterpret_cast<PortWord>(buffer), count,
+                        reinterpret_cast<PortWord>(got), 0});
+    }
+    LONG Write(const Bytes& bytes, DWORD* written) {
+        return Request({kPortWrite, reinterpret_cast<PortWord>(bytes.data()), bytes.size(),
+                        reinterpret_cast<PortWord>(written), 0});
+    }
+    LONG WaitEvent(DWORD* mask, OVERLAPPED* ov) {
+        return Request(
+            {kPortWaitEvent, reinterpret_cast<PortWord>(mask), reinterpret_cast<PortWord>(ov)});
+    }
+    LONG Purge(PortWord flags) { return Request({kPortPurge, flags}); }
+    LONG ClearError(DWORD* errors, COMSTAT* stat) {
+        return Request({kPortClearError, reinterpret_cast<PortWord>(errors),
+                        reinterpret_cast<PortWord>(stat)});
+    }
+    LONG GetModemStatus(DWORD* status) {
+        return Request({kPortGetModemStatus, reinterpret_cast<PortWord>(status)});
+    }
+    LONG SetEventMask(DWORD mask) { return Request({kPortSetEventMask, mask}); }
+    LONG LineError() { return Request({kPortLineError, reinterpret_cast<PortWord>("PEEV"), 128}); }
+
+    // Bytes waiting in the receive queue (0 when ClearError fails).
+    DWORD InQueue() {
+        DWORD errors = 0;
+        COMSTAT stat{};
+        return ClearError(&errors, &stat) == 0 ? stat.cbInQue : 0;
+    }
+    // Waits until at least `count` bytes are queued, then reads all that are there.
+    Bytes ReadAtLeast(size_t count) {
+        if (!WaitUntil([&] { return InQueue() >= count; })) return {};
+        Bytes bytes(InQueue());
+        DWORD got = 0;
+        if (Read(bytes.data(), static_cast<DWORD>(bytes.size()), &got) != 0) return {};
+        bytes.resize(got);
+        return bytes;
+    }
+
+private:
+    const Library& m_lib;
+    PortRequestFn m_entry = nullptr;
+    PortWord m_handle = 0;
+    LONG m_initDetail = -1;
+    LONG m_detail = 0;
+};
+
+// The service reader's wait: SetEventMask(0xD9), WaitEvent on its own block, then a wait on the
+// block's event.
+class LineWait {
+public:
+    LineWait() { m_ov.hEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr); }
+    ~LineWait() { CloseHandle(m_ov.hEvent); }
+    LineWait(const LineWait&) = delete;
+    LineWait& operator=(const LineWait&) = delete;
+
+    LONG Arm(Port& port) {
+        m_mask = 0xDEADBEEF;
+        const LONG r = port.SetEventMask(kPortEventMask);
+        return r != 0 ? r : port.WaitEvent(&m_mask, &m_ov);
+    }
+    bool Signalled(DWORD limitMs = 5000) const {
+        return WaitForSingleObject(m_ov.hEvent, limitMs) == WAIT_OBJECT_0;
+    }
+    DWORD mask() const { return m_mask; }
+    OVERLAPPED* overlapped() { return &m_ov; }
+    DWORD* maskWord() { return &m_mask; }
+
+private:
+    OVERLAPPED m_ov{};
+    DWORD m_mask = 0;
+};
+
+// A fresh state folder for the simulated controllers (BRAMWICK_SIM_DIR, inherited by cdctl)
+// and a controller name no other test or concurrent run uses.
+class SimScope {
+public:
+    SimScope() {
+        const std::string test = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        m_folder = testproc::NewTempFolder("bwsim_" + test);
+        SetEnvironmentVariableA("BRAMWICK_SIM_DIR", m_folder.c_str());
+        m_name = "SIM_" + std::to_string(GetCurrentProcessId()) + "_" + test.substr(0, 40);
+        for (char& c : m_name) c = static_cast<char>(toupper(static_cast<unsigned char>(c)));
+    }
+    ~SimScope() {
+        SetEnvironmentVariableA("BRAMWICK_SIM_DIR", nullptr);
+        DeleteFileA(StateFile().c_str());
+        RemoveDirectoryA(m_folder.c_str());
+    }
+    const std::string& name() const { return m_name; }
+    std::string StateFile() const { return m_folder + "\\" + m_name + ".sim"; }
+    // `cdctl sim NAME args`.
+    testproc::Outcome Sim(const std::string& args) const {
+        return testproc::Cdctl("sim " + m_name + " " + args, 20000);
+    }
+
+private:
+    std::string m_folder;
+    std::string m_name;
+};
+
+// --- request entry and refusals
 
 class PortLibTest : public ::testing::Test {
 protected:
@@ -92,6 +290,275 @@ TEST_F(PortLibTest, AControllerIsOpenInOnePlaceAtATime) {
     second.Term();
     Port third(lib);
     EXPECT_EQ(0, third.Open({scope.name()}));
+}
+
+// --- simulator backend
+
+const Bytes kStatusCommand = {0x1B, 0x02, 0x01};
+
+Bytes Frame(uint8_t type, uint8_t bits) {
+    return {0x1B, type, bits, 0x0D};
+}
+
+class SimPortTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(lib.Load());
+        port = std::make_unique<Port>(lib);
+        ASSERT_EQ(0, port->Open({scope.name()}));
+    }
+    // Runs `cdctl sim NAME args` and expects it to succeed.
+    void Sim(const std::string& args) {
+        const testproc::Outcome r = scope.Sim(args);
+        EXPECT_EQ(0u, r.code) << args << ": " << r.output;
+    }
+    // Arms the service reader's wait, has cdctl do `args`, and gives the mask the wait ended
+    // with; 0xFFFFFFFF when it could not be armed or did not end.
+    DWORD EventOf(const std::string& args) {
+        LineWait wait;
+        if (wait.Arm(*port) != 0) return 0xFFFFFFFF;
+        Sim(args);
+        if (wait.Signalled()) return wait.mask();
+        port->SetEventMask(0);  // ends the wait: the block must not outlive it
+        return 0xFFFFFFFF;
+    }
+    void Write(const Bytes& bytes) {
+        DWORD written = 0;
+        ASSERT_EQ(0, port->Write(bytes, &written));
+        ASSERT_EQ(bytes.size(), written);
+    }
+
+    SimScope scope;
+    Library lib;
+    // Outlives the port: a test that stops early leaves its wait to the close to end.
+    LineWait lineWait;
+    std::unique_ptr<Port> port;
+};
+
+TEST_F(SimPortTest, CommandsWrittenDuringAWaitAreAnswered) {
+    LineWait wait;
+    ASSERT_EQ(0, wait.Arm(*port));
+    EXPECT_FALSE(wait.Signalled(0)) << "a wait starts with its event reset";
+    Write(kStatusCommand);
+    ASSERT_TRUE(wait.Signalled());
+    EXPECT_EQ(static_cast<DWORD>(EV_RXCHAR), wait.mask());
+    EXPECT_EQ(0u, wait.overlapped()->Internal) << "the block reads as completed";
+    EXPECT_EQ(Frame(0x02, 0), port->ReadAtLeast(4));
+
+    Write({0x1B, 0x01, 0x01, 0x05});  // drawer 2, four-byte form with a pulse width
+    EXPECT_EQ(Frame(0x01, 2), port->ReadAtLeast(4));
+    EXPECT_NE(std::string::npos, scope.Sim("show").output.find("drawer1=closed drawer2=open"));
+    Write({0x1B, 0x02, 0x01, 0x00});
+    EXPECT_EQ(Frame(0x02, 2), port->ReadAtLeast(4));
+
+    // One wait at a time; mask 0 completes a pending wait at once, and leaves nothing to wait for.
+    ASSERT_EQ(0, wait.Arm(*port));
+    EXPECT_EQ(ERROR_INVALID_PARAMETER, port->WaitEvent(wait.maskWord(), wait.overlapped()));
+    ASSERT_EQ(0, port->SetEventMask(0));
+    ASSERT_TRUE(wait.Signalled(0));
+    EXPECT_EQ(0u, wait.mask());
+    EXPECT_EQ(ERROR_INVALID_PARAMETER, port->WaitEvent(wait.maskWord(), wait.overlapped()));
+}
+
+// Bytes that arrive while the service is between two waits must still wake its next wait, even
+// though it sets the mask again first; only a mask without EV_RXCHAR forgets them.
+TEST_F(SimPortTest, EventsBetweenWaitsCompleteTheNextWaitUnlessTheMaskDropsThem) {
+    ASSERT_EQ(0, port->SetEventMask(kPortEventMask));
+    Sim("inject 55");
+    ASSERT_TRUE(WaitUntil([&] { return port->InQueue() == 1; }));
+    LineWait& wait = lineWait;
+    ASSERT_EQ(0, wait.Arm(*port));
+    ASSERT_TRUE(wait.Signalled(0)) << "completed by the wait request itself";
+    EXPECT_EQ(static_cast<DWORD>(EV_RXCHAR), wait.mask());
+    ASSERT_EQ(1u, port->ReadAtLeast(1).size());
+
+    Sim("inject 56");
+    ASSERT_TRUE(WaitUntil([&] { return port->InQueue() == 1; }));
+    ASSERT_EQ(0, port->SetEventMask(EV_CTS));
+    ASSERT_EQ(0, port->WaitEvent(wait.maskWord(), wait.overlapped()));
+    EXPECT_FALSE(wait.Signalled(100)) << "queued bytes do not wake a mask without EV_RXCHAR";
+    // Asking for EV_RXCHAR again ends that wait as any mask change does; the next wait then
+    // finds the byte.
+    ASSERT_EQ(0, port->SetEventMask(EV_RXCHAR));
+    ASSERT_TRUE(wait.Signalled(0));
+    EXPECT_EQ(0u, wait.mask());
+    ASSERT_EQ(0, port->WaitEvent(wait.maskWord(), wait.overlapped()));
+    ASSERT_TRUE(wait.Signalled(0));
+    EXPECT_EQ(static_cast<DWORD>(EV_RXCHAR), wait.mask());
+    ASSERT_EQ(0, port->SetEventMask(0));
+}
+
+// The service's reader sets mask 0 after a time-out or a status request and arms again later: a
+// frame that arrives in that gap (here the answer to a status command) is found at once.
+TEST_F(SimPortTest, BytesQueuedUnderMaskZeroCompleteTheNextWaitAtOnce) {
+    Sim("reply-delay 0");
+    ASSERT_EQ(0, port->SetEventMask(0));
+    Write(kStatusCommand);
+    ASSERT_TRUE(WaitUntil([&] { return port->InQueue() == 4; }));
+    LineWait& wait = lineWait;
+    ASSERT_EQ(0, wait.Arm(*port));
+    ASSERT_TRUE(wait.Signalled(0)) << "the frame came while the mask was 0";
+    EXPECT_EQ(static_cast<DWORD>(EV_RXCHAR), wait.mask());
+
+    // A wait that ended without the bytes being read finds them again, mask unchanged.
+    ASSERT_EQ(0, port->WaitEvent(wait.maskWord(), wait.overlapped()));
+    ASSERT_TRUE(wait.Signalled(0)) << "unread bytes left from the last wait";
+    EXPECT_EQ(static_cast<DWORD>(EV_RXCHAR), wait.mask());
+
+    // Once they are read, the wait waits for the next byte.
+    EXPECT_EQ(Frame(0x02, 0), port->ReadAtLeast(4));
+    ASSERT_EQ(0, port->WaitEvent(wait.maskWord(), wait.overlapped()));
+    EXPECT_FALSE(wait.Signalled(100)) << "nothing queued";
+    Sim("inject 57");
+    ASSERT_TRUE(wait.Signalled());
+    EXPECT_EQ(static_cast<DWORD>(EV_RXCHAR), wait.mask());
+}
+
+// Each change cdctl makes ends the service reader's wait with its own event; notification on
+// and off is sim_controller_test.cpp's.
+TEST_F(SimPortTest, ChangesFromAnotherProcessEndTheWaitWithTheirEvent) {
+    const struct {
+        const char* args;
+        DWORD event;
+        DWORD modemStatus;  // afterwards
+    } cases[] = {{"open 1", EV_RXCHAR, MS_CTS_ON | MS_DSR_ON},
+                 {"cts off", EV_CTS, MS_DSR_ON},
+                 {"dsr off", EV_DSR, 0},
+                 {"break", EV_BREAK, 0}};
+    DWORD status = 0, errors = 0;
+    for (const auto& c : cases) {
+        EXPECT_EQ(c.event, EventOf(c.args)) << c.args;
+        ASSERT_EQ(0, port->GetModemStatus(&status));
+        EXPECT_EQ(c.modemStatus, status) << c.args;
+        // Read at once: a frame left queued would end every later wait with EV_RXCHAR.
+        if (c.event == EV_RXCHAR) {
+            EXPECT_EQ(Frame(0x01, 1), port->ReadAtLeast(4));
+        }
+    }
+    COMSTAT stat{};
+    ASSERT_EQ(0, port->ClearError(&errors, &stat));
+    EXPECT_EQ(static_cast<DWORD>(CE_BREAK), errors);
+    EXPECT_EQ(static_cast<DWORD>(EV_ERR), EventOf("error"));
+    EXPECT_EQ(0, port->LineError());
+    ASSERT_EQ(0, port->ClearError(&errors, &stat));
+    EXPECT_EQ(0u, errors) << "the reported line error is forgotten";
+
+    Write(kStatusCommand);  // with the lines off: refusing it is the service's business
+    EXPECT_EQ(Frame(0x02, 1), port->ReadAtLeast(4));
+}
+
+TEST_F(SimPortTest, PurgeAndShortReads) {
+    Sim("inject 01 02 03 04");
+    ASSERT_EQ(4u, port->ReadAtLeast(4).size());
+    Sim("inject 05 06 07");
+    ASSERT_TRUE(WaitUntil([&] { return port->InQueue() == 3; }));
+    uint8_t buffer[8] = {};
+    DWORD got = 0;
+    // More than is there: the read ends after its total time-out with what it has.
+    ASSERT_EQ(0, port->Read(buffer, 2, &got));
+    EXPECT_EQ(2u, got);
+    ASSERT_EQ(0, port->Read(buffer, 8, &got));
+    EXPECT_EQ(1u, got);
+    EXPECT_EQ(0x07, buffer[0]);
+
+    Sim("inject 08");
+    ASSERT_TRUE(WaitUntil([&] { return port->InQueue() == 1; }));
+    ASSERT_EQ(0, port->Purge(kPurgeAll));
+    EXPECT_EQ(0u, port->InQueue());
+    EXPECT_EQ(ERROR_INVALID_PARAMETER, port->Purge(0x10));
+}
+
+TEST_F(SimPortTest, DllModeSetsTheStatusRequestEventRepeatedly) {
+    HANDLE request = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    ASSERT_EQ(0, port->Close());
+    OpenOptions options{scope.name()};
+    options.dllMode = 40;
+    options.statusRequest = request;
+    ASSERT_EQ(0, port->Open(options));
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(request, 5000)) << "request " << i;
+        ResetEvent(request);
+    }
+    EXPECT_EQ(0, port->Close());
+    CloseHandle(request);
+}
+
+TEST_F(SimPortTest, StatePersistsAcrossCloseReopenAndProcesses) {
+    Write({0x1B, 0x01, 0x00});
+    ASSERT_EQ(Frame(0x01, 1), port->ReadAtLeast(4));
+    Sim("reply-delay 0");
+    ASSERT_EQ(0, port->Close());
+    port.reset();
+
+    const std::string shown = scope.Sim("show").output;
+    for (const char* field : {"drawer1=open ", "reply-delay=0 ", "openings=1"}) {
+        EXPECT_NE(std::string::npos, shown.find(field)) << field << " in " << shown;
+    }
+    // An injection finds no open port now; bad arguments and a real port name are refused.
+    EXPECT_EQ(1u, scope.Sim("break").code);
+    for (const char* bad : {"open 3", "fly"}) EXPECT_EQ(2u, scope.Sim(bad).code) << bad;
+    EXPECT_EQ(2u, testproc::Cdctl("sim COM1 show", 20000).code);
+
+    port = std::make_unique<Port>(lib);
+    ASSERT_EQ(0, port->Open({scope.name()}));
+    Write(kStatusCommand);
+    EXPECT_EQ(Frame(0x02, 1), port->ReadAtLeast(4));
+}
+
+// --- serial backend
+
+class SerialPortTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        name = testproc::Environment("BRAMWICK_SERIAL_TEST_PORT");
+        if (name.empty()) {
+            GTEST_SKIP() << "no serial line: run tests/win/port_lib_serial.sh";
+        }
+        ASSERT_TRUE(lib.Load());
+        port = std::make_unique<Port>(lib);
+        // The controller reports the settings it sees; a pseudo-terminal takes only 8 data bits
+        // and no parity, so the baud rate and stop bits show that they reach the line.
+        ASSERT_EQ(0, port->Open({name, "9600,N,8,2"})) << name << ", step " << port->detail();
+        ASSERT_EQ(0, port->Purge(kPurgeAll));
+    }
+    void Write(const Bytes& bytes) {
+        DWORD written = 0;
+        ASSERT_EQ(0, port->Write(bytes, &written));
+        ASSERT_EQ(bytes.size(), written);
+    }
+
+    std::string name;
+    Library lib;
+    std::unique_ptr<Port> port;
+};
+
+TEST_F(SerialPortTest, CommandsGoOutAndFramesComeBack) {
+    Write({0x1B, 0x02, 0x01});
+    EXPECT_EQ((Bytes{0x1B, 0x02, 0x00, 0x0D}), port->ReadAtLeast(4));
+    Write({0x1B, 0x01, 0x01});
+    EXPECT_EQ((Bytes{0x1B, 0x01, 0x02, 0x0D}), port->ReadAtLeast(4));
+    Write({0x1B, 0x02, 0x01, 0x00});
+    EXPECT_EQ((Bytes{0x1B, 0x02, 0x02, 0x0D}), port->ReadAtLeast(4));
+    DWORD errors = 0xFFFF;
+    COMSTAT stat{};
+    ASSERT_EQ(0, port->ClearError(&errors, &stat));
+    EXPECT_EQ(0u, errors);
+    EXPECT_EQ(0u, stat.cbInQue);
+}
+
+// The service's reader sets mask 0 between its waits; an answer that arrives then must end the
+// next wait at once, which the backend sees from the input queue before it waits.
+TEST_F(SerialPortTest, BytesQueuedUnderMaskZeroCompleteTheNextWaitAtOnce) {
+    ASSERT_EQ(0, port->SetEventMask(0));
+    Write({0x1B, 0x02, 0x01});
+    ASSERT_TRUE(WaitUntil([&] { return port->InQueue() == 4; }));
+    LineWait wait;
+    ASSERT_EQ(0, wait.Arm(*port));
+    const bool atOnce = wait.Signalled(0);
+    if (!atOnce) port->SetEventMask(0);  // ends the wait: the block must not outlive it
+    ASSERT_TRUE(atOnce) << "the answer came while the mask was 0";
+    EXPECT_EQ(static_cast<DWORD>(EV_RXCHAR), wait.mask());
+    EXPECT_EQ(4u, port->ReadAtLeast(4).size()) << "the wait leaves the answer queued";
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 // counter_file_test.cpp's.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -54,20 +55,6 @@ std::string ProgramName() {
     return std::string(path).substr(testproc::ExeDir().size());
 }
 
-// A folder of its own under the temporary folder, removed with everything in it.
-struct ScratchFolder {
-    ScratchFolder() {
-        std::filesystem::remove_all(path, ignored);
-        std::filesystem::create_directories(path, ignored);
-    }
-    ~ScratchFolder() { std::filesystem::remove_all(path, ignored); }
-    std::string File(const std::string& name) const { return (path / name).string(); }
-
-    std::error_code ignored;
-    const std::filesystem::path path = std::filesystem::temp_directory_path() /
-                                       ("BramwickRas" + std::to_string(GetCurrentProcessId()));
-};
-
 struct Io {
     LONG result;
     LONG data;
@@ -90,6 +77,8 @@ protected:
         m_ras.clear();  // closes every instance (and may write a counter file) first
         RegDeleteTreeA(HKEY_LOCAL_MACHINE, kClassKey);
         for (const std::string& file : m_inDataFolder) DeleteFileA(file.c_str());
+        std::error_code ignored;
+        std::filesystem::remove_all(m_folder, ignored);
     }
 
     std::string KeyPath() const { return RasDeviceKeyPath(kClass, m_device); }
@@ -141,10 +130,9 @@ protected:
     std::shared_ptr<EventJournal> m_journal = std::make_shared<EventJournal>();
     std::vector<std::unique_ptr<CVmRAS>> m_ras;
     std::vector<std::string> m_inDataFolder;
-    ScratchFolder m_folder;
+    const std::string m_folder = testproc::NewTempFolder("BramwickRas");
+    std::string File(const std::string& name) const { return m_folder + "\\" + name; }
 };
-
-// --- Open, Close and the shared block ---------------------------------------------------------
 
 TEST_F(RasTest, OneBlockPerDeviceFilledByItsFirstUser) {
     Set("Statistics", "Memory");
@@ -188,8 +176,6 @@ TEST_F(RasTest, RefusalsAtOpenGiveTheEventSourceBack) {
     EXPECT_EQ("BRAMWICK", m_journal->source);  // on this machine
 }
 
-// --- Event-log reports -------------------------------------------------------------------------
-
 // The level words themselves are ras_rules_test.cpp's; here the registry values and the filter.
 TEST_F(RasTest, ReportsPassOnlyAtTheirLevel) {
     const std::vector<uint32_t> both = {kRasMsgOperationFailed, kRasMsgOperationTimeout};
@@ -215,27 +201,23 @@ TEST_F(RasTest, ReportsPassOnlyAtTheirLevel) {
                                   << (c.verboseLimit ? c.verboseLimit : "-");
         m_ras.clear();  // the next case makes a new block
     }
-}
-
-TEST_F(RasTest, ARecordCarriesTheInsertsAndTheRawData) {
+    // A record carries the port, the device and the operation, and the raw data given.
     Set("EventLog", "Enable");
+    m_journal->records.clear();
+    const char* strings[] = {"a", "b"};
     CVmRAS& ras = Opened();
     EXPECT_OPOS(OPOS_SUCCESS, ras.ReportError(1, kRasMsgOperationFailed, "to init", 0x1234));
-    const char* strings[] = {"a", "b"};
     EXPECT_OPOS(OPOS_SUCCESS,
                 ras.ReportEvent(1, EVENTLOG_WARNING_TYPE, 0x800003ED, 0, nullptr, 2, strings));
-
     ASSERT_EQ(2u, m_journal->records.size());
     const EventRecord& error = m_journal->records[0];
     EXPECT_EQ(EVENTLOG_ERROR_TYPE, error.type);
-    EXPECT_EQ(0, error.category);
     EXPECT_EQ(0xC000006Fu, error.id);
     EXPECT_EQ((std::vector<std::string>{"COM3", m_device + "Cash Drawer", "to init"}),
               error.strings);
     EXPECT_EQ(std::string("\x34\x12\x00\x00", 4), error.data);
     EXPECT_EQ((std::vector<std::string>{"COM3", m_device + "Cash Drawer", "a", "b"}),
               m_journal->records[1].strings);
-    EXPECT_EQ("", m_journal->records[1].data);
 }
 
 TEST_F(RasTest, ReportFailures) {
@@ -260,8 +242,6 @@ TEST_F(RasTest, ReportFailures) {
     EXPECT_EQ(2, m_journal->registrations);
 }
 
-// --- DirectIO 110 and 111 and the frame --------------------------------------------------------
-
 TEST_F(RasTest, LevelWithBit31IsStoredInTheRegistry) {
     CVmRAS& ras = Opened();  // VerboseLimit absent: 1
     EXPECT_OPOS(OPOS_SUCCESS, Run(ras, kRasCmdSetEventLogLevel, kBit31 | 2).result);
@@ -281,8 +261,6 @@ TEST_F(RasTest, LevelWithBit31IsStoredInTheRegistry) {
     EXPECT_OPOS(OPOS_E_FAILURE, Run(ras, kRasCmdSetEventLogLevel, kBit31 | 2).result);
     EXPECT_EQ(1, Run(ras, kRasCmdGetEventLogLevel, 0).data);
 }
-
-// --- Counters ----------------------------------------------------------------------------------
 
 // The counter text rules are ras_rules_test.cpp's; here the conversion and the argument checks.
 TEST_F(RasTest, CounterTextFollowsTheBinaryConversionAndTheCounterWraps) {
@@ -317,7 +295,7 @@ TEST_F(RasTest, MemoryModeKeepsNoFileOfItsOwn) {
     EXPECT_EQ("untouched", mode.text);
 
     // Files named in the string are written and read in any mode but Disable.
-    const std::string copy = m_folder.File("copy.txt"), empty = m_folder.File("empty.txt");
+    const std::string copy = File("copy.txt"), empty = File("empty.txt");
     ASSERT_OPOS(OPOS_SUCCESS, SetCounter(ras, 11));
     EXPECT_OPOS(OPOS_SUCCESS, Run(ras, kRasCmdSaveCounters, 2, copy).result);
     EXPECT_EQ(CounterLine(11), ReadWholeFile(copy));
@@ -326,7 +304,7 @@ TEST_F(RasTest, MemoryModeKeepsNoFileOfItsOwn) {
     EXPECT_EQ(CounterLine(11), Counters(ras));
     ASSERT_TRUE(WriteWholeFile(empty, ""));
     EXPECT_OPOS(OPOS_E_ILLEGAL, Run(ras, kRasCmdLoadCounters, 2, empty).result);
-    EXPECT_OPOS(OPOS_E_NOEXIST, Run(ras, kRasCmdLoadCounters, 2, m_folder.File("no.txt")).result);
+    EXPECT_OPOS(OPOS_E_NOEXIST, Run(ras, kRasCmdLoadCounters, 2, File("no.txt")).result);
     EXPECT_OPOS(OPOS_E_ILLEGAL, Run(ras, kRasCmdSaveCounters, 2, "").result);
 }
 
@@ -344,11 +322,9 @@ TEST_F(RasTest, DisableModeCountsButShowsNothing) {
     EXPECT_OPOS(OPOS_E_ILLEGAL, Run(noCounters, kRasCmdSetStatisticsMode, 1).result);
 }
 
-// --- Counter file ------------------------------------------------------------------------------
-
 // Every count is in the file before IncrementCounter returns; the last close writes it again.
 TEST_F(RasTest, FileModeLoadsAtTheFirstOpenAndSavesAtEachCountAndTheLastClose) {
-    const std::string file = m_folder.File("counts.log");
+    const std::string file = File("counts.log");
     ASSERT_TRUE(WriteWholeFile(file, CounterLine(7)));
     Set("Statistics", "File");
     Set("StatFileName", file);
@@ -367,7 +343,7 @@ TEST_F(RasTest, FileModeLoadsAtTheFirstOpenAndSavesAtEachCountAndTheLastClose) {
     m_ras.clear();
     EXPECT_EQ(CounterLine(0), ReadWholeFile(file));
 
-    Set("StatFileName", m_folder.File("missing\\counts.log"));
+    Set("StatFileName", File("missing\\counts.log"));
     EXPECT_OPOS(OPOS_E_NOEXIST, Opened().Close());  // the final write's result
 }
 
@@ -376,13 +352,12 @@ TEST_F(RasTest, FileModeLoadsAtTheFirstOpenAndSavesAtEachCountAndTheLastClose) {
 TEST_F(RasTest, NamedFileWithBit31BecomesTheFileSetting) {
     Set("Statistics", "Memory");
     CVmRAS& ras = Opened();
-    EXPECT_OPOS(
-        OPOS_E_NOEXIST,
-        Run(ras, kRasCmdSetStatisticsMode, kBit31 | 3, m_folder.File("nowhere\\c.log")).result);
+    EXPECT_OPOS(OPOS_E_NOEXIST,
+                Run(ras, kRasCmdSetStatisticsMode, kBit31 | 3, File("nowhere\\c.log")).result);
     EXPECT_OPOS(OPOS_E_ILLEGAL, Run(ras, kRasCmdSetStatisticsMode, 4).result);
     EXPECT_EQ("Memory", Text("Statistics"));
 
-    const std::string file = m_folder.File("named.log");
+    const std::string file = File("named.log");
     ASSERT_OPOS(OPOS_SUCCESS, Run(ras, kRasCmdSetStatisticsMode, kBit31 | 3, file).result);
     EXPECT_EQ("File", Text("Statistics"));
     EXPECT_EQ(file, Text("StatFileName"));
@@ -419,44 +394,22 @@ TEST_F(RasTest, NamedFileWithoutBit31StaysOutOfTheRegistry) {
     EXPECT_EQ(CounterLine(0), ReadWholeFile(file));
 }
 
-// --- One set of settings for the 32- and 64-bit builds ----------------------------------------
-
-// The test device's key in the 32-bit registry view, removed with its class at the end.
-struct Device32 {
-    explicit Device32(const std::string& path) {
-        RegCreateKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0,
-                        KEY_ALL_ACCESS | KEY_WOW64_32KEY, nullptr, &key, nullptr);
-    }
-    ~Device32() {
-        RegCloseKey(key);
-        HKEY parent = nullptr;
-        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\OLEforRetail\\ServiceOPOS", 0,
-                          KEY_ALL_ACCESS | KEY_WOW64_32KEY, &parent) == ERROR_SUCCESS) {
-            RegDeleteTreeA(parent, kClass);
-            RegCloseKey(parent);
-        }
-    }
-    void Set(const char* name, const std::string& text) {
-        testutil::WriteRegText(key, "", name, text);
-    }
-    std::string Text(const char* name) const {
-        const testutil::RegValue v = testutil::ReadRegValue(key, "", name);
-        return v.type == REG_SZ ? v.text : "<absent>";
-    }
-
-    HKEY key = nullptr;
-};
-
 TEST_F(RasTest, ADeviceInBothViewsKeepsItsSettingsInThe32BitView) {
     if (sizeof(void*) != 8) GTEST_SKIP() << "the 32-bit view is this program's own";
     Set("EventLog", "Disable");
     Set("Statistics", "Memory");
-    Device32 device32(KeyPath());
-    ASSERT_NE(nullptr, device32.key);
-    const std::string file = m_folder.File("c32.log");
-    device32.Set("EventLog", "Enable");
-    device32.Set("Statistics", "File");
-    device32.Set("StatFileName", file);
+    // The same device in the 32-bit registry view, removed with its class at the end.
+    HKEY view32 = nullptr;
+    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE", 0,
+                                           KEY_ALL_ACCESS | KEY_WOW64_32KEY, &view32));
+    std::unique_ptr<HKEY__, decltype(&RegCloseKey)> closer(view32, &RegCloseKey);
+    const std::string key32 = KeyPath().substr(strlen("SOFTWARE\\"));
+    const std::string file = File("c32.log");
+    for (const auto& [name, text] : {std::pair<const char*, std::string>{"EventLog", "Enable"},
+                                     {"Statistics", "File"},
+                                     {"StatFileName", file}}) {
+        ASSERT_TRUE(testutil::WriteRegText(view32, key32, name, text));
+    }
 
     CVmRAS& ras = Opened();
     EXPECT_EQ(1, Run(ras, kRasCmdGetEventLogLevel, 0).data);
@@ -464,10 +417,11 @@ TEST_F(RasTest, ADeviceInBothViewsKeepsItsSettingsInThe32BitView) {
     EXPECT_EQ(kRasModeFile, mode.data);
     EXPECT_EQ(file, mode.text);
     EXPECT_OPOS(OPOS_SUCCESS, Run(ras, kRasCmdSetEventLogLevel, kBit31 | 2).result);
-    EXPECT_EQ("Verbose1", device32.Text("EventLog"));
+    EXPECT_EQ("Verbose1", testutil::ReadRegValue(view32, key32, "EventLog").text);
     EXPECT_EQ("Disable", Text("EventLog"));
     EXPECT_OPOS(OPOS_SUCCESS, ras.Close());
     EXPECT_EQ(CounterLine(0), ReadWholeFile(file));
+    RegDeleteTreeA(view32, "OLEforRetail\\ServiceOPOS\\BramwickRasTest");
 }
 
 }  // namespace

@@ -19,10 +19,6 @@ using ExportFn = HRESULT(WINAPI*)();
 
 using testproc::OutDir;
 
-bool KeyExists(HKEY root, const char* key) {
-    return testutil::RegKeyExists(root, key);
-}
-
 std::string InprocServer() {
     wchar_t clsid[64];
     StringFromGUID2(CLSID_CashDrawer, clsid, 64);
@@ -31,19 +27,15 @@ std::string InprocServer() {
     return v.present ? v.text : "<missing>";
 }
 
-class Module {
-public:
-    explicit Module(const std::string& path) : m_module(LoadLibraryA(path.c_str())) {}
-    bool loaded() const { return static_cast<bool>(m_module); }
-    HRESULT Register() const { return Call("DllRegisterServer"); }
-    HRESULT Unregister() const { return Call("DllUnregisterServer"); }
-
-private:
+struct Module {
+    explicit Module(const std::string& path) : module(LoadLibraryA(path.c_str())) {}
     HRESULT Call(const char* name) const {
-        ExportFn fn = fw::GetProc<ExportFn>(m_module.get(), name);
+        ExportFn fn = fw::GetProc<ExportFn>(module.get(), name);
         return fn ? fn() : E_NOTIMPL;
     }
-    fw::UniqueModule m_module;
+    HRESULT Register() const { return Call("DllRegisterServer"); }
+    HRESULT Unregister() const { return Call("DllUnregisterServer"); }
+    fw::UniqueModule module;
 };
 
 TEST(SelfRegistration, OnlyAModuleNamedBramwickRegistersTheEventSource) {
@@ -56,23 +48,23 @@ TEST(SelfRegistration, OnlyAModuleNamedBramwickRegistersTheEventSource) {
     RegDeleteKeyA(HKEY_LOCAL_MACHINE, kEventSourceKey);
     {
         Module other(renamed);
-        ASSERT_TRUE(other.loaded());
+        ASSERT_TRUE(other.module);
         EXPECT_HR(S_OK, other.Register());
         EXPECT_NE(std::string::npos, InprocServer().find("OtherName.dll")) << InprocServer();
-        EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kEventSourceKey));
+        EXPECT_FALSE(testutil::RegKeyExists(HKEY_LOCAL_MACHINE, kEventSourceKey));
         // The missing event-log key does not make unregistration fail.
         EXPECT_HR(S_OK, other.Unregister());
-        EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, kProgId));
+        EXPECT_FALSE(testutil::RegKeyExists(HKEY_CLASSES_ROOT, kProgId));
     }
     DeleteFileA(renamed.c_str());
 
     Module bramwick(real);
-    ASSERT_TRUE(bramwick.loaded());
+    ASSERT_TRUE(bramwick.module);
     EXPECT_HR(S_OK, bramwick.Register());
-    EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, kEventSourceKey));
+    EXPECT_TRUE(testutil::RegKeyExists(HKEY_LOCAL_MACHINE, kEventSourceKey));
     EXPECT_HR(S_OK, bramwick.Unregister());
-    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kEventSourceKey));
-    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, kProgId));
+    EXPECT_FALSE(testutil::RegKeyExists(HKEY_LOCAL_MACHINE, kEventSourceKey));
+    EXPECT_FALSE(testutil::RegKeyExists(HKEY_CLASSES_ROOT, kProgId));
     // Nothing left to remove: the type library step reports it.
     EXPECT_HR(SELFREG_E_TYPELIB, bramwick.Unregister());
     // Registering twice is harmless, and leaves the DLL registered for the next tests.
