@@ -350,8 +350,11 @@ TEST_F(SimPortTest, CommandsWrittenDuringAWaitAreAnswered) {
     EXPECT_NE(std::string::npos, scope.Sim("show").output.find("drawer1=closed drawer2=open"));
     Write({0x1B, 0x02, 0x01, 0x00});
     EXPECT_EQ(Frame(0x02, 2), port->ReadAtLeast(4));
+}
 
-    // One wait at a time; mask 0 completes a pending wait at once, and leaves nothing to wait for.
+// One wait at a time; mask 0 completes a pending wait at once, and leaves nothing to wait for.
+TEST_F(SimPortTest, SetEventMaskZeroCompletesAPendingWait) {
+    LineWait wait;
     ASSERT_EQ(0, wait.Arm(*port));
     EXPECT_EQ(ERROR_INVALID_PARAMETER, port->WaitEvent(wait.maskWord(), wait.overlapped()));
     ASSERT_EQ(0, port->SetEventMask(0));
