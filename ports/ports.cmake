@@ -30,7 +30,7 @@ if(BRAMWICK_TESTS AND COMMAND bramwick_wine_test)
     # process that changes the controllers.
     bramwick_wine_test(port_lib_tests
         SOURCES tests/win/port_lib_test.cpp
-        LIBS bramwick_framework)
+        LIBS bramwick_core)
     add_dependencies(port_lib_tests zezaz cdctl)
 
     # The serial backend against a pseudo-terminal made by socat, in a private Wine prefix

@@ -20,6 +20,7 @@
 #include "framework/handles.h"
 #include "framework/module.h"
 #include "link/port_abi.h"
+#include "link/port_open_params.h"
 #include "tests/win/sim_control.h"
 
 namespace {
@@ -79,29 +80,16 @@ public:
 
     // The open request as the service builds it.
     LONG Open(const OpenOptions& o) {
-        static const char kEmpty[] = "";
-        const PortWord empty = reinterpret_cast<PortWord>(kEmpty);
+        DeviceConfig config;
+        config.port = o.port;
+        config.portInitializeString = o.settings;
+        config.dllMode = o.dllMode;
+        const std::string none;
+        m_detail = 0;
         PortOpenRequest r{};
         r.code = kPortOpen;
-        PortOpenParams& p = r.params;
-        p.path = p.dllName = p.deviceName = p.eventLogPortName = p.deviceDescription = empty;
-        p.restartHardwareId = empty;
-        p.moduleName = reinterpret_cast<PortWord>("BRAMWICK");
-        p.port = reinterpret_cast<PortWord>(o.port.c_str());
-        p.statusRequestEvent = reinterpret_cast<PortWord>(o.statusRequest);
-        p.eventMask = kPortEventMask;
-        const PortWord timeouts[5] = {10, 0, 50, 0, 100};
-        std::copy(timeouts, timeouts + 5, p.timeouts);
-        p.inputQueueSize = p.outputQueueSize = 128;
-        p.settings = reinterpret_cast<PortWord>(o.settings.c_str());
-        for (DcbMember m : {kDcbBinary, kDcbDtrControl, kDcbRtsControl}) p.dcb[m] = {1, 1};
-        for (DcbMember m : {kDcbOutxCtsFlow, kDcbOutxDsrFlow, kDcbDsrSensitivity, kDcbOutX, kDcbInX,
-                            kDcbNull, kDcbEvtChar}) {
-            p.dcb[m] = {1, 0};
-        }
-        p.dllMode = static_cast<PortWord>(o.dllMode);
-        m_detail = 0;
-        p.detailWord = reinterpret_cast<PortWord>(&m_detail);
+        FillPortOpenParams({&config, &none, &none, &none, o.statusRequest, nullptr, &m_detail},
+                           &r.params);
         return m_entry(m_handle, reinterpret_cast<PortWord*>(&r));
     }
     LONG Close() { return Request({kPortClose}); }
