@@ -142,28 +142,20 @@ private:
 
 // The service reader's wait: SetEventMask(0xD9), WaitEvent on its own block, then a wait on the
 // block's event.
-class LineWait {
-public:
-    LineWait() { m_ov.hEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr); }
-    ~LineWait() { CloseHandle(m_ov.hEvent); }
-    LineWait(const LineWait&) = delete;
-    LineWait& operator=(const LineWait&) = delete;
-
+struct LineWait {
+    LineWait() { ov.hEvent = event.get(); }
     LONG Arm(Port& port) {
-        m_mask = 0xDEADBEEF;
+        mask = 0xDEADBEEF;
         const LONG r = port.SetEventMask(kPortEventMask);
-        return r != 0 ? r : port.WaitEvent(&m_mask, &m_ov);
+        return r != 0 ? r : port.WaitEvent(&mask, &ov);
     }
+    LONG Again(Port& port) { return port.WaitEvent(&mask, &ov); }
     bool Signalled(DWORD limitMs = 5000) const {
-        return WaitForSingleObject(m_ov.hEvent, limitMs) == WAIT_OBJECT_0;
+        return WaitForSingleObject(ov.hEvent, limitMs) == WAIT_OBJECT_0;
     }
-    DWORD mask() const { return m_mask; }
-    OVERLAPPED* overlapped() { return &m_ov; }
-    DWORD* maskWord() { return &m_mask; }
-
-private:
-    OVERLAPPED m_ov{};
-    DWORD m_mask = 0;
+    fw::UniqueKernel event{CreateEventA(nullptr, TRUE, FALSE, nullptr)};
+    OVERLAPPED ov{};
+    DWORD mask = 0;
 };
 
 // A fresh state folder for the simulated controllers (BRAMWICK_SIM_DIR, inherited by cdctl)
@@ -179,11 +171,10 @@ public:
     }
     ~SimScope() {
         SetEnvironmentVariableA("BRAMWICK_SIM_DIR", nullptr);
-        DeleteFileA(StateFile().c_str());
+        DeleteFileA((m_folder + "\\" + m_name + ".sim").c_str());
         RemoveDirectoryA(m_folder.c_str());
     }
     const std::string& name() const { return m_name; }
-    std::string StateFile() const { return m_folder + "\\" + m_name + ".sim"; }
     // `cdctl sim NAME args`.
     testproc::Outcome Sim(const std::string& args) const {
         return testproc::Cdctl("sim " + m_name + " " + args, 20000);
@@ -306,7 +297,7 @@ protected:
         LineWait wait;
         if (wait.Arm(*port) != 0) return 0xFFFFFFFF;
         Sim(args);
-        if (wait.Signalled()) return wait.mask();
+        if (wait.Signalled()) return wait.mask;
         port->SetEventMask(0);  // ends the wait: the block must not outlive it
         return 0xFFFFFFFF;
     }
@@ -329,8 +320,8 @@ TEST_F(SimPortTest, CommandsWrittenDuringAWaitAreAnswered) {
     EXPECT_FALSE(wait.Signalled(0)) << "a wait starts with its event reset";
     Write(kStatusCommand);
     ASSERT_TRUE(wait.Signalled());
-    EXPECT_EQ(static_cast<DWORD>(EV_RXCHAR), wait.mask());
-    EXPECT_EQ(0u, wait.overlapped()->Internal) << "the block reads as completed";
+    EXPECT_EQ(static_cast<DWORD>(EV_RXCHAR), wait.mask);
+    EXPECT_EQ(0u, wait.ov.Internal) << "the block reads as completed";
     EXPECT_EQ(Frame(0x02, 0), port->ReadAtLeast(4));
 
     Write({0x1B, 0x01, 0x01, 0x05});  // drawer 2, four-byte form with a pulse width
@@ -344,11 +335,11 @@ TEST_F(SimPortTest, CommandsWrittenDuringAWaitAreAnswered) {
 TEST_F(SimPortTest, SetEventMaskZeroCompletesAPendingWait) {
     LineWait wait;
     ASSERT_EQ(0, wait.Arm(*port));
-    EXPECT_EQ(ERROR_INVALID_PARAMETER, port->WaitEvent(wait.maskWord(), wait.overlapped()));
+    EXPECT_EQ(ERROR_INVALID_PARAMETER, wait.Again(*port));
     ASSERT_EQ(0, port->SetEventMask(0));
     ASSERT_TRUE(wait.Signalled(0));
-    EXPECT_EQ(0u, wait.mask());
-    EXPECT_EQ(ERROR_INVALID_PARAMETER, port->WaitEvent(wait.maskWord(), wait.overlapped()));
+    EXPECT_EQ(0u, wait.mask);
+    EXPECT_EQ(ERROR_INVALID_PARAMETER, wait.Again(*port));
 }
 
 // Bytes that arrive while the service is between two waits must still wake its next wait, even
@@ -360,22 +351,22 @@ TEST_F(SimPortTest, EventsBetweenWaitsCompleteTheNextWaitUnlessTheMaskDropsThem)
     LineWait& wait = lineWait;
     ASSERT_EQ(0, wait.Arm(*port));
     ASSERT_TRUE(wait.Signalled(0)) << "completed by the wait request itself";
-    EXPECT_EQ(static_cast<DWORD>(EV_RXCHAR), wait.mask());
+    EXPECT_EQ(static_cast<DWORD>(EV_RXCHAR), wait.mask);
     ASSERT_EQ(1u, port->ReadAtLeast(1).size());
 
     Sim("inject 56");
     ASSERT_TRUE(WaitUntil([&] { return port->InQueue() == 1; }));
     ASSERT_EQ(0, port->SetEventMask(EV_CTS));
-    ASSERT_EQ(0, port->WaitEvent(wait.maskWord(), wait.overlapped()));
+    ASSERT_EQ(0, wait.Again(*port));
     EXPECT_FALSE(wait.Signalled(100)) << "queued bytes do not wake a mask without EV_RXCHAR";
     // Asking for EV_RXCHAR again ends that wait as any mask change does; the next wait then
     // finds the byte.
     ASSERT_EQ(0, port->SetEventMask(EV_RXCHAR));
     ASSERT_TRUE(wait.Signalled(0));
-    EXPECT_EQ(0u, wait.mask());
-    ASSERT_EQ(0, port->WaitEvent(wait.maskWord(), wait.overlapped()));
+    EXPECT_EQ(0u, wait.mask);
+    ASSERT_EQ(0, wait.Again(*port));
     ASSERT_TRUE(wait.Signalled(0));
-    EXPECT_EQ(static_cast<DWORD>(EV_RXCHAR), wait.mask());
+    EXPECT_EQ(static_cast<DWORD>(EV_RXCHAR), wait.mask);
     ASSERT_EQ(0, port->SetEventMask(0));
 }
 
@@ -389,20 +380,20 @@ TEST_F(SimPortTest, BytesQueuedUnderMaskZeroCompleteTheNextWaitAtOnce) {
     LineWait& wait = lineWait;
     ASSERT_EQ(0, wait.Arm(*port));
     ASSERT_TRUE(wait.Signalled(0)) << "the frame came while the mask was 0";
-    EXPECT_EQ(static_cast<DWORD>(EV_RXCHAR), wait.mask());
+    EXPECT_EQ(static_cast<DWORD>(EV_RXCHAR), wait.mask);
 
     // A wait that ended without the bytes being read finds them again, mask unchanged.
-    ASSERT_EQ(0, port->WaitEvent(wait.maskWord(), wait.overlapped()));
+    ASSERT_EQ(0, wait.Again(*port));
     ASSERT_TRUE(wait.Signalled(0)) << "unread bytes left from the last wait";
-    EXPECT_EQ(static_cast<DWORD>(EV_RXCHAR), wait.mask());
+    EXPECT_EQ(static_cast<DWORD>(EV_RXCHAR), wait.mask);
 
     // Once they are read, the wait waits for the next byte.
     EXPECT_EQ(Frame(0x02, 0), port->ReadAtLeast(4));
-    ASSERT_EQ(0, port->WaitEvent(wait.maskWord(), wait.overlapped()));
+    ASSERT_EQ(0, wait.Again(*port));
     EXPECT_FALSE(wait.Signalled(100)) << "nothing queued";
     Sim("inject 57");
     ASSERT_TRUE(wait.Signalled());
-    EXPECT_EQ(static_cast<DWORD>(EV_RXCHAR), wait.mask());
+    EXPECT_EQ(static_cast<DWORD>(EV_RXCHAR), wait.mask);
 }
 
 // Each change cdctl makes ends the service reader's wait with its own event; notification on
@@ -460,18 +451,17 @@ TEST_F(SimPortTest, PurgeAndShortReads) {
 }
 
 TEST_F(SimPortTest, DllModeSetsTheStatusRequestEventRepeatedly) {
-    HANDLE request = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    fw::UniqueKernel request(CreateEventA(nullptr, TRUE, FALSE, nullptr));
     ASSERT_EQ(0, port->Close());
     OpenOptions options{scope.name()};
     options.dllMode = 40;
-    options.statusRequest = request;
+    options.statusRequest = request.get();
     ASSERT_EQ(0, port->Open(options));
     for (int i = 0; i < 3; ++i) {
-        EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(request, 5000)) << "request " << i;
-        ResetEvent(request);
+        EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(request.get(), 5000)) << "request " << i;
+        ResetEvent(request.get());
     }
     EXPECT_EQ(0, port->Close());
-    CloseHandle(request);
 }
 
 TEST_F(SimPortTest, StatePersistsAcrossCloseReopenAndProcesses) {
@@ -548,7 +538,7 @@ TEST_F(SerialPortTest, BytesQueuedUnderMaskZeroCompleteTheNextWaitAtOnce) {
     const bool atOnce = wait.Signalled(0);
     if (!atOnce) port->SetEventMask(0);  // ends the wait: the block must not outlive it
     ASSERT_TRUE(atOnce) << "the answer came while the mask was 0";
-    EXPECT_EQ(static_cast<DWORD>(EV_RXCHAR), wait.mask());
+    EXPECT_EQ(static_cast<DWORD>(EV_RXCHAR), wait.mask);
     EXPECT_EQ(4u, port->ReadAtLeast(4).size()) << "the wait leaves the answer queued";
 }
 
