@@ -1,14 +1,11 @@
 // CVmRAS against the real registry, named mapping and mutex, with a recording event log: the
-// shared block and its first user, level filtering, DirectIO 110 to 115, the counter file kept
-// at the first open, at each count and at the last close, and the registry view of the settings
-// of a device set up for 32- and 64-bit applications. What happens to the file itself is
+// shared block, level filtering, DirectIO 110 to 115, when the counter file is read and written,
+// and a device set up for both 32- and 64-bit applications. The file itself is
 // counter_file_test.cpp's.
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
@@ -42,10 +39,6 @@ std::string Nibbles(const std::string& bytes) {
     std::string text;
     for (unsigned char c : bytes) text += {char('0' + (c >> 4)), char('0' + (c & 15))};
     return text;
-}
-
-bool FileExists(const std::string& path) {
-    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
 // The running test program's name: the module whose folder is the counter files' fallback.
@@ -364,7 +357,8 @@ TEST_F(RasTest, NamedFileWithBit31BecomesTheFileSetting) {
     Io mode = Run(ras, kRasCmdGetStatisticsMode, 0);
     EXPECT_EQ(kRasModeFile, mode.data);
     EXPECT_EQ(file, mode.text);
-    EXPECT_FALSE(FileExists(file));  // probed, not left behind
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES,
+              GetFileAttributesA(file.c_str()));  // probed, not left behind
 
     // Without a name it is the default file, and the registry gets an empty name.
     ASSERT_OPOS(OPOS_SUCCESS, Run(ras, kRasCmdSetStatisticsMode, kBit31 | 3, "").result);
@@ -381,7 +375,8 @@ TEST_F(RasTest, NamedFileWithoutBit31StaysOutOfTheRegistry) {
     RemoveDirectoryA(CounterDataFolder(nullptr).c_str());  // goes only when empty
     ASSERT_OPOS(OPOS_SUCCESS,
                 Run(ras, kRasCmdSetStatisticsMode, 3, Nibbles("rel.txt"), OPOS_BC_NIBBLE).result);
-    EXPECT_FALSE(FileExists(file));  // probed, not left behind
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES,
+              GetFileAttributesA(file.c_str()));  // probed, not left behind
     EXPECT_EQ("Memory", Text("Statistics"));
     EXPECT_EQ("<absent>", Text("StatFileName"));
     Io mode = Run(ras, kRasCmdGetStatisticsMode, 0);
