@@ -24,14 +24,13 @@ void CopyText(int slot, PortWord text) {
     if (request[0] == kPortOpen) {
         ++g_opens;
         memcpy(&g_lastOpen, request + 1, sizeof(g_lastOpen));
-        const PortWord texts[] = {g_lastOpen.path,
-                                  g_lastOpen.dllName,
-                                  g_lastOpen.port,
-                                  g_lastOpen.deviceName,
-                                  g_lastOpen.moduleName,
-                                  g_lastOpen.settings,
-                                  g_lastOpen.deviceDescription};
-        for (int i = 0; i < 7; ++i) CopyText(i, texts[i]);
+        CopyText(0, g_lastOpen.path);
+        CopyText(1, g_lastOpen.dllName);
+        CopyText(2, g_lastOpen.port);
+        CopyText(3, g_lastOpen.deviceName);
+        CopyText(4, g_lastOpen.moduleName);
+        CopyText(5, g_lastOpen.settings);
+        CopyText(6, g_lastOpen.deviceDescription);
         return FAKE_PORT_MODE == 4 ? 5 : 0;
     }
     return 0;
