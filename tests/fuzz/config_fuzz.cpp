@@ -1,9 +1,5 @@
-// libFuzzer target for the registry values of a device: any set of values, of any registry
-// type and any contents, read through a fake device key that follows the registry reading
-// rules (texts only from REG_SZ and up to their first NUL, numbers from REG_DWORD or a decimal
-// REG_SZ, Booleans from the first letter). Checked: every setting within the range the service
-// can work with, corrected settings read back unchanged, the commands built from them, the
-// reliability settings, the counter file path and the port texts.
+// libFuzzer target: any registry values of a device, of any type, read as the registry reads
+// them; every setting within range and read back unchanged, and what is built from them sound.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <algorithm>
