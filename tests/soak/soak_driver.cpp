@@ -31,6 +31,8 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <fstream>
+#include <iterator>
 #include <map>
 #include <memory>
 #include <random>
@@ -41,7 +43,6 @@
 #include "stats/stat_names.h"
 #include "tools/client/drawer_client.h"
 #include "tests/soak/soak_journal.h"
-#include "tests/soak/soak_options.h"
 #include "tests/soak/soak_worker.h"
 #include "tests/win/scratch_device.h"
 #include "tests/win/sim_control.h"
@@ -50,49 +51,69 @@ namespace {
 
 using soak::kDevice;
 using soak::kSim;
-using soak::Options;
-using soak::ParseOptions;
 constexpr DWORD kKilledCode = 0xDEAD;
 constexpr DWORD kTakeoverMs = 20000;
 constexpr DWORD kNoProgressMs = 120000;
 
+struct Options {
+    int processes = 8, cycles = 200, kills = 16, listenerKills = 16, unclaimed = -1, watchers = 2;
+    unsigned long killMin = 1500, killMax = 5000;
+    uint32_t seed = GetTickCount();
+    std::string mixedDriver, mixedOut;  // the other build's soak_driver.exe and its modules
+};
+
+bool ParseOptions(int argc, char** argv, Options* o) {
+    const std::map<std::string, int*> numbers = {
+        {"--processes", &o->processes}, {"--cycles", &o->cycles},
+        {"--kills", &o->kills},         {"--listener-kills", &o->listenerKills},
+        {"--unclaimed", &o->unclaimed}, {"--watchers", &o->watchers}};
+    if (argc % 2 != 0) return false;
+    for (int i = 2; i < argc; i += 2) {
+        const std::string a = argv[i], v = argv[i + 1];
+        char* end = nullptr;
+        const long n = strtol(v.c_str(), &end, 10);
+        if (auto it = numbers.find(a); it != numbers.end()) {
+            if (*end != '\0' || n < 0 || n > 100000) return false;
+            *it->second = static_cast<int>(n);
+        } else if (a == "--mixed" || a == "--mixed-out") {
+            (a == "--mixed" ? o->mixedDriver : o->mixedOut) = v;
+        } else if (a == "--seed") {
+            o->seed = static_cast<uint32_t>(strtoul(v.c_str(), nullptr, 10));
+        } else if (a != "--kill-every" ||
+                   sscanf(v.c_str(), "%lu-%lu", &o->killMin, &o->killMax) != 2 ||
+                   o->killMin > o->killMax) {
+            return false;
+        }
+    }
+    if (o->unclaimed < 0) o->unclaimed = o->processes / 2;
+    return o->processes >= 1 && o->processes <= 60 && o->cycles >= 1 &&
+           o->unclaimed <= o->processes && o->watchers <= 8 &&
+           o->mixedDriver.empty() == o->mixedOut.empty();
+}
+
 std::string ReadWhole(const std::string& path) {
-    std::string text;
-    HANDLE f = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (f == INVALID_HANDLE_VALUE) return text;
-    char buffer[4096];
-    DWORD got = 0;
-    while (ReadFile(f, buffer, sizeof(buffer), &got, nullptr) && got > 0) text.append(buffer, got);
-    CloseHandle(f);
-    return text;
+    std::ifstream file(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+}
+
+std::string NameOf(bool watcher, int slot, int number) {
+    return (watcher ? "watcher " : "worker ") + std::to_string(slot) + "." + std::to_string(number);
 }
 
 // --- Supervisor ---------------------------------------------------------------------------
-
-std::string SelfPath() {
-    char path[MAX_PATH];
-    GetModuleFileNameA(nullptr, path, MAX_PATH);
-    return path;
-}
 
 bool OwnsThePort(DWORD pid) {
     return testproc::PortOwnerProcessId() == pid;
 }
 
 struct Running {
-    bool watcher = false;
-    int slot = 0;  // workers: the slot; watchers: their number
-    int number = 0;
+    bool watcher = false, killed = false, hung = false;
+    int slot = 0, number = 0;  // watchers: their number, and 0
     HANDLE process = nullptr;
-    DWORD pid = 0;
+    DWORD pid = 0, lastProgress = 0;
     std::string journal;
-    bool killed = false;
-    bool hung = false;
-    long long killedAt = -1;
-    long long openingsAtKill = -1;
+    long long killedAt = -1, openingsAtKill = -1;
     size_t journalSize = 0;
-    DWORD lastProgress = 0;
 };
 
 class Supervisor {
@@ -110,11 +131,10 @@ public:
 
     int Run() {
         printf(
-            "soak: %d processes x %d cycles (%d never claim), %d watchers; up to %d owner and "
-            "%d listener kills every %lu-%lu ms, seed %u\n",
+            "soak: %d processes x %d cycles (%d never claim), %d watchers, %d owner and %d "
+            "listener kills every %lu-%lu ms, seed %u\n",
             m_o.processes, m_o.cycles, m_o.unclaimed, m_o.watchers, m_o.kills, m_o.listenerKills,
-            static_cast<unsigned long>(m_o.killMin), static_cast<unsigned long>(m_o.killMax),
-            m_o.seed);
+            m_o.killMin, m_o.killMax, m_o.seed);
         const bool mixed = !m_o.mixedDriver.empty();
         ScratchDevice device(
             kDevice, true,
@@ -130,11 +150,13 @@ public:
         // With BRAMWICK_TRACE_DIR set every process traces there (docs/trace.md).
         device.SetText("Trace_Enable",
                        testproc::Environment("BRAMWICK_TRACE_DIR").empty() ? "False" : "True");
-        device.SetNumber("DetectDelay_Time", 20);
-        device.SetNumber("Command_Timeout", soak::kCommandTimeout);
-        device.SetNumber("SendReady_Timeout", soak::kSendReadyTimeout);
-        device.SetNumber("SendDone_Timeout", soak::kSendDoneTimeout);
-        device.SetNumber("OpenDrawer_Timeout", soak::kOpenDrawerTimeout);
+        for (const auto& [name, ms] : {std::pair{"DetectDelay_Time", DWORD{20}},
+                                       {"Command_Timeout", soak::kCommandTimeout},
+                                       {"SendReady_Timeout", soak::kSendReadyTimeout},
+                                       {"SendDone_Timeout", soak::kSendDoneTimeout},
+                                       {"OpenDrawer_Timeout", soak::kOpenDrawerTimeout}}) {
+            device.SetNumber(name, ms);
+        }
         if (!m_stop || Sim(kSim, "reset") != 0 ||
             Sim(kSim, "autoclose " + std::to_string(soak::kAutoCloseMs)) != 0) {
             Fail("the simulator or the stop event cannot be set up");
@@ -179,7 +201,9 @@ private:
 
     bool Launch(const std::string& args, Running r) {
         const bool other = !r.watcher && !m_o.mixedDriver.empty() && r.slot % 2 == 1;
-        std::string line = "\"" + (other ? m_o.mixedDriver : SelfPath()) + "\" " + args;
+        char self[MAX_PATH];
+        GetModuleFileNameA(nullptr, self, MAX_PATH);
+        std::string line = "\"" + (other ? m_o.mixedDriver : self) + "\" " + args;
         STARTUPINFOA si = {};
         si.cb = sizeof(si);
         PROCESS_INFORMATION pi = {};
@@ -189,8 +213,7 @@ private:
             return false;
         }
         CloseHandle(pi.hThread);
-        m_log += "start " + std::string(r.watcher ? "watcher " : "worker ") +
-                 std::to_string(r.slot) + "." + std::to_string(r.number) + " pid " +
+        m_log += "start " + NameOf(r.watcher, r.slot, r.number) + " pid " +
                  std::to_string(pi.dwProcessId) + (other ? " (other build)" : "") + " at " +
                  std::to_string(soak::Now()) + "\n";
         r.process = pi.hProcess;
@@ -255,7 +278,6 @@ private:
         inc.slot = r.slot;
         inc.number = r.number;
         inc.killed = r.killed;
-        inc.hung = r.hung;
         inc.exitCode = code;
         soak::ReadJournal(ReadWhole(r.journal), &inc);
         if (r.killed) {
@@ -285,8 +307,7 @@ private:
         r.killed = true;
         r.killedAt = soak::Now();
         if (r.watcher) r.openingsAtKill = soak::SimOpenings();
-        m_log += std::string(why) + " " + (r.watcher ? "watcher " : "worker ") +
-                 std::to_string(r.slot) + "." + std::to_string(r.number) + " pid " +
+        m_log += std::string(why) + " " + NameOf(r.watcher, r.slot, r.number) + " pid " +
                  std::to_string(r.pid) + " at " + std::to_string(r.killedAt) + "\n";
     }
 
@@ -318,9 +339,8 @@ private:
             } else if (!r.hung && now - r.lastProgress > kNoProgressMs) {
                 soak::Incarnation inc;
                 soak::ReadJournal(ReadWhole(r.journal), &inc);
-                Fail("worker " + std::to_string(r.slot) + "." + std::to_string(r.number) +
-                     " made no progress for " + std::to_string(kNoProgressMs / 1000) +
-                     " s; its last entry: " + inc.lastLine);
+                Fail(NameOf(false, r.slot, r.number) + " made no progress for " +
+                     std::to_string(kNoProgressMs / 1000) + " s; its last entry: " + inc.lastLine);
                 r.hung = true;
                 Kill(r, "hung");
             }
@@ -402,31 +422,23 @@ private:
     // No lost change: open and closed in turn within each session of every process, and each
     // watcher session told of as many openings as the controller made meanwhile.
     void CheckChanges() {
-        std::vector<std::string> problems;
-        long changes = 0;
-        long sessions = 0;
+        long changes = 0, sessions = 0;
         for (const soak::Incarnation& inc : m_done) {
-            const std::string name = (inc.watcher ? "watcher " : "worker ") +
-                                     std::to_string(inc.slot) + "." + std::to_string(inc.number);
-            problems.clear();
-            soak::CheckAlternation(inc, &problems);
-            for (const std::string& p : problems) Fail(name + " " + p);
+            const std::string name = NameOf(inc.watcher, inc.slot, inc.number);
+            soak::CheckAlternation(inc, name + " ", &m_violations);
             changes += static_cast<long>(inc.changes.size());
             for (const soak::Watch& w : inc.watches) {
-                if (w.openingsFrom < 0 || w.openingsTo < 0) {
-                    Fail(name + ": the simulator's count could not be read");
-                    continue;
-                }
                 long kills = 0;
                 for (long long at : m_ownerKills) kills += at >= w.from && at <= w.to;
                 std::string why;
-                if (!soak::WatchExplained(w, kills, &why)) Fail(name + " lost changes: " + why);
-                ++sessions;
+                if (w.openingsFrom < 0 || w.openingsTo < 0) {
+                    Fail(name + ": the simulator's count could not be read");
+                } else if (++sessions, !soak::WatchExplained(w, kills, &why)) {
+                    Fail(name + " lost changes: " + why);
+                }
             }
         }
-        problems.clear();
-        soak::CheckRefusals(m_done, &problems);
-        for (const std::string& p : problems) Fail(p);
+        soak::CheckRefusals(m_done, &m_violations);
         printf(
             "soak: %ld changes reported to %zu processes; %ld watcher sessions checked against "
             "the controller\n",
@@ -438,8 +450,7 @@ private:
         long refusals = 0;
         long cycles = 0;
         for (const soak::Incarnation& inc : m_done) {
-            const std::string name = (inc.watcher ? "watcher " : "worker ") +
-                                     std::to_string(inc.slot) + "." + std::to_string(inc.number);
+            const std::string name = NameOf(inc.watcher, inc.slot, inc.number);
             cycles += inc.cycles;
             refusals += inc.openRefusals;
             for (const std::string& v : inc.violations) Fail(name + ": " + v);
@@ -471,31 +482,27 @@ private:
                 }
             }
         }
-        printf(
-            "soak: %ld cycles in %zu processes, %zu owner and %d listener kills, %ld opens "
-            "refused with 456\n",
-            cycles, m_done.size(), m_ownerKills.size(), m_listenerKills, refusals);
         std::map<long, long> results;
         std::map<std::string, long> longest;
         for (const soak::Incarnation& inc : m_done) {
             for (const auto& [r, n] : inc.openDrawerResults) results[r] += n;
-            for (const auto& [name, ms] : inc.longestMs)
-                longest[name] = std::max(longest[name], ms);
+            for (const auto& [call, ms] : inc.longestMs)
+                longest[call] = std::max(longest[call], ms);
         }
         std::string text;
         for (const auto& [r, n] : results)
             text += " " + std::to_string(r) + ":" + std::to_string(n);
-        printf("soak: OpenDrawer results (result:calls):%s\n", text.c_str());
-        text.clear();
-        for (const auto& [name, ms] : longest) text += " " + name + " " + std::to_string(ms);
-        printf("soak: longest calls (ms):%s\n", text.c_str());
-        if (!m_takeovers.empty()) {
-            printf("soak: takeover after a kill: longest %lu ms, all %zu within %lu s\n",
-                   static_cast<unsigned long>(
-                       *std::max_element(m_takeovers.begin(), m_takeovers.end())),
-                   m_takeovers.size(), static_cast<unsigned long>(kTakeoverMs / 1000));
-        }
-        printf("soak: handles (after first cycle -> at end):%s\n", m_handleReport.c_str());
+        text += "; longest calls (ms):";
+        for (const auto& [call, ms] : longest) text += " " + call + " " + std::to_string(ms);
+        printf(
+            "soak: %ld cycles in %zu processes, %zu owner and %d listener kills (longest "
+            "takeover %lu ms), %ld opens refused with 456; OpenDrawer result:calls%s; handles "
+            "after the first cycle -> at end:%s\n",
+            cycles, m_done.size(), m_ownerKills.size(), m_listenerKills,
+            m_takeovers.empty() ? 0ul
+                                : static_cast<unsigned long>(
+                                      *std::max_element(m_takeovers.begin(), m_takeovers.end())),
+            refusals, text.c_str(), m_handleReport.c_str());
         CheckChanges();
 
         // The counts of the whole run, then the drawer still opens.
@@ -533,23 +540,16 @@ private:
                m_violations.empty() ? "passed" : "FAILED", m_violations.size(), m_dir.c_str());
         fflush(stdout);
         if (!m_violations.empty()) {
-            FILE* log = fopen((m_dir + "\\supervisor.log").c_str(), "w");
-            if (log) {
-                fputs(m_log.c_str(), log);
-                fclose(log);
-            }
-        } else {
-            WIN32_FIND_DATAA found;
-            HANDLE find = FindFirstFileA((m_dir + "\\*.log").c_str(), &found);
-            if (find != INVALID_HANDLE_VALUE) {
-                do {
-                    DeleteFileA((m_dir + "\\" + found.cFileName).c_str());
-                } while (FindNextFileA(find, &found));
-                FindClose(find);
-            }
-            RemoveDirectoryA(m_dir.c_str());
+            std::ofstream(m_dir + "\\supervisor.log") << m_log;
+            return 1;
         }
-        return m_violations.empty() ? 0 : 1;
+        WIN32_FIND_DATAA found;
+        const HANDLE find = FindFirstFileA((m_dir + "\\*.log").c_str(), &found);
+        for (bool more = find != INVALID_HANDLE_VALUE; more; more = FindNextFileA(find, &found))
+            DeleteFileA((m_dir + "\\" + found.cFileName).c_str());
+        if (find != INVALID_HANDLE_VALUE) FindClose(find);
+        RemoveDirectoryA(m_dir.c_str());
+        return 0;
     }
 
     Options m_o;
@@ -579,10 +579,7 @@ int main(int argc, char** argv) {
     if (argc >= 2 && strcmp(argv[1], "watcher") == 0) return soak::RunWatcher(argc, argv);
     Options o;
     if (argc < 2 || strcmp(argv[1], "run") != 0 || !ParseOptions(argc, argv, &o)) {
-        fprintf(stderr,
-                "usage: soak_driver run [--processes N] [--cycles N] [--kills N] "
-                "[--listener-kills N] [--unclaimed N] [--watchers N] [--kill-every MIN-MAX] "
-                "[--seed N] [--mixed EXE --mixed-out DIR]\n");
+        fprintf(stderr, "usage: soak_driver run [--OPTION VALUE]... (see soak_driver.cpp)\n");
         return 2;
     }
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);

@@ -119,6 +119,7 @@ public:
         const DWORD start = GetTickCount();
         const LONG result = Checked(*m_session, name, call());
         const DWORD ms = GetTickCount() - start;
+        m_returnedAt = Now();
         m_journal.Line("call %s %ld %lu", name, static_cast<long>(result),
                        static_cast<unsigned long>(ms));
         if (ms > bound) {
@@ -170,22 +171,14 @@ public:
         if (enabled != OPOS_SUCCESS) Violation("enabling returned %ld", static_cast<long>(enabled));
 
         m_journal.Line("od-begin %lld", Now());
-        const DWORD start = GetTickCount();
-        const LONG opened = Checked(s, "OpenDrawer", s.OpenDrawer());
-        const DWORD ms = GetTickCount() - start;
-        m_journal.Line("od-end %ld %lu %lld", static_cast<long>(opened),
-                       static_cast<unsigned long>(ms), Now());
-        if (ms > m_bounds.openDrawer) {
-            Violation("OpenDrawer took %lu ms, more than its bound of %lu ms",
-                      static_cast<unsigned long>(ms),
-                      static_cast<unsigned long>(m_bounds.openDrawer));
-        }
-        Pump();
+        const LONG opened =
+            Timed("opendrawer", m_bounds.openDrawer, [&] { return s.OpenDrawer(); });
+        m_journal.Line("od-end %ld %lld", static_cast<long>(opened), m_returnedAt);
 
         m_journal.Line("wait-begin %lld", Now());
         const LONG waited =
             Timed("wait", m_bounds.wait, [&] { return s.WaitForDrawerClose(60000); });
-        m_journal.Line("wait-end %ld %lld", static_cast<long>(waited), Now());
+        m_journal.Line("wait-end %ld %lld", static_cast<long>(waited), m_returnedAt);
         if (waited != OPOS_SUCCESS && waited != kFailure && waited != kClaimed) {
             Violation("WaitForDrawerClose returned %ld", static_cast<long>(waited));
         }
@@ -220,6 +213,7 @@ private:
     Bounds m_bounds;
     bool m_claims;
     client::DrawerClient* m_session = nullptr;
+    long long m_returnedAt = 0;  // when the last timed call returned
     int m_violations = 0;
     std::map<std::string, long long> m_lastCounts;
 };
