@@ -96,8 +96,17 @@ std::string ReadWhole(const std::string& path) {
     return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
 }
 
-std::string NameOf(bool watcher, int slot, int number) {
-    return (watcher ? "watcher " : "worker ") + std::to_string(slot) + "." + std::to_string(number);
+template <class... A>
+std::string Format(const char* format, A... args) {
+    char text[1024];
+    snprintf(text, sizeof(text), format, args...);
+    return text;
+}
+
+// "worker 3.1": the second process of slot 3.
+template <class Process>
+std::string NameOf(const Process& p) {
+    return Format("%s %d.%d", p.watcher ? "watcher" : "worker", p.slot, p.number);
 }
 
 // --- Supervisor ---------------------------------------------------------------------------
@@ -184,7 +193,7 @@ public:
         if (!block || !rasBlock) Fail("the statistics or reliability block cannot be held");
 
         const DWORD start = GetTickCount();
-        for (int w = 0; w < m_o.watchers; ++w) StartWatcher();
+        for (int w = 0; w < m_o.watchers; ++w) Start(0, true);
         WaitForWatchers();
         for (int slot = 0; slot < m_o.processes; ++slot) Start(slot);
         Supervise();
@@ -199,57 +208,42 @@ public:
 private:
     void Fail(const std::string& what) { m_violations.push_back(what); }
 
-    bool Launch(const std::string& args, Running r) {
-        const bool other = !r.watcher && !m_o.mixedDriver.empty() && r.slot % 2 == 1;
+    // A worker for `slot` that runs the slot's remaining cycles, or the next watcher.
+    void Start(int slot, bool watcher = false) {
+        Running r;
+        r.watcher = watcher;
+        r.slot = watcher ? m_watchersStarted++ : slot;
+        r.number = watcher ? 0 : m_incarnations[static_cast<size_t>(slot)]++;
+        r.journal = Format("%s\\%s-%d-%d.log", m_dir.c_str(), watcher ? "watcher" : "worker",
+                           r.slot, r.number);
+        const bool other = !watcher && !m_o.mixedDriver.empty() && slot % 2 == 1;
         char self[MAX_PATH];
         GetModuleFileNameA(nullptr, self, MAX_PATH);
-        std::string line = "\"" + (other ? m_o.mixedDriver : self) + "\" " + args;
+        std::string line = Format("\"%s\" %s %s \"%s\" ", other ? m_o.mixedDriver.c_str() : self,
+                                  watcher ? "watcher" : "worker", kDevice, r.journal.c_str());
+        if (watcher) {
+            line += Format("%s %u", m_stopName.c_str(), m_o.seed + 500000u + r.slot);
+        } else {
+            line += Format("%d %d %u %d %d", slot, m_remaining[static_cast<size_t>(slot)],
+                           m_o.seed + static_cast<uint32_t>(slot * 1000 + r.number), m_o.processes,
+                           slot < m_o.processes - m_o.unclaimed ? 1 : 0);
+        }
         STARTUPINFOA si = {};
         si.cb = sizeof(si);
         PROCESS_INFORMATION pi = {};
         if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
                             &pi)) {
             Fail("cannot start: " + line);
-            return false;
+            return;
         }
         CloseHandle(pi.hThread);
-        m_log += "start " + NameOf(r.watcher, r.slot, r.number) + " pid " +
-                 std::to_string(pi.dwProcessId) + (other ? " (other build)" : "") + " at " +
-                 std::to_string(soak::Now()) + "\n";
+        m_log += Format("start %s pid %lu%s at %lld\n", NameOf(r).c_str(), pi.dwProcessId,
+                        other ? " (other build)" : "", soak::Now());
         r.process = pi.hProcess;
         r.pid = pi.dwProcessId;
         r.lastProgress = GetTickCount();
         m_running.push_back(r);
-        return true;
-    }
-
-    void Start(int slot) {
-        Running r;
-        r.slot = slot;
-        r.number = m_incarnations[static_cast<size_t>(slot)]++;
-        r.journal =
-            m_dir + "\\worker-" + std::to_string(slot) + "-" + std::to_string(r.number) + ".log";
-        const uint32_t seed = m_o.seed + static_cast<uint32_t>(slot * 1000 + r.number);
-        const bool claims = slot < m_o.processes - m_o.unclaimed;
-        if (Launch(std::string("worker ") + kDevice + " \"" + r.journal + "\" " +
-                       std::to_string(slot) + " " +
-                       std::to_string(m_remaining[static_cast<size_t>(slot)]) + " " +
-                       std::to_string(seed) + " " + std::to_string(m_o.processes) + " " +
-                       (claims ? "1" : "0"),
-                   r)) {
-            ++m_workers;
-        }
-    }
-
-    void StartWatcher() {
-        Running r;
-        r.watcher = true;
-        r.slot = m_watchersStarted++;
-        r.journal = m_dir + "\\watcher-" + std::to_string(r.slot) + ".log";
-        const uint32_t seed = m_o.seed + 500000u + static_cast<uint32_t>(r.slot);
-        Launch(std::string("watcher ") + kDevice + " \"" + r.journal + "\" " + m_stopName + " " +
-                   std::to_string(seed),
-               r);
+        m_workers += watcher ? 0 : 1;
     }
 
     // The first watchers are enabled before any worker starts.
@@ -289,7 +283,7 @@ private:
         }
         m_done.push_back(inc);
         if (r.watcher) {
-            if (r.killed && m_workers > 0) StartWatcher();
+            if (r.killed && m_workers > 0) Start(0, true);
             return;
         }
         --m_workers;
@@ -307,8 +301,7 @@ private:
         r.killed = true;
         r.killedAt = soak::Now();
         if (r.watcher) r.openingsAtKill = soak::SimOpenings();
-        m_log += std::string(why) + " " + NameOf(r.watcher, r.slot, r.number) + " pid " +
-                 std::to_string(r.pid) + " at " + std::to_string(r.killedAt) + "\n";
+        m_log += Format("%s %s pid %lu at %lld\n", why, NameOf(r).c_str(), r.pid, r.killedAt);
     }
 
     DWORD Pick(DWORD low, DWORD high) {
@@ -339,8 +332,8 @@ private:
             } else if (!r.hung && now - r.lastProgress > kNoProgressMs) {
                 soak::Incarnation inc;
                 soak::ReadJournal(ReadWhole(r.journal), &inc);
-                Fail(NameOf(false, r.slot, r.number) + " made no progress for " +
-                     std::to_string(kNoProgressMs / 1000) + " s; its last entry: " + inc.lastLine);
+                Fail(NameOf(r) + " made no progress for " + std::to_string(kNoProgressMs / 1000) +
+                     " s; its last entry: " + inc.lastLine);
                 r.hung = true;
                 Kill(r, "hung");
             }
@@ -424,7 +417,7 @@ private:
     void CheckChanges() {
         long changes = 0, sessions = 0;
         for (const soak::Incarnation& inc : m_done) {
-            const std::string name = NameOf(inc.watcher, inc.slot, inc.number);
+            const std::string name = NameOf(inc);
             soak::CheckAlternation(inc, name + " ", &m_violations);
             changes += static_cast<long>(inc.changes.size());
             for (const soak::Watch& w : inc.watches) {
@@ -447,62 +440,51 @@ private:
 
     void Check() {
         soak::Accounting a;
-        long refusals = 0;
-        long cycles = 0;
+        long refusals = 0, cycles = 0;
+        std::map<long, long> results;
+        std::map<std::string, long> longest;
         for (const soak::Incarnation& inc : m_done) {
-            const std::string name = NameOf(inc.watcher, inc.slot, inc.number);
+            const std::string name = NameOf(inc);
             cycles += inc.cycles;
             refusals += inc.openRefusals;
+            for (const auto& [r, n] : inc.openDrawerResults) results[r] += n;
+            for (const auto& [call, ms] : inc.longestMs)
+                longest[call] = std::max(longest[call], ms);
             for (const std::string& v : inc.violations) Fail(name + ": " + v);
+            (inc.killed ? a.killedGood : a.survivorsGood) += inc.goodOpens;
+            (inc.killed ? a.killedFailed : a.survivorsFailed) += inc.failedOpens;
             if (inc.killed) {
-                a.killedGood += inc.goodOpens;
-                a.killedFailed += inc.failedOpens;
                 a.inFlight += inc.inFlight;
                 continue;
             }
-            a.survivorsGood += inc.goodOpens;
-            a.survivorsFailed += inc.failedOpens;
             if (inc.exitCode != 0 && inc.violations.empty()) {
-                char text[64];
-                snprintf(text, sizeof(text), "0x%08lX", inc.exitCode);
-                Fail(name + " ended with status " + text);
+                Fail(Format("%s ended with status 0x%08lX", name.c_str(), inc.exitCode));
             }
             if (inc.watcher) continue;
             if (!inc.done) Fail(name + " did not finish its cycles");
             // Handles: the first cycle creates what lives as long as the process; after it
             // nothing may accumulate.
             if (inc.done && inc.cycles >= 10) {
-                const long growth = inc.endHandles - inc.warmHandles;
-                m_handleReport += " " + name + ":" + std::to_string(inc.warmHandles) + "->" +
-                                  std::to_string(inc.endHandles);
-                if (growth > 3) {
-                    Fail(name + " grew from " + std::to_string(inc.warmHandles) + " to " +
-                         std::to_string(inc.endHandles) + " handles over " +
-                         std::to_string(inc.cycles) + " cycles");
+                m_handleReport +=
+                    Format(" %s:%ld->%ld", name.c_str(), inc.warmHandles, inc.endHandles);
+                if (inc.endHandles - inc.warmHandles > 3) {
+                    Fail(Format("%s grew from %ld to %ld handles over %d cycles", name.c_str(),
+                                inc.warmHandles, inc.endHandles, inc.cycles));
                 }
             }
         }
-        std::map<long, long> results;
-        std::map<std::string, long> longest;
-        for (const soak::Incarnation& inc : m_done) {
-            for (const auto& [r, n] : inc.openDrawerResults) results[r] += n;
-            for (const auto& [call, ms] : inc.longestMs)
-                longest[call] = std::max(longest[call], ms);
-        }
         std::string text;
-        for (const auto& [r, n] : results)
-            text += " " + std::to_string(r) + ":" + std::to_string(n);
+        for (const auto& [r, n] : results) text += Format(" %ld:%ld", r, n);
         text += "; longest calls (ms):";
-        for (const auto& [call, ms] : longest) text += " " + call + " " + std::to_string(ms);
+        for (const auto& [call, ms] : longest) text += Format(" %s %ld", call.c_str(), ms);
+        const DWORD takeover =
+            m_takeovers.empty() ? 0 : *std::max_element(m_takeovers.begin(), m_takeovers.end());
         printf(
             "soak: %ld cycles in %zu processes, %zu owner and %d listener kills (longest "
             "takeover %lu ms), %ld opens refused with 456; OpenDrawer result:calls%s; handles "
             "after the first cycle -> at end:%s\n",
-            cycles, m_done.size(), m_ownerKills.size(), m_listenerKills,
-            m_takeovers.empty() ? 0ul
-                                : static_cast<unsigned long>(
-                                      *std::max_element(m_takeovers.begin(), m_takeovers.end())),
-            refusals, text.c_str(), m_handleReport.c_str());
+            cycles, m_done.size(), m_ownerKills.size(), m_listenerKills, takeover, refusals,
+            text.c_str(), m_handleReport.c_str());
         CheckChanges();
 
         // The counts of the whole run, then the drawer still opens.
@@ -523,8 +505,8 @@ private:
             // The drawer-open counter follows the good openings by the same rule.
             const long long drawerOpens = session.DrawerOpenCount();
             if (drawerOpens < a.Good() || drawerOpens > a.Good() + a.inFlight) {
-                Fail("the drawer-open counter " + std::to_string(drawerOpens) +
-                     " does not match the good openings: " + why);
+                Fail(Format("the drawer-open counter %lld does not match the good openings: %s",
+                            drawerOpens, why.c_str()));
             }
             printf("soak: %s; drawer-open counter %lld; communication errors %lld\n", why.c_str(),
                    drawerOpens, counts["CommunicationErrorCount"]);
