@@ -40,17 +40,11 @@ Bytes Take(uint8_t* block, const int32_t& length) {
     return Bytes(block, block + length);
 }
 
-std::u16string Widened(const std::string& text) {
-    std::u16string units;
-    for (char c : text) units.push_back(static_cast<uint8_t>(c));
-    return units;
-}
-
 // Text decodes to the leading run of whole values; an empty expectation means a null result.
-// The same text as UTF-16 units must decode alike. In nibble mode '/' sits just below '0', '@'
-// just above '?', and lower-case hex is not part of the set; modes other than 1 and 2 mean no
-// conversion.
-TEST(COPOStr, DecodesTheLeadingRunOfTextAndUnits) {
+// (UTF-16 units decode as the same text does: the fuzz target checks that.) In nibble mode '/' sits
+// just below '0', '@' just above '?', and lower-case hex is not part of the set; modes other than 1
+// and 2 mean no conversion.
+TEST(COPOStr, DecodesTheLeadingRunOfText) {
     using Cases = std::vector<std::pair<std::string, Bytes>>;
     const Cases nibble = {{"41:?", {0x41, 0xAF}},
                           {"4", {}},
@@ -70,10 +64,6 @@ TEST(COPOStr, DecodesTheLeadingRunOfTextAndUnits) {
         for (const auto& [text, expected] : *cases) {
             int32_t length = 99;
             EXPECT_EQ(Take(conv.StringToBytes(text.c_str(), &length, mode), length), expected)
-                << mode << " " << text;
-            length = 99;
-            EXPECT_EQ(Take(conv.WideToBytes(Widened(text).c_str(), &length, mode), length),
-                      expected)
                 << mode << " " << text;
         }
     }
