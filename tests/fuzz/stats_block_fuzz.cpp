@@ -14,6 +14,7 @@
 #include "stats/stat_request.h"
 #include "stats/stat_text.h"
 #include "tests/fuzz/fuzz_check.h"
+#include "tests/native/memory_key.h"
 #include "util/config_rules.h"
 #include "util/config_source.h"
 #include "util/opos_constants.h"
@@ -39,7 +40,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     if (in.ConsumeBool()) {
         // Loading the registry values.
-        fuzz::TextKey key;
+        MemoryKey key;
         for (int32_t t = 0; t < 2; ++t) {
             for (int32_t r = 0; r < kCashDrawerStatTables.counts[t]; ++r) {
                 if (in.ConsumeBool()) {
@@ -52,7 +53,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         block.Load(kCashDrawerStatTables, key);
         // Loaded values are already in their stored form: loading them again changes no
         // counter, and a text at most by the blanks a cut at 128 bytes left at its end.
-        fuzz::TextKey again;
+        MemoryKey again;
         for (int32_t t = 0; t < 2; ++t) {
             for (int32_t r = 0; r < kCashDrawerStatTables.counts[t]; ++r) {
                 STATSLOT slot;

@@ -15,6 +15,7 @@
 #include "stats/stat_request.h"
 #include "stats/stat_text.h"
 #include "tests/fuzz/fuzz_check.h"
+#include "tests/native/memory_key.h"
 #include "util/config_rules.h"
 #include "util/config_source.h"
 #include "util/opos_constants.h"
@@ -102,7 +103,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::vector<uint8_t> memory(kCashDrawerStatLayout.size);
     StatBlock block(memory.data(), kCashDrawerStatLayout);
     block.Format(kCashDrawerStatTables);
-    block.Load(kCashDrawerStatTables, fuzz::TextKey());
+    block.Load(kCashDrawerStatTables, MemoryKey());
     // Values already in the block, as earlier updates or the registry left them.
     for (int32_t row = 0; row < 4; ++row) {
         block.SetCounter(kStatTableUpos, row, in.ConsumeIntegral<int64_t>());

@@ -2,25 +2,15 @@
 // process writes into its journal, what the supervisor reads back, and the accounting of the
 // statistics counts against the attempts the journals show.
 //
-// Journal lines (one per event, written straight to the file so that they survive a kill).
-// T is a time in milliseconds of the machine's monotonic clock, the same in every process.
-//   start PID
-//   warm HANDLES                    handle count after the first cycle
-//   cycle N
-//   call NAME RESULT MS             a method returned RESULT after MS milliseconds
-//   od-begin T                      OpenDrawer is about to be called
-//   od-end RESULT T                 OpenDrawer returned (its "call opendrawer" line before)
-//   wait-begin T / wait-end RESULT T   the same for WaitForDrawerClose
-//   claim-begin T / released T      a claim may be held from the first to the second
-//   ev STATUS T OWNER               the control object was told of a drawer change (0 or 1);
-//                                   the port owner's process id then
-//   session N                       a watcher opens the device for its Nth session
-//   watching T OPENINGS             a watcher's session is enabled; the simulator's count of
-//                                   openings then
-//   stopped T OPENINGS              the session ends (the next one follows)
-//   open-refused RESULT OPENRESULT
-//   violation TEXT
-//   done CYCLES HANDLES             the last cycle is over; handle count then
+// Journal lines, one per event, written straight to the file so that they survive a kill. T is
+// a time in ms of the monotonic clock every process shares. Workers: "start PID", "cycle N",
+// "warm HANDLES" (after the first cycle), "call NAME RESULT MS", "od-begin T" and
+// "od-end RESULT T" around OpenDrawer, "wait-begin T" and "wait-end RESULT T" around
+// WaitForDrawerClose, "claim-begin T" and "released T" (a claim may be held between them),
+// "open-refused RESULT OPENRESULT EXTENDED", "violation TEXT", "done CYCLES HANDLES".
+// Every process: "ev STATUS T OWNER", a drawer change (0 or 1) the control object was told of,
+// with the port owner's process id then. Watchers: "session N", "watching T OPENINGS" and
+// "stopped T OPENINGS" around each enabled session, with the simulator's count of openings.
 #pragma once
 
 #include <algorithm>
@@ -177,10 +167,8 @@ inline void ReadJournal(const std::string& text, Incarnation* inc) {
 // once, good or failed; an OpenDrawer under way when its process was killed may or may not
 // have been counted.
 struct Accounting {
-    long survivorsGood = 0;
-    long survivorsFailed = 0;
-    long killedGood = 0;  // completed before the kill
-    long killedFailed = 0;
+    long survivorsGood = 0, survivorsFailed = 0;
+    long killedGood = 0, killedFailed = 0;  // completed before the kill
     long inFlight = 0;
 
     long Good() const { return survivorsGood + killedGood; }
