@@ -72,26 +72,11 @@ TEST(COPOStr, DecodesTheLeadingRunOfText) {
               (Bytes{0x01, 0x23, 0x45, 0x67, 0x89, 0xAB, 0xCD, 0xEF}));
 }
 
-TEST(COPOStr, EncodesBytes) {
-    const struct {
-        int32_t mode;
-        Bytes data;
-        std::string expected;
-    } cases[] = {
-        {1, {0x00, 0xFF}, "00??"},
-        {1, {0x9C}, "9<"},
-        {2, {7}, "007"},
-        {2, {255, 0, 19}, "255000019"},
-        {0, {0x41, 0x00, 0x42}, "A"},
-        {0, {0x00, 0x41}, ""},
-        {0, {0x80, 0xFF}, "\x80\xFF"},
-        {7, {0x41, 0x42}, "AB"},
-    };
-    COPOStr conv;
-    for (const auto& c : cases) {
-        EXPECT_EQ(conv.BytesToString(c.data.data(), static_cast<int32_t>(c.data.size()), c.mode),
-                  c.expected);
-    }
+// Decimal output keeps three digits per byte, leading zeros included (decoding alone would take
+// "256" for 0 as well). Other modes follow from decoding: the fuzz target checks the round trip.
+TEST(COPOStr, EncodesBytesAsThreeDecimalDigits) {
+    const Bytes data = {255, 0, 19, 7};
+    EXPECT_EQ("255000019007", COPOStr().BytesToString(data.data(), 4, OPOS_BC_DECIMAL));
 }
 
 // Mode -1 follows the stored mode in every conversion; a new object converts nothing.

@@ -28,13 +28,11 @@
 #include <windows.h>
 
 #include <algorithm>
-#include <cstdarg>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <iterator>
 #include <map>
-#include <memory>
 #include <random>
 #include <string>
 #include <vector>
