@@ -1,9 +1,5 @@
-// libFuzzer target for the registry values of a device: any set of values, of any registry
-// type and any contents, read through a fake device key that follows the registry reading
-// rules (texts only from REG_SZ and up to their first NUL, numbers from REG_DWORD or a decimal
-// REG_SZ, Booleans from the first letter). Checked: every setting within the range the service
-// can work with, corrected settings read back unchanged, the commands built from them, the
-// reliability settings, the counter file path and the port texts.
+// libFuzzer target: any registry values of a device, of any type, read as the registry reads
+// them; every setting within range and read back unchanged, and what is built from them sound.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <algorithm>
@@ -19,6 +15,7 @@
 #include "ras/ras_rules.h"
 #include "so/device_config.h"
 #include "tests/fuzz/fuzz_check.h"
+#include "tests/native/memory_key.h"
 #include "util/config_rules.h"
 
 namespace {
@@ -29,61 +26,17 @@ constexpr uint32_t kRegBinary = 3;
 constexpr uint32_t kRegDword = 4;
 constexpr uint32_t kRegMultiSz = 7;
 
-struct Value {
-    uint32_t type;
-    std::string data;  // the stored bytes; their count is the value's size
-};
-
-class FakeKey final : public ConfigSource {
-public:
-    std::map<std::string, Value> values;
-
-    void SetText(const char* name, const std::string& text) {
-        values[name] = {kRegSz, text + '\0'};
+// A value as the registry utility reads it: the text of a REG_SZ value of non-zero size up to
+// its first NUL, the number of a REG_DWORD value of 1 to 4 bytes; any other value is unreadable
+// and reads as absent.
+void Store(MemoryKey* key, const std::string& name, uint32_t type, const std::string& data) {
+    if (type == kRegSz && !data.empty()) key->texts[name] = fuzz::UpToNul(data);
+    if (type == kRegDword && !data.empty() && data.size() <= 4) {
+        uint32_t n = 0;
+        memcpy(&n, data.data(), data.size());
+        key->numbers[name] = static_cast<int32_t>(n);
     }
-    void SetNumber(const char* name, int32_t n) {
-        values[name] = {kRegDword, std::string(reinterpret_cast<const char*>(&n), 4)};
-    }
-    // The text of a REG_SZ value of non-zero size, up to its first NUL; false otherwise.
-    bool Text(const char* name, std::string* text) const {
-        auto it = values.find(name);
-        if (it == values.end() || it->second.type != kRegSz || it->second.data.empty()) {
-            return false;
-        }
-        *text = fuzz::UpToNul(it->second.data);
-        return true;
-    }
-    LONG Long(const char* name, LONG fallback) const {
-        auto it = values.find(name);
-        if (it == values.end() || it->second.data.empty()) return fallback;
-        const Value& v = it->second;
-        if (v.type == kRegDword) {
-            if (v.data.size() > 4) return fallback;  // does not fit the number: unreadable
-            uint32_t n = 0;
-            memcpy(&n, v.data.data(), v.data.size());
-            return static_cast<LONG>(n);
-        }
-        return v.type == kRegSz ? LongFromText(fuzz::UpToNul(v.data).c_str()) : fallback;
-    }
-    BOOL Bool(const char* name, BOOL fallback) const {
-        std::string text;
-        return Text(name, &text) ? BoolFromText(text.c_str()) : fallback;
-    }
-
-    BOOL GetBoolDefFalse(const char* name) const override { return Bool(name, 0); }
-    BOOL GetBoolDefTrue(const char* name) const override { return Bool(name, 1); }
-    LONG GetLongDefZero(const char* name) const override { return Long(name, 0); }
-    LONG GetLongDefMinusOne(const char* name) const override { return Long(name, -1); }
-    char* GetString(const char* name) const override {
-        auto it = values.find(name);
-        if (it == values.end() || it->second.type != kRegSz || it->second.data.empty()) {
-            return nullptr;
-        }
-        char* text = new char[it->second.data.size() + 1]();
-        memcpy(text, it->second.data.data(), it->second.data.size());
-        return text;
-    }
-};
+}
 
 std::vector<std::string> Split(const std::string& text, char separator) {
     std::vector<std::string> parts(1);
@@ -122,29 +75,30 @@ auto Fields(const DeviceConfig& c) {
 }
 
 // The configuration written back as a key: what the service settled on must read as itself.
-FakeKey KeyOf(const DeviceConfig& c) {
-    FakeKey key;
-    key.SetText("PortDll", c.portDll);
-    key.SetText("Port", c.port);
-    key.SetText("Port_Initialize_String", c.portInitializeString);
-    key.SetText("EventLogPortName", c.eventLogPortName);
-    key.SetText("EventLog", c.eventLogMode == 0 ? "Disable" : c.eventLogMode == 1 ? "Enable" : "x");
-    key.SetNumber("DllMode", c.dllMode);
-    key.SetText("NoDwOpenAtChkExt", c.noDwOpenAtChkExt ? "T" : "F");
-    key.SetText("Trace_Enable", c.traceEnable ? "T" : "F");
-    key.SetText("Trace_Tick", c.traceTick ? "T" : "F");
-    key.SetNumber("Command_Timeout", c.commandTimeout);
-    key.SetNumber("OpenDrawer_Timeout", c.openDrawerTimeout);
-    key.SetNumber("DrawerNo", c.drawerNo);
-    key.SetNumber("DetectDelay_Time", c.detectDelayTime);
-    key.SetNumber("SendReady_Timeout", c.sendReadyTimeout);
-    key.SetNumber("SendDone_Timeout", c.sendDoneTimeout);
-    key.SetText("CommandType", c.commandType == CommandType::Solenoid ? "Solenoid" : "");
-    key.SetNumber("PulseWidthTime", c.pulseWidthTime);
-    key.SetText("RestartHardwareID", c.restartHardwareId);
-    key.SetNumber("RestartCount", c.restartCount);
-    key.SetNumber("RestartTimeout", c.restartTimeout);
-    key.SetText("Status_Mode", c.statusInvert ? "Invert" : "");
+MemoryKey KeyOf(const DeviceConfig& c) {
+    MemoryKey key({{"PortDll", c.portDll},
+                   {"Port", c.port},
+                   {"Port_Initialize_String", c.portInitializeString},
+                   {"EventLogPortName", c.eventLogPortName},
+                   {"EventLog", c.eventLogMode == 0   ? "Disable"
+                                : c.eventLogMode == 1 ? "Enable"
+                                                      : "x"},
+                   {"NoDwOpenAtChkExt", c.noDwOpenAtChkExt ? "T" : "F"},
+                   {"Trace_Enable", c.traceEnable ? "T" : "F"},
+                   {"Trace_Tick", c.traceTick ? "T" : "F"},
+                   {"CommandType", c.commandType == CommandType::Solenoid ? "Solenoid" : ""},
+                   {"RestartHardwareID", c.restartHardwareId},
+                   {"Status_Mode", c.statusInvert ? "Invert" : ""}});
+    key.numbers = {{"DllMode", c.dllMode},
+                   {"Command_Timeout", c.commandTimeout},
+                   {"OpenDrawer_Timeout", c.openDrawerTimeout},
+                   {"DrawerNo", c.drawerNo},
+                   {"DetectDelay_Time", c.detectDelayTime},
+                   {"SendReady_Timeout", c.sendReadyTimeout},
+                   {"SendDone_Timeout", c.sendDoneTimeout},
+                   {"PulseWidthTime", c.pulseWidthTime},
+                   {"RestartCount", c.restartCount},
+                   {"RestartTimeout", c.restartTimeout}};
     return key;
 }
 
@@ -167,23 +121,23 @@ void CheckRanges(const DeviceConfig& c) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FuzzedDataProvider in(data, size);
-    FakeKey key;
+    MemoryKey key;
     for (const std::string& name : kNames) {
         const uint8_t how = in.ConsumeIntegral<uint8_t>();
         if (how < 64) continue;  // absent
-        Value v;
-        v.type = in.PickValueInArray<uint32_t>(
+        const uint32_t type = in.PickValueInArray<uint32_t>(
             {kRegSz, kRegSz, kRegSz, kRegDword, kRegDword, kRegBinary, kRegExpandSz, kRegMultiSz});
-        if (v.type == kRegDword && how < 200) {
+        std::string bytes;  // their count is the value's size
+        if (type == kRegDword && how < 200) {
             const uint32_t n = in.ConsumeIntegral<uint32_t>();
-            v.data.assign(reinterpret_cast<const char*>(&n), 4);
+            bytes.assign(reinterpret_cast<const char*>(&n), 4);
         } else if (how < 160) {
-            v.data = kWords[in.ConsumeIntegralInRange<size_t>(0, kWords.size() - 1)];
-            if (v.type == kRegSz && in.ConsumeBool()) v.data.push_back('\0');  // stored with NUL
+            bytes = kWords[in.ConsumeIntegralInRange<size_t>(0, kWords.size() - 1)];
+            if (type == kRegSz && in.ConsumeBool()) bytes.push_back('\0');  // stored with NUL
         } else {
-            v.data = in.ConsumeRandomLengthString(300);
+            bytes = in.ConsumeRandomLengthString(300);
         }
-        key.values[name] = v;
+        Store(&key, name, type, bytes);
     }
 
     FUZZ_CHECK(kNames.size() == 24 && kWords.size() == 41);  // as the seeds count them
@@ -204,7 +158,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (int i = length; i < 8; ++i) FUZZ_CHECK(open.bytes[i] == 0 && status.bytes[i] == 0);
 
     // Reliability settings: a level within the limit, written back as text it reads the same.
-    const int32_t limit = VerboseLimitFromValue(key.Long("VerboseLimit", 0));
+    const int32_t limit = VerboseLimitFromValue(key.GetLongDefZero("VerboseLimit"));
     FUZZ_CHECK(limit >= 1);
     std::unique_ptr<char[]> levelText(key.GetString("EventLog"));
     const int32_t level = EventLogLevelFromText(levelText.get(), limit);

@@ -1,10 +1,5 @@
-// libFuzzer target for the counter text: what DirectIO 114 accepts and what the counter file
-// holds. Any bytes go to ParseCounterText with one to four counters (the service's own name
-// and names made from the input); a refused text must leave every value as it was, and an
-// accepted one read twice changes nothing more. Texts the service writes
-// itself (BuildCounterText) must always read back to the same values, also from a file whose
-// line ends an editor changed; reading a file never changes a value unless it reads as a
-// counter file.
+// libFuzzer target: any bytes as counter text (DirectIO 114, the counter file); a refused text
+// changes nothing, and what the service writes itself always reads back to the same values.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <cstring>

@@ -1,8 +1,5 @@
-// libFuzzer target for the binary conversion of DirectIO strings: StringToBytes, BytesToString
-// and WideToBytes in every mode (none, nibble, decimal, the object's own mode through -1, and
-// modes the service does not know, which convert nothing). Checked: lengths and terminators of
-// every result, encoded bytes decode to themselves, decoding is the same from text and from
-// UTF-16 units of one byte, and null arguments give nothing.
+// libFuzzer target: DirectIO binary conversion in every mode; result blocks well formed,
+// encodings that decode to themselves, text and UTF-16 decoded alike, null arguments refused.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <cstring>

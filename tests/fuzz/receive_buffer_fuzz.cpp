@@ -1,9 +1,5 @@
-// libFuzzer target for the reader's status-frame scanner: read passes made of reads of any
-// size (as the port hands them over), with passes restarted and failed reads discarded at
-// random. Checked after every step: at most three bytes held, and those the start of a frame
-// taken from the end of what was read; the rest of the buffer clear; the frame either none or
-// ESC x x CR made of bytes the pass read, in one read the one that ends last; a frame decodes
-// only when it is a frame.
+// libFuzzer target: the status-frame scanner over reads of any size, with restarted passes and
+// failed reads; what it holds, the frame it keeps and its decoding checked after every step.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <algorithm>

@@ -1,9 +1,5 @@
-// libFuzzer target for the simulated controller: its state file (which anyone may edit, so any
-// bytes that pass the validity check) and the bytes the port writes to it (commands, noise,
-// half commands), with every other operation in between and a clock that jumps forward and,
-// now and then, back. Each step must leave a valid state and finish; deliveries to the port
-// come in whole transfers of at most 64 bytes; a controller that started fresh and got no
-// injected bytes only ever sends ESC 01|02 bits CR frames.
+// libFuzzer target: the simulated controller from any valid state file, any port bytes and a
+// clock that may jump back; valid after each step, whole transfers, well formed frames.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <algorithm>

@@ -1,9 +1,5 @@
-// libFuzzer target for what reaches the statistics block from outside the service:
-//   - the values of the device's "Stat" registry key, loaded by the first process (any text
-//     per statistic, or none): what is loaded loads again as itself;
-//   - the shared block itself, which any process can write: arbitrary bytes in place of a
-//     formatted block must never lead a lookup, a request, the document or a store call
-//     outside the block.
+// libFuzzer target: the "Stat" registry values (loaded values load again as themselves) and
+// arbitrary bytes in place of the shared block (nothing reaches outside it).
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <algorithm>
@@ -18,28 +14,12 @@
 #include "stats/stat_request.h"
 #include "stats/stat_text.h"
 #include "tests/fuzz/fuzz_check.h"
+#include "tests/native/memory_key.h"
 #include "util/config_rules.h"
 #include "util/config_source.h"
 #include "util/opos_constants.h"
 
 namespace {
-
-class StatKey final : public ConfigSource {
-public:
-    std::map<std::string, std::string> texts;  // REG_SZ values, up to their NUL
-
-    BOOL GetBoolDefFalse(const char*) const override { return 0; }
-    BOOL GetBoolDefTrue(const char*) const override { return 1; }
-    LONG GetLongDefZero(const char*) const override { return 0; }
-    LONG GetLongDefMinusOne(const char*) const override { return -1; }
-    char* GetString(const char* name) const override {
-        auto it = texts.find(name);
-        if (it == texts.end()) return nullptr;
-        char* text = new char[it->second.size() + 1]();
-        memcpy(text, it->second.data(), it->second.size());
-        return text;
-    }
-};
 
 const char* const kRequests[] = {"",
                                  "U_",
@@ -60,7 +40,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     if (in.ConsumeBool()) {
         // Loading the registry values.
-        StatKey key;
+        MemoryKey key;
         for (int32_t t = 0; t < 2; ++t) {
             for (int32_t r = 0; r < kCashDrawerStatTables.counts[t]; ++r) {
                 if (in.ConsumeBool()) {
@@ -73,7 +53,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         block.Load(kCashDrawerStatTables, key);
         // Loaded values are already in their stored form: loading them again changes no
         // counter, and a text at most by the blanks a cut at 128 bytes left at its end.
-        StatKey again;
+        MemoryKey again;
         for (int32_t t = 0; t < 2; ++t) {
             for (int32_t r = 0; r < kCashDrawerStatTables.counts[t]; ++r) {
                 STATSLOT slot;

@@ -1,8 +1,7 @@
-// Device configuration: corrections at their limits, word rules and the derived commands.
+// Device configuration: corrections at their limits and word rules.
 #include <gtest/gtest.h>
 
 #include <string>
-#include <vector>
 
 #include "so/device_config.h"
 #include "tests/native/memory_key.h"
@@ -83,16 +82,6 @@ TEST(DeviceConfig, WordsAndTextsAreReadByTheirRules) {
     EXPECT_EQ(2, c.eventLogMode);
     EXPECT_EQ(CommandType::Normal, c.commandType);
     EXPECT_EQ(0, EventLogModeFromText("DISABLE"));
-}
-
-TEST(DrawerCommands, NormalAndSolenoidForBothDrawers) {
-    using Bytes = std::vector<uint8_t>;
-    auto bytes = [](const DrawerCommand& c) { return Bytes(c.bytes, c.bytes + c.length); };
-    EXPECT_EQ((Bytes{0x1B, 0x01, 0x00}), bytes(BuildOpenCommand(1, CommandType::Normal, 9)));
-    EXPECT_EQ((Bytes{0x1B, 0x01, 0x01, 0x09}),
-              bytes(BuildOpenCommand(2, CommandType::Solenoid, 9)));
-    EXPECT_EQ((Bytes{0x1B, 0x02, 0x01}), bytes(BuildStatusCommand(CommandType::Normal)));
-    EXPECT_EQ((Bytes{0x1B, 0x02, 0x01, 0x00}), bytes(BuildStatusCommand(CommandType::Solenoid)));
 }
 
 }  // namespace

@@ -28,11 +28,11 @@
 #include <windows.h>
 
 #include <algorithm>
-#include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <fstream>
+#include <iterator>
 #include <map>
-#include <memory>
 #include <random>
 #include <string>
 #include <vector>
@@ -41,7 +41,6 @@
 #include "stats/stat_names.h"
 #include "tools/client/drawer_client.h"
 #include "tests/soak/soak_journal.h"
-#include "tests/soak/soak_options.h"
 #include "tests/soak/soak_worker.h"
 #include "tests/win/scratch_device.h"
 #include "tests/win/sim_control.h"
@@ -50,49 +49,78 @@ namespace {
 
 using soak::kDevice;
 using soak::kSim;
-using soak::Options;
-using soak::ParseOptions;
 constexpr DWORD kKilledCode = 0xDEAD;
 constexpr DWORD kTakeoverMs = 20000;
 constexpr DWORD kNoProgressMs = 120000;
 
+struct Options {
+    int processes = 8, cycles = 200, kills = 16, listenerKills = 16, unclaimed = -1, watchers = 2;
+    unsigned long killMin = 1500, killMax = 5000;
+    uint32_t seed = GetTickCount();
+    std::string mixedDriver, mixedOut;  // the other build's soak_driver.exe and its modules
+};
+
+bool ParseOptions(int argc, char** argv, Options* o) {
+    const std::map<std::string, int*> numbers = {
+        {"--processes", &o->processes}, {"--cycles", &o->cycles},
+        {"--kills", &o->kills},         {"--listener-kills", &o->listenerKills},
+        {"--unclaimed", &o->unclaimed}, {"--watchers", &o->watchers}};
+    if (argc % 2 != 0) return false;
+    for (int i = 2; i < argc; i += 2) {
+        const std::string a = argv[i], v = argv[i + 1];
+        char* end = nullptr;
+        const long n = strtol(v.c_str(), &end, 10);
+        if (auto it = numbers.find(a); it != numbers.end()) {
+            if (*end != '\0' || n < 0 || n > 100000) return false;
+            *it->second = static_cast<int>(n);
+        } else if (a == "--mixed" || a == "--mixed-out") {
+            (a == "--mixed" ? o->mixedDriver : o->mixedOut) = v;
+        } else if (a == "--seed") {
+            o->seed = static_cast<uint32_t>(strtoul(v.c_str(), nullptr, 10));
+        } else if (a != "--kill-every" ||
+                   sscanf(v.c_str(), "%lu-%lu", &o->killMin, &o->killMax) != 2 ||
+                   o->killMin > o->killMax) {
+            return false;
+        }
+    }
+    if (o->unclaimed < 0) o->unclaimed = o->processes / 2;
+    return o->processes >= 1 && o->processes <= 60 && o->cycles >= 1 &&
+           o->unclaimed <= o->processes && o->watchers <= 8 &&
+           o->mixedDriver.empty() == o->mixedOut.empty();
+}
+
 std::string ReadWhole(const std::string& path) {
-    std::string text;
-    HANDLE f = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (f == INVALID_HANDLE_VALUE) return text;
-    char buffer[4096];
-    DWORD got = 0;
-    while (ReadFile(f, buffer, sizeof(buffer), &got, nullptr) && got > 0) text.append(buffer, got);
-    CloseHandle(f);
+    std::ifstream file(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+}
+
+template <class... A>
+std::string Format(const char* format, A... args) {
+    char text[1024];
+    snprintf(text, sizeof(text), format, args...);
     return text;
 }
 
-// --- Supervisor ---------------------------------------------------------------------------
-
-std::string SelfPath() {
-    char path[MAX_PATH];
-    GetModuleFileNameA(nullptr, path, MAX_PATH);
-    return path;
+// "worker 3.1": the second process of slot 3.
+template <class Process>
+std::string NameOf(const Process& p) {
+    return Format("%s %d.%d", p.watcher ? "watcher" : "worker", p.slot, p.number);
 }
+
+// --- Supervisor ---------------------------------------------------------------------------
 
 bool OwnsThePort(DWORD pid) {
     return testproc::PortOwnerProcessId() == pid;
 }
 
 struct Running {
-    bool watcher = false;
-    int slot = 0;  // workers: the slot; watchers: their number
-    int number = 0;
+    bool watcher = false, killed = false, hung = false;
+    int slot = 0, number = 0;  // watchers: their number, and 0
     HANDLE process = nullptr;
-    DWORD pid = 0;
+    DWORD pid = 0, lastProgress = 0;
     std::string journal;
-    bool killed = false;
-    bool hung = false;
-    long long killedAt = -1;
-    long long openingsAtKill = -1;
+    long long killedAt = -1, openingsAtKill = -1;
     size_t journalSize = 0;
-    DWORD lastProgress = 0;
 };
 
 class Supervisor {
@@ -110,11 +138,10 @@ public:
 
     int Run() {
         printf(
-            "soak: %d processes x %d cycles (%d never claim), %d watchers; up to %d owner and "
-            "%d listener kills every %lu-%lu ms, seed %u\n",
+            "soak: %d processes x %d cycles (%d never claim), %d watchers, %d owner and %d "
+            "listener kills every %lu-%lu ms, seed %u\n",
             m_o.processes, m_o.cycles, m_o.unclaimed, m_o.watchers, m_o.kills, m_o.listenerKills,
-            static_cast<unsigned long>(m_o.killMin), static_cast<unsigned long>(m_o.killMax),
-            m_o.seed);
+            m_o.killMin, m_o.killMax, m_o.seed);
         const bool mixed = !m_o.mixedDriver.empty();
         ScratchDevice device(
             kDevice, true,
@@ -130,11 +157,13 @@ public:
         // With BRAMWICK_TRACE_DIR set every process traces there (docs/trace.md).
         device.SetText("Trace_Enable",
                        testproc::Environment("BRAMWICK_TRACE_DIR").empty() ? "False" : "True");
-        device.SetNumber("DetectDelay_Time", 20);
-        device.SetNumber("Command_Timeout", soak::kCommandTimeout);
-        device.SetNumber("SendReady_Timeout", soak::kSendReadyTimeout);
-        device.SetNumber("SendDone_Timeout", soak::kSendDoneTimeout);
-        device.SetNumber("OpenDrawer_Timeout", soak::kOpenDrawerTimeout);
+        for (const auto& [name, ms] : {std::pair{"DetectDelay_Time", DWORD{20}},
+                                       {"Command_Timeout", soak::kCommandTimeout},
+                                       {"SendReady_Timeout", soak::kSendReadyTimeout},
+                                       {"SendDone_Timeout", soak::kSendDoneTimeout},
+                                       {"OpenDrawer_Timeout", soak::kOpenDrawerTimeout}}) {
+            device.SetNumber(name, ms);
+        }
         if (!m_stop || Sim(kSim, "reset") != 0 ||
             Sim(kSim, "autoclose " + std::to_string(soak::kAutoCloseMs)) != 0) {
             Fail("the simulator or the stop event cannot be set up");
@@ -162,7 +191,7 @@ public:
         if (!block || !rasBlock) Fail("the statistics or reliability block cannot be held");
 
         const DWORD start = GetTickCount();
-        for (int w = 0; w < m_o.watchers; ++w) StartWatcher();
+        for (int w = 0; w < m_o.watchers; ++w) Start(0, true);
         WaitForWatchers();
         for (int slot = 0; slot < m_o.processes; ++slot) Start(slot);
         Supervise();
@@ -177,56 +206,42 @@ public:
 private:
     void Fail(const std::string& what) { m_violations.push_back(what); }
 
-    bool Launch(const std::string& args, Running r) {
-        const bool other = !r.watcher && !m_o.mixedDriver.empty() && r.slot % 2 == 1;
-        std::string line = "\"" + (other ? m_o.mixedDriver : SelfPath()) + "\" " + args;
+    // A worker for `slot` that runs the slot's remaining cycles, or the next watcher.
+    void Start(int slot, bool watcher = false) {
+        Running r;
+        r.watcher = watcher;
+        r.slot = watcher ? m_watchersStarted++ : slot;
+        r.number = watcher ? 0 : m_incarnations[static_cast<size_t>(slot)]++;
+        r.journal = Format("%s\\%s-%d-%d.log", m_dir.c_str(), watcher ? "watcher" : "worker",
+                           r.slot, r.number);
+        const bool other = !watcher && !m_o.mixedDriver.empty() && slot % 2 == 1;
+        char self[MAX_PATH];
+        GetModuleFileNameA(nullptr, self, MAX_PATH);
+        std::string line = Format("\"%s\" %s %s \"%s\" ", other ? m_o.mixedDriver.c_str() : self,
+                                  watcher ? "watcher" : "worker", kDevice, r.journal.c_str());
+        if (watcher) {
+            line += Format("%s %u", m_stopName.c_str(), m_o.seed + 500000u + r.slot);
+        } else {
+            line += Format("%d %d %u %d %d", slot, m_remaining[static_cast<size_t>(slot)],
+                           m_o.seed + static_cast<uint32_t>(slot * 1000 + r.number), m_o.processes,
+                           slot < m_o.processes - m_o.unclaimed ? 1 : 0);
+        }
         STARTUPINFOA si = {};
         si.cb = sizeof(si);
         PROCESS_INFORMATION pi = {};
         if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
                             &pi)) {
             Fail("cannot start: " + line);
-            return false;
+            return;
         }
         CloseHandle(pi.hThread);
-        m_log += "start " + std::string(r.watcher ? "watcher " : "worker ") +
-                 std::to_string(r.slot) + "." + std::to_string(r.number) + " pid " +
-                 std::to_string(pi.dwProcessId) + (other ? " (other build)" : "") + " at " +
-                 std::to_string(soak::Now()) + "\n";
+        m_log += Format("start %s pid %lu%s at %lld\n", NameOf(r).c_str(), pi.dwProcessId,
+                        other ? " (other build)" : "", soak::Now());
         r.process = pi.hProcess;
         r.pid = pi.dwProcessId;
         r.lastProgress = GetTickCount();
         m_running.push_back(r);
-        return true;
-    }
-
-    void Start(int slot) {
-        Running r;
-        r.slot = slot;
-        r.number = m_incarnations[static_cast<size_t>(slot)]++;
-        r.journal =
-            m_dir + "\\worker-" + std::to_string(slot) + "-" + std::to_string(r.number) + ".log";
-        const uint32_t seed = m_o.seed + static_cast<uint32_t>(slot * 1000 + r.number);
-        const bool claims = slot < m_o.processes - m_o.unclaimed;
-        if (Launch(std::string("worker ") + kDevice + " \"" + r.journal + "\" " +
-                       std::to_string(slot) + " " +
-                       std::to_string(m_remaining[static_cast<size_t>(slot)]) + " " +
-                       std::to_string(seed) + " " + std::to_string(m_o.processes) + " " +
-                       (claims ? "1" : "0"),
-                   r)) {
-            ++m_workers;
-        }
-    }
-
-    void StartWatcher() {
-        Running r;
-        r.watcher = true;
-        r.slot = m_watchersStarted++;
-        r.journal = m_dir + "\\watcher-" + std::to_string(r.slot) + ".log";
-        const uint32_t seed = m_o.seed + 500000u + static_cast<uint32_t>(r.slot);
-        Launch(std::string("watcher ") + kDevice + " \"" + r.journal + "\" " + m_stopName + " " +
-                   std::to_string(seed),
-               r);
+        m_workers += watcher ? 0 : 1;
     }
 
     // The first watchers are enabled before any worker starts.
@@ -255,7 +270,6 @@ private:
         inc.slot = r.slot;
         inc.number = r.number;
         inc.killed = r.killed;
-        inc.hung = r.hung;
         inc.exitCode = code;
         soak::ReadJournal(ReadWhole(r.journal), &inc);
         if (r.killed) {
@@ -267,7 +281,7 @@ private:
         }
         m_done.push_back(inc);
         if (r.watcher) {
-            if (r.killed && m_workers > 0) StartWatcher();
+            if (r.killed && m_workers > 0) Start(0, true);
             return;
         }
         --m_workers;
@@ -285,9 +299,7 @@ private:
         r.killed = true;
         r.killedAt = soak::Now();
         if (r.watcher) r.openingsAtKill = soak::SimOpenings();
-        m_log += std::string(why) + " " + (r.watcher ? "watcher " : "worker ") +
-                 std::to_string(r.slot) + "." + std::to_string(r.number) + " pid " +
-                 std::to_string(r.pid) + " at " + std::to_string(r.killedAt) + "\n";
+        m_log += Format("%s %s pid %lu at %lld\n", why, NameOf(r).c_str(), r.pid, r.killedAt);
     }
 
     DWORD Pick(DWORD low, DWORD high) {
@@ -318,8 +330,7 @@ private:
             } else if (!r.hung && now - r.lastProgress > kNoProgressMs) {
                 soak::Incarnation inc;
                 soak::ReadJournal(ReadWhole(r.journal), &inc);
-                Fail("worker " + std::to_string(r.slot) + "." + std::to_string(r.number) +
-                     " made no progress for " + std::to_string(kNoProgressMs / 1000) +
+                Fail(NameOf(r) + " made no progress for " + std::to_string(kNoProgressMs / 1000) +
                      " s; its last entry: " + inc.lastLine);
                 r.hung = true;
                 Kill(r, "hung");
@@ -402,31 +413,23 @@ private:
     // No lost change: open and closed in turn within each session of every process, and each
     // watcher session told of as many openings as the controller made meanwhile.
     void CheckChanges() {
-        std::vector<std::string> problems;
-        long changes = 0;
-        long sessions = 0;
+        long changes = 0, sessions = 0;
         for (const soak::Incarnation& inc : m_done) {
-            const std::string name = (inc.watcher ? "watcher " : "worker ") +
-                                     std::to_string(inc.slot) + "." + std::to_string(inc.number);
-            problems.clear();
-            soak::CheckAlternation(inc, &problems);
-            for (const std::string& p : problems) Fail(name + " " + p);
+            const std::string name = NameOf(inc);
+            soak::CheckAlternation(inc, name + " ", &m_violations);
             changes += static_cast<long>(inc.changes.size());
             for (const soak::Watch& w : inc.watches) {
-                if (w.openingsFrom < 0 || w.openingsTo < 0) {
-                    Fail(name + ": the simulator's count could not be read");
-                    continue;
-                }
                 long kills = 0;
                 for (long long at : m_ownerKills) kills += at >= w.from && at <= w.to;
                 std::string why;
-                if (!soak::WatchExplained(w, kills, &why)) Fail(name + " lost changes: " + why);
-                ++sessions;
+                if (w.openingsFrom < 0 || w.openingsTo < 0) {
+                    Fail(name + ": the simulator's count could not be read");
+                } else if (++sessions, !soak::WatchExplained(w, kills, &why)) {
+                    Fail(name + " lost changes: " + why);
+                }
             }
         }
-        problems.clear();
-        soak::CheckRefusals(m_done, &problems);
-        for (const std::string& p : problems) Fail(p);
+        soak::CheckRefusals(m_done, &m_violations);
         printf(
             "soak: %ld changes reported to %zu processes; %ld watcher sessions checked against "
             "the controller\n",
@@ -435,67 +438,51 @@ private:
 
     void Check() {
         soak::Accounting a;
-        long refusals = 0;
-        long cycles = 0;
+        long refusals = 0, cycles = 0;
+        std::map<long, long> results;
+        std::map<std::string, long> longest;
         for (const soak::Incarnation& inc : m_done) {
-            const std::string name = (inc.watcher ? "watcher " : "worker ") +
-                                     std::to_string(inc.slot) + "." + std::to_string(inc.number);
+            const std::string name = NameOf(inc);
             cycles += inc.cycles;
             refusals += inc.openRefusals;
+            for (const auto& [r, n] : inc.openDrawerResults) results[r] += n;
+            for (const auto& [call, ms] : inc.longestMs)
+                longest[call] = std::max(longest[call], ms);
             for (const std::string& v : inc.violations) Fail(name + ": " + v);
+            (inc.killed ? a.killedGood : a.survivorsGood) += inc.goodOpens;
+            (inc.killed ? a.killedFailed : a.survivorsFailed) += inc.failedOpens;
             if (inc.killed) {
-                a.killedGood += inc.goodOpens;
-                a.killedFailed += inc.failedOpens;
                 a.inFlight += inc.inFlight;
                 continue;
             }
-            a.survivorsGood += inc.goodOpens;
-            a.survivorsFailed += inc.failedOpens;
             if (inc.exitCode != 0 && inc.violations.empty()) {
-                char text[64];
-                snprintf(text, sizeof(text), "0x%08lX", inc.exitCode);
-                Fail(name + " ended with status " + text);
+                Fail(Format("%s ended with status 0x%08lX", name.c_str(), inc.exitCode));
             }
             if (inc.watcher) continue;
             if (!inc.done) Fail(name + " did not finish its cycles");
             // Handles: the first cycle creates what lives as long as the process; after it
             // nothing may accumulate.
             if (inc.done && inc.cycles >= 10) {
-                const long growth = inc.endHandles - inc.warmHandles;
-                m_handleReport += " " + name + ":" + std::to_string(inc.warmHandles) + "->" +
-                                  std::to_string(inc.endHandles);
-                if (growth > 3) {
-                    Fail(name + " grew from " + std::to_string(inc.warmHandles) + " to " +
-                         std::to_string(inc.endHandles) + " handles over " +
-                         std::to_string(inc.cycles) + " cycles");
+                m_handleReport +=
+                    Format(" %s:%ld->%ld", name.c_str(), inc.warmHandles, inc.endHandles);
+                if (inc.endHandles - inc.warmHandles > 3) {
+                    Fail(Format("%s grew from %ld to %ld handles over %d cycles", name.c_str(),
+                                inc.warmHandles, inc.endHandles, inc.cycles));
                 }
             }
         }
-        printf(
-            "soak: %ld cycles in %zu processes, %zu owner and %d listener kills, %ld opens "
-            "refused with 456\n",
-            cycles, m_done.size(), m_ownerKills.size(), m_listenerKills, refusals);
-        std::map<long, long> results;
-        std::map<std::string, long> longest;
-        for (const soak::Incarnation& inc : m_done) {
-            for (const auto& [r, n] : inc.openDrawerResults) results[r] += n;
-            for (const auto& [name, ms] : inc.longestMs)
-                longest[name] = std::max(longest[name], ms);
-        }
         std::string text;
-        for (const auto& [r, n] : results)
-            text += " " + std::to_string(r) + ":" + std::to_string(n);
-        printf("soak: OpenDrawer results (result:calls):%s\n", text.c_str());
-        text.clear();
-        for (const auto& [name, ms] : longest) text += " " + name + " " + std::to_string(ms);
-        printf("soak: longest calls (ms):%s\n", text.c_str());
-        if (!m_takeovers.empty()) {
-            printf("soak: takeover after a kill: longest %lu ms, all %zu within %lu s\n",
-                   static_cast<unsigned long>(
-                       *std::max_element(m_takeovers.begin(), m_takeovers.end())),
-                   m_takeovers.size(), static_cast<unsigned long>(kTakeoverMs / 1000));
-        }
-        printf("soak: handles (after first cycle -> at end):%s\n", m_handleReport.c_str());
+        for (const auto& [r, n] : results) text += Format(" %ld:%ld", r, n);
+        text += "; longest calls (ms):";
+        for (const auto& [call, ms] : longest) text += Format(" %s %ld", call.c_str(), ms);
+        const DWORD takeover =
+            m_takeovers.empty() ? 0 : *std::max_element(m_takeovers.begin(), m_takeovers.end());
+        printf(
+            "soak: %ld cycles in %zu processes, %zu owner and %d listener kills (longest "
+            "takeover %lu ms), %ld opens refused with 456; OpenDrawer result:calls%s; handles "
+            "after the first cycle -> at end:%s\n",
+            cycles, m_done.size(), m_ownerKills.size(), m_listenerKills, takeover, refusals,
+            text.c_str(), m_handleReport.c_str());
         CheckChanges();
 
         // The counts of the whole run, then the drawer still opens.
@@ -516,8 +503,8 @@ private:
             // The drawer-open counter follows the good openings by the same rule.
             const long long drawerOpens = session.DrawerOpenCount();
             if (drawerOpens < a.Good() || drawerOpens > a.Good() + a.inFlight) {
-                Fail("the drawer-open counter " + std::to_string(drawerOpens) +
-                     " does not match the good openings: " + why);
+                Fail(Format("the drawer-open counter %lld does not match the good openings: %s",
+                            drawerOpens, why.c_str()));
             }
             printf("soak: %s; drawer-open counter %lld; communication errors %lld\n", why.c_str(),
                    drawerOpens, counts["CommunicationErrorCount"]);
@@ -533,23 +520,16 @@ private:
                m_violations.empty() ? "passed" : "FAILED", m_violations.size(), m_dir.c_str());
         fflush(stdout);
         if (!m_violations.empty()) {
-            FILE* log = fopen((m_dir + "\\supervisor.log").c_str(), "w");
-            if (log) {
-                fputs(m_log.c_str(), log);
-                fclose(log);
-            }
-        } else {
-            WIN32_FIND_DATAA found;
-            HANDLE find = FindFirstFileA((m_dir + "\\*.log").c_str(), &found);
-            if (find != INVALID_HANDLE_VALUE) {
-                do {
-                    DeleteFileA((m_dir + "\\" + found.cFileName).c_str());
-                } while (FindNextFileA(find, &found));
-                FindClose(find);
-            }
-            RemoveDirectoryA(m_dir.c_str());
+            std::ofstream(m_dir + "\\supervisor.log") << m_log;
+            return 1;
         }
-        return m_violations.empty() ? 0 : 1;
+        WIN32_FIND_DATAA found;
+        const HANDLE find = FindFirstFileA((m_dir + "\\*.log").c_str(), &found);
+        for (bool more = find != INVALID_HANDLE_VALUE; more; more = FindNextFileA(find, &found))
+            DeleteFileA((m_dir + "\\" + found.cFileName).c_str());
+        if (find != INVALID_HANDLE_VALUE) FindClose(find);
+        RemoveDirectoryA(m_dir.c_str());
+        return 0;
     }
 
     Options m_o;
@@ -579,10 +559,7 @@ int main(int argc, char** argv) {
     if (argc >= 2 && strcmp(argv[1], "watcher") == 0) return soak::RunWatcher(argc, argv);
     Options o;
     if (argc < 2 || strcmp(argv[1], "run") != 0 || !ParseOptions(argc, argv, &o)) {
-        fprintf(stderr,
-                "usage: soak_driver run [--processes N] [--cycles N] [--kills N] "
-                "[--listener-kills N] [--unclaimed N] [--watchers N] [--kill-every MIN-MAX] "
-                "[--seed N] [--mixed EXE --mixed-out DIR]\n");
+        fprintf(stderr, "usage: soak_driver run [--OPTION VALUE]... (see soak_driver.cpp)\n");
         return 2;
     }
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);

@@ -2,27 +2,18 @@
 // process writes into its journal, what the supervisor reads back, and the accounting of the
 // statistics counts against the attempts the journals show.
 //
-// Journal lines (one per event, written straight to the file so that they survive a kill).
-// T is a time in milliseconds of the machine's monotonic clock, the same in every process.
-//   start PID
-//   warm HANDLES                    handle count after the first cycle
-//   cycle N
-//   call NAME RESULT MS             a method returned RESULT after MS milliseconds
-//   od-begin T                      OpenDrawer is about to be called
-//   od-end RESULT MS T              OpenDrawer returned
-//   wait-begin T / wait-end RESULT T   the same for WaitForDrawerClose
-//   claim-begin T / released T      a claim may be held from the first to the second
-//   ev STATUS T OWNER               the control object was told of a drawer change (0 or 1);
-//                                   the port owner's process id then
-//   session N                       a watcher opens the device for its Nth session
-//   watching T OPENINGS             a watcher's session is enabled; the simulator's count of
-//                                   openings then
-//   stopped T OPENINGS              the session ends (the next one follows)
-//   open-refused RESULT OPENRESULT
-//   violation TEXT
-//   done CYCLES HANDLES             the last cycle is over; handle count then
+// Journal lines, one per event, written straight to the file so that they survive a kill. T is
+// a time in ms of the monotonic clock every process shares. Workers: "start PID", "cycle N",
+// "warm HANDLES" (after the first cycle), "call NAME RESULT MS", "od-begin T" and
+// "od-end RESULT T" around OpenDrawer, "wait-begin T" and "wait-end RESULT T" around
+// WaitForDrawerClose, "claim-begin T" and "released T" (a claim may be held between them),
+// "open-refused RESULT OPENRESULT EXTENDED", "violation TEXT", "done CYCLES HANDLES".
+// Every process: "ev STATUS T OWNER", a drawer change (0 or 1) the control object was told of,
+// with the port owner's process id then. Watchers: "session N", "watching T OPENINGS" and
+// "stopped T OPENINGS" around each enabled session, with the simulator's count of openings.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -50,8 +41,7 @@ struct Change {
     long owner;   // the port owner's process id then
 };
 struct Interval {
-    long long from;
-    long long to;
+    long long from, to;
 };
 // An OpenDrawer or WaitForDrawerClose that returned 102: claimed by another process.
 struct Refusal {
@@ -67,22 +57,16 @@ struct Watch {
 };
 
 struct Incarnation {
-    bool watcher = false;
-    int slot = 0;
-    int number = 0;       // 0 for the first process of a slot, then 1, 2, ... after kills
-    bool killed = false;  // ended by the supervisor
-    bool hung = false;    // ended by the supervisor after making no progress
+    bool watcher = false, killed = false;  // killed: ended by the supervisor
+    int slot = 0, number = 0;  // number: 0 for the first process of a slot, then 1, 2, ...
     unsigned long exitCode = 0;
-    long pid = 0;
     int cycles = 0;     // cycles begun
     bool done = false;  // reached its last cycle's end
-    long warmHandles = -1;
-    long endHandles = -1;
-    long goodOpens = 0;     // OpenDrawer returned 0
-    long failedOpens = 0;   // OpenDrawer returned 111 or 112
-    long refusedOpens = 0;  // OpenDrawer refused before trying (claimed by another)
-    long inFlight = 0;      // OpenDrawer begun, not returned (killed meanwhile)
-    long openRefusals = 0;  // OpenService 111 with OpenResult 456
+    long warmHandles = -1, endHandles = -1;
+    long goodOpens = 0;                      // OpenDrawer returned 0
+    long failedOpens = 0;                    // OpenDrawer returned 111 or 112
+    long inFlight = 0;                       // OpenDrawer begun, not returned (killed meanwhile)
+    long openRefusals = 0;                   // OpenService 111 with OpenResult 456
     std::map<long, long> openDrawerResults;  // OpenDrawer result -> how often
     std::map<std::string, long> longestMs;   // call name -> longest duration
     std::vector<std::string> violations;
@@ -99,44 +83,44 @@ inline void ReadJournal(const std::string& text, Incarnation* inc) {
     std::string line;
     bool open = false;
     int session = 0;
-    long long odBegin = 0;
-    long long waitBegin = 0;
+    long long odBegin = 0, waitBegin = 0;
     while (std::getline(in, line)) {
         if (!line.empty() && line.back() == '\r') line.pop_back();
         if (line.empty()) continue;
         inc->lastLine = line;
         std::istringstream words(line);
-        std::string word;
+        std::string word, name;
         words >> word;
-        if (word == "start") {
-            words >> inc->pid;
-        } else if (word == "warm") {
-            words >> inc->warmHandles;
+        if (word == "violation") {
+            std::getline(words, name);
+            inc->violations.push_back(name.empty() ? "?" : name.substr(1));
+            continue;
+        }
+        if (word == "call") words >> name;
+        std::vector<long long> n;
+        for (long long v; words >> v;) n.push_back(v);
+        n.resize(3, -1);  // a line cut short by a kill leaves its numbers unknown
+        const long result = static_cast<long>(n[0]);
+        if (word == "warm") {
+            inc->warmHandles = result;
         } else if (word == "cycle") {
             ++inc->cycles;
-            words >> session;
+            session = static_cast<int>(n[0]);
+        } else if (word == "session") {
+            session = static_cast<int>(n[0]);
         } else if (word == "od-begin") {
             open = true;
-            words >> odBegin;
+            odBegin = n[0];
         } else if (word == "wait-begin") {
-            words >> waitBegin;
-        } else if (word == "wait-end") {
-            long result = 0;
-            long long at = 0;
-            words >> result >> at;
-            if (result == kClaimed)
-                inc->refusals.push_back({"WaitForDrawerClose", {waitBegin, at}});
+            waitBegin = n[0];
+        } else if (word == "wait-end" && result == kClaimed) {
+            inc->refusals.push_back({"WaitForDrawerClose", {waitBegin, n[1]}});
         } else if (word == "claim-begin") {
-            long long at = 0;
-            words >> at;
-            inc->claims.push_back({at, kOpenEnd});
-        } else if (word == "released") {
-            long long at = 0;
-            words >> at;
-            if (!inc->claims.empty()) inc->claims.back().to = at;
+            inc->claims.push_back({n[0], kOpenEnd});
+        } else if (word == "released" && !inc->claims.empty()) {
+            inc->claims.back().to = n[0];
         } else if (word == "ev") {
-            Change c{-1, 0, session, 0};
-            words >> c.status >> c.at >> c.owner;
+            const Change c{result, n[1], session, static_cast<long>(n[2])};
             if (!inc->watches.empty() && inc->watches.back().to < 0) {
                 Watch& w = inc->watches.back();
                 w.reported += c.status == 1 ? 1 : 0;
@@ -148,49 +132,32 @@ inline void ReadJournal(const std::string& text, Incarnation* inc) {
             inc->changes.push_back(c);
         } else if (word == "watching") {
             Watch w;
-            words >> w.from >> w.openingsFrom;
+            w.from = n[0];
+            w.openingsFrom = n[1];
             inc->watches.push_back(w);
-        } else if (word == "session") {
-            words >> session;
-        } else if (word == "stopped") {
-            if (!inc->watches.empty())
-                words >> inc->watches.back().to >> inc->watches.back().openingsTo;
+        } else if (word == "stopped" && !inc->watches.empty()) {
+            inc->watches.back().to = n[0];
+            inc->watches.back().openingsTo = n[1];
         } else if (word == "call") {
-            std::string name;
-            long result = 0;
-            long ms = 0;
-            words >> name >> result >> ms;
             long& longest = inc->longestMs[name];
-            if (ms > longest) longest = ms;
+            longest = std::max(longest, static_cast<long>(n[1]));
         } else if (word == "od-end") {
-            long result = -1;
-            long ms = 0;
-            long long at = 0;
-            words >> result >> ms >> at;
             open = false;
-            if (result == kClaimed) inc->refusals.push_back({"OpenDrawer", {odBegin, at}});
             ++inc->openDrawerResults[result];
-            long& longest = inc->longestMs["opendrawer"];
-            if (ms > longest) longest = ms;
             if (result == kSuccess) {
                 ++inc->goodOpens;
             } else if (result == kFailure || result == kTimeout) {
                 ++inc->failedOpens;
             } else if (result == kClaimed) {
-                ++inc->refusedOpens;
+                inc->refusals.push_back({"OpenDrawer", {odBegin, n[1]}});
             } else {
                 inc->violations.push_back("OpenDrawer returned " + std::to_string(result));
             }
         } else if (word == "open-refused") {
             ++inc->openRefusals;
-        } else if (word == "violation") {
-            std::string rest;
-            std::getline(words, rest);
-            inc->violations.push_back(rest.empty() ? "?" : rest.substr(1));
         } else if (word == "done") {
-            int cycles = 0;
-            words >> cycles >> inc->endHandles;
             inc->done = true;
+            inc->endHandles = static_cast<long>(n[1]);
         }
     }
     if (open) inc->inFlight = 1;
@@ -200,10 +167,8 @@ inline void ReadJournal(const std::string& text, Incarnation* inc) {
 // once, good or failed; an OpenDrawer under way when its process was killed may or may not
 // have been counted.
 struct Accounting {
-    long survivorsGood = 0;
-    long survivorsFailed = 0;
-    long killedGood = 0;  // completed before the kill
-    long killedFailed = 0;
+    long survivorsGood = 0, survivorsFailed = 0;
+    long killedGood = 0, killedFailed = 0;  // completed before the kill
     long inFlight = 0;
 
     long Good() const { return survivorsGood + killedGood; }
@@ -218,18 +183,20 @@ struct Accounting {
         *why = text;
         const long long total = countedGood + countedFailed;
         return countedGood >= Good() && countedFailed >= Failed() &&
-               total <= Good() + Failed() + inFlight && countedGood <= Good() + inFlight && countedFailed <= Failed() + inFlight;
+               total <= Good() + Failed() + inFlight && countedGood <= Good() + inFlight &&
+               countedFailed <= Failed() + inFlight;
     }
 };
 
 // Within one session a process is told of every change: open and closed alternate. The same
 // state twice in a row means a change in between was lost for this process.
-inline void CheckAlternation(const Incarnation& inc, std::vector<std::string>* problems) {
+inline void CheckAlternation(const Incarnation& inc, const std::string& name,
+                             std::vector<std::string>* problems) {
     for (size_t i = 1; i < inc.changes.size(); ++i) {
         const Change& a = inc.changes[i - 1];
         const Change& b = inc.changes[i];
         if (a.session == b.session && a.status == b.status) {
-            problems->push_back("told of the drawer " +
+            problems->push_back(name + "told of the drawer " +
                                 std::string(b.status ? "opening" : "closing") +
                                 " twice in a row (at " + std::to_string(a.at) + " and " +
                                 std::to_string(b.at) + " ms): a change between was lost");

@@ -1,7 +1,6 @@
 // cdctl setup, session, stats and ras run as processes, as a user runs them: what they write
 // to the registry and the exit codes, against the registered service and a simulated
 // controller; and setup on a terminal with 32- and 64-bit applications.
-#include <shlwapi.h>
 
 #include <cstdio>
 #include <set>
@@ -220,17 +219,6 @@ TEST_F(Commands, WritesItsOwnViewAndRefusesAPortLibraryOfTheOtherBitness) {
                         " Port=COM3 \"Path=" + OutDir() + "\"")
                       .code);
     EXPECT_FALSE(KeyExists(Path(), kOtherView));
-}
-
-TEST_F(Commands, ShowNamesTheRegsvr32OfTheView) {
-    if (!k64) GTEST_SKIP() << "the tier registers the x86 and the x64 service: no view lacks it";
-    ScratchDevice device(kDevice, true, {KEY_WOW64_32KEY});
-    Outcome show = Cdctl("setup --32 show " + kDevice);
-    EXPECT_EQ(0u, show.code) << show.output;
-    char regsvr32[MAX_PATH] = {};
-    GetSystemWindowsDirectoryA(regsvr32, MAX_PATH);
-    strcat(regsvr32, "\\SysWOW64\\regsvr32.exe");
-    EXPECT_NE(nullptr, StrStrIA(show.output.c_str(), regsvr32)) << show.output;
 }
 
 // --- session, stats and ras -----------------------------------------------------------------

@@ -9,8 +9,7 @@ list(APPEND BRAMWICK_PURE_SOURCES
     tools/cdctl/port_diagnosis.cpp
 )
 list(APPEND BRAMWICK_NATIVE_TESTS
-    tests/native/cdctl_session_script_test.cpp
-    tests/native/cdctl_setup_values_test.cpp
+    tests/native/cdctl_args_test.cpp
     tests/native/pe_machine_test.cpp
 )
 # Added to the cdctl target by cmake/windows.cmake:
