@@ -1,10 +1,9 @@
-// CDevStat under Wine: the named block shared by two stores (in any letter case of the
-// device), the first user's registry load, the saves at each change and at the last close, the
-// open/closed rules, SetText in the store, and the registry view that holds the
-// statistics of a device set up for 32- and 64-bit applications.
+// CDevStat under Wine: the named block shared by two stores, the first user's registry load,
+// the saves at each change and at the last close, the open/closed rules, SetText in the store,
+// and the registry view that holds the statistics of a device set up for 32- and 64-bit
+// applications.
 #include <gtest/gtest.h>
 
-#include <cctype>
 #include <cstring>
 #include <string>
 
@@ -101,35 +100,6 @@ TEST_F(StatsStoreTest, PersistentChangesAreSavedAtOnceAndAtTheLastClose) {
     CDevStat again;
     ASSERT_EQ(OPOS_SUCCESS, Open(again));
     EXPECT_EQ("-5", RawBlock(Device()).Value("DrawerGoodOpenCount"));
-}
-
-// The registry finds the device's key in any letter case, so every letter case of the class
-// and the device name must reach the same block: otherwise each block saves its own counts
-// over the other's.
-TEST_F(StatsStoreTest, EveryLetterCaseOfTheDeviceSharesOneBlock) {
-    std::string lower = Device(), upper = Device(), upperClass = statstest::kClass;
-    for (char& c : lower) c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
-    for (char& c : upper) c = static_cast<char>(toupper(static_cast<unsigned char>(c)));
-    for (char& c : upperClass) c = static_cast<char>(toupper(static_cast<unsigned char>(c)));
-    CDevStat mixed, small, capital;
-    ASSERT_EQ(OPOS_SUCCESS, Open(mixed));
-    ASSERT_EQ(OPOS_SUCCESS, small.Open(statstest::kClass, lower.c_str(), kCashDrawerStatTables));
-    ASSERT_EQ(OPOS_SUCCESS, capital.Open(upperClass.c_str(), upper.c_str(), kCashDrawerStatTables));
-    EXPECT_EQ(3, RawBlock(Device()).block.Users());
-
-    EXPECT_EQ(OPOS_SUCCESS, mixed.IncrementCounter(kStatTableUpos, kStatRowDrawerGoodOpenCount));
-    EXPECT_EQ(OPOS_SUCCESS, small.IncrementCounter(kStatTableUpos, kStatRowDrawerFailedOpenCount));
-    EXPECT_EQ(OPOS_SUCCESS, capital.SetText(kStatTableEquipment, kStatRowModelName, "CD-2"));
-    EXPECT_EQ("CD-2", Text(mixed, kStatRowModelName));
-    EXPECT_EQ("CD-2", Text(small, kStatRowModelName));
-    EXPECT_EQ("1", RawBlock(lower).Value("DrawerGoodOpenCount"));
-
-    EXPECT_EQ(OPOS_SUCCESS, mixed.Close());
-    EXPECT_EQ(OPOS_SUCCESS, capital.Close());
-    EXPECT_EQ(OPOS_SUCCESS, small.Close());
-    EXPECT_EQ("1", Saved("DrawerGoodOpenCount"));
-    EXPECT_EQ("1", Saved("DrawerFailedOpenCount"));
-    EXPECT_EQ("CD-2", Saved("ModelName"));
 }
 
 TEST_F(StatsStoreTest, AFailedLastWriteIsReportedButTheStoreCloses) {
