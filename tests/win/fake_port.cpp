@@ -57,28 +57,14 @@ __declspec(dllexport) PortWord WINAPI Init(PortRequestFn* entry, LONG* detail) {
 #endif
 
 #if FAKE_PORT_MODE != 2
-__declspec(dllexport) void WINAPI Term(PortWord) {
-    ++g_terms;
-}
+__declspec(dllexport) void WINAPI Term(PortWord) { ++g_terms; }
 #endif
 
 // For the tests: what the library was given.
-__declspec(dllexport) const PortOpenParams* FakeLastOpen() {
-    return &g_lastOpen;
-}
-__declspec(dllexport) const char* FakeText(int slot) {
-    return g_texts[slot];
-}
-__declspec(dllexport) LONG FakeOpens() {
-    return g_opens;
-}
-__declspec(dllexport) LONG FakeTerms() {
-    return g_terms;
-}
-__declspec(dllexport) LONG FakeRequestCount() {
-    return g_requestCount;
-}
-__declspec(dllexport) LONG FakeRequest(int i) {
-    return g_requests[i];
-}
+__declspec(dllexport) const PortOpenParams* FakeLastOpen() { return &g_lastOpen; }
+__declspec(dllexport) const char* FakeText(int slot) { return g_texts[slot]; }
+__declspec(dllexport) LONG FakeOpens() { return g_opens; }
+__declspec(dllexport) LONG FakeTerms() { return g_terms; }
+__declspec(dllexport) LONG FakeRequestCount() { return g_requestCount; }
+__declspec(dllexport) LONG FakeRequest(int i) { return g_requests[i]; }
 }
