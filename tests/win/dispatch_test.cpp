@@ -1,76 +1,33 @@
 // The dispatch layer as control objects and scripts use it: name lookup from the type
 // library, argument coercion, by-reference write-back and the error HRESULTs.
-#include <gtest/gtest.h>
-
 #include "framework/automation.h"
-#include "framework/disp_client.h"
 #include "server/bramwick_ids.h"
-#include "so/cash_drawer.h"
-#include "tests/win/test_util.h"
+#include "tests/win/service_fixture.h"
 
 namespace {
 
 using fw::Arg;
 
-fw::ComPtr<IDispatch> NewDrawer() {
-    fw::ComPtr<IDispatch> d;
-    EXPECT_HR(S_OK, CCashDrawer::CreateInstance(IID_IDispatch, d.put_void()));
-    return d;
-}
-
-class Dispatch : public ::testing::Test {
+class Dispatch : public ServiceTest {
 protected:
-    testutil::ComApartment com;
-    fw::ComPtr<IDispatch> object = NewDrawer();
-    fw::DispClient drawer{object.get()};
+    Dispatch() : ServiceTest("BramwickTestDispatch") {}
+    IDispatch* object() const { return m_drawer.get(); }
 };
 
-TEST_F(Dispatch, UnknownNamesAndMembersAreRefused) {
+// What the dispatch layer refuses before any member runs: unknown names and ids, property
+// puts (every member is a method), named and missing arguments, a non-null interface id.
+TEST_F(Dispatch, CallsNoMemberTakesAreRefused) {
+    fw::ComPtr<IUnknown> viaIid;
+    EXPECT_HR(S_OK, object()->QueryInterface(DIID_ICashDrawer, viaIid.put_void()));
     HRESULT hr = S_OK;
-    EXPECT_EQ(DISPID_UNKNOWN, drawer.IdOf(L"OpenDrawers", &hr));
+    EXPECT_EQ(DISPID_UNKNOWN, m_drawer.IdOf(L"OpenDrawers", &hr));
     EXPECT_HR(DISP_E_UNKNOWNNAME, hr);
-    EXPECT_HR(DISP_E_MEMBERNOTFOUND, drawer.InvokeArgs(99, nullptr, 0, nullptr));
-    EXPECT_HR(DISP_E_MEMBERNOTFOUND, drawer.InvokeArgs(0, nullptr, 0, nullptr));
-    // Every member is a method: a property put is not one of them.
+    EXPECT_HR(DISP_E_MEMBERNOTFOUND, m_drawer.InvokeArgs(99, nullptr, 0, nullptr));
+    EXPECT_HR(DISP_E_MEMBERNOTFOUND, m_drawer.InvokeArgs(0, nullptr, 0, nullptr));
     Arg index(8);
     EXPECT_HR(DISP_E_MEMBERNOTFOUND,
-              drawer.InvokeArgs(1, &index, 1, nullptr, nullptr, DISPATCH_PROPERTYPUT));
-}
+              m_drawer.InvokeArgs(1, &index, 1, nullptr, nullptr, DISPATCH_PROPERTYPUT));
 
-TEST_F(Dispatch, InterfacesAndTypeInfo) {
-    fw::ComPtr<IUnknown> viaIid;
-    EXPECT_HR(S_OK, object->QueryInterface(DIID_ICashDrawer, viaIid.put_void()));
-    fw::ComPtr<IUnknown> factory;
-    EXPECT_HR(E_NOINTERFACE, object->QueryInterface(IID_IClassFactory, factory.put_void()));
-
-    UINT count = 0;
-    EXPECT_HR(S_OK, object->GetTypeInfoCount(&count));
-    EXPECT_EQ(1u, count);
-    fw::ComPtr<ITypeInfo> info;
-    ASSERT_HR(S_OK, object->GetTypeInfo(0, 0, info.put()));
-    TYPEATTR* attr = nullptr;
-    ASSERT_HR(S_OK, info->GetTypeAttr(&attr));
-    EXPECT_EQ(TKIND_DISPATCH, attr->typekind);
-    EXPECT_EQ(22, attr->cFuncs);
-    EXPECT_TRUE(IsEqualGUID(DIID_ICashDrawer, attr->guid));
-    info->ReleaseTypeAttr(attr);
-}
-
-TEST_F(Dispatch, ArgumentsAreCoercedLikeADispatchMap) {
-    // A numeric string and a short integer both reach the member as a LONG.
-    EXPECT_EQ(1013001, drawer.Long(L"GetPropertyNumber", L"8"));
-    EXPECT_HR(S_OK, drawer.LastResult());
-    VARIANT shortIndex;
-    VariantInit(&shortIndex);
-    V_VT(&shortIndex) = VT_I2;
-    V_I2(&shortIndex) = 8;
-    EXPECT_EQ(1013001, drawer.Long(L"GetPropertyNumber", Arg::Ref(&shortIndex)));
-    // A number where a string is expected is converted to its text.
-    EXPECT_OPOS(OPOS_E_CLOSED, drawer.Long(L"ResetStatistics", 5));
-    EXPECT_HR(S_OK, drawer.LastResult());
-}
-
-TEST_F(Dispatch, NamedAndMissingArgumentsAreRefused) {
     VARIANTARG arg;
     VariantInit(&arg);
     V_VT(&arg) = VT_I4;
@@ -79,17 +36,31 @@ TEST_F(Dispatch, NamedAndMissingArgumentsAreRefused) {
     DISPPARAMS params = {&arg, &named, 1, 1};
     VARIANT result;
     VariantInit(&result);
-    EXPECT_HR(DISP_E_NONAMEDARGS,
-              object->Invoke(1, IID_NULL, 0, DISPATCH_METHOD, &params, &result, nullptr, nullptr));
+    EXPECT_HR(DISP_E_NONAMEDARGS, object()->Invoke(1, IID_NULL, 0, DISPATCH_METHOD, &params,
+                                                   &result, nullptr, nullptr));
+    EXPECT_HR(DISP_E_UNKNOWNINTERFACE, object()->Invoke(1, IID_IDispatch, 0, DISPATCH_METHOD,
+                                                        &params, &result, nullptr, nullptr));
     V_VT(&arg) = VT_ERROR;
     V_ERROR(&arg) = DISP_E_PARAMNOTFOUND;
     DISPPARAMS missing = {&arg, nullptr, 1, 0};
     UINT argErr = 99;
-    EXPECT_HR(DISP_E_PARAMNOTOPTIONAL,
-              object->Invoke(1, IID_NULL, 0, DISPATCH_METHOD, &missing, &result, nullptr, &argErr));
+    EXPECT_HR(DISP_E_PARAMNOTOPTIONAL, object()->Invoke(1, IID_NULL, 0, DISPATCH_METHOD, &missing,
+                                                        &result, nullptr, &argErr));
     EXPECT_EQ(0u, argErr);
-    EXPECT_HR(DISP_E_UNKNOWNINTERFACE, object->Invoke(1, IID_IDispatch, 0, DISPATCH_METHOD, &params,
-                                                      &result, nullptr, nullptr));
+}
+
+TEST_F(Dispatch, ArgumentsAreCoercedLikeADispatchMap) {
+    // A numeric string and a short integer both reach the member as a LONG.
+    EXPECT_EQ(1013001, m_drawer.Long(L"GetPropertyNumber", L"8"));
+    EXPECT_HR(S_OK, m_drawer.LastResult());
+    VARIANT shortIndex;
+    VariantInit(&shortIndex);
+    V_VT(&shortIndex) = VT_I2;
+    V_I2(&shortIndex) = 8;
+    EXPECT_EQ(1013001, m_drawer.Long(L"GetPropertyNumber", Arg::Ref(&shortIndex)));
+    // A number where a string is expected is converted to its text.
+    EXPECT_OPOS(OPOS_E_CLOSED, m_drawer.Long(L"ResetStatistics", 5));
+    EXPECT_HR(S_OK, m_drawer.LastResult());
 }
 
 TEST_F(Dispatch, ResultIsReturnedForMethodAndPropertyGetCalls) {
@@ -97,7 +68,7 @@ TEST_F(Dispatch, ResultIsReturnedForMethodAndPropertyGetCalls) {
     for (WORD flags : {WORD(DISPATCH_METHOD), WORD(DISPATCH_METHOD | DISPATCH_PROPERTYGET)}) {
         VARIANT result;
         VariantInit(&result);
-        ASSERT_HR(S_OK, drawer.InvokeArgs(3, &index, 1, &result, nullptr, flags));
+        ASSERT_HR(S_OK, m_drawer.InvokeArgs(3, &index, 1, &result, nullptr, flags));
         ASSERT_EQ(VT_BSTR, V_VT(&result));
         EXPECT_STREQ(L"Vantrel Velmora CashDrawer", V_BSTR(&result));
         VariantClear(&result);
@@ -106,7 +77,7 @@ TEST_F(Dispatch, ResultIsReturnedForMethodAndPropertyGetCalls) {
     VARIANT result;
     VariantInit(&result);
     V_VT(&result) = VT_I4;
-    EXPECT_HR(S_OK, drawer.Call(L"SetPropertyNumber", &result, 4, 1));
+    EXPECT_HR(S_OK, m_drawer.Call(L"SetPropertyNumber", &result, 4, 1));
     EXPECT_EQ(VT_EMPTY, V_VT(&result));
 }
 

@@ -1,37 +1,23 @@
 // Event delivery through a real control object: on the application's thread, in order, one at
 // a time, under FreezeEvents, COFreezeEvents and DeviceEnabled; Close inside and during a
 // callback. Every wait pumps messages until a condition holds, with a bound.
-#include <gtest/gtest.h>
-
 #include <atomic>
 #include <thread>
 
-#include "framework/disp_client.h"
-#include "so/cash_drawer.h"
-#include "tests/win/scratch_device.h"
-#include "tools/client/drawer_client.h"
-#include "tests/win/test_util.h"
+#include "tests/win/service_fixture.h"
 
 namespace {
 
-constexpr DWORD kBound = 5000;  // generous upper bound for something that must happen
-constexpr DWORD kQuiet = 300;   // how long nothing may happen when nothing must
+constexpr DWORD kQuiet = 300;  // how long nothing may happen when nothing must
 
-class Events : public ::testing::Test {
+class Events : public ServiceTest {
 protected:
-    void SetUp() override {
-        m_device.SetText("Trace_Enable", "False");
-        fw::ComPtr<IDispatch> object;
-        ASSERT_HR(S_OK, CCashDrawer::CreateInstance(IID_IDispatch, object.put_void()));
-        m_drawer.Attach(object.get());
-        m_service = static_cast<CCashDrawer*>(static_cast<fw::DispatchObject*>(object.get()));
-    }
+    Events() : ServiceTest("BramwickTestEvents") {}
     LONG Open(ControlObjectStub::Options options = {}) {
         m_drawer.UseControlObject(options);
         m_co = &m_drawer.co();
-        return m_drawer.Open(m_device.name());
+        return ServiceTest::Open();
     }
-    LONG Set(LONG index, LONG value) { return m_drawer.Set(index, value); }
     // Opened and enabled: status updates are queued for delivery.
     void OpenEnabled(ControlObjectStub::Options options = {}) {
         ASSERT_OPOS(OPOS_SUCCESS, Open(options));
@@ -40,17 +26,13 @@ protected:
     bool WaitForUpdates(size_t n) {
         return PumpUntil([&] { return m_co->StatusUpdates().size() >= n; }, kBound);
     }
-    // Pumps for a while and reports whether anything was delivered meanwhile.
+    // Pumps for a while and reports how much was delivered meanwhile.
     size_t DeliveredDuringQuietPeriod() {
-        size_t before = m_co->StatusUpdates().size();
-        PumpUntil([] { return false; }, kQuiet);
+        const size_t before = m_co->StatusUpdates().size();
+        PumpFor(kQuiet);
         return m_co->StatusUpdates().size() - before;
     }
 
-    testutil::ComApartment m_com;
-    ScratchDevice m_device{"BramwickTestEvents"};
-    DrawerClient m_drawer;
-    CCashDrawer* m_service = nullptr;
     ControlObjectStub* m_co = nullptr;
 };
 
