@@ -1,5 +1,5 @@
 // Claim and Release across processes through the per-drawer named mutex, the power-fail event
-// in the claim wait, abandoned claims, and how enabling moves PowerState.
+// in the claim wait, and abandoned claims.
 #include <string>
 
 #include "tests/win/service_fixture.h"
@@ -105,19 +105,6 @@ TEST_F(Claims, AnAbandonedClaimIsTakenOver) {
     EXPECT_EQ(9u, holder.Finish());
     EXPECT_OPOS(OPOS_SUCCESS, m_drawer.Long(L"Claim", 5000));
     EXPECT_EQ(1, Number(PIDX_Claimed));
-}
-
-// With PowerNotify on, enabling reports the lines instead (drawer_methods_test.cpp).
-TEST_F(Claims, EnablingResetsPowerStateAndCloseDisables) {
-    ASSERT_OPOS(OPOS_SUCCESS, Open());
-    EXPECT_OPOS(OPOS_SUCCESS, Set(PIDX_DeviceEnabled, 1));
-    EXPECT_EQ(OPOS_PS_UNKNOWN, Number(PIDX_PowerState));
-    EXPECT_OPOS(OPOS_SUCCESS, Set(PIDX_DeviceEnabled, 1));  // unchanged: still success
-    EXPECT_OPOS(OPOS_SUCCESS, Set(PIDX_DeviceEnabled, 0));
-    EXPECT_EQ(OPOS_PS_UNKNOWN, Number(PIDX_PowerState));
-    EXPECT_OPOS(OPOS_SUCCESS, Set(PIDX_DeviceEnabled, 1));
-    EXPECT_OPOS(OPOS_SUCCESS, m_drawer.Long(L"Close"));
-    EXPECT_EQ(0, Number(PIDX_DeviceEnabled));
 }
 
 }  // namespace

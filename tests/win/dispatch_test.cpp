@@ -1,5 +1,6 @@
 // The dispatch layer as control objects and scripts use it: name lookup from the type
-// library, argument coercion, by-reference write-back and the error HRESULTs.
+// library, argument coercion, by-reference write-back and the error HRESULTs; and the property
+// set as a control object reads and writes it, with what each accessor does to ResultCode.
 #include "framework/automation.h"
 #include "server/bramwick_ids.h"
 #include "tests/win/service_fixture.h"
@@ -12,6 +13,12 @@ class Dispatch : public ServiceTest {
 protected:
     Dispatch() : ServiceTest("BramwickTestDispatch") {}
     IDispatch* object() const { return m_drawer.get(); }
+    // A number property; the call itself must succeed.
+    LONG Get(LONG index) {
+        const LONG value = m_drawer.Number(index);
+        EXPECT_HR(S_OK, m_drawer.LastResult());
+        return value;
+    }
 };
 
 // What the dispatch layer refuses before any member runs: unknown names and ids, property
@@ -63,22 +70,71 @@ TEST_F(Dispatch, ArgumentsAreCoercedLikeADispatchMap) {
     EXPECT_HR(S_OK, m_drawer.LastResult());
 }
 
-TEST_F(Dispatch, ResultIsReturnedForMethodAndPropertyGetCalls) {
-    Arg index(PIDX_DeviceDescription);
-    for (WORD flags : {WORD(DISPATCH_METHOD), WORD(DISPATCH_METHOD | DISPATCH_PROPERTYGET)}) {
-        VARIANT result;
-        VariantInit(&result);
-        ASSERT_HR(S_OK, m_drawer.InvokeArgs(3, &index, 1, &result, nullptr, flags));
-        ASSERT_EQ(VT_BSTR, V_VT(&result));
-        EXPECT_STREQ(L"Vantrel Velmora CashDrawer", V_BSTR(&result));
-        VariantClear(&result);
+// --- The property set and its setter rules -------------------------------------------------
+
+// The setters that check their value refuse with 106 and keep the old one; reads leave
+// ResultCode alone. PowerNotify changes only while disabled.
+TEST_F(Dispatch, CheckedSettersKeepTheOldValue) {
+    EXPECT_OPOS(OPOS_SUCCESS, Set(PIDX_BinaryConversion, OPOS_BC_DECIMAL));
+    for (LONG bad : {3, -1, 256}) {
+        EXPECT_OPOS(OPOS_E_ILLEGAL, Set(PIDX_BinaryConversion, bad)) << bad;
+        EXPECT_EQ(OPOS_BC_DECIMAL, Get(PIDX_BinaryConversion));
+        EXPECT_EQ(L"[Error]", m_drawer.Text(1000005));
+        EXPECT_OPOS(OPOS_E_ILLEGAL, Get(PIDX_ResultCode));
     }
-    // A void member leaves the result empty.
-    VARIANT result;
-    VariantInit(&result);
-    V_VT(&result) = VT_I4;
-    EXPECT_HR(S_OK, m_drawer.Call(L"SetPropertyNumber", &result, 4, 1));
-    EXPECT_EQ(VT_EMPTY, V_VT(&result));
+    EXPECT_OPOS(OPOS_SUCCESS, Set(PIDX_BinaryConversion, OPOS_BC_NIBBLE));
+    EXPECT_EQ(OPOS_BC_NIBBLE, Get(PIDX_BinaryConversion));
+
+    EXPECT_OPOS(OPOS_SUCCESS, Set(PIDX_PowerNotify, OPOS_PN_ENABLED));
+    EXPECT_OPOS(OPOS_E_ILLEGAL, Set(PIDX_PowerNotify, 2));
+    EXPECT_OPOS(OPOS_SUCCESS, Set(PIDX_DeviceEnabled, 1));
+    EXPECT_OPOS(OPOS_E_ILLEGAL, Set(PIDX_PowerNotify, OPOS_PN_DISABLED));
+    EXPECT_EQ(OPOS_PN_ENABLED, Get(PIDX_PowerNotify));
+    EXPECT_OPOS(OPOS_SUCCESS, Set(PIDX_DeviceEnabled, 0));
+    EXPECT_OPOS(OPOS_SUCCESS, Set(PIDX_PowerNotify, OPOS_PN_DISABLED));
+    EXPECT_EQ(OPOS_PN_DISABLED, Get(PIDX_PowerNotify));
+}
+
+// Any non-zero value sets a Boolean (setting an unchanged one succeeds too); enabling and
+// disabling leave PowerState unknown without PowerNotify, and Close disables.
+TEST_F(Dispatch, BooleansTakeAnyNonZeroAsTrue) {
+    ASSERT_OPOS(OPOS_SUCCESS, Open());
+    for (LONG index : {PIDX_DeviceEnabled, PIDX_FreezeEvents}) {
+        for (LONG value : {5, -7, 1, 0, 1}) {
+            EXPECT_OPOS(OPOS_SUCCESS, Set(index, value)) << index << " = " << value;
+            EXPECT_EQ(value != 0, Get(index)) << index << " = " << value;
+            EXPECT_EQ(OPOS_PS_UNKNOWN, Get(PIDX_PowerState));
+        }
+    }
+    EXPECT_OPOS(OPOS_SUCCESS, m_drawer.Long(L"Close"));
+    EXPECT_EQ(0, Get(PIDX_DeviceEnabled));
+}
+
+TEST_F(Dispatch, ReadOnlyNumbersAndAllStringsIgnoreWrites) {
+    struct {
+        LONG index, value, expected;
+    } cases[] = {{PIDX_State, OPOS_S_IDLE, OPOS_S_CLOSED},
+                 {PIDX_ServiceObjectVersion, 1, 1013001},
+                 {PIDX_Claimed, 1, 0},
+                 {PIDX_PowerState, OPOS_PS_ONLINE, OPOS_PS_UNKNOWN},
+                 {PIDXCash_DrawerOpened, 1, 0},
+                 {PIDX_CapUpdateFirmware, 1, 0},
+                 {PIDX_ResultCodeExtended, 9, 0},
+                 {4242, 1, 0}};
+    for (LONG index : {1000005, 1000000, 0, 8}) {
+        EXPECT_EQ(L"[Error]", m_drawer.Text(index)) << "index " << index;
+    }
+    for (const auto& c : cases) {
+        EXPECT_OPOS(OPOS_SUCCESS, Set(c.index, c.value)) << "index " << c.index;
+        EXPECT_EQ(c.expected, Get(c.index)) << "index " << c.index;
+    }
+    // ResultCode cannot be written: the write reports its own success instead.
+    EXPECT_OPOS(OPOS_SUCCESS, Set(PIDX_ResultCode, 106));
+
+    Set(PIDX_BinaryConversion, 7);  // leave ResultCode at 106 first
+    EXPECT_HR(S_OK, m_drawer.Call(L"SetPropertyString", nullptr, PIDX_DeviceName, L"Mine"));
+    EXPECT_OPOS(OPOS_SUCCESS, Get(PIDX_ResultCode));
+    EXPECT_EQ(L"Velmora Cash Drawer", m_drawer.Text(PIDX_DeviceName));
 }
 
 // DispCall on its own: what comes back through each kind of by-reference argument. A text the

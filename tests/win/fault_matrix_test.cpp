@@ -33,18 +33,13 @@ public:
         Set(nullptr);
     }
     ~MakerPath() { Set(m_old.present ? m_old.text.c_str() : nullptr); }
-    MakerPath(const MakerPath&) = delete;
-    MakerPath& operator=(const MakerPath&) = delete;
     void Set(const char* folder) {
-        if (folder) {
-            testutil::WriteRegText(HKEY_LOCAL_MACHINE, kMakerKey, "Path", folder);
-        } else {
-            RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, kMakerKey, "Path");
-        }
+        RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, kMakerKey, "Path");
+        if (folder) testutil::WriteRegText(HKEY_LOCAL_MACHINE, kMakerKey, "Path", folder);
     }
 
 private:
-    testutil::RegValue m_old;
+    const testutil::RegValue m_old;
 };
 
 class FaultMatrix : public FaultFixture {
@@ -352,11 +347,9 @@ fs::path ScratchFolder(const char* name) {
 }
 
 size_t TraceFiles(const fs::path& folder) {
-    size_t n = 0;
-    for (const fs::directory_entry& f : fs::directory_iterator(folder)) {
-        n += f.path().extension() == ".trc" ? 1 : 0;
-    }
-    return n;
+    return std::count_if(
+        fs::directory_iterator(folder), fs::directory_iterator(),
+        [](const fs::directory_entry& f) { return f.path().extension() == ".trc"; });
 }
 
 // The service loads its trace library by name, which Wine also finds beside the module that

@@ -9,7 +9,6 @@ namespace {
 bool NamedEventExists(const char* name) {
     return static_cast<bool>(fw::UniqueKernel(OpenEventA(SYNCHRONIZE, FALSE, name)));
 }
-
 bool NamedMutexExists(const char* name) {
     return static_cast<bool>(fw::UniqueKernel(OpenMutexA(SYNCHRONIZE, FALSE, name)));
 }

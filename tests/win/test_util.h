@@ -49,16 +49,13 @@ inline std::string OposName(LONG code) {
 }
 
 // Initialises a single-threaded apartment for the duration of a test.
-class ComApartment {
-public:
-    ComApartment() { m_hr = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED); }
+struct ComApartment {
+    ComApartment() : hr(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {}
     ~ComApartment() {
-        if (SUCCEEDED(m_hr)) CoUninitialize();
+        if (SUCCEEDED(hr)) CoUninitialize();
     }
-    HRESULT result() const { return m_hr; }
-
-private:
-    HRESULT m_hr;
+    HRESULT result() const { return hr; }
+    const HRESULT hr;
 };
 
 // A registry value as a test reads it back: REG_SZ or REG_EXPAND_SZ text, REG_DWORD number.
