@@ -109,8 +109,14 @@ TEST_F(Events, MissingOrFailingCallbacksStillDrainTheQueue) {
     for (const auto& options : {without, failing}) {
         OpenEnabled(options);
         for (int i = 0; i < 3; ++i) m_service->QueueStatusUpdate(i % 2);
-        EXPECT_TRUE(PumpUntil([&] { return m_service->QueuedEventCount() == 0; }, kBound));
-        EXPECT_EQ(options.statusUpdate ? 3u : 0u, m_co->StatusUpdates().size());
+        // The last record leaves the queue before its callback ends.
+        const size_t delivered = options.statusUpdate ? 3 : 0;
+        EXPECT_TRUE(PumpUntil(
+            [&] {
+                return m_service->QueuedEventCount() == 0 &&
+                       m_co->StatusUpdates().size() == delivered;
+            },
+            kBound));
         EXPECT_OPOS(OPOS_SUCCESS, m_drawer.Long(L"Close"));
     }
 }

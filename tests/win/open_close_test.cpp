@@ -19,7 +19,12 @@ protected:
     LONG Open(const std::string& name) { return m_drawer.Open(name); }
 };
 
-TEST_F(OpenClose, MissingDeviceKeyLeavesTheServiceClosedAndReopenable) {
+// A missing device key or maker's key is a configuration error that leaves the service closed
+// and reopenable. A detection delay longer than the wait for the status reply would make every
+// open fail although the drawer answers at once; the service shortens it to fit.
+TEST_F(OpenClose, ConfigurationErrorsLeaveTheServiceClosedAndReopenable) {
+    m_device.SetNumber("Command_Timeout", 1500);
+    m_device.SetNumber("DetectDelay_Time", 20000);
     EXPECT_OPOS(OPOS_E_NOEXIST, Open("BramwickNoSuchDevice"));
     EXPECT_EQ(OPOS_ORS_CONFIG, m_drawer.Long(L"GetOpenResult"));
     EXPECT_OPOS(OPOS_E_NOEXIST, Number(PIDX_ResultCode));
@@ -30,25 +35,21 @@ TEST_F(OpenClose, MissingDeviceKeyLeavesTheServiceClosedAndReopenable) {
         EXPECT_EQ(OPOS_ORS_CONFIG, m_drawer.Long(L"GetOpenResult")) << "kept after a later success";
         ASSERT_OPOS(OPOS_SUCCESS, m_drawer.Long(L"Close")) << "round " << round;
     }
-}
-
-TEST_F(OpenClose, MissingMakerKeyIsAConfigurationError) {
-    // The fixture's device created the maker's key; take it away while this test runs, unless
-    // it holds settings of a real installation.
-    HKEY maker = nullptr;
-    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_LOCAL_MACHINE, kMakerKey, 0, KEY_READ, &maker));
+    // The fixture's device created the maker's key; take it away for a moment, unless it holds
+    // settings of a real installation.
+    fw::UniqueHKey maker;
+    ASSERT_EQ(ERROR_SUCCESS,
+              RegOpenKeyExA(HKEY_LOCAL_MACHINE, kMakerKey, 0, KEY_READ, maker.put()));
     DWORD values = 0, subkeys = 0;
-    RegQueryInfoKeyA(maker, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, &values, nullptr,
-                     nullptr, nullptr, nullptr);
-    RegCloseKey(maker);
+    RegQueryInfoKeyA(maker.get(), nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, &values,
+                     nullptr, nullptr, nullptr, nullptr);
     if (values != 0 || subkeys != 0) GTEST_SKIP() << "the maker's key holds real settings";
     ASSERT_EQ(ERROR_SUCCESS, RegDeleteKeyA(HKEY_LOCAL_MACHINE, kMakerKey));
     EXPECT_OPOS(OPOS_E_NOEXIST, Open(m_device.name()));
     EXPECT_EQ(OPOS_ORS_CONFIG, m_drawer.Long(L"GetOpenResult"));
     EXPECT_EQ(OPOS_S_CLOSED, Number(PIDX_State));
-    RegCreateKeyExA(HKEY_LOCAL_MACHINE, kMakerKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &maker,
-                    nullptr);
-    RegCloseKey(maker);
+    RegCreateKeyExA(HKEY_LOCAL_MACHINE, kMakerKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                    maker.put(), nullptr);
 }
 
 TEST_F(OpenClose, OpenCreatesTheDrawersObjectsAndCloseRemovesThem) {
@@ -91,14 +92,6 @@ TEST_F(OpenClose, ASessionStartsDisabledAndUnfrozen) {
     ASSERT_OPOS(OPOS_SUCCESS, m_drawer.Set(PIDX_DeviceEnabled, 1));
     ASSERT_OPOS(OPOS_SUCCESS, m_drawer.Long(L"OpenDrawer"));
     EXPECT_TRUE(PumpUntil([&] { return m_drawer.co().StatusUpdates().size() > 0; }, 10000));
-}
-
-// A detection delay longer than the wait for the status reply would make every open fail
-// although the drawer answers at once; the service shortens it to fit.
-TEST_F(OpenClose, ADetectionDelayLongerThanTheReplyWaitIsShortened) {
-    m_device.SetNumber("Command_Timeout", 1500);
-    m_device.SetNumber("DetectDelay_Time", 20000);
-    EXPECT_OPOS(OPOS_SUCCESS, Open(m_device.name()));
 }
 
 TEST_F(OpenClose, TraceChannelFollowsTraceEnable) {
