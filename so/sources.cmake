@@ -19,6 +19,5 @@ list(APPEND BRAMWICK_NATIVE_TESTS
 )
 list(APPEND BRAMWICK_WIN_TESTS
     tests/win/dispatch_test.cpp
-    tests/win/properties_test.cpp
     tests/win/open_close_test.cpp
 )

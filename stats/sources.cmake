@@ -19,6 +19,5 @@ list(APPEND BRAMWICK_NATIVE_TESTS
 )
 list(APPEND BRAMWICK_WIN_TESTS
     tests/win/stats_store_test.cpp
-    tests/win/stats_methods_test.cpp
     tests/win/crash_counts_test.cpp
 )

@@ -8,7 +8,6 @@
 
 #include <climits>
 #include <functional>
-#include <memory>
 #include <set>
 #include <string>
 #include <vector>
@@ -134,14 +133,13 @@ protected:
     void SetUp() override {
         m_device.SetText("Trace_Enable", "False");
         m_device.SetNumber("OpenDrawer_Timeout", 500);
-        m_session = std::make_unique<client::DrawerClient>();
-        ASSERT_HR(S_OK, m_session->Create());
-        m_methods = MethodsOf(m_session->get());
+        ASSERT_HR(S_OK, m_session.Create());
+        m_methods = MethodsOf(m_session.get());
         ASSERT_EQ(22u, m_methods.size());
     }
-    void TearDown() override { m_session->Close(); }
+    void TearDown() override { m_session.Close(); }
 
-    IDispatch* object() { return m_session->get(); }
+    IDispatch* object() { return m_session.get(); }
 
     // Calls one method; a well-formed call must succeed at the COM level. The result: what it
     // returns, or ResultCode for the property setters, which return nothing.
@@ -153,7 +151,7 @@ protected:
         EXPECT_EQ(S_OK, hr) << testutil::Narrow(m.name);
         LONG r = V_VT(&result) == VT_I4 ? V_I4(&result) : LONG_MIN;
         VariantClear(&result);
-        if (!m.returnsLong && m.name != L"GetPropertyString") r = m_session->ResultCode();
+        if (!m.returnsLong && m.name != L"GetPropertyString") r = m_session.ResultCode();
         return r;
     }
     // Each number argument at each extreme, each string null, empty and 1 MiB long. Health
@@ -185,15 +183,15 @@ protected:
         }
     }
     void ExpectStillWorking() {
-        EXPECT_EQ(1013001, m_session->Number(PIDX_ServiceObjectVersion));
+        EXPECT_EQ(1013001, m_session.Number(PIDX_ServiceObjectVersion));
         LONG data = 0;
         std::wstring text;
-        EXPECT_NE(LONG_MIN, m_session->DirectIO(113, &data, &text));
+        EXPECT_NE(LONG_MIN, m_session.DirectIO(113, &data, &text));
     }
 
     testutil::ComApartment m_com;
     ScratchDevice m_device{"BramwickSweep"};
-    std::unique_ptr<client::DrawerClient> m_session;
+    client::DrawerClient m_session;
     std::vector<Method> m_methods;
 };
 
@@ -207,41 +205,41 @@ TEST_F(BadInput, ClosedServiceRefusesWhateverTheArguments) {
         SweepValues([&](const Method& m, LONG r) {
             if (answerWithoutOpen.count(m.name)) return;
             EXPECT_EQ(OPOS_E_CLOSED, r) << testutil::Narrow(m.name) << " round " << round;
-            EXPECT_EQ(OPOS_E_CLOSED, m_session->ResultCode()) << testutil::Narrow(m.name);
+            EXPECT_EQ(OPOS_E_CLOSED, m_session.ResultCode()) << testutil::Narrow(m.name);
         });
-        EXPECT_OPOS(OPOS_E_CLOSED, m_session->Close());
-        ASSERT_OPOS(OPOS_SUCCESS, m_session->Open(kDeviceW));
-        m_session->Set(PIDX_DeviceEnabled, 1);
-        EXPECT_OPOS(OPOS_SUCCESS, m_session->OpenDrawer());
-        ASSERT_OPOS(OPOS_SUCCESS, m_session->Close());
+        EXPECT_OPOS(OPOS_E_CLOSED, m_session.Close());
+        ASSERT_OPOS(OPOS_SUCCESS, m_session.Open(kDeviceW));
+        m_session.Set(PIDX_DeviceEnabled, 1);
+        EXPECT_OPOS(OPOS_SUCCESS, m_session.OpenDrawer());
+        ASSERT_OPOS(OPOS_SUCCESS, m_session.Close());
     }
 }
 
 // Open and enabled: any value of any argument gives an OPOS result code, stored in ResultCode
 // where the method sets one, and the service goes on working.
 TEST_F(BadInput, AnOpenServiceAnswersEveryValueWithAResultCode) {
-    ASSERT_OPOS(OPOS_SUCCESS, m_session->Open(kDeviceW));
-    m_session->Set(PIDX_DeviceEnabled, 1);
-    ASSERT_OPOS(OPOS_SUCCESS, m_session->Claim(0));
+    ASSERT_OPOS(OPOS_SUCCESS, m_session.Open(kDeviceW));
+    m_session.Set(PIDX_DeviceEnabled, 1);
+    ASSERT_OPOS(OPOS_SUCCESS, m_session.Claim(0));
     const std::set<std::wstring> noResultCode = {L"GetPropertyNumber", L"GetPropertyString",
                                                  L"GetOpenResult"};
     SweepValues([&](const Method& m, LONG r) {
         if (noResultCode.count(m.name)) {
-            EXPECT_TRUE(IsOposResult(m_session->ResultCode())) << testutil::Narrow(m.name);
+            EXPECT_TRUE(IsOposResult(m_session.ResultCode())) << testutil::Narrow(m.name);
             return;
         }
         EXPECT_TRUE(IsOposResult(r)) << testutil::Narrow(m.name) << " gave " << r;
         if (m.name != L"COFreezeEvents") {
-            EXPECT_EQ(r, m_session->ResultCode()) << testutil::Narrow(m.name);
+            EXPECT_EQ(r, m_session.ResultCode()) << testutil::Narrow(m.name);
         }
         // A sweep value may have disabled, released or frozen the device: put it back.
-        m_session->Set(PIDX_FreezeEvents, 0);
-        m_session->Set(PIDX_DeviceEnabled, 1);
-        m_session->Claim(0);
+        m_session.Set(PIDX_FreezeEvents, 0);
+        m_session.Set(PIDX_DeviceEnabled, 1);
+        m_session.Claim(0);
     });
     ExpectStillWorking();
-    EXPECT_OPOS(OPOS_SUCCESS, m_session->OpenDrawer());
-    EXPECT_OPOS(OPOS_SUCCESS, m_session->Close());
+    EXPECT_OPOS(OPOS_SUCCESS, m_session.OpenDrawer());
+    EXPECT_OPOS(OPOS_SUCCESS, m_session.Close());
 }
 
 // Strings as a control object passes them: a null BSTR where a method needs a string is
@@ -249,22 +247,22 @@ TEST_F(BadInput, AnOpenServiceAnswersEveryValueWithAResultCode) {
 // unit (one above 0xFF is no byte: a name made of it is no name), and a string a command does
 // not answer comes back exactly as it went.
 TEST_F(BadInput, StringsReachTheMethodsAsTheCallerPassedThem) {
-    ASSERT_OPOS(OPOS_SUCCESS, m_session->Open(kDeviceW));
-    m_session->Set(PIDX_DeviceEnabled, 1);
-    const fw::DispClient& drawer = *m_session;
+    ASSERT_OPOS(OPOS_SUCCESS, m_session.Open(kDeviceW));
+    m_session.Set(PIDX_DeviceEnabled, 1);
+    const fw::DispClient& drawer = m_session;
     auto directIO = [&](LONG command, LONG data, BSTR* text) {
         return drawer.Long(L"DirectIO", command, fw::Arg::Ref(&data), fw::Arg::Ref(text));
     };
     LONG data = 2;  // File mode, default file
     std::wstring defaultFile;
-    ASSERT_OPOS(OPOS_SUCCESS, m_session->DirectIO(112, &data, &defaultFile));
+    ASSERT_OPOS(OPOS_SUCCESS, m_session.DirectIO(112, &data, &defaultFile));
     data = 0;
-    ASSERT_OPOS(OPOS_SUCCESS, m_session->DirectIO(113, &data, &defaultFile));
+    ASSERT_OPOS(OPOS_SUCCESS, m_session.DirectIO(113, &data, &defaultFile));
     ASSERT_FALSE(defaultFile.empty());
 
     BSTR none = nullptr;
     EXPECT_OPOS(OPOS_E_ILLEGAL, drawer.Long(L"RetrieveStatistics", fw::Arg::Ref(&none)));
-    EXPECT_EQ(OPOS_E_ILLEGAL, m_session->ResultCode());
+    EXPECT_EQ(OPOS_E_ILLEGAL, m_session.ResultCode());
     for (const auto& [command, value] :
          {std::pair<LONG, LONG>{112, 3}, {113, 0}, {115, 1}, {115, 2}}) {
         EXPECT_OPOS(OPOS_E_ILLEGAL, directIO(command, value, &none)) << command << "," << value;
@@ -276,27 +274,27 @@ TEST_F(BadInput, StringsReachTheMethodsAsTheCallerPassedThem) {
     SysFreeString(euro);
     std::wstring named;
     data = 0;
-    ASSERT_OPOS(OPOS_SUCCESS, m_session->DirectIO(113, &data, &named));
+    ASSERT_OPOS(OPOS_SUCCESS, m_session.DirectIO(113, &data, &named));
     EXPECT_EQ(defaultFile, named) << "a name of no bytes selects the default file";
 
     data = 1;
     std::wstring ignored;
-    ASSERT_OPOS(OPOS_SUCCESS, m_session->DirectIO(112, &data, &ignored));  // Memory
+    ASSERT_OPOS(OPOS_SUCCESS, m_session.DirectIO(112, &data, &ignored));  // Memory
     BSTR untouched = SysAllocString(L"\u30c9\u30ed\u30ef");
     EXPECT_OPOS(OPOS_SUCCESS, directIO(113, 0, &untouched));
     EXPECT_STREQ(L"\u30c9\u30ed\u30ef", untouched);
     SysFreeString(untouched);
-    EXPECT_OPOS(OPOS_SUCCESS, m_session->Close());
+    EXPECT_OPOS(OPOS_SUCCESS, m_session.Close());
 }
 
 // Malformed calls: each is refused by the dispatch layer with its HRESULT and names the
 // argument at fault; the method itself never runs, so ResultCode keeps its value.
 TEST_F(BadInput, MalformedCallsAreRefusedWithTheirHresult) {
-    ASSERT_OPOS(OPOS_SUCCESS, m_session->Open(kDeviceW));
+    ASSERT_OPOS(OPOS_SUCCESS, m_session.Open(kDeviceW));
     for (const Method& m : m_methods) {
         const std::string name = testutil::Narrow(m.name);
-        m_session->Set(PIDX_DeviceEnabled, 0);  // leaves ResultCode 0
-        ASSERT_EQ(OPOS_SUCCESS, m_session->ResultCode());
+        m_session.Set(PIDX_DeviceEnabled, 0);  // leaves ResultCode 0
+        ASSERT_EQ(OPOS_SUCCESS, m_session.ResultCode());
         VARIANT result;
         VariantInit(&result);
         UINT argErr = UINT_MAX;
@@ -334,7 +332,7 @@ TEST_F(BadInput, MalformedCallsAreRefusedWithTheirHresult) {
             }
         }
         EXPECT_EQ(VT_EMPTY, V_VT(&result)) << name;
-        EXPECT_EQ(OPOS_SUCCESS, m_session->ResultCode()) << name << " ran";
+        EXPECT_EQ(OPOS_SUCCESS, m_session.ResultCode()) << name << " ran";
     }
     ExpectStillWorking();
 }
@@ -343,15 +341,15 @@ TEST_F(BadInput, MalformedCallsAreRefusedWithTheirHresult) {
 // and the service opens normally afterwards.
 TEST_F(BadInput, OpenServiceWithNonsenseFailsCleanly) {
     const std::wstring huge(1 << 20, L'X');
-    const fw::DispClient& drawer = *m_session;
+    const fw::DispClient& drawer = m_session;
     IDispatch* none = nullptr;
     for (const wchar_t* device : {static_cast<const wchar_t*>(nullptr), L"", huge.c_str()}) {
         const LONG r = drawer.Long(L"OpenService", L"CashDrawer", device,
-                                   static_cast<IDispatch*>(&m_session->co()));
+                                   static_cast<IDispatch*>(&m_session.co()));
         EXPECT_EQ(S_OK, drawer.LastResult());
         EXPECT_NE(OPOS_SUCCESS, r);
         EXPECT_TRUE(IsOposResult(r)) << r;
-        EXPECT_EQ(OPOS_S_CLOSED, m_session->Number(PIDX_State));
+        EXPECT_EQ(OPOS_S_CLOSED, m_session.Number(PIDX_State));
     }
     // A name with a NUL or an unpaired surrogate names no key: it is refused, not cut or
     // changed into the name of another device.
@@ -361,22 +359,22 @@ TEST_F(BadInput, OpenServiceWithNonsenseFailsCleanly) {
         V_VT(&name) = VT_BSTR;
         V_BSTR(&name) = SysAllocStringLen(device.data(), static_cast<UINT>(device.size()));
         EXPECT_OPOS(OPOS_E_NOEXIST, drawer.Long(L"OpenService", L"CashDrawer", fw::Arg::Ref(&name),
-                                                static_cast<IDispatch*>(&m_session->co())));
-        EXPECT_EQ(OPOS_ORS_CONFIG, m_session->OpenResult());
+                                                static_cast<IDispatch*>(&m_session.co())));
+        EXPECT_EQ(OPOS_ORS_CONFIG, m_session.OpenResult());
         VariantClear(&name);
     }
     for (const wchar_t* deviceClass : {static_cast<const wchar_t*>(nullptr), L"", huge.c_str()}) {
         const LONG r = drawer.Long(L"OpenService", deviceClass, kDeviceW,
-                                   static_cast<IDispatch*>(&m_session->co()));
+                                   static_cast<IDispatch*>(&m_session.co()));
         EXPECT_EQ(S_OK, drawer.LastResult());
         EXPECT_TRUE(IsOposResult(r)) << r;
-        m_session->Close();
+        m_session.Close();
     }
     const LONG r = drawer.Long(L"OpenService", L"CashDrawer", kDeviceW, none);
     EXPECT_TRUE(IsOposResult(r)) << r;
-    m_session->Close();
-    ASSERT_OPOS(OPOS_SUCCESS, m_session->Open(kDeviceW));
-    EXPECT_OPOS(OPOS_E_ILLEGAL, m_session->Open(kDeviceW)) << "a second open of one object";
+    m_session.Close();
+    ASSERT_OPOS(OPOS_SUCCESS, m_session.Open(kDeviceW));
+    EXPECT_OPOS(OPOS_E_ILLEGAL, m_session.Open(kDeviceW)) << "a second open of one object";
     ExpectStillWorking();
 }
 

@@ -1,16 +1,8 @@
 // Claim and Release across processes through the per-drawer named mutex, the power-fail event
-// in the claim wait, abandoned claims, and how enabling moves PowerState.
-#include <gtest/gtest.h>
-
+// in the claim wait, and abandoned claims.
 #include <string>
 
-#include "framework/disp_client.h"
-#include "framework/handles.h"
-#include "so/cash_drawer.h"
-#include "tests/win/scratch_device.h"
-#include "tests/win/sim_control.h"
-#include "tools/client/drawer_client.h"
-#include "tests/win/test_util.h"
+#include "tests/win/service_fixture.h"
 
 namespace {
 
@@ -47,33 +39,15 @@ private:
     testproc::Process m_process;
 };
 
-class Claims : public ::testing::Test {
+class Claims : public ServiceTest {
 protected:
-    void SetUp() override {
-        for (ScratchDevice* d : {&m_drawer1, &m_drawer2}) d->SetText("Trace_Enable", "False");
-        m_drawer2.SetNumber("DrawerNo", 2);
-        fw::ComPtr<IDispatch> object;
-        ASSERT_HR(S_OK, CCashDrawer::CreateInstance(IID_IDispatch, object.put_void()));
-        m_drawer.Attach(object.get());
-        m_powerFail.reset(CreateEventA(nullptr, TRUE, FALSE, "Vantrel PowerFail Event"));
-        ResetEvent(m_powerFail.get());
-    }
-    void TearDown() override { ResetEvent(m_powerFail.get()); }
-    LONG Open(const ScratchDevice& device) { return m_drawer.Open(device.name()); }
-    LONG Number(LONG index) { return m_drawer.Number(index); }
-    LONG Set(LONG index, LONG value) { return m_drawer.Set(index, value); }
-
-    testutil::ComApartment m_com;
-    ScratchDevice m_drawer1{"BramwickTestClaim1"};
-    ScratchDevice m_drawer2{"BramwickTestClaim2"};
-    DrawerClient m_drawer;
-    fw::UniqueKernel m_powerFail;
+    Claims() : ServiceTest("BramwickTestClaim1") {}
 };
 
 TEST_F(Claims, ClaimAndReleaseOnOneInstance) {
     EXPECT_OPOS(OPOS_E_CLOSED, m_drawer.Long(L"ClaimDevice", 0));
     EXPECT_OPOS(OPOS_E_CLOSED, m_drawer.Long(L"ReleaseDevice"));
-    ASSERT_OPOS(OPOS_SUCCESS, Open(m_drawer1));
+    ASSERT_OPOS(OPOS_SUCCESS, Open());
     EXPECT_OPOS(OPOS_E_ILLEGAL, m_drawer.Long(L"Release"));
     EXPECT_OPOS(OPOS_SUCCESS, m_drawer.Long(L"ClaimDevice", 0));
     EXPECT_EQ(1, Number(PIDX_Claimed));
@@ -87,24 +61,35 @@ TEST_F(Claims, ClaimAndReleaseOnOneInstance) {
 }
 
 TEST_F(Claims, ClaimHeldByAnotherProcessTimesOut) {
-    ClaimHolder holder(m_drawer1.name(), "release close");
+    ClaimHolder holder(m_device.name(), "release close");
     ASSERT_TRUE(holder.WaitClaimed());
-    ASSERT_OPOS(OPOS_SUCCESS, Open(m_drawer1));
+    ASSERT_OPOS(OPOS_SUCCESS, Open());
     EXPECT_OPOS(OPOS_E_TIMEOUT, m_drawer.Long(L"Claim", 0));
     EXPECT_OPOS(OPOS_E_TIMEOUT, m_drawer.Long(L"Claim", 200));
     EXPECT_EQ(0, Number(PIDX_Claimed));
+    // The other drawer's claim is its own.
+    ScratchDevice drawer2("BramwickTestClaim2");
+    drawer2.SetText("Trace_Enable", "False");
+    drawer2.SetNumber("DrawerNo", 2);
+    DrawerClient second;
+    fw::ComPtr<IDispatch> object;
+    ASSERT_HR(S_OK, CCashDrawer::CreateInstance(IID_IDispatch, object.put_void()));
+    second.Attach(object.get());
+    ASSERT_OPOS(OPOS_SUCCESS, second.Open(drawer2.name()));
+    EXPECT_OPOS(OPOS_SUCCESS, second.Long(L"Claim", 0));
+
     EXPECT_EQ(0u, holder.Finish());
     EXPECT_OPOS(OPOS_SUCCESS, m_drawer.Long(L"Claim", 5000));
 }
 
 TEST_F(Claims, PowerFailureEndsTheWaitUnlessTheClaimIsFree) {
-    ASSERT_OPOS(OPOS_SUCCESS, Open(m_drawer1));
+    ASSERT_OPOS(OPOS_SUCCESS, Open());
     SetEvent(m_powerFail.get());
     EXPECT_OPOS(OPOS_SUCCESS, m_drawer.Long(L"Claim", 0));  // free: the claim wins
     EXPECT_OPOS(OPOS_SUCCESS, m_drawer.Long(L"Release"));
     ResetEvent(m_powerFail.get());
 
-    ClaimHolder holder(m_drawer1.name(), "release close");
+    ClaimHolder holder(m_device.name(), "release close");
     ASSERT_TRUE(holder.WaitClaimed());
     SetEvent(m_powerFail.get());
     // Held elsewhere: the power failure answers at once, long before the timeout.
@@ -113,33 +98,13 @@ TEST_F(Claims, PowerFailureEndsTheWaitUnlessTheClaimIsFree) {
 }
 
 TEST_F(Claims, AnAbandonedClaimIsTakenOver) {
-    ClaimHolder holder(m_drawer1.name(), "crash");
+    ClaimHolder holder(m_device.name(), "crash");
     ASSERT_TRUE(holder.WaitClaimed());
-    ASSERT_OPOS(OPOS_SUCCESS, Open(m_drawer1));
+    ASSERT_OPOS(OPOS_SUCCESS, Open());
     EXPECT_OPOS(OPOS_E_TIMEOUT, m_drawer.Long(L"Claim", 0));
     EXPECT_EQ(9u, holder.Finish());
     EXPECT_OPOS(OPOS_SUCCESS, m_drawer.Long(L"Claim", 5000));
     EXPECT_EQ(1, Number(PIDX_Claimed));
-}
-
-TEST_F(Claims, TheTwoDrawersHaveIndependentClaims) {
-    ClaimHolder holder(m_drawer1.name(), "release close");
-    ASSERT_TRUE(holder.WaitClaimed());
-    ASSERT_OPOS(OPOS_SUCCESS, Open(m_drawer2));
-    EXPECT_OPOS(OPOS_SUCCESS, m_drawer.Long(L"Claim", 0));
-}
-
-// With PowerNotify on, enabling reports the lines instead (drawer_methods_test.cpp).
-TEST_F(Claims, EnablingResetsPowerStateAndCloseDisables) {
-    ASSERT_OPOS(OPOS_SUCCESS, Open(m_drawer1));
-    EXPECT_OPOS(OPOS_SUCCESS, Set(PIDX_DeviceEnabled, 1));
-    EXPECT_EQ(OPOS_PS_UNKNOWN, Number(PIDX_PowerState));
-    EXPECT_OPOS(OPOS_SUCCESS, Set(PIDX_DeviceEnabled, 1));  // unchanged: still success
-    EXPECT_OPOS(OPOS_SUCCESS, Set(PIDX_DeviceEnabled, 0));
-    EXPECT_EQ(OPOS_PS_UNKNOWN, Number(PIDX_PowerState));
-    EXPECT_OPOS(OPOS_SUCCESS, Set(PIDX_DeviceEnabled, 1));
-    EXPECT_OPOS(OPOS_SUCCESS, m_drawer.Long(L"Close"));
-    EXPECT_EQ(0, Number(PIDX_DeviceEnabled));
 }
 
 }  // namespace

@@ -5,10 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <fstream>
 #include <map>
 #include <memory>
-#include <sstream>
 #include <string>
 #include <thread>
 
@@ -51,10 +49,6 @@ protected:
         DeleteFileA(m_file.c_str());
     }
 
-    // drawer_peer running the given steps on the device.
-    testproc::Process Peer(const std::string& steps, const char* device = kDevice) {
-        return testproc::Peer(device, steps);
-    }
     // DrawerGoodOpenCount as the registry holds it.
     std::string Saved() const {
         return testutil::ReadRegValue(HKEY_LOCAL_MACHINE, m_device.KeyPath() + "\\Stat",
@@ -63,11 +57,9 @@ protected:
     }
     // The counter in the counter file, or -1 without a file.
     long long InFile() const {
-        std::ifstream in(m_file, std::ios::binary);
-        std::stringstream text;
-        text << in.rdbuf();
-        return in && text.str().size() == kRasCounterLineLength
-                   ? atoll(text.str().substr(kRasCounterNameLength).c_str())
+        const std::string text = testutil::ReadWholeFile(m_file);
+        return text.size() == kRasCounterLineLength
+                   ? atoll(text.substr(kRasCounterNameLength).c_str())
                    : -1;
     }
     // DrawerGoodOpenCount as a session sees it in the shared block.
@@ -90,7 +82,7 @@ protected:
 // while, is the last user left.
 TEST_F(CrashCounts, AnOpeningCountedByAKilledApplicationIsSaved) {
     ASSERT_OPOS(OPOS_SUCCESS, m_session->Open(kDeviceW));
-    testproc::Process peer = Peer("open enable opendrawer crash");
+    testproc::Process peer = testproc::Peer(kDevice, "open enable opendrawer crash");
     ASSERT_EQ(9u, peer.Wait());
     EXPECT_EQ(1, InMemory(*m_session));
     EXPECT_EQ(1, m_session->DrawerOpenCount());
@@ -104,10 +96,10 @@ TEST_F(CrashCounts, AnOpeningCountedByAKilledApplicationIsSaved) {
 // Every application is killed, one after the other; the next one starts from what the
 // registry and the file hold.
 TEST_F(CrashCounts, NothingIsLostWhenEveryApplicationIsKilled) {
-    testproc::Process first = Peer("open enable opendrawer crash");
+    testproc::Process first = testproc::Peer(kDevice, "open enable opendrawer crash");
     ASSERT_EQ(9u, first.Wait());
     EXPECT_TRUE(SavedBecomes(1)) << "registry " << Saved() << ", file " << InFile();
-    testproc::Process second = Peer("open enable opendrawer opendrawer crash");
+    testproc::Process second = testproc::Peer(kDevice, "open enable opendrawer opendrawer crash");
     ASSERT_EQ(9u, second.Wait());
     EXPECT_TRUE(SavedBecomes(3)) << "registry " << Saved() << ", file " << InFile();
 
@@ -121,7 +113,7 @@ TEST_F(CrashCounts, NothingIsLostWhenEveryApplicationIsKilled) {
 TEST_F(CrashCounts, AKilledApplicationNoLongerCountsAsAUser) {
     ASSERT_OPOS(OPOS_SUCCESS, m_session->Open(kDeviceW));
     m_session->Set(PIDX_DeviceEnabled, 1);
-    testproc::Process peer = Peer("open crash");
+    testproc::Process peer = testproc::Peer(kDevice, "open crash");
     ASSERT_EQ(9u, peer.Wait());
 
     DrawerClient another;
@@ -180,7 +172,7 @@ TEST_F(CrashCounts, ALockLeftByAKilledApplicationLosesNoOpenAndNoCount) {
 // Applications that name the device in other letter cases share its counts.
 TEST_F(CrashCounts, EveryLetterCaseOfTheDeviceNameCountsTogether) {
     ASSERT_OPOS(OPOS_SUCCESS, m_session->Open(kDeviceW));
-    testproc::Process peer = Peer("open enable opendrawer close", "BRAMWICKCRASH");
+    testproc::Process peer = testproc::Peer("BRAMWICKCRASH", "open enable opendrawer close");
     ASSERT_EQ(0u, peer.Wait());
     DrawerClient lower;
     ASSERT_HR(S_OK, lower.Create());

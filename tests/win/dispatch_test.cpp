@@ -1,76 +1,40 @@
 // The dispatch layer as control objects and scripts use it: name lookup from the type
-// library, argument coercion, by-reference write-back and the error HRESULTs.
-#include <gtest/gtest.h>
-
+// library, argument coercion, by-reference write-back and the error HRESULTs; and the property
+// set as a control object reads and writes it, with what each accessor does to ResultCode.
 #include "framework/automation.h"
-#include "framework/disp_client.h"
 #include "server/bramwick_ids.h"
-#include "so/cash_drawer.h"
-#include "tests/win/test_util.h"
+#include "tests/win/service_fixture.h"
 
 namespace {
 
 using fw::Arg;
 
-fw::ComPtr<IDispatch> NewDrawer() {
-    fw::ComPtr<IDispatch> d;
-    EXPECT_HR(S_OK, CCashDrawer::CreateInstance(IID_IDispatch, d.put_void()));
-    return d;
-}
-
-class Dispatch : public ::testing::Test {
+class Dispatch : public ServiceTest {
 protected:
-    testutil::ComApartment com;
-    fw::ComPtr<IDispatch> object = NewDrawer();
-    fw::DispClient drawer{object.get()};
+    Dispatch() : ServiceTest("BramwickTestDispatch") {}
+    IDispatch* object() const { return m_drawer.get(); }
+    // A number property; the call itself must succeed.
+    LONG Get(LONG index) {
+        const LONG value = m_drawer.Number(index);
+        EXPECT_HR(S_OK, m_drawer.LastResult());
+        return value;
+    }
 };
 
-TEST_F(Dispatch, UnknownNamesAndMembersAreRefused) {
+// What the dispatch layer refuses before any member runs: unknown names and ids, property
+// puts (every member is a method), named and missing arguments, a non-null interface id.
+TEST_F(Dispatch, CallsNoMemberTakesAreRefused) {
+    fw::ComPtr<IUnknown> viaIid;
+    EXPECT_HR(S_OK, object()->QueryInterface(DIID_ICashDrawer, viaIid.put_void()));
     HRESULT hr = S_OK;
-    EXPECT_EQ(DISPID_UNKNOWN, drawer.IdOf(L"OpenDrawers", &hr));
+    EXPECT_EQ(DISPID_UNKNOWN, m_drawer.IdOf(L"OpenDrawers", &hr));
     EXPECT_HR(DISP_E_UNKNOWNNAME, hr);
-    EXPECT_HR(DISP_E_MEMBERNOTFOUND, drawer.InvokeArgs(99, nullptr, 0, nullptr));
-    EXPECT_HR(DISP_E_MEMBERNOTFOUND, drawer.InvokeArgs(0, nullptr, 0, nullptr));
-    // Every member is a method: a property put is not one of them.
+    EXPECT_HR(DISP_E_MEMBERNOTFOUND, m_drawer.InvokeArgs(99, nullptr, 0, nullptr));
+    EXPECT_HR(DISP_E_MEMBERNOTFOUND, m_drawer.InvokeArgs(0, nullptr, 0, nullptr));
     Arg index(8);
     EXPECT_HR(DISP_E_MEMBERNOTFOUND,
-              drawer.InvokeArgs(1, &index, 1, nullptr, nullptr, DISPATCH_PROPERTYPUT));
-}
+              m_drawer.InvokeArgs(1, &index, 1, nullptr, nullptr, DISPATCH_PROPERTYPUT));
 
-TEST_F(Dispatch, InterfacesAndTypeInfo) {
-    fw::ComPtr<IUnknown> viaIid;
-    EXPECT_HR(S_OK, object->QueryInterface(DIID_ICashDrawer, viaIid.put_void()));
-    fw::ComPtr<IUnknown> factory;
-    EXPECT_HR(E_NOINTERFACE, object->QueryInterface(IID_IClassFactory, factory.put_void()));
-
-    UINT count = 0;
-    EXPECT_HR(S_OK, object->GetTypeInfoCount(&count));
-    EXPECT_EQ(1u, count);
-    fw::ComPtr<ITypeInfo> info;
-    ASSERT_HR(S_OK, object->GetTypeInfo(0, 0, info.put()));
-    TYPEATTR* attr = nullptr;
-    ASSERT_HR(S_OK, info->GetTypeAttr(&attr));
-    EXPECT_EQ(TKIND_DISPATCH, attr->typekind);
-    EXPECT_EQ(22, attr->cFuncs);
-    EXPECT_TRUE(IsEqualGUID(DIID_ICashDrawer, attr->guid));
-    info->ReleaseTypeAttr(attr);
-}
-
-TEST_F(Dispatch, ArgumentsAreCoercedLikeADispatchMap) {
-    // A numeric string and a short integer both reach the member as a LONG.
-    EXPECT_EQ(1013001, drawer.Long(L"GetPropertyNumber", L"8"));
-    EXPECT_HR(S_OK, drawer.LastResult());
-    VARIANT shortIndex;
-    VariantInit(&shortIndex);
-    V_VT(&shortIndex) = VT_I2;
-    V_I2(&shortIndex) = 8;
-    EXPECT_EQ(1013001, drawer.Long(L"GetPropertyNumber", Arg::Ref(&shortIndex)));
-    // A number where a string is expected is converted to its text.
-    EXPECT_OPOS(OPOS_E_CLOSED, drawer.Long(L"ResetStatistics", 5));
-    EXPECT_HR(S_OK, drawer.LastResult());
-}
-
-TEST_F(Dispatch, NamedAndMissingArgumentsAreRefused) {
     VARIANTARG arg;
     VariantInit(&arg);
     V_VT(&arg) = VT_I4;
@@ -79,35 +43,98 @@ TEST_F(Dispatch, NamedAndMissingArgumentsAreRefused) {
     DISPPARAMS params = {&arg, &named, 1, 1};
     VARIANT result;
     VariantInit(&result);
-    EXPECT_HR(DISP_E_NONAMEDARGS,
-              object->Invoke(1, IID_NULL, 0, DISPATCH_METHOD, &params, &result, nullptr, nullptr));
+    EXPECT_HR(DISP_E_NONAMEDARGS, object()->Invoke(1, IID_NULL, 0, DISPATCH_METHOD, &params,
+                                                   &result, nullptr, nullptr));
+    EXPECT_HR(DISP_E_UNKNOWNINTERFACE, object()->Invoke(1, IID_IDispatch, 0, DISPATCH_METHOD,
+                                                        &params, &result, nullptr, nullptr));
     V_VT(&arg) = VT_ERROR;
     V_ERROR(&arg) = DISP_E_PARAMNOTFOUND;
     DISPPARAMS missing = {&arg, nullptr, 1, 0};
     UINT argErr = 99;
-    EXPECT_HR(DISP_E_PARAMNOTOPTIONAL,
-              object->Invoke(1, IID_NULL, 0, DISPATCH_METHOD, &missing, &result, nullptr, &argErr));
+    EXPECT_HR(DISP_E_PARAMNOTOPTIONAL, object()->Invoke(1, IID_NULL, 0, DISPATCH_METHOD, &missing,
+                                                        &result, nullptr, &argErr));
     EXPECT_EQ(0u, argErr);
-    EXPECT_HR(DISP_E_UNKNOWNINTERFACE, object->Invoke(1, IID_IDispatch, 0, DISPATCH_METHOD, &params,
-                                                      &result, nullptr, nullptr));
 }
 
-TEST_F(Dispatch, ResultIsReturnedForMethodAndPropertyGetCalls) {
-    Arg index(PIDX_DeviceDescription);
-    for (WORD flags : {WORD(DISPATCH_METHOD), WORD(DISPATCH_METHOD | DISPATCH_PROPERTYGET)}) {
-        VARIANT result;
-        VariantInit(&result);
-        ASSERT_HR(S_OK, drawer.InvokeArgs(3, &index, 1, &result, nullptr, flags));
-        ASSERT_EQ(VT_BSTR, V_VT(&result));
-        EXPECT_STREQ(L"Vantrel Velmora CashDrawer", V_BSTR(&result));
-        VariantClear(&result);
+TEST_F(Dispatch, ArgumentsAreCoercedLikeADispatchMap) {
+    // A numeric string and a short integer both reach the member as a LONG.
+    EXPECT_EQ(1013001, m_drawer.Long(L"GetPropertyNumber", L"8"));
+    EXPECT_HR(S_OK, m_drawer.LastResult());
+    VARIANT shortIndex;
+    VariantInit(&shortIndex);
+    V_VT(&shortIndex) = VT_I2;
+    V_I2(&shortIndex) = 8;
+    EXPECT_EQ(1013001, m_drawer.Long(L"GetPropertyNumber", Arg::Ref(&shortIndex)));
+    // A number where a string is expected is converted to its text.
+    EXPECT_OPOS(OPOS_E_CLOSED, m_drawer.Long(L"ResetStatistics", 5));
+    EXPECT_HR(S_OK, m_drawer.LastResult());
+}
+
+// --- The property set and its setter rules -------------------------------------------------
+
+// The setters that check their value refuse with 106 and keep the old one; reads leave
+// ResultCode alone. PowerNotify changes only while disabled.
+TEST_F(Dispatch, CheckedSettersKeepTheOldValue) {
+    EXPECT_OPOS(OPOS_SUCCESS, Set(PIDX_BinaryConversion, OPOS_BC_DECIMAL));
+    for (LONG bad : {3, -1, 256}) {
+        EXPECT_OPOS(OPOS_E_ILLEGAL, Set(PIDX_BinaryConversion, bad)) << bad;
+        EXPECT_EQ(OPOS_BC_DECIMAL, Get(PIDX_BinaryConversion));
+        EXPECT_EQ(L"[Error]", m_drawer.Text(1000005));
+        EXPECT_OPOS(OPOS_E_ILLEGAL, Get(PIDX_ResultCode));
     }
-    // A void member leaves the result empty.
-    VARIANT result;
-    VariantInit(&result);
-    V_VT(&result) = VT_I4;
-    EXPECT_HR(S_OK, drawer.Call(L"SetPropertyNumber", &result, 4, 1));
-    EXPECT_EQ(VT_EMPTY, V_VT(&result));
+    EXPECT_OPOS(OPOS_SUCCESS, Set(PIDX_BinaryConversion, OPOS_BC_NIBBLE));
+    EXPECT_EQ(OPOS_BC_NIBBLE, Get(PIDX_BinaryConversion));
+
+    EXPECT_OPOS(OPOS_SUCCESS, Set(PIDX_PowerNotify, OPOS_PN_ENABLED));
+    EXPECT_OPOS(OPOS_E_ILLEGAL, Set(PIDX_PowerNotify, 2));
+    EXPECT_OPOS(OPOS_SUCCESS, Set(PIDX_DeviceEnabled, 1));
+    EXPECT_OPOS(OPOS_E_ILLEGAL, Set(PIDX_PowerNotify, OPOS_PN_DISABLED));
+    EXPECT_EQ(OPOS_PN_ENABLED, Get(PIDX_PowerNotify));
+    EXPECT_OPOS(OPOS_SUCCESS, Set(PIDX_DeviceEnabled, 0));
+    EXPECT_OPOS(OPOS_SUCCESS, Set(PIDX_PowerNotify, OPOS_PN_DISABLED));
+    EXPECT_EQ(OPOS_PN_DISABLED, Get(PIDX_PowerNotify));
+}
+
+// Any non-zero value sets a Boolean (setting an unchanged one succeeds too); enabling and
+// disabling leave PowerState unknown without PowerNotify, and Close disables.
+TEST_F(Dispatch, BooleansTakeAnyNonZeroAsTrue) {
+    ASSERT_OPOS(OPOS_SUCCESS, Open());
+    for (LONG index : {PIDX_DeviceEnabled, PIDX_FreezeEvents}) {
+        for (LONG value : {5, -7, 1, 0, 1}) {
+            EXPECT_OPOS(OPOS_SUCCESS, Set(index, value)) << index << " = " << value;
+            EXPECT_EQ(value != 0, Get(index)) << index << " = " << value;
+            EXPECT_EQ(OPOS_PS_UNKNOWN, Get(PIDX_PowerState));
+        }
+    }
+    EXPECT_OPOS(OPOS_SUCCESS, m_drawer.Long(L"Close"));
+    EXPECT_EQ(0, Get(PIDX_DeviceEnabled));
+}
+
+TEST_F(Dispatch, ReadOnlyNumbersAndAllStringsIgnoreWrites) {
+    struct {
+        LONG index, value, expected;
+    } cases[] = {{PIDX_State, OPOS_S_IDLE, OPOS_S_CLOSED},
+                 {PIDX_ServiceObjectVersion, 1, 1013001},
+                 {PIDX_Claimed, 1, 0},
+                 {PIDX_PowerState, OPOS_PS_ONLINE, OPOS_PS_UNKNOWN},
+                 {PIDXCash_DrawerOpened, 1, 0},
+                 {PIDX_CapUpdateFirmware, 1, 0},
+                 {PIDX_ResultCodeExtended, 9, 0},
+                 {4242, 1, 0}};
+    for (LONG index : {1000005, 1000000, 0, 8}) {
+        EXPECT_EQ(L"[Error]", m_drawer.Text(index)) << "index " << index;
+    }
+    for (const auto& c : cases) {
+        EXPECT_OPOS(OPOS_SUCCESS, Set(c.index, c.value)) << "index " << c.index;
+        EXPECT_EQ(c.expected, Get(c.index)) << "index " << c.index;
+    }
+    // ResultCode cannot be written: the write reports its own success instead.
+    EXPECT_OPOS(OPOS_SUCCESS, Set(PIDX_ResultCode, 106));
+
+    Set(PIDX_BinaryConversion, 7);  // leave ResultCode at 106 first
+    EXPECT_HR(S_OK, m_drawer.Call(L"SetPropertyString", nullptr, PIDX_DeviceName, L"Mine"));
+    EXPECT_OPOS(OPOS_SUCCESS, Get(PIDX_ResultCode));
+    EXPECT_EQ(L"Velmora Cash Drawer", m_drawer.Text(PIDX_DeviceName));
 }
 
 // DispCall on its own: what comes back through each kind of by-reference argument. A text the

@@ -1,37 +1,23 @@
 // Event delivery through a real control object: on the application's thread, in order, one at
 // a time, under FreezeEvents, COFreezeEvents and DeviceEnabled; Close inside and during a
 // callback. Every wait pumps messages until a condition holds, with a bound.
-#include <gtest/gtest.h>
-
 #include <atomic>
 #include <thread>
 
-#include "framework/disp_client.h"
-#include "so/cash_drawer.h"
-#include "tests/win/scratch_device.h"
-#include "tools/client/drawer_client.h"
-#include "tests/win/test_util.h"
+#include "tests/win/service_fixture.h"
 
 namespace {
 
-constexpr DWORD kBound = 5000;  // generous upper bound for something that must happen
-constexpr DWORD kQuiet = 300;   // how long nothing may happen when nothing must
+constexpr DWORD kQuiet = 300;  // how long nothing may happen when nothing must
 
-class Events : public ::testing::Test {
+class Events : public ServiceTest {
 protected:
-    void SetUp() override {
-        m_device.SetText("Trace_Enable", "False");
-        fw::ComPtr<IDispatch> object;
-        ASSERT_HR(S_OK, CCashDrawer::CreateInstance(IID_IDispatch, object.put_void()));
-        m_drawer.Attach(object.get());
-        m_service = static_cast<CCashDrawer*>(static_cast<fw::DispatchObject*>(object.get()));
-    }
+    Events() : ServiceTest("BramwickTestEvents") {}
     LONG Open(ControlObjectStub::Options options = {}) {
         m_drawer.UseControlObject(options);
         m_co = &m_drawer.co();
-        return m_drawer.Open(m_device.name());
+        return ServiceTest::Open();
     }
-    LONG Set(LONG index, LONG value) { return m_drawer.Set(index, value); }
     // Opened and enabled: status updates are queued for delivery.
     void OpenEnabled(ControlObjectStub::Options options = {}) {
         ASSERT_OPOS(OPOS_SUCCESS, Open(options));
@@ -40,37 +26,24 @@ protected:
     bool WaitForUpdates(size_t n) {
         return PumpUntil([&] { return m_co->StatusUpdates().size() >= n; }, kBound);
     }
-    // Pumps for a while and reports whether anything was delivered meanwhile.
+    // Pumps for a while and reports how much was delivered meanwhile.
     size_t DeliveredDuringQuietPeriod() {
-        size_t before = m_co->StatusUpdates().size();
-        PumpUntil([] { return false; }, kQuiet);
+        const size_t before = m_co->StatusUpdates().size();
+        PumpFor(kQuiet);
         return m_co->StatusUpdates().size() - before;
     }
 
-    testutil::ComApartment m_com;
-    ScratchDevice m_device{"BramwickTestEvents"};
-    DrawerClient m_drawer;
-    CCashDrawer* m_service = nullptr;
     ControlObjectStub* m_co = nullptr;
 };
 
-TEST_F(Events, ConnectReadsTheVersionAndNeedsSODirectIO) {
+// A control object without SODirectIO is refused at open. Either freeze holds the backlog;
+// clearing the last one delivers it, in order and on the application's thread.
+TEST_F(Events, FreezesHoldTheBacklogUntilBothAreCleared) {
     ControlObjectStub::Options noDirectIO;
     noDirectIO.directIO = false;
     EXPECT_OPOS(OPOS_E_NOSERVICE, Open(noDirectIO));
     EXPECT_EQ(kOpenResultNoControlObject, m_drawer.Long(L"GetOpenResult"));
     EXPECT_EQ(OPOS_S_CLOSED, m_drawer.Number(PIDX_State));
-
-    ASSERT_OPOS(OPOS_SUCCESS, Open());
-    EXPECT_EQ(1u, m_co->VersionReads());
-    EXPECT_EQ(0u, m_co->EventCount());
-    EXPECT_OPOS(OPOS_SUCCESS, m_drawer.Long(L"Close"));
-    EXPECT_TRUE(m_co->Unexpected().empty());
-}
-
-// Either freeze holds the backlog; clearing the last one delivers it, in order and on the
-// application's thread.
-TEST_F(Events, FreezesHoldTheBacklogUntilBothAreCleared) {
     EXPECT_OPOS(OPOS_SUCCESS, m_drawer.Long(L"COFreezeEvents", 1));  // even while closed
     EXPECT_OPOS(OPOS_SUCCESS, m_drawer.Long(L"COFreezeEvents", 0));
     OpenEnabled();
@@ -92,15 +65,18 @@ TEST_F(Events, FreezesHoldTheBacklogUntilBothAreCleared) {
     Set(PIDX_FreezeEvents, 0);
     ASSERT_TRUE(WaitForUpdates(4));
     EXPECT_EQ((std::vector<LONG>{1, 0, 2004, 1}), m_co->StatusUpdates());
+    EXPECT_EQ(1u, m_co->VersionReads());
     for (size_t i = 0; i < m_co->EventCount(); ++i) {
         EXPECT_EQ(GetCurrentThreadId(), m_co->EventAt(i).threadId);
     }
     EXPECT_TRUE(m_co->Unexpected().empty());
 }
 
-TEST_F(Events, NothingIsQueuedWhileDisabledAndHeldRecordsWaitForEnable) {
+// While disabled a record is lost, not deferred; held records wait for enable, and Close
+// drops them undelivered.
+TEST_F(Events, DisabledLosesRecordsHeldOnesWaitForEnableAndCloseDropsThem) {
     ASSERT_OPOS(OPOS_SUCCESS, Open());
-    m_service->QueueStatusUpdate(1);  // disabled: lost, not deferred
+    m_service->QueueStatusUpdate(1);
     EXPECT_EQ(0u, m_service->QueuedEventCount());
     Set(PIDX_DeviceEnabled, 1);
     EXPECT_EQ(0u, DeliveredDuringQuietPeriod());
@@ -115,62 +91,55 @@ TEST_F(Events, NothingIsQueuedWhileDisabledAndHeldRecordsWaitForEnable) {
     Set(PIDX_DeviceEnabled, 1);
     ASSERT_TRUE(WaitForUpdates(2));
     EXPECT_EQ((std::vector<LONG>{0, 1}), m_co->StatusUpdates());
-}
 
-TEST_F(Events, CloseDropsQueuedRecordsUndelivered) {
-    OpenEnabled();
     Set(PIDX_FreezeEvents, 1);
     m_service->QueueStatusUpdate(1);
-    m_service->QueueStatusUpdate(0);
     EXPECT_OPOS(OPOS_SUCCESS, m_drawer.Long(L"Close"));
     EXPECT_EQ(0u, m_service->QueuedEventCount());
     Set(PIDX_FreezeEvents, 0);
     EXPECT_EQ(0u, DeliveredDuringQuietPeriod());
 }
 
-TEST_F(Events, WithoutSOStatusUpdateRecordsReachNobodyButDrain) {
-    ControlObjectStub::Options options;
-    options.statusUpdate = false;
-    OpenEnabled(options);
-    for (int i = 0; i < 3; ++i) m_service->QueueStatusUpdate(i % 2);
-    EXPECT_TRUE(PumpUntil([&] { return m_service->QueuedEventCount() == 0; }, kBound));
-    EXPECT_EQ(0u, m_co->StatusUpdates().size());
-    EXPECT_OPOS(OPOS_SUCCESS, m_drawer.Long(L"Close"));
+// A control object without SOStatusUpdate, or one whose callback fails, still lets the event
+// thread drain the queue and the session close.
+TEST_F(Events, MissingOrFailingCallbacksStillDrainTheQueue) {
+    ControlObjectStub::Options without, failing;
+    without.statusUpdate = false;
+    failing.statusUpdateResult = E_FAIL;
+    for (const auto& options : {without, failing}) {
+        OpenEnabled(options);
+        for (int i = 0; i < 3; ++i) m_service->QueueStatusUpdate(i % 2);
+        // The last record leaves the queue before its callback ends.
+        const size_t delivered = options.statusUpdate ? 3 : 0;
+        EXPECT_TRUE(PumpUntil(
+            [&] {
+                return m_service->QueuedEventCount() == 0 &&
+                       m_co->StatusUpdates().size() == delivered;
+            },
+            kBound));
+        EXPECT_OPOS(OPOS_SUCCESS, m_drawer.Long(L"Close"));
+    }
 }
 
-TEST_F(Events, AFailingCallbackStillReleasesTheEventThread) {
-    ControlObjectStub::Options options;
-    options.statusUpdateResult = E_FAIL;
-    OpenEnabled(options);
-    m_service->QueueStatusUpdate(1);
-    m_service->QueueStatusUpdate(0);
-    ASSERT_TRUE(WaitForUpdates(2));
-    EXPECT_OPOS(OPOS_SUCCESS, m_drawer.Long(L"Close"));
-}
-
-TEST_F(Events, CloseFromInsideTheHandlerIsNotBusy) {
+// During a callback a Close from another thread is busy; one from inside the handler is not.
+TEST_F(Events, CloseDuringACallbackIsBusyOnlyFromAnotherThread) {
     OpenEnabled();
-    std::atomic<LONG> closeResult{-1};
-    m_co->onEvent = [&](const ControlObjectStub::Event&) { closeResult = m_drawer.Long(L"Close"); };
-    m_service->QueueStatusUpdate(1);
-    ASSERT_TRUE(PumpUntil([&] { return closeResult != -1; }, kBound));
-    EXPECT_OPOS(OPOS_SUCCESS, closeResult.load());
-    EXPECT_EQ(OPOS_S_CLOSED, m_drawer.Number(PIDX_State));
-}
-
-TEST_F(Events, CloseFromAnotherThreadDuringACallbackIsBusy) {
-    OpenEnabled();
-    std::atomic<LONG> otherResult{-1};
-    m_co->onEvent = [&](const ControlObjectStub::Event&) {
-        // While the control object is inside the callback, another thread tries to close.
-        std::thread([&] { otherResult = m_service->Close(); }).join();
+    std::atomic<LONG> otherResult{-1}, insideResult{-1};
+    m_co->onEvent = [&](const ControlObjectStub::Event& e) {
+        if (e.number == 1) {
+            std::thread([&] { otherResult = m_service->Close(); }).join();
+        } else {
+            insideResult = m_drawer.Long(L"Close");
+        }
     };
     m_service->QueueStatusUpdate(1);
     ASSERT_TRUE(WaitForUpdates(1));
     EXPECT_OPOS(OPOS_E_BUSY, otherResult.load());
     EXPECT_EQ(OPOS_S_IDLE, m_drawer.Number(PIDX_State));
-    m_co->onEvent = nullptr;
-    EXPECT_OPOS(OPOS_SUCCESS, m_drawer.Long(L"Close"));
+    m_service->QueueStatusUpdate(0);
+    ASSERT_TRUE(PumpUntil([&] { return insideResult != -1; }, kBound));
+    EXPECT_OPOS(OPOS_SUCCESS, insideResult.load());
+    EXPECT_EQ(OPOS_S_CLOSED, m_drawer.Number(PIDX_State));
 }
 
 }  // namespace

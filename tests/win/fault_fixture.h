@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "framework/handles.h"
 #include "tests/win/scratch_device.h"
 #include "tests/win/sim_control.h"
 #include "tests/win/test_util.h"
@@ -42,9 +43,19 @@ protected:
     testproc::Process Peer(const std::string& steps) const {
         return testproc::Peer(kDevice, steps);
     }
-    // Waits (pumping) until the named event is set.
-    static bool Signalled(HANDLE event) {
-        return PumpUntil([&] { return WaitForSingleObject(event, 0) == WAIT_OBJECT_0; }, kBound);
+    void OpenEnabled() {
+        ASSERT_OPOS(OPOS_SUCCESS, Open());
+        m_session.Set(PIDX_DeviceEnabled, 1);
+    }
+    // Sets the named event, or waits (pumping) until it is set.
+    static void Signal(const std::string& name) {
+        fw::UniqueKernel event(testproc::Named(name));
+        SetEvent(event.get());
+    }
+    static bool Signalled(const std::string& name) {
+        fw::UniqueKernel event(testproc::Named(name));
+        return PumpUntil([&] { return WaitForSingleObject(event.get(), 0) == WAIT_OBJECT_0; },
+                         kBound);
     }
 
     testutil::ComApartment m_com;

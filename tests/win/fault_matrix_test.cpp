@@ -6,6 +6,7 @@
 // through DirectIO), and that the service works again once the fault is gone.
 // The event-log records of each fault are those of a second application that meets it.
 #include <algorithm>
+#include <array>
 #include <filesystem>
 #include <map>
 #include <string>
@@ -20,23 +21,9 @@ namespace {
 using testproc::ExeDir;
 using testproc::OutDir;
 
-// What the service has counted, read through its methods.
-struct Counts {
-    long long communicationErrors;
-    long long failedOpens;
-    long long goodOpens;
-    long long drawerOpenCount;  // the reliability counter
-    bool operator==(const Counts& o) const {
-        return communicationErrors == o.communicationErrors && failedOpens == o.failedOpens &&
-               goodOpens == o.goodOpens && drawerOpenCount == o.drawerOpenCount;
-    }
-};
-
-std::ostream& operator<<(std::ostream& os, const Counts& c) {
-    return os << "{communication errors " << c.communicationErrors << ", failed opens "
-              << c.failedOpens << ", good opens " << c.goodOpens << ", DrawerOpenCount "
-              << c.drawerOpenCount << "}";
-}
+// What the service has counted, read through its methods: CommunicationErrorCount,
+// DrawerFailedOpenCount, DrawerGoodOpenCount and the DrawerOpenCount reliability counter.
+using Counts = std::array<long long, 4>;
 
 // The maker key's "Path" (the folder the port library is loaded from) for one test: none, so
 // PortDll names the library alone; restored afterwards.
@@ -46,18 +33,13 @@ public:
         Set(nullptr);
     }
     ~MakerPath() { Set(m_old.present ? m_old.text.c_str() : nullptr); }
-    MakerPath(const MakerPath&) = delete;
-    MakerPath& operator=(const MakerPath&) = delete;
     void Set(const char* folder) {
-        if (folder) {
-            testutil::WriteRegText(HKEY_LOCAL_MACHINE, kMakerKey, "Path", folder);
-        } else {
-            RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, kMakerKey, "Path");
-        }
+        RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, kMakerKey, "Path");
+        if (folder) testutil::WriteRegText(HKEY_LOCAL_MACHINE, kMakerKey, "Path", folder);
     }
 
 private:
-    testutil::RegValue m_old;
+    const testutil::RegValue m_old;
 };
 
 class FaultMatrix : public FaultFixture {
@@ -83,6 +65,14 @@ protected:
         EXPECT_OPOS(OPOS_E_FAILURE, Open());
         EXPECT_EQ(kOpenResultNoPort, m_session.OpenResult());
         EXPECT_EQ(OPOS_S_CLOSED, m_session.Number(PIDX_State));
+    }
+    // Once the fault is gone: the service opens, counted only `errors` communication errors,
+    // and opens the drawer.
+    void WorksAgain(long long errors) {
+        OpenEnabled();
+        EXPECT_EQ((Counts{errors, 0, 0, 0}), Now());
+        EXPECT_OPOS(OPOS_SUCCESS, m_session.OpenDrawer());
+        EXPECT_EQ((Counts{errors, 0, 1, 1}), Now());
     }
     Counts Now() {
         std::map<std::string, long long> c;
@@ -121,22 +111,50 @@ protected:
     MakerPath m_makerPath;
 };
 
+// --- Faults that fail the open until they are gone ------------------------------------------
+
+struct OpenFaultCase {
+    const char* name;
+    const char* fault;    // `cdctl sim` arguments, or the PortDll to use
+    const char* cleared;  // `cdctl sim` arguments that end the fault; null: PortDll ZeZAZ.dll
+    long long errors;     // communication errors counted by the failed open
+};
+
+class OpenFault : public FaultMatrix, public ::testing::WithParamInterface<OpenFaultCase> {};
+
+TEST_P(OpenFault, FailsTheOpenUntilTheFaultIsGone) {
+    const OpenFaultCase& c = GetParam();
+    if (c.cleared) {
+        ASSERT_EQ(0u, Sim(kSim, c.fault));
+        ExpectOpenFails();
+        ASSERT_EQ(0u, Sim(kSim, c.cleared));
+    } else {
+        const std::string dll = c.fault;
+        m_device.SetText("PortDll", (dll.rfind("fake", 0) == 0 ? ExeDir() + dll : dll).c_str());
+        ExpectOpenFails();
+        ExpectOpenFails();  // the same again: nothing was left behind by the first attempt
+        m_device.SetText("PortDll", "ZeZAZ.dll");
+    }
+    // The refused write of the status command with a line off counted one communication
+    // error, kept over the close for the next open.
+    WorksAgain(c.errors);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Faults, OpenFault,
+    ::testing::Values(OpenFaultCase{"CtsOff", "cts off", "cts on", 1},
+                      OpenFaultCase{"DsrOff", "dsr off", "dsr on", 1},
+                      OpenFaultCase{"Silent", "answer off", "answer on", 0},
+                      // Command_Timeout is 1500
+                      OpenFaultCase{"LateReply", "reply-delay 2500", "reply-delay 10", 0},
+                      OpenFaultCase{"PortLibraryMissing", "BramwickNoSuchPort.dll", nullptr, 0},
+                      OpenFaultCase{"InitGivesNoHandle", "fake_port3.dll", nullptr, 0},
+                      OpenFaultCase{"OpenRefused", "fake_port4.dll", nullptr, 0}),
+    [](const ::testing::TestParamInfo<OpenFaultCase>& info) { return info.param.name; });
+
 // --- Modem lines ------------------------------------------------------------------------
 
 class LineFault : public FaultMatrix, public ::testing::WithParamInterface<const char*> {};
-
-TEST_P(LineFault, LineOffAtOpenFailsTheStatusCommand) {
-    const std::string line = GetParam();
-    ASSERT_EQ(0u, Sim(kSim, line + " off"));
-    ExpectOpenFails();
-    // The refused write of the status command counted one communication error, kept over
-    // the close for the next open.
-    ASSERT_EQ(0u, Sim(kSim, line + " on"));
-    OpenEnabled();
-    EXPECT_EQ((Counts{1, 0, 0, 0}), Now());
-    EXPECT_OPOS(OPOS_SUCCESS, m_session.OpenDrawer());
-    EXPECT_EQ((Counts{1, 0, 1, 1}), Now());
-}
 
 TEST_P(LineFault, LineOffWhileOpenRefusesOpenDrawerTwice) {
     const std::string line = GetParam();
@@ -171,16 +189,6 @@ INSTANTIATE_TEST_SUITE_P(CtsAndDsr, LineFault, ::testing::Values("cts", "dsr"));
 
 // --- A controller that does not answer, or answers too late ------------------------------
 
-TEST_F(FaultMatrix, SilentControllerFailsTheOpenAfterCommandTimeout) {
-    ASSERT_EQ(0u, Sim(kSim, "answer off"));
-    ExpectOpenFails();
-    ASSERT_EQ(0u, Sim(kSim, "answer on"));
-    OpenEnabled();
-    EXPECT_EQ((Counts{0, 0, 0, 0}), Now());  // nothing failed on the line
-    EXPECT_OPOS(OPOS_SUCCESS, m_session.OpenDrawer());
-    EXPECT_EQ((Counts{0, 0, 1, 1}), Now());
-}
-
 TEST_F(FaultMatrix, SilentControllerFailsOpenDrawerAfterItsTimeout) {
     OpenEnabled();
     ASSERT_EQ(0u, Sim(kSim, "answer off"));
@@ -193,16 +201,6 @@ TEST_F(FaultMatrix, SilentControllerFailsOpenDrawerAfterItsTimeout) {
     EXPECT_OPOS(OPOS_SUCCESS, m_session.OpenDrawer());
     EXPECT_EQ(1, m_session.Number(PIDXCash_DrawerOpened));
     EXPECT_EQ((Counts{0, 1, 1, 1}), Now());
-}
-
-TEST_F(FaultMatrix, ReplyLaterThanCommandTimeoutFailsTheOpen) {
-    ASSERT_EQ(0u, Sim(kSim, "reply-delay 2500"));  // Command_Timeout is 1500
-    ExpectOpenFails();
-    ASSERT_EQ(0u, Sim(kSim, "reply-delay 10"));
-    OpenEnabled();
-    EXPECT_EQ((Counts{0, 0, 0, 0}), Now());
-    EXPECT_OPOS(OPOS_SUCCESS, m_session.OpenDrawer());
-    EXPECT_EQ((Counts{0, 0, 1, 1}), Now());
 }
 
 TEST_F(FaultMatrix, DrawerOpeningLaterThanOpenDrawerTimeoutIsAFailureAndThenAChange) {
@@ -230,9 +228,7 @@ TEST_F(FaultMatrix, NoPortOwnerFailsTheOpenAfterSendReadyTimeout) {
     ExpectOpenFails();
     ReleaseMutex(held.get());
     held.reset();
-    OpenEnabled();
-    EXPECT_OPOS(OPOS_SUCCESS, m_session.OpenDrawer());
-    EXPECT_EQ((Counts{0, 0, 1, 1}), Now());
+    WorksAgain(0);
 }
 
 // --- Line conditions and what the reader makes of received bytes --------------------------
@@ -316,35 +312,6 @@ TEST_F(FaultMatrix, AFrameSplitAtEveryByteBoundaryWithinOnePassIsJoined) {
     EXPECT_EQ((Counts{0, 0, 0, 0}), Now());
 }
 
-// --- Port library ---------------------------------------------------------------------------
-
-class PortLibraryFault : public FaultMatrix, public ::testing::WithParamInterface<int> {
-protected:
-    std::string FaultyDll() const {
-        switch (GetParam()) {
-            case 0:
-                return "BramwickNoSuchPort.dll";  // missing
-            case 1:
-                return ExeDir() + "fake_port3.dll";  // "Init" gives no handle
-            default:
-                return ExeDir() + "fake_port4.dll";  // the open request is refused
-        }
-    }
-};
-
-TEST_P(PortLibraryFault, OpenFailsUntilTheLibraryIsRight) {
-    m_device.SetText("PortDll", FaultyDll().c_str());
-    ExpectOpenFails();
-    ExpectOpenFails();  // the same again: nothing was left behind by the first attempt
-    m_device.SetText("PortDll", "ZeZAZ.dll");
-    OpenEnabled();
-    EXPECT_EQ((Counts{0, 0, 0, 0}), Now());
-    EXPECT_OPOS(OPOS_SUCCESS, m_session.OpenDrawer());
-    EXPECT_EQ((Counts{0, 0, 1, 1}), Now());
-}
-
-INSTANTIATE_TEST_SUITE_P(MissingInitFailsOpenRefused, PortLibraryFault, ::testing::Values(0, 1, 2));
-
 // --- Trace library --------------------------------------------------------------------------
 
 // This process's environment without PATH, WINEPATH and BRAMWICK_TRACE_DIR, plus the given
@@ -380,11 +347,9 @@ fs::path ScratchFolder(const char* name) {
 }
 
 size_t TraceFiles(const fs::path& folder) {
-    size_t n = 0;
-    for (const fs::directory_entry& f : fs::directory_iterator(folder)) {
-        n += f.path().extension() == ".trc" ? 1 : 0;
-    }
-    return n;
+    return std::count_if(
+        fs::directory_iterator(folder), fs::directory_iterator(),
+        [](const fs::directory_entry& f) { return f.path().extension() == ".trc"; });
 }
 
 // The service loads its trace library by name, which Wine also finds beside the module that
@@ -474,6 +439,9 @@ const std::string kOpenCommand = "to sned command for drawer open";
 const std::string kPortInit = "to initialize COM port";
 constexpr char kCtsOff[] =
     "open enable sim=SIMFAULT1:cts_off sleep=500 opendrawer=111 sim=SIMFAULT1:cts_on close";
+constexpr char kNoDll[] = "BramwickNoSuchPort.dll";
+constexpr char kLate[] = "open-delay 2000";
+constexpr char kOpenLate[] = "open enable opendrawer=111 close";
 
 INSTANTIATE_TEST_SUITE_P(
     Faults, EventLogRecords,
@@ -483,18 +451,8 @@ INSTANTIATE_TEST_SUITE_P(
             "CtsOffWhileOpen", "Verbose2", nullptr, nullptr, kCtsOff, {kOpenCommand, kOpenCommand}},
         RecordCase{"SilentAtOpen", "Verbose2", nullptr, "answer off", "open=111", {kOpenStatus}},
         RecordCase{"LateReply", "Verbose2", nullptr, "reply-delay 3000", "open=111", {kOpenStatus}},
-        RecordCase{"DrawerLate",
-                   "Verbose2",
-                   nullptr,
-                   "open-delay 2000",
-                   "open enable opendrawer=111 close",
-                   {kOpening}},
-        RecordCase{"PortLibraryMissing",
-                   "Verbose2",
-                   "BramwickNoSuchPort.dll",
-                   nullptr,
-                   "open=111",
-                   {kPortInit}},
+        RecordCase{"DrawerLate", "Verbose2", nullptr, kLate, kOpenLate, {kOpening}},
+        RecordCase{"PortLibraryMissing", "Verbose2", kNoDll, nullptr, "open=111", {kPortInit}},
         RecordCase{"InitFails", "Verbose2", "fake_port3.dll", nullptr, "open=111", {kPortInit}},
         RecordCase{"OpenRefused", "Verbose2", "fake_port4.dll", nullptr, "open=111", {kPortInit}},
         // Our port library names the step that failed before the service's record; Enable is
@@ -502,19 +460,9 @@ INSTANTIATE_TEST_SUITE_P(
         RecordCase{
             "NoSuchPort", "Enable", nullptr, nullptr, "open=111", {"to open the port"}, "COM97"},
         // Level Enable writes the level-1 records only; Disable writes none.
-        RecordCase{"EnableKeepsLevelOne",
-                   "Enable",
-                   nullptr,
-                   "open-delay 2000",
-                   "open enable opendrawer=111 close",
-                   {kOpening}},
+        RecordCase{"EnableKeepsLevelOne", "Enable", nullptr, kLate, kOpenLate, {kOpening}},
         RecordCase{"EnableSkipsLevelTwo", "Enable", nullptr, nullptr, kCtsOff, {}},
-        RecordCase{"Disabled",
-                   "Disable",
-                   nullptr,
-                   "open-delay 2000",
-                   "open enable opendrawer=111 close",
-                   {}}),
+        RecordCase{"Disabled", "Disable", nullptr, kLate, kOpenLate, {}}),
     [](const ::testing::TestParamInfo<RecordCase>& info) { return info.param.name; });
 
 }  // namespace

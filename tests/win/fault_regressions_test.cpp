@@ -32,8 +32,7 @@ protected:
         }
     }
     void TearDown() override {
-        fw::UniqueKernel go(Named("race-go"));
-        SetEvent(go.get());
+        Signal("race-go");
         FaultFixture::TearDown();
     }
 };
@@ -62,10 +61,8 @@ TEST_F(FaultRegressions, OpenAndCloseAsPortOwnerLeaveNoHandlesBehind) {
 TEST_F(FaultRegressions, AFrameThatAnswersAnotherOpenStillReachesEveryApplication) {
     m_device.SetNumber("Command_Timeout", 8000);
     testproc::Process p = Peer("open signal=race-p-open wait=race-go close");
-    fw::UniqueKernel pOpen(Named("race-p-open"));
-    ASSERT_TRUE(Signalled(pOpen.get()));
-    ASSERT_OPOS(OPOS_SUCCESS, Open());
-    m_session.Set(PIDX_DeviceEnabled, 1);
+    ASSERT_TRUE(Signalled("race-p-open"));
+    OpenEnabled();
     ASSERT_EQ(0u, Sim(kSim, "open 1"));
     ASSERT_TRUE(OpenedBecomes(1));
 
@@ -81,9 +78,8 @@ TEST_F(FaultRegressions, AFrameThatAnswersAnotherOpenStillReachesEveryApplicatio
         PumpUntil([&] { return WaitForSingleObject(response.get(), 0) == WAIT_TIMEOUT; }, kBound));
 
     ASSERT_EQ(0u, Sim(kSim, "close 1"));
-    fw::UniqueKernel qOpen(Named("race-q-open"));
     const DWORD start = GetTickCount();
-    ASSERT_TRUE(Signalled(qOpen.get())) << "Q's open ends with the frame of the change";
+    ASSERT_TRUE(Signalled("race-q-open")) << "Q's open ends with the frame of the change";
     EXPECT_LT(GetTickCount() - start, 3000u) << "Q's open waited for the late reply";
     ASSERT_EQ(0u, Sim(kSim, "open 1"));
     PumpUntil([&] { return m_session.co().StatusUpdates().size() >= 3; }, kBound);
@@ -91,8 +87,7 @@ TEST_F(FaultRegressions, AFrameThatAnswersAnotherOpenStillReachesEveryApplicatio
               m_session.co().StatusUpdates())
         << "the closing between the two openings was lost for this application";
 
-    fw::UniqueKernel go(Named("race-go"));
-    SetEvent(go.get());
+    Signal("race-go");
     EXPECT_EQ(0u, q.Wait());
     EXPECT_EQ(0u, p.Wait());
 }
@@ -103,12 +98,10 @@ TEST_F(FaultRegressions, AFrameThatAnswersAnotherOpenStillReachesEveryApplicatio
 // reading it.
 TEST_F(FaultRegressions, ASuccessorReadsThePortAfterTheOwnerDiedInAFanOut) {
     testproc::Process p = Peer("open signal=race-p-open wait=race-go close");
-    fw::UniqueKernel pOpen(Named("race-p-open"));
-    ASSERT_TRUE(Signalled(pOpen.get()));
+    ASSERT_TRUE(Signalled("race-p-open"));
     testproc::Process l = Peer("open signal=race-l-open crash");
     EXPECT_EQ(9u, l.Wait());
-    ASSERT_OPOS(OPOS_SUCCESS, Open());
-    m_session.Set(PIDX_DeviceEnabled, 1);
+    OpenEnabled();
 
     ASSERT_EQ(0u, Sim(kSim, "open 1"));
     ASSERT_TRUE(OpenedBecomes(1));  // acknowledged; P still waits for L
@@ -124,14 +117,12 @@ TEST_F(FaultRegressions, ASuccessorReadsThePortAfterTheOwnerDiedInAFanOut) {
 // change, also those made by hand right after, reaches the applications still alive in order.
 TEST_F(FaultRegressions, ADeadListenerHoldsUpNeitherTheOwnerNorTheOthers) {
     ASSERT_EQ(0u, Sim(kSim, "autoclose 300"));
-    ASSERT_OPOS(OPOS_SUCCESS, Open());  // this process owns the port
-    m_session.Set(PIDX_DeviceEnabled, 1);
+    OpenEnabled();  // this process owns the port
     testproc::Process dead = Peer("open signal=race-l-open crash");
     EXPECT_EQ(9u, dead.Wait());
     testproc::Process alive =
         Peer("open enable signal=race-q-open events=1,0,1,0 wait=race-go close");
-    fw::UniqueKernel aliveOpen(Named("race-q-open"));
-    ASSERT_TRUE(Signalled(aliveOpen.get()));
+    ASSERT_TRUE(Signalled("race-q-open"));
     const long long failedBefore = m_session.Counter("DrawerFailedOpenCount");
 
     EXPECT_OPOS(OPOS_SUCCESS, m_session.OpenDrawer()) << "the owner waited for the dead";
@@ -142,8 +133,7 @@ TEST_F(FaultRegressions, ADeadListenerHoldsUpNeitherTheOwnerNorTheOthers) {
     EXPECT_TRUE(UpdatesBecome(expected));
     EXPECT_EQ(expected, m_session.co().StatusUpdates());
     EXPECT_EQ(failedBefore, m_session.Counter("DrawerFailedOpenCount"));
-    fw::UniqueKernel go(Named("race-go"));
-    SetEvent(go.get());
+    Signal("race-go");
     EXPECT_EQ(0u, alive.Wait()) << "a change did not reach the other application";
 }
 
@@ -153,8 +143,7 @@ TEST_F(FaultRegressions, ADeadListenerHoldsUpNeitherTheOwnerNorTheOthers) {
 TEST_F(FaultRegressions, ADrawerOpenedAndClosedWithinOnePassIsSeenTwice) {
     m_device.SetNumber("DetectDelay_Time", 300);
     ASSERT_EQ(0u, Sim(kSim, "autoclose 100"));
-    ASSERT_OPOS(OPOS_SUCCESS, Open());
-    m_session.Set(PIDX_DeviceEnabled, 1);
+    OpenEnabled();
     const long long goodBefore = m_session.Counter("DrawerGoodOpenCount");
     EXPECT_OPOS(OPOS_SUCCESS, m_session.OpenDrawer());
     const std::vector<LONG> expected = {1, 0};
@@ -172,11 +161,9 @@ TEST_F(FaultRegressions, WithoutAClaimNoApplicationGetsClaimedFromAnother) {
     steps += " close";
     std::vector<testproc::Process> peers;
     for (int i = 0; i < 4; ++i) peers.push_back(Peer(steps));
-    ASSERT_OPOS(OPOS_SUCCESS, Open());
-    m_session.Set(PIDX_DeviceEnabled, 1);
+    OpenEnabled();
     Sleep(1000);  // the peers have opened by now, or open while the others already run
-    fw::UniqueKernel go(Named("race-go"));
-    SetEvent(go.get());
+    Signal("race-go");
     int claimed = 0;
     for (int i = 0; i < 12; ++i) {
         const LONG r = m_session.OpenDrawer();
@@ -192,8 +179,7 @@ TEST_F(FaultRegressions, WithoutAClaimNoApplicationGetsClaimedFromAnother) {
 // abandoned mutex for an instant to clear the claim; one that looks while another holds it
 // for that instant must not take it for a claim.
 TEST_F(FaultRegressions, AClaimLeftByADeadApplicationIsNoClaimWhileAnotherClearsIt) {
-    ASSERT_OPOS(OPOS_SUCCESS, Open());
-    m_session.Set(PIDX_DeviceEnabled, 1);
+    OpenEnabled();
     testproc::Process claimant = Peer("open claim crash");
     EXPECT_EQ(9u, claimant.Wait());
 

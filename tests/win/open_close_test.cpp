@@ -1,42 +1,30 @@
 // OpenService and Close on a device configured in the registry: open results, the objects an
 // open service creates, the trace channel, and the way back to closed.
-#include <gtest/gtest.h>
-
 #include <string>
 
-#include "framework/handles.h"
-#include "so/cash_drawer.h"
-#include "tests/win/scratch_device.h"
-#include "tools/client/drawer_client.h"
-#include "tests/win/test_util.h"
+#include "tests/win/service_fixture.h"
 
 namespace {
 
 bool NamedEventExists(const char* name) {
     return static_cast<bool>(fw::UniqueKernel(OpenEventA(SYNCHRONIZE, FALSE, name)));
 }
-
 bool NamedMutexExists(const char* name) {
     return static_cast<bool>(fw::UniqueKernel(OpenMutexA(SYNCHRONIZE, FALSE, name)));
 }
 
-class OpenClose : public ::testing::Test {
+class OpenClose : public ServiceTest {
 protected:
-    void SetUp() override {
-        fw::ComPtr<IDispatch> object;
-        ASSERT_HR(S_OK, CCashDrawer::CreateInstance(IID_IDispatch, object.put_void()));
-        m_drawer.Attach(object.get());
-        m_device.SetText("Trace_Enable", "False");
-    }
+    OpenClose() : ServiceTest("BramwickTestOpen") {}
     LONG Open(const std::string& name) { return m_drawer.Open(name); }
-    LONG Number(LONG index) { return m_drawer.Number(index); }
-
-    testutil::ComApartment m_com;
-    ScratchDevice m_device{"BramwickTestOpen"};
-    DrawerClient m_drawer;
 };
 
-TEST_F(OpenClose, MissingDeviceKeyLeavesTheServiceClosedAndReopenable) {
+// A missing device key or maker's key is a configuration error that leaves the service closed
+// and reopenable. A detection delay longer than the wait for the status reply would make every
+// open fail although the drawer answers at once; the service shortens it to fit.
+TEST_F(OpenClose, ConfigurationErrorsLeaveTheServiceClosedAndReopenable) {
+    m_device.SetNumber("Command_Timeout", 1500);
+    m_device.SetNumber("DetectDelay_Time", 20000);
     EXPECT_OPOS(OPOS_E_NOEXIST, Open("BramwickNoSuchDevice"));
     EXPECT_EQ(OPOS_ORS_CONFIG, m_drawer.Long(L"GetOpenResult"));
     EXPECT_OPOS(OPOS_E_NOEXIST, Number(PIDX_ResultCode));
@@ -47,25 +35,21 @@ TEST_F(OpenClose, MissingDeviceKeyLeavesTheServiceClosedAndReopenable) {
         EXPECT_EQ(OPOS_ORS_CONFIG, m_drawer.Long(L"GetOpenResult")) << "kept after a later success";
         ASSERT_OPOS(OPOS_SUCCESS, m_drawer.Long(L"Close")) << "round " << round;
     }
-}
-
-TEST_F(OpenClose, MissingMakerKeyIsAConfigurationError) {
-    // The fixture's device created the maker's key; take it away while this test runs, unless
-    // it holds settings of a real installation.
-    HKEY maker = nullptr;
-    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_LOCAL_MACHINE, kMakerKey, 0, KEY_READ, &maker));
+    // The fixture's device created the maker's key; take it away for a moment, unless it holds
+    // settings of a real installation.
+    fw::UniqueHKey maker;
+    ASSERT_EQ(ERROR_SUCCESS,
+              RegOpenKeyExA(HKEY_LOCAL_MACHINE, kMakerKey, 0, KEY_READ, maker.put()));
     DWORD values = 0, subkeys = 0;
-    RegQueryInfoKeyA(maker, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, &values, nullptr,
-                     nullptr, nullptr, nullptr);
-    RegCloseKey(maker);
+    RegQueryInfoKeyA(maker.get(), nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, &values,
+                     nullptr, nullptr, nullptr, nullptr);
     if (values != 0 || subkeys != 0) GTEST_SKIP() << "the maker's key holds real settings";
     ASSERT_EQ(ERROR_SUCCESS, RegDeleteKeyA(HKEY_LOCAL_MACHINE, kMakerKey));
     EXPECT_OPOS(OPOS_E_NOEXIST, Open(m_device.name()));
     EXPECT_EQ(OPOS_ORS_CONFIG, m_drawer.Long(L"GetOpenResult"));
     EXPECT_EQ(OPOS_S_CLOSED, Number(PIDX_State));
-    RegCreateKeyExA(HKEY_LOCAL_MACHINE, kMakerKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &maker,
-                    nullptr);
-    RegCloseKey(maker);
+    RegCreateKeyExA(HKEY_LOCAL_MACHINE, kMakerKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                    maker.put(), nullptr);
 }
 
 TEST_F(OpenClose, OpenCreatesTheDrawersObjectsAndCloseRemovesThem) {
@@ -91,6 +75,10 @@ TEST_F(OpenClose, OpenCreatesTheDrawersObjectsAndCloseRemovesThem) {
     EXPECT_FALSE(NamedMutexExists("Vantrel CashDrawer2 Claimed"));
     // Closing a closed service answers closed and touches nothing.
     EXPECT_OPOS(OPOS_E_CLOSED, m_drawer.Long(L"CloseService"));
+    // Releasing the last reference to an open service closes it.
+    ASSERT_OPOS(OPOS_SUCCESS, Open(m_device.name()));
+    m_drawer.Attach(nullptr);
+    EXPECT_FALSE(NamedEventExists(kStatusUpdateEventName));
 }
 
 // Through IDispatch an application may set both before it opens; a session starts with both
@@ -106,42 +94,27 @@ TEST_F(OpenClose, ASessionStartsDisabledAndUnfrozen) {
     EXPECT_TRUE(PumpUntil([&] { return m_drawer.co().StatusUpdates().size() > 0; }, 10000));
 }
 
-// A detection delay longer than the wait for the status reply would make every open fail
-// although the drawer answers at once; the service shortens it to fit.
-TEST_F(OpenClose, ADetectionDelayLongerThanTheReplyWaitIsShortened) {
-    m_device.SetNumber("Command_Timeout", 1500);
-    m_device.SetNumber("DetectDelay_Time", 20000);
-    EXPECT_OPOS(OPOS_SUCCESS, Open(m_device.name()));
-}
-
-TEST_F(OpenClose, ReleasingAnOpenObjectClosesIt) {
-    ASSERT_OPOS(OPOS_SUCCESS, Open(m_device.name()));
-    m_drawer.Attach(nullptr);  // last reference: the destructor closes the service
-    EXPECT_FALSE(NamedEventExists(kStatusUpdateEventName));
-}
-
 TEST_F(OpenClose, TraceChannelFollowsTraceEnable) {
-    char temp[MAX_PATH];
-    GetTempPathA(MAX_PATH, temp);
-    std::string dir = std::string(temp) + "bramwick-open-trace";
-    CreateDirectoryA(dir.c_str(), nullptr);
-    std::string file = dir + "\\" + m_device.name().substr(m_device.name().size() - 14) + "0M.trc";
-    DeleteFileA(file.c_str());
+    const std::string dir = testproc::NewTempFolder("bramwick-open-trace");
+    const std::string file =
+        dir + "\\" + m_device.name().substr(m_device.name().size() - 14) + "0M.trc";
     SetEnvironmentVariableA("BRAMWICK_TRACE_DIR", dir.c_str());
-
-    ASSERT_OPOS(OPOS_SUCCESS, Open(m_device.name()));  // Trace_Enable False: no channel
-    m_drawer.Long(L"Close");
-    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(file.c_str()));
-
-    m_device.SetText("Trace_Enable", "True");
-    ASSERT_OPOS(OPOS_SUCCESS, Open(m_device.name()));
-    Number(PIDX_State);
-    m_drawer.Long(L"Close");
+    for (const char* enable : {"False", "True"}) {
+        m_device.SetText("Trace_Enable", enable);
+        ASSERT_OPOS(OPOS_SUCCESS, Open(m_device.name()));
+        Number(PIDX_State);
+        m_drawer.Long(L"Close");
+        if (enable[0] == 'F') {
+            EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(file.c_str()));
+        }
+    }
+    SetEnvironmentVariableA("BRAMWICK_TRACE_DIR", nullptr);
+    // Header plus MOpn, mOpn, MGpN, mGpN, MCls and mCls.
     WIN32_FILE_ATTRIBUTE_DATA info = {};
     ASSERT_TRUE(GetFileAttributesExA(file.c_str(), GetFileExInfoStandard, &info)) << file;
-    // Header plus MOpn, mOpn, MGpN, mGpN, MCls and mCls.
     EXPECT_GE(info.nFileSizeLow, 16u + 6u * 29u);
-    SetEnvironmentVariableA("BRAMWICK_TRACE_DIR", nullptr);
+    DeleteFileA(file.c_str());
+    RemoveDirectoryA(dir.c_str());
 }
 
 }  // namespace

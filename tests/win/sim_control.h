@@ -110,27 +110,21 @@ public:
         } while (wait == WAIT_TIMEOUT && m_read && GetTickCount64() < deadline);
         Drain();
         DWORD code = 999;
-        if (wait == WAIT_OBJECT_0) {
-            GetExitCodeProcess(m_process, &code);
-        } else {
-            TerminateProcess(m_process, 999);
-        }
+        if (wait != WAIT_OBJECT_0) TerminateProcess(m_process, 999);
+        if (wait == WAIT_OBJECT_0) GetExitCodeProcess(m_process, &code);
         return code;
     }
     const std::string& output() const { return m_output; }
 
 private:
     void Drain() {
-        DWORD available = 0;
+        DWORD available = 0, got = 0;
+        char buffer[4096];
         while (m_read && PeekNamedPipe(m_read, nullptr, 0, nullptr, &available, nullptr) &&
-               available > 0) {
-            char buffer[4096];
-            DWORD got = 0;
-            if (!ReadFile(m_read, buffer, available < sizeof(buffer) ? available : sizeof(buffer),
-                          &got, nullptr) ||
-                got == 0) {
-                break;
-            }
+               available > 0 &&
+               ReadFile(m_read, buffer, available < sizeof(buffer) ? available : sizeof(buffer),
+                        &got, nullptr) &&
+               got > 0) {
             m_output.append(buffer, got);
         }
     }

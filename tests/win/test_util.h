@@ -18,6 +18,7 @@
 // The tests drive the service as an application does, through the shared client.
 using client::ControlObjectStub;
 using client::DrawerClient;
+using client::PumpFor;
 using client::PumpUntil;
 
 namespace testutil {
@@ -34,22 +35,9 @@ inline std::string ReadWholeFile(const std::string& path) {
     return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
 }
 
+// An HRESULT as text for messages (winerror.h has the names).
 inline std::string HrName(HRESULT hr) {
-    static const std::pair<HRESULT, const char*> names[] = {
-        {S_OK, "S_OK"},
-        {S_FALSE, "S_FALSE"},
-        {E_NOINTERFACE, "E_NOINTERFACE"},
-        {DISP_E_UNKNOWNNAME, "DISP_E_UNKNOWNNAME"},
-        {DISP_E_MEMBERNOTFOUND, "DISP_E_MEMBERNOTFOUND"},
-        {DISP_E_BADPARAMCOUNT, "DISP_E_BADPARAMCOUNT"},
-        {DISP_E_TYPEMISMATCH, "DISP_E_TYPEMISMATCH"},
-        {DISP_E_NONAMEDARGS, "DISP_E_NONAMEDARGS"},
-        {DISP_E_PARAMNOTOPTIONAL, "DISP_E_PARAMNOTOPTIONAL"},
-        {DISP_E_UNKNOWNINTERFACE, "DISP_E_UNKNOWNINTERFACE"},
-        {CLASS_E_CLASSNOTAVAILABLE, "CLASS_E_CLASSNOTAVAILABLE"}};
-    for (const auto& [value, name] : names) {
-        if (value == hr) return name;
-    }
+    if (hr == S_OK) return "S_OK";
     char text[32];
     snprintf(text, sizeof(text), "0x%08lX", static_cast<unsigned long>(hr));
     return text;
@@ -61,16 +49,13 @@ inline std::string OposName(LONG code) {
 }
 
 // Initialises a single-threaded apartment for the duration of a test.
-class ComApartment {
-public:
-    ComApartment() { m_hr = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED); }
+struct ComApartment {
+    ComApartment() : hr(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {}
     ~ComApartment() {
-        if (SUCCEEDED(m_hr)) CoUninitialize();
+        if (SUCCEEDED(hr)) CoUninitialize();
     }
-    HRESULT result() const { return m_hr; }
-
-private:
-    HRESULT m_hr;
+    HRESULT result() const { return hr; }
+    const HRESULT hr;
 };
 
 // A registry value as a test reads it back: REG_SZ or REG_EXPAND_SZ text, REG_DWORD number.

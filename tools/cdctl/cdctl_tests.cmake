@@ -1,10 +1,8 @@
-# cdctl's Wine tests (x64 build): the control object it shares with the tests as the service
-# calls it, and the commands run as processes against the registered service and the
-# simulated controller.
+# cdctl's Wine tests (x64 build): the commands run as processes against the registered service
+# and the simulated controller.
 # Included by cmake/windows.cmake after cmake/wine_tests.cmake and ports/ports.cmake.
 bramwick_wine_test(cdctl_tests
     SOURCES
-        tests/win/control_object_stub_test.cpp
         tests/win/cdctl_commands_test.cpp
     LIBS bramwick_framework bramwick_pure version shlwapi
     FIXTURES registered)
