@@ -35,7 +35,6 @@ endfunction()
 bramwick_wine_test(service_tests
     SOURCES
         ${BRAMWICK_WIN_TESTS}
-        tests/win/handles_test.cpp
         tests/win/framework_test.cpp
         tests/win/test_typelib.rc
     LIBS bramwick_core

@@ -13,10 +13,6 @@ Sub Check(what, actual, expected)
 End Sub
 
 Set drawer = CreateObject("OPOS.CashDrawer.Bramwick.1")
-Check "ServiceObjectVersion", drawer.GetPropertyNumber(8), 1013001
-Check "State", drawer.GetPropertyNumber(9), 1
-Check "ResultCode", drawer.GetPropertyNumber(6), 101
-Check "GetPropertyString(1000005)", drawer.GetPropertyString(1000005), "[Error]"
 Check "DeviceName", drawer.getpropertystring(1000003), "Velmora Cash Drawer"
 
 drawer.SetPropertyNumber 11, 3

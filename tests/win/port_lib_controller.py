@@ -1,9 +1,7 @@
 #!/usr/bin/env python3
-"""A drawer controller on the far side of a pseudo-terminal (standard input and output, via
-socat): answers ESC 0x02 0x01 with ESC 0x02 bits CR, opens drawer d on ESC 0x01 d and answers
-ESC 0x01 bits CR. On the first bytes it writes the terminal's line settings to REPORT as
-"BAUD PARITY DATABITS STOPBITS". usage: port_lib_controller.py TERMINAL REPORT
-"""
+"""A drawer controller on standard input/output (via socat) that answers status and open
+commands, and writes the terminal's "BAUD PARITY DATABITS STOPBITS" to REPORT on the first bytes.
+usage: port_lib_controller.py TERMINAL REPORT"""
 import os
 import sys
 import termios

@@ -1,9 +1,7 @@
 #!/usr/bin/env bash
-# The serial backend of ZeZAZ.dll against a pseudo-terminal made by socat, with
-# port_lib_controller.py on its far side, mapped to COM5 in a private Wine prefix
-# ($BRAMWICK_SERIAL_PREFIX, by default build/serial-wineprefix). Runs the SerialPort tests, then
-# checks the line settings the controller saw against the ones the test asked for.
-# usage: tests/win/port_lib_serial.sh [TEST_EXE [OUT_DIR]]   (defaults: the x64 build)
+# The SerialPort tests against a socat pseudo-terminal mapped to COM5 in a private Wine prefix
+# ($BRAMWICK_SERIAL_PREFIX), port_lib_controller.py on its far side; then the line settings the
+# controller saw.   usage: port_lib_serial.sh [TEST_EXE [OUT_DIR]]   (defaults: the x64 build)
 set -euo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 root="$(cd "$here/../.." && pwd)"
