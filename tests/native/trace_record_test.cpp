@@ -1,5 +1,4 @@
-// Trace records: the builders, channel names, the channel file parser and how the one-line
-// decoder used by cdctl shows bytes that are not text or not a time.
+// Trace records: the builders, channel names and the channel file parser.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -28,13 +27,6 @@ bool ZeroFrom(const TraceRecord& rec, size_t offset) {
         if (rec[i] != 0) return false;
     }
     return true;
-}
-
-// The decoded line after its time, which must be kTime's.
-std::string Line(const TraceRecord& rec) {
-    const std::string line = FormatTraceRecord(rec.data());
-    EXPECT_EQ(0u, line.find("13:05:09.047 ")) << line;
-    return line.substr(13);
 }
 
 TEST(TraceTimeTest, StoresBcdDigits) {
@@ -152,16 +144,6 @@ TEST(TraceFileTest, RejectsShortForeignAndTruncatedFiles) {
     const TraceFileContents torn = ParseTraceFile(good);
     EXPECT_FALSE(torn.ok());
     EXPECT_EQ(std::vector<TraceRecord>{r}, torn.records);
-}
-
-TEST(TraceFormatTest, EscapesUnprintableBytes) {
-    const int32_t one[4] = {3, 0, 0, 0};
-    EXPECT_EQ("MSpS 3 \"a\\\"b\\\\c\\xE9\"",
-              Line(MakeTextRecord(kTime, "MSpS", "a\"b\\c\xE9", 1, one)));
-    TraceRecord rec = MakeValuesRecord(kTime, "Tout", nullptr);
-    rec[6] = 0x01;
-    rec[3] = 0xAB;  // not BCD: shown as hex digits rather than hidden
-    EXPECT_EQ("13:05:09.AB7 T\\x01ut 0 0 0 0 0", FormatTraceRecord(rec.data()));
 }
 
 }  // namespace
