@@ -81,9 +81,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // What the service writes reads back to the same values, in any letter case.
     const std::string written = BuildCounterText(pointers.data(), got.data(), count);
     FUZZ_CHECK(written.size() == kRasCounterLineLength * names.size());
-    for (size_t k = 0; k < names.size(); ++k) {
-        FUZZ_CHECK(FormatCounterLine(pointers[k], got[k]) == written.substr(40 * k, 40));
-    }
     std::vector<uint32_t> back(names.size(), 0);
     FUZZ_CHECK(ParseCounterText(written.data(), written.size(), pointers.data(), count,
                                 back.data()) == OPOS_SUCCESS);

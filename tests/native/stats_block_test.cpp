@@ -70,14 +70,12 @@ TEST(StatsBlock, LoadedValuesSitWhereOtherProcessesReadThem) {
 TEST(StatsBlock, LoadTrimsValuesAndFallsBackToDefaults) {
     TestBlock t({{"DrawerGoodOpenCount", "  42\t"},
                  {"CommunicationErrorCount", "abc"},
-                 {"HoursPoweredCount", "77"},
                  {"DrawerFailedOpenCount", "99999999999999999999x"},
                  {"ModelName", "  CD-7  "},
                  {"Interface", ""},
                  {"FirmwareRevision", std::string(140, 'f')}});
     EXPECT_EQ("42", t.Value("DrawerGoodOpenCount"));
     EXPECT_EQ("0", t.Value("CommunicationErrorCount"));
-    EXPECT_EQ("77", t.Value("HoursPoweredCount"));
     EXPECT_EQ("9223372036854775807", t.Value("DrawerFailedOpenCount"));
     EXPECT_EQ("CD-7", t.Value("ModelName"));
     EXPECT_EQ("", t.Value("Interface")) << "an empty text is a value, not a missing one";
