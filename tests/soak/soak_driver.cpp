@@ -90,8 +90,6 @@ std::string NameOf(const Process& p) {
     return Format("%s %d.%d", p.watcher ? "watcher" : "worker", p.slot, p.number);
 }
 
-// --- Supervisor ---------------------------------------------------------------------------
-
 bool OwnsThePort(DWORD pid) {
     return testproc::PortOwnerProcessId() == pid;
 }
@@ -152,10 +150,7 @@ public:
             Fail("the simulator or the stop event cannot be set up");
             return Report();
         }
-        // The statistics and reliability blocks live while any process maps them; holding them
-        // keeps the counts of the whole run in memory however the workers die. The drawer-open
-        // counter of the reliability records (in memory) counts the good openings a second time,
-        // in a block and under a mutex of its own.
+        // Held, the statistics and reliability blocks keep the whole run's counts in memory.
         device.SetText("Statistics", "Memory");
         fw::UniqueKernel block, rasBlock;
         {
@@ -240,8 +235,7 @@ private:
         }
     }
 
-    // Ends a process: its incarnation is read back, and a killed one is replaced (a worker by
-    // one that runs its remaining cycles).
+    // Reads back an ended process's journal and replaces a killed one.
     void Ended(size_t index) {
         Running r = m_running[index];
         m_running.erase(m_running.begin() + static_cast<std::ptrdiff_t>(index));
@@ -393,8 +387,7 @@ private:
         }
     }
 
-    // No lost change: open and closed in turn within each session of every process, and each
-    // watcher session told of as many openings as the controller made meanwhile.
+    // No lost change: alternation within sessions, watcher sessions against the controller.
     void CheckChanges() {
         long changes = 0, sessions = 0;
         for (const soak::Incarnation& inc : m_done) {
@@ -443,8 +436,7 @@ private:
             }
             if (inc.watcher) continue;
             if (!inc.done) Fail(name + " did not finish its cycles");
-            // Handles: the first cycle creates what lives as long as the process; after it
-            // nothing may accumulate.
+            // Handles: nothing may accumulate after the first cycle.
             if (inc.done && inc.cycles >= 10) {
                 m_handleReport +=
                     Format(" %s:%ld->%ld", name.c_str(), inc.warmHandles, inc.endHandles);
