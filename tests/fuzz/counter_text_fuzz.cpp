@@ -48,7 +48,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         for (size_t l = 0; l < lines; ++l) {
             std::string line = names[in.ConsumeIntegralInRange<size_t>(0, names.size() - 1)];
             if (in.ConsumeBool()) {
-                for (char& c : line) c = in.ConsumeBool() ? fuzz::LowerAscii(c) : c;
+                for (char& c : line) c = in.ConsumeBool() && c >= 'A' && c <= 'Z' ? c + 32 : c;
             }
             std::string field = in.ConsumeBytesAsString(10);
             field.insert(0, 10 - field.size(), ' ');

@@ -225,7 +225,6 @@ TEST_F(StatsResolveTest, MalformedRequestsAreIllegalBeforeResolution) {
     }
     Resolve(kStatModeRetrieve, "DrawerGoodOpenCount=0", OPOS_E_ILLEGAL);
     Resolve(kStatModeReset, "DrawerGoodOpenCount=", OPOS_E_ILLEGAL);
-    Resolve(3, "U_", OPOS_E_ILLEGAL);
 }
 
 TEST_F(StatsResolveTest, UpdateNormalisesCounterValuesAndDropsBadOnes) {
