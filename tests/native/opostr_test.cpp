@@ -1,27 +1,12 @@
-// COPOStr: decoding of text and UTF-16 in the three binary conversion modes, encoding of bytes,
-// the default mode and allocation failure.
+// COPOStr: decoding of text in the three binary conversion modes, decimal encoding and the
+// default mode.
 #include "util/opostr.h"
 
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <memory>
-#include <new>
 #include <string>
 #include <vector>
-
-namespace {
-std::atomic<bool> g_failNothrowArrayNew{false};  // makes result-block allocations fail
-}  // namespace
-
-void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
-    if (g_failNothrowArrayNew.load()) return nullptr;
-    try {
-        return ::operator new[](size);
-    } catch (...) {
-        return nullptr;
-    }
-}
 
 namespace {
 
@@ -74,21 +59,6 @@ TEST(COPOStr, EncodesBytesAsThreeDecimalDigits) {
 TEST(COPOStr, ANewObjectConvertsNothing) {
     int32_t length = 0;
     EXPECT_EQ(Take(COPOStr().StringToBytes("065", &length, -1), length), (Bytes{'0', '6', '5'}));
-}
-
-TEST(COPOStr, FailedAllocationsGiveNull) {
-    COPOStr conv;
-    int32_t textLength = 5, wideLength = 5;
-    g_failNothrowArrayNew = true;
-    uint8_t* fromText = conv.StringToBytes("41", &textLength, OPOS_BC_NIBBLE);
-    uint8_t* fromWide = conv.WideToBytes(u"AB", &wideLength, OPOS_BC_NONE);
-    g_failNothrowArrayNew = false;
-    EXPECT_EQ(fromText, nullptr);
-    EXPECT_EQ(textLength, 0);
-    EXPECT_EQ(fromWide, nullptr);
-    EXPECT_EQ(wideLength, 0);
-    delete[] fromText;
-    delete[] fromWide;
 }
 
 }  // namespace

@@ -43,11 +43,7 @@ TEST(RasCounterPath, NoNameFullPathsAndRelativeNames) {
     // Without a folder the name stands alone.
     EXPECT_EQ("counters.txt", ResolveCounterFilePath("counters.txt", "D", ""));
     EXPECT_EQ("RASD.LOG", ResolveCounterFilePath(nullptr, "D", ""));
-}
-
-// The folder is taken as a folder, whether or not it ends with its separator, and never as
-// the path of a file whose name is dropped.
-TEST(RasCounterPath, TheFolderTakesOneSeparator) {
+    // The folder takes one separator, and is never the path of a file whose name is dropped.
     EXPECT_EQ("C:\\Data\\RASD.LOG", ResolveCounterFilePath(nullptr, "D", "C:\\Data\\"));
     EXPECT_EQ("C:\\Data\\RASD.LOG", ResolveCounterFilePath(nullptr, "D", "C:\\Data"));
     EXPECT_EQ("Data\\c.txt", ResolveCounterFilePath("c.txt", "D", "Data"));

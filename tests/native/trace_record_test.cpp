@@ -33,8 +33,6 @@ TEST(TraceTimeTest, StoresBcdDigits) {
     TraceRecord rec{};
     PutTime(rec, kTime);
     EXPECT_EQ(std::string("\x13\x05\x09\x04\x70", 5), Str(rec, 0, 5));
-    PutTime(rec, TraceTime{23, 59, 58, 999});
-    EXPECT_EQ(std::string("\x23\x59\x58\x99\x90", 5), Str(rec, 0, 5));
 }
 
 TEST(TraceRecordTest, ValuesRecordStoresTagAndFiveLittleEndianValues) {
@@ -66,12 +64,6 @@ TEST(TraceRecordTest, TextStartsAfterCountValuesAndIsCutAtTheEnd) {
               MakeTextRecord(kTime, "MDio", "xy", 9, values));
     EXPECT_EQ(MakeTextRecord(kTime, "MDio", "xy", 0, values),
               MakeTextRecord(kTime, "MDio", "xy", -3, values));
-
-    // A short text keeps its terminator; what lies behind it is whatever values were passed.
-    const int32_t filled[4] = {0, 0x0A0B0C0D, 0, 0};
-    const TraceRecord kept = MakeTextRecord(kTime, "MOpn", "X", 0, filled);
-    EXPECT_EQ(std::string("X\0", 2), Str(kept, 9, 2));
-    EXPECT_EQ(0x0A0B0C0D, Le32At(kept, 13));
 }
 
 TEST(TraceRecordTest, BytesRecordKeepsFullCountAndAtMostSixteenBytes) {

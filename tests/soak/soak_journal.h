@@ -1,14 +1,7 @@
 // The soak's bookkeeping, apart from Windows: journals, what the supervisor reads back, and the
 // accounting of the statistics against the attempts the journals show.
-// Journal lines, one per event, written straight to the file so that they survive a kill. T is
-// a time in ms of the monotonic clock every process shares. Workers: "start PID", "cycle N",
-// "warm HANDLES" (after the first cycle), "call NAME RESULT MS", "od-begin T" and
-// "od-end RESULT T" around OpenDrawer, "wait-begin T" and "wait-end RESULT T" around
-// WaitForDrawerClose, "claim-begin T" and "released T" (a claim may be held between them),
-// "open-refused RESULT OPENRESULT EXTENDED", "violation TEXT", "done CYCLES HANDLES".
-// Every process: "ev STATUS T OWNER", a drawer change (0 or 1) the control object was told of,
-// with the port owner's process id then. Watchers: "session N", "watching T OPENINGS" and
-// "stopped T OPENINGS" around each enabled session, with the simulator's count of openings.
+// A journal has one line per event, its word first (those ReadJournal reads), times (T) in ms of
+// the clock every process shares; "ev STATUS T OWNER" is a change told with the port's owner.
 #pragma once
 
 #include <algorithm>

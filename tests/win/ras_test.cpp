@@ -171,8 +171,7 @@ TEST_F(RasTest, RefusalsAtOpenGiveTheEventSourceBack) {
 TEST_F(RasTest, ReportsPassOnlyAtTheirLevel) {
     const std::vector<uint32_t> both = {kRasMsgOperationFailed, kRasMsgOperationTimeout};
     const struct {
-        const char* eventLog;      // null: no value
-        const char* verboseLimit;  // null: no value
+        const char *eventLog, *verboseLimit;  // no VerboseLimit value when null
         std::vector<uint32_t> written;
     } cases[] = {{"ENABLE", nullptr, {kRasMsgOperationFailed}},
                  {"Verbose1", nullptr, both},
@@ -187,7 +186,7 @@ TEST_F(RasTest, ReportsPassOnlyAtTheirLevel) {
         EXPECT_OPOS(OPOS_SUCCESS, ras.ReportError(2, kRasMsgOperationTimeout, "to send"));
         std::vector<uint32_t> ids;
         for (const EventRecord& r : m_journal->records) ids.push_back(r.id);
-        EXPECT_EQ(c.written, ids) << (c.eventLog ? c.eventLog : "-") << " limit "
+        EXPECT_EQ(c.written, ids) << c.eventLog << " limit "
                                   << (c.verboseLimit ? c.verboseLimit : "-");
         m_ras.clear();  // the next case makes a new block
     }
