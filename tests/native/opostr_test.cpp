@@ -48,15 +48,11 @@ TEST(COPOStr, DecodesTheLeadingRunOfText) {
     }
 }
 
-// Decimal output keeps three digits per byte, leading zeros included (decoding alone would take
-// "256" for 0 as well). Other modes follow from decoding: the fuzz target checks the round trip.
-TEST(COPOStr, EncodesBytesAsThreeDecimalDigits) {
+// Decimal output keeps leading zeros (decoding alone would take "256" for 0 as well; the fuzz
+// target checks the round trips); mode -1 of a new object converts nothing.
+TEST(COPOStr, EncodesThreeDecimalDigitsAndANewObjectConvertsNothing) {
     const Bytes data = {255, 0, 19, 7};
     EXPECT_EQ("255000019007", COPOStr().BytesToString(data.data(), 4, OPOS_BC_DECIMAL));
-}
-
-// Mode -1 follows the stored mode (the fuzz target sets one); a new object converts nothing.
-TEST(COPOStr, ANewObjectConvertsNothing) {
     int32_t length = 0;
     EXPECT_EQ(Take(COPOStr().StringToBytes("065", &length, -1), length), (Bytes{'0', '6', '5'}));
 }

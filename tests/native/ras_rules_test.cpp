@@ -49,11 +49,9 @@ TEST(RasCounterPath, NoNameFullPathsAndRelativeNames) {
     EXPECT_EQ("Data\\c.txt", ResolveCounterFilePath("c.txt", "D", "Data"));
     EXPECT_EQ("C:\\OPOS\\Bramwick.dll\\c.txt",
               ResolveCounterFilePath("c.txt", "D", "C:\\OPOS\\Bramwick.dll"));
-}
-
-TEST(RasCounterPath, PathsAreCutTo271Bytes) {
-    const std::string folder = "C:\\" + std::string(260, 'm');
-    EXPECT_EQ(folder + "\\counter", ResolveCounterFilePath("counters.txt", "D", folder));
+    // Paths are cut to 271 bytes.
+    const std::string deep = "C:\\" + std::string(260, 'm');
+    EXPECT_EQ(deep + "\\counter", ResolveCounterFilePath("counters.txt", "D", deep));
     const std::string full = "C:\\" + std::string(300, 'f');
     EXPECT_EQ(full.substr(0, kRasCounterPathMax), ResolveCounterFilePath(full.c_str(), "D", ""));
     // A UTF-8 path is cut before the character the limit falls in, not inside it.
