@@ -1,5 +1,5 @@
 // What the fuzz targets share: a check that stops the run with the failed condition and its
-// place, so that libFuzzer keeps the input that broke it, and two helpers for texts.
+// place, so that libFuzzer keeps the input that broke it, and a helper for texts.
 #pragma once
 
 #include <cstdio>
@@ -20,10 +20,6 @@ namespace fuzz {
 inline std::string UpToNul(const std::string& text) {
     const size_t end = text.find('\0');
     return end == std::string::npos ? text : text.substr(0, end);
-}
-
-inline char LowerAscii(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
 }  // namespace fuzz

@@ -54,28 +54,24 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         // Loaded values are already in their stored form: loading them again changes no
         // counter, and a text at most by the blanks a cut at 128 bytes left at its end.
         MemoryKey again;
+        std::vector<STATSLOT> slots;
         for (int32_t t = 0; t < 2; ++t) {
             for (int32_t r = 0; r < kCashDrawerStatTables.counts[t]; ++r) {
-                STATSLOT slot;
-                FUZZ_CHECK(block.FindSlot(t, r, &slot));
-                FUZZ_CHECK(std::string(slot.szName) == kCashDrawerStatTables.rows[t][r].szName);
-                again.texts[slot.szName] = block.ValueText(slot);
+                slots.emplace_back();
+                FUZZ_CHECK(block.FindSlot(t, r, &slots.back()));
+                again.texts[slots.back().szName] = block.ValueText(slots.back());
             }
         }
         std::vector<uint8_t> copy(memory.size());
         StatBlock reloaded(copy.data(), kCashDrawerStatLayout);
         reloaded.Format(kCashDrawerStatTables);
         reloaded.Load(kCashDrawerStatTables, again);
-        for (int32_t t = 0; t < 2; ++t) {
-            for (int32_t r = 0; r < kCashDrawerStatTables.counts[t]; ++r) {
-                STATSLOT slot;
-                block.FindSlot(t, r, &slot);
-                if (slot.nType == kStatTypeCounter) {
-                    FUZZ_CHECK(reloaded.Counter(slot) == block.Counter(slot));
-                } else {
-                    FUZZ_CHECK(block.Text(slot).size() <= kStatTextMax);
-                    FUZZ_CHECK(reloaded.Text(slot) == TrimBlanks(block.Text(slot)));
-                }
+        for (const STATSLOT& slot : slots) {
+            if (slot.nType == kStatTypeCounter) {
+                FUZZ_CHECK(reloaded.Counter(slot) == block.Counter(slot));
+            } else {
+                FUZZ_CHECK(block.Text(slot).size() <= kStatTextMax);
+                FUZZ_CHECK(reloaded.Text(slot) == TrimBlanks(block.Text(slot)));
             }
         }
     } else {

@@ -1,5 +1,5 @@
 // libFuzzer target: any statistics request in each mode against a block with any values;
-// consistent records that resolve to themselves, whole writes, a well formed document.
+// consistent records, whole writes, a well formed document.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <cstring>
@@ -16,8 +16,6 @@
 #include "stats/stat_text.h"
 #include "tests/fuzz/fuzz_check.h"
 #include "tests/native/memory_key.h"
-#include "util/config_rules.h"
-#include "util/config_source.h"
 #include "util/opos_constants.h"
 
 namespace {
@@ -47,25 +45,6 @@ STATSLOT SlotOf(const StatBlock& block, const STATREQ& q) {
     STATSLOT slot;
     FUZZ_CHECK(block.FindSlot(q.nTable, q.nRow, &slot));
     return slot;
-}
-
-// The records as a request of the same mode, or "" when a text value could not be written
-// back unchanged (a separator in it, or blanks the request would trim).
-bool RequestOf(const StatBlock& block, int32_t mode, const std::vector<STATREQ>& records,
-               std::string* text) {
-    for (const STATREQ& q : records) {
-        const STATSLOT slot = SlotOf(block, q);
-        if (!text->empty()) *text += ',';
-        *text += slot.szName;
-        if (mode != kStatModeUpdate) continue;
-        const std::string value =
-            slot.nType == kStatTypeCounter ? std::to_string(q.llCounter) : q.szText;
-        if (value.find_first_of(",=") != std::string::npos || TrimBlanks(value) != value) {
-            return false;
-        }
-        *text += '=' + value;
-    }
-    return true;
 }
 
 void CheckEscaped(const std::string& value) {
@@ -141,15 +120,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         FUZZ_CHECK(seen.insert({q.nTable, q.nRow}).second);
         FUZZ_CHECK((SlotOf(block, q).nAccess & need) == need);
         FUZZ_CHECK(memchr(q.szText, '\0', sizeof(q.szText)) != nullptr);
-    }
-    // What resolved is a request of its own that resolves to the same records.
-    std::string again;
-    if (RequestOf(block, mode, r.records, &again)) {
-        const StatRequestResult r2 = ResolveStatRequest(block, mode, again);
-        FUZZ_CHECK(r2.result == OPOS_SUCCESS && r2.records.size() == r.records.size());
-        for (size_t i = 0; i < r.records.size(); ++i) {
-            FUZZ_CHECK(memcmp(&r2.records[i], &r.records[i], sizeof(STATREQ)) == 0);
-        }
     }
 
     if (mode == kStatModeRetrieve) {

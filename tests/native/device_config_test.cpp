@@ -20,12 +20,10 @@ TEST(DeviceConfig, CorrectionsApplyAtTheirBoundaries) {
     } cases[] = {
         {"Command_Timeout", 99, 6000, &D::commandTimeout},
         {"Command_Timeout", 100, 100, &D::commandTimeout},
-        {"Command_Timeout", 60000, 60000, &D::commandTimeout},
         {"Command_Timeout", 0x7FFFFFFF, 60000, &D::commandTimeout},
         {"OpenDrawer_Timeout", 60001, 60000, &D::openDrawerTimeout},
         {"SendReady_Timeout", 60001, 60000, &D::sendReadyTimeout},
         {"SendDone_Timeout", 1000000, 60000, &D::sendDoneTimeout},
-        {"DllMode", 1, 100, &D::dllMode},
         {"DllMode", 99, 100, &D::dllMode},
         {"DllMode", 100, 100, &D::dllMode},
         {"DllMode", -1, -1, &D::dllMode},
@@ -34,7 +32,6 @@ TEST(DeviceConfig, CorrectionsApplyAtTheirBoundaries) {
         {"DrawerNo", 2, 2, &D::drawerNo},
         {"DrawerNo", 3, 1, &D::drawerNo},
         {"DrawerNo", 0, 1, &D::drawerNo},
-        {"DetectDelay_Time", 0, 0, &D::detectDelayTime},
         {"DetectDelay_Time", -5, 300, &D::detectDelayTime},
         {"DetectDelay_Time", 2900, 2900, &D::detectDelayTime},  // OpenDrawer_Timeout 3000
         {"DetectDelay_Time", 20000, 2900, &D::detectDelayTime},
@@ -42,7 +39,6 @@ TEST(DeviceConfig, CorrectionsApplyAtTheirBoundaries) {
         {"SendReady_Timeout", 99, 3000, &D::sendReadyTimeout},
         {"SendDone_Timeout", 100, 100, &D::sendDoneTimeout},
         {"SendDone_Timeout", -1, 6000, &D::sendDoneTimeout},
-        {"RestartCount", 0, 0, &D::restartCount},
         {"RestartCount", -2, 3, &D::restartCount},
         {"RestartTimeout", -1, 3000, &D::restartTimeout},
     };

@@ -1,35 +1,18 @@
-// The soak: several applications use one drawer for many cycles while processes are killed at
-// random moments: the process that owns the port, and processes that only listen. Each
-// application is a worker process of this program using the registered DLL as an application
-// does (tests/soak/soak_worker.cpp); some claim the device now and then, the others never do.
-// Watchers keep the device open and enabled in sessions of a few seconds and write down every
-// change they are told of. The supervisor (the same program) starts them all, kills, starts
-// replacements, and checks at the end:
-//   - no call took longer than its documented bound and no process stopped making progress;
-//   - no process crashed (every process not killed ends with status 0);
-//   - the statistics counts are the OpenDrawer calls the journals show (a call under way at a
-//     kill may or may not count, see Accounting);
-//   - no 102 while no other process held or sought a claim;
-//   - no lost change: every process is told of open and closed in turn, and each watcher session
-//     of as many openings as the simulated controller made meanwhile;
-//   - after every owner kill a successor had the port open within the takeover bound;
-//   - workers that ran all their cycles hold no more handles at the end than after the first;
-//   - afterwards the service still opens the drawer.
-//
+// The soak's supervisor (docs/reliability.md, "Soak", lists what it checks): starts watchers and
+// workers (tests/soak/soak_worker.h) on one simulated drawer, kills port owners and listeners at
+// random, replaces them, and judges the journals and the statistics at the end.
 //   soak_driver run [--processes N] [--cycles N] [--kills N] [--kill-every MIN-MAX] [--seed N]
 //                   [--listener-kills N] [--unclaimed N] [--watchers N]
 //                   [--mixed OTHER_DRIVER --mixed-out OTHER_OUT_DIR]
-//   soak_driver worker ... / watcher ...      (started by run, tests/soak/soak_worker.h)
-// --kills: port owners to kill; --listener-kills: processes to kill that do not own the port
-// (workers and watchers); --unclaimed: workers that never claim.
-// --mixed: every odd worker slot runs OTHER_DRIVER, this program built for the other bitness,
-// whose modules are in OTHER_OUT_DIR: half the applications are 32-bit and half 64-bit, on one
-// drawer set up in both registry views.
+// --kills: port owners to kill; --listener-kills: other processes to kill; --unclaimed: workers
+// that never claim; --mixed: odd worker slots run the other bitness's driver (its modules in
+// OTHER_OUT_DIR) on a device set up in both registry views.
 #include <windows.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <map>
@@ -107,8 +90,6 @@ std::string NameOf(const Process& p) {
     return Format("%s %d.%d", p.watcher ? "watcher" : "worker", p.slot, p.number);
 }
 
-// --- Supervisor ---------------------------------------------------------------------------
-
 bool OwnsThePort(DWORD pid) {
     return testproc::PortOwnerProcessId() == pid;
 }
@@ -169,10 +150,7 @@ public:
             Fail("the simulator or the stop event cannot be set up");
             return Report();
         }
-        // The statistics and reliability blocks live while any process maps them; holding them
-        // keeps the counts of the whole run in memory however the workers die. The drawer-open
-        // counter of the reliability records (in memory) counts the good openings a second time,
-        // in a block and under a mutex of its own.
+        // Held, the statistics and reliability blocks keep the whole run's counts in memory.
         device.SetText("Statistics", "Memory");
         fw::UniqueKernel block, rasBlock;
         {
@@ -257,8 +235,7 @@ private:
         }
     }
 
-    // Ends a process: its incarnation is read back, and a killed one is replaced (a worker by
-    // one that runs its remaining cycles).
+    // Reads back an ended process's journal and replaces a killed one.
     void Ended(size_t index) {
         Running r = m_running[index];
         m_running.erase(m_running.begin() + static_cast<std::ptrdiff_t>(index));
@@ -410,8 +387,7 @@ private:
         }
     }
 
-    // No lost change: open and closed in turn within each session of every process, and each
-    // watcher session told of as many openings as the controller made meanwhile.
+    // No lost change: alternation within sessions, watcher sessions against the controller.
     void CheckChanges() {
         long changes = 0, sessions = 0;
         for (const soak::Incarnation& inc : m_done) {
@@ -460,8 +436,7 @@ private:
             }
             if (inc.watcher) continue;
             if (!inc.done) Fail(name + " did not finish its cycles");
-            // Handles: the first cycle creates what lives as long as the process; after it
-            // nothing may accumulate.
+            // Handles: nothing may accumulate after the first cycle.
             if (inc.done && inc.cycles >= 10) {
                 m_handleReport +=
                     Format(" %s:%ld->%ld", name.c_str(), inc.warmHandles, inc.endHandles);
@@ -523,12 +498,8 @@ private:
             std::ofstream(m_dir + "\\supervisor.log") << m_log;
             return 1;
         }
-        WIN32_FIND_DATAA found;
-        const HANDLE find = FindFirstFileA((m_dir + "\\*.log").c_str(), &found);
-        for (bool more = find != INVALID_HANDLE_VALUE; more; more = FindNextFileA(find, &found))
-            DeleteFileA((m_dir + "\\" + found.cFileName).c_str());
-        if (find != INVALID_HANDLE_VALUE) FindClose(find);
-        RemoveDirectoryA(m_dir.c_str());
+        std::error_code ignored;
+        std::filesystem::remove_all(m_dir, ignored);
         return 0;
     }
 

@@ -1,16 +1,7 @@
-// The soak's bookkeeping, apart from Windows so that it reads plainly: what each worker
-// process writes into its journal, what the supervisor reads back, and the accounting of the
-// statistics counts against the attempts the journals show.
-//
-// Journal lines, one per event, written straight to the file so that they survive a kill. T is
-// a time in ms of the monotonic clock every process shares. Workers: "start PID", "cycle N",
-// "warm HANDLES" (after the first cycle), "call NAME RESULT MS", "od-begin T" and
-// "od-end RESULT T" around OpenDrawer, "wait-begin T" and "wait-end RESULT T" around
-// WaitForDrawerClose, "claim-begin T" and "released T" (a claim may be held between them),
-// "open-refused RESULT OPENRESULT EXTENDED", "violation TEXT", "done CYCLES HANDLES".
-// Every process: "ev STATUS T OWNER", a drawer change (0 or 1) the control object was told of,
-// with the port owner's process id then. Watchers: "session N", "watching T OPENINGS" and
-// "stopped T OPENINGS" around each enabled session, with the simulator's count of openings.
+// The soak's bookkeeping, apart from Windows: journals, what the supervisor reads back, and the
+// accounting of the statistics against the attempts the journals show.
+// A journal has one line per event, its word first (those ReadJournal reads), times (T) in ms of
+// the clock every process shares; "ev STATUS T OWNER" is a change told with the port's owner.
 #pragma once
 
 #include <algorithm>
@@ -193,14 +184,11 @@ struct Accounting {
 inline void CheckAlternation(const Incarnation& inc, const std::string& name,
                              std::vector<std::string>* problems) {
     for (size_t i = 1; i < inc.changes.size(); ++i) {
-        const Change& a = inc.changes[i - 1];
-        const Change& b = inc.changes[i];
-        if (a.session == b.session && a.status == b.status) {
-            problems->push_back(name + "told of the drawer " +
-                                std::string(b.status ? "opening" : "closing") +
-                                " twice in a row (at " + std::to_string(a.at) + " and " +
-                                std::to_string(b.at) + " ms): a change between was lost");
-        }
+        const Change &a = inc.changes[i - 1], &b = inc.changes[i];
+        if (a.session != b.session || a.status != b.status) continue;
+        problems->push_back(name + "told of the drawer " + (b.status ? "opening" : "closing") +
+                            " twice in a row (at " + std::to_string(a.at) + " and " +
+                            std::to_string(b.at) + " ms): a change between was lost");
     }
 }
 
@@ -210,26 +198,21 @@ inline void CheckRefusals(const std::vector<Incarnation>& all, std::vector<std::
         for (const Refusal& r : inc.refusals) {
             bool claimed = false;
             for (const Incarnation& other : all) {
-                if (&other == &inc) continue;
                 for (const Interval& c : other.claims) {
-                    if (c.from <= r.during.to && r.during.from <= c.to) claimed = true;
+                    claimed |= &other != &inc && c.from <= r.during.to && r.during.from <= c.to;
                 }
             }
-            if (!claimed) {
-                problems->push_back(r.call + " returned 102 between " +
-                                    std::to_string(r.during.from) + " and " +
-                                    std::to_string(r.during.to) +
-                                    " ms while no other process held or sought a claim");
-            }
+            if (claimed) continue;
+            problems->push_back(r.call + " returned 102 between " + std::to_string(r.during.from) +
+                                " and " + std::to_string(r.during.to) +
+                                " ms while no other process held or sought a claim");
         }
     }
 }
 
-// A watcher's session against the simulator's count of openings: each opening the controller
-// made is reported, except that an opening may fall between the count and the report at either
-// end, and one opening may pass unseen each time the port changes hands (its owner closed or
-// was killed; the next owner learns the state, not how it got there). `ownerKills`: port
-// owners killed during the session; the hand-overs the watcher saw are in the watch.
+// A watcher's session against the controller's openings: one may fall outside the count at
+// either end, and one may pass unseen per hand-over of the port (`ownerKills` during the
+// session, and the owner changes the watcher saw).
 inline bool WatchExplained(const Watch& w, long ownerKills, std::string* why) {
     const long long made = w.openingsTo - w.openingsFrom;
     char text[200];

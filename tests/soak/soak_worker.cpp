@@ -1,8 +1,4 @@
-// Workers and watchers of the soak (tests/soak/soak_worker.h).
-//
-// A worker's cycle: OpenService, ClaimDevice (without waiting) in one cycle of ten when the
-// worker claims at all, DeviceEnabled, OpenDrawer, the simulated drawer closes by itself
-// (auto-close), WaitForDrawerClose, RetrieveStatistics, ReleaseDevice, Close.
+// Workers and watchers of the soak (tests/soak/soak_worker.h; the cycle: docs/reliability.md).
 #include "tests/soak/soak_worker.h"
 
 #include <algorithm>
@@ -37,9 +33,7 @@ struct Bounds {
     DWORD open, claim, enable, openDrawer, wait, statistics, close;
 };
 
-// Commands of all processes pass one at a time; each holds the line at most for
-// SendReady_Timeout + SendDone_Timeout, so a command may queue behind one of every other
-// process.
+// Commands pass one at a time: one may queue behind an exchange of every other process.
 Bounds BoundsFor(int processes) {
     const DWORD exchange = kSendReadyTimeout + kSendDoneTimeout;
     const DWORD queue = static_cast<DWORD>(processes - 1) * exchange;
@@ -94,10 +88,8 @@ public:
     Worker(Journal& journal, const Bounds& bounds, bool claims)
         : m_journal(journal), m_bounds(bounds), m_claims(claims) {}
 
-    // Runs a call, writes it to the journal and checks its duration and result (any result when
-    // `allowed` is empty). A call the
-    // dispatch layer refused or that threw gives 0 through DispClient: that must not pass for
-    // success, so it is a violation and journaled as -1.
+    // Runs and journals a call, checking its duration and result (any when `allowed` is
+    // empty); a call refused by the dispatch layer is a violation, journaled as -1.
     template <class Call>
     LONG Timed(const char* name, DWORD bound, Call call, std::initializer_list<LONG> allowed) {
         const DWORD start = GetTickCount();
@@ -128,8 +120,7 @@ public:
 
     void Cycle(client::DrawerClient& s, std::mt19937& rng, const std::wstring& device) {
         m_session = &s;
-        // An open may fail only because its status reply did not come in time (the port owner
-        // was killed meanwhile): 111 with OpenResult 456.
+        // An open may fail only with 111 and OpenResult 456: its owner was killed meanwhile.
         const LONG open =
             Timed("open", m_bounds.open, [&] { return s.Open(device); }, {OPOS_SUCCESS, kFailure});
         if (open != OPOS_SUCCESS) {
@@ -247,9 +238,7 @@ int RunWatcher(int argc, char** argv) {
         session.Create();
         JournalChanges(session, journal);
         HANDLE stopHandle = stop.get();
-        // Sessions of 3 to 8 s: a watcher that closes goes to the back of the queue for the
-        // port, so that the owners killed are mostly workers, and hands the port on when it
-        // owns it.
+        // Sessions of 3 to 8 s: a closing watcher goes to the back of the port's queue.
         for (int n = 1; result == 0 && WaitForSingleObject(stopHandle, 0) == WAIT_TIMEOUT; ++n) {
             journal.Line("session %d", n);
             LONG opened = session.created() ? session.Open(device) : -1;

@@ -1,7 +1,5 @@
-// The soak's processes other than the supervisor: workers, which run drawer cycles, and
-// watchers, which keep the device open and enabled and write down every drawer change they are
-// told of. Both write a journal (tests/soak/soak_journal.h) line by line, so that a killed
-// process leaves everything it wrote.
+// The soak's workers (drawer cycles) and watchers (enabled sessions that write down every
+// change); both journal line by line (tests/soak/soak_journal.h).
 #pragma once
 
 #include <windows.h>
@@ -20,22 +18,19 @@ constexpr DWORD kSendDoneTimeout = 2000;
 constexpr DWORD kOpenDrawerTimeout = 1500;
 constexpr DWORD kAutoCloseMs = 200;
 
-// Milliseconds of the machine's monotonic clock, the same in every process: the journals of
-// different processes are compared by it.
+// The monotonic clock in ms, the same in every process.
 inline long long Now() {
     return static_cast<long long>(GetTickCount64());
 }
 
-// Times drawer 1 of the soak's simulated controller has opened since its reset, brought up to
-// date first; -1 when the controller cannot be reached.
+// Openings of the simulated drawer 1 since its reset, or -1 when it cannot be reached.
 long long SimOpenings();
 
 // soak_driver worker DEVICE JOURNAL SLOT CYCLES SEED PROCESSES CLAIMS
 //   CLAIMS: 1 when the worker claims the device in one cycle of ten, 0 when it never does.
 int RunWorker(int argc, char** argv);
 // soak_driver watcher DEVICE JOURNAL STOP_EVENT SEED
-//   Keeps the device open and enabled in sessions of a few seconds and writes down every
-//   drawer change until STOP_EVENT is set.
+//   Runs until STOP_EVENT is set.
 int RunWatcher(int argc, char** argv);
 
 }  // namespace soak

@@ -1,7 +1,5 @@
-// The counter file as an application meets it: the service driven through IDispatch with real
-// BSTRs, a device in the registry, real files, and the event log recorded. A file the service
-// cannot read is kept aside with a record, never overwritten; a file that is not a counter file
-// is never replaced; long paths and a reader holding the file do not lose a count.
+// The counter file as an application meets it: the service through IDispatch with real BSTRs,
+// real files and the event log recorded.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -106,9 +104,7 @@ protected:
     std::string m_file;
 };
 
-// LF line ends, blank lines at the end: read as they are and, by a session that only looks,
-// left exactly as they are. A file cut short inside its value cannot be read: it is kept aside
-// with a record that names both files, and a new one is started.
+// A lenient file is read and left alone; a cut one is kept aside with a record naming both.
 TEST_F(CounterFile, AnUnreadableFileIsKeptAsideWithARecordAndAReadableOneIsLeftAlone) {
     const std::string lenient = "DrawerOpenCount                   1234\n\n \r\n";
     ASSERT_TRUE(WriteWholeFile(m_file, lenient));
@@ -135,9 +131,7 @@ TEST_F(CounterFile, AnUnreadableFileIsKeptAsideWithARecordAndAReadableOneIsLeftA
     EXPECT_EQ((std::vector<std::string>{"2 800003EF " + m_file + " " + aside}), Records());
 }
 
-// The counter file can be pointed at any file by DirectIO 112 and 115: one that is not a
-// counter file is refused with a record, whatever it holds; an empty file and a counter file
-// are replaced. A NUL in the name would cut it short and name another file: refused.
+// DirectIO 112/115 refuse a file that is not a counter file (with a record) or a name with a NUL.
 TEST_F(CounterFile, AFileThatIsNotACounterFileIsNeverReplaced) {
     const std::string library = m_folder + "\\k.dll";
     const std::string program = std::string("MZ\x90\0\x03\0\0\0", 8) + std::string(300, '\xFF');
@@ -177,9 +171,7 @@ TEST_F(CounterFile, AFileThatIsNotACounterFileIsNeverReplaced) {
     EXPECT_EQ(3u, Records().size());
 }
 
-// A path of 258 characters is valid although "<path>.tmp" would not be; a reader that holds
-// the counter file without delete sharing refuses the replace, so the count is written in
-// place. A reader that allows no writing at all, or a read-only file, still refuses.
+// 258-character paths work; a reader without delete sharing gets the count written in place.
 TEST_F(CounterFile, LongPathsAndReadersHoldingTheFileLoseNoCount) {
     const std::string longPath = m_folder + "\\" + std::string(258 - m_folder.size() - 1, 'a');
     ASSERT_EQ(258u, longPath.size());

@@ -10,8 +10,7 @@
 #include "ras/event_log.h"
 
 struct EventRecord {
-    uint16_t type;
-    uint16_t category;
+    uint16_t type, category;
     uint32_t id;
     std::vector<std::string> strings;
     std::string data;
@@ -19,11 +18,8 @@ struct EventRecord {
 
 // What the recording event log saw; shared with the test after the log is handed over.
 struct EventJournal {
-    bool available = true;
-    bool registerSucceeds = true;
-    bool writeSucceeds = true;
-    int registrations = 0;
-    int deregistrations = 0;
+    bool available = true, registerSucceeds = true, writeSucceeds = true;
+    int registrations = 0, deregistrations = 0;
     std::string source;
     std::vector<EventRecord> records;
 };

@@ -63,9 +63,7 @@ void SetTraceLimits(DWORD maxKB, DWORD backups) {
     RegSetKeyValueA(HKEY_CURRENT_USER, kTraceKey, "Backups", REG_DWORD, &backups, sizeof(backups));
 }
 
-// Started with BRAMWICK_TRACE_WRITER=N by the several-processes test, this program is writer N:
-// it opens the device's channel as the service does, writes a batch, closes it, and again,
-// then ends before any test runs.
+// With BRAMWICK_TRACE_WRITER=N this program is writer N of the several-processes test.
 constexpr int kWriterBatches = 50;
 constexpr int kWriterBatchRecords = 200;
 
@@ -117,8 +115,7 @@ protected:
         ASSERT_TRUE(SetEnvironmentVariableA("BRAMWICK_TRACE_DIR", folder_.c_str()));
     }
 
-    // Unloading the library closes whatever channels a test left open, so the folder must then
-    // come away completely.
+    // Unloading the library closes the channels a test left open: the folder comes away whole.
     void TearDown() override {
         SetEnvironmentVariableA("BRAMWICK_TRACE_DIR", nullptr);
         RegDeleteKeyValueA(HKEY_CURRENT_USER, kTraceKey, "MaxFileKB");
@@ -148,8 +145,7 @@ protected:
     TraceFileContents Parse(const std::string& channel) const {
         return ParseTraceFile(ReadAll(PathOf(channel)));
     }
-    // The records of a channel's numbered backups and live file, oldest first; each file must
-    // be whole and within `limit` bytes.
+    // A channel's records, oldest backup first; each file whole and within `limit` bytes.
     std::vector<TraceRecord> Kept(const std::string& channel, int backups, size_t limit) const {
         std::vector<TraceRecord> records;
         for (int n = backups; n >= 0; --n) {
@@ -215,8 +211,7 @@ TEST_F(TraceLibTest, ChannelsAreRefusedWhileOpenOrGivenBadInput) {
     EXPECT_TRUE(RemoveDirectoryA((folder_ + "\\env").c_str()));
 }
 
-// A partial record left by a crash in the middle of a write is dropped when the channel is
-// opened again; unloading the library closes the channels left open.
+// A torn record left by a crash is dropped at the next open; unloading closes open channels.
 TEST_F(TraceLibTest, ReopenDropsTornRecordAndUnloadCloses) {
     const TraceRecord rec = Values("Tout", 9, 0, 0, 0, 0);
     LONG h = open_("againM");
@@ -238,9 +233,7 @@ TEST_F(TraceLibTest, ReopenDropsTornRecordAndUnloadCloses) {
     EXPECT_EQ(2u, contents.records.size());
 }
 
-// Threads writing one handle while the file rotates and a save copies it: every record lands
-// whole, each thread's records stay in order across the numbered files, no file passes the
-// limit, and every save succeeds.
+// Threads writing one handle while it rotates and saves copy it: whole records, in order.
 TEST_F(TraceLibTest, ConcurrentWritersLandWholeRecords) {
     constexpr DWORD kLimitKB = 16;
     constexpr int kThreads = 4;
@@ -291,9 +284,7 @@ TEST_F(TraceLibTest, ConcurrentWritersLandWholeRecords) {
     }
 }
 
-// Several processes open, write and close the same device's channel over and over, as
-// applications that open the device in turn do: while one rotates, the others find its name
-// taken and use the next, and every file of every name stays whole and within the limit.
+// Processes opening one device's channel in turn: taken names are skipped, files stay whole.
 TEST_F(TraceLibTest, SeveralProcessesShareTheChannelNames) {
     constexpr DWORD kLimitKB = 2;
     constexpr int kWriters = 3;
@@ -328,10 +319,8 @@ TEST_F(TraceLibTest, SeveralProcessesShareTheChannelNames) {
     EXPECT_GT(records, 0u);
 }
 
-// CVmTrace writes and closes nothing until enabled (saving does not depend on the switch).
-// Enabled, the digit of a channel name advances only while the library refuses a name, up to
-// '>' at most; the other letters share the digit that worked, and the base name keeps its last
-// 14 characters.
+// CVmTrace is silent until enabled; then a name's digit advances while the library refuses
+// it, up to '>', shared by the other letters, after the base name's last 14 characters.
 TEST_F(TraceLibTest, CVmTraceIsSilentUntilEnabledAndPicksNamesTheLibraryAccepts) {
     CVmTrace trace;
     ASSERT_TRUE(trace.IsLibraryLoaded());
