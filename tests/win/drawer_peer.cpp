@@ -46,6 +46,7 @@ bool Run(client::DrawerClient& drawer, const char* device, const std::string& st
     if (step == "claim") return check(drawer.Claim(0));
     if (step == "release") return check(drawer.Release());
     if (step == "opendrawer") return check(drawer.OpenDrawer());
+    if (step == "waitforclose") return check(drawer.WaitForDrawerClose(1000));
     if (step == "close") return check(drawer.Close());
     if (step == "opened") {
         return client::PumpUntil([&] { return drawer.DrawerOpened() == expected; }, 10000);

@@ -48,9 +48,11 @@ protected:
         m_session.Set(PIDX_DeviceEnabled, 1);
     }
     // Sets the named event, or waits (pumping) until it is set.
-    static void Signal(const std::string& name) {
-        fw::UniqueKernel event(testproc::Named(name));
-        SetEvent(event.get());
+    // The event is kept for the rest of the test: a peer that reaches its wait later must still
+    // find it set, not a new one.
+    void Signal(const std::string& name) {
+        m_signalled.emplace_back(testproc::Named(name));
+        SetEvent(m_signalled.back().get());
     }
     static bool Signalled(const std::string& name) {
         fw::UniqueKernel event(testproc::Named(name));
@@ -58,6 +60,7 @@ protected:
                          kBound);
     }
 
+    std::vector<fw::UniqueKernel> m_signalled;
     testutil::ComApartment m_com;
     ScratchDevice m_device{kDevice};
     DrawerClient m_session;

@@ -64,9 +64,10 @@ protected:
         m_device.SetNumber("OpenDrawer_Timeout", 8000);
         ASSERT_EQ(0u, Sim(kSim, "reset"));
         ASSERT_EQ(0u, Sim(kSim, "autoclose 300"));
+        // Held for the whole test, so that a signal given before the other side looks is kept.
         for (const char* name : {"mix-a", "mix-b", "mix-c", "mix-go", "mix-die"}) {
-            fw::UniqueKernel e(Named(name));
-            ResetEvent(e.get());
+            m_events.emplace_back(Named(name));
+            ResetEvent(m_events.back().get());
         }
         m_session = std::make_unique<client::DrawerClient>();
         ASSERT_HR(S_OK, m_session->Create());
@@ -77,6 +78,7 @@ protected:
         Sim(kSim, "reset");
     }
 
+    std::vector<fw::UniqueKernel> m_events;
     testutil::ComApartment m_com;
     ScratchDevice m_device{kDevice, true, {KEY_WOW64_32KEY, KEY_WOW64_64KEY}};
     std::unique_ptr<client::DrawerClient> m_session;
