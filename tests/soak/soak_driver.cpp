@@ -20,6 +20,8 @@
 #include <string>
 #include <vector>
 
+#include "framework/module.h"
+#include "framework/wide_text.h"
 #include "ras/ras_names.h"
 #include "stats/stat_names.h"
 #include "tools/client/drawer_client.h"
@@ -193,10 +195,10 @@ private:
         r.journal = Format("%s\\%s-%d-%d.log", m_dir.c_str(), watcher ? "watcher" : "worker",
                            r.slot, r.number);
         const bool other = !watcher && !m_o.mixedDriver.empty() && slot % 2 == 1;
-        char self[MAX_PATH];
-        GetModuleFileNameA(nullptr, self, MAX_PATH);
-        std::string line = Format("\"%s\" %s %s \"%s\" ", other ? m_o.mixedDriver.c_str() : self,
-                                  watcher ? "watcher" : "worker", kDevice, r.journal.c_str());
+        const std::string self = fw::WideToUtf8(fw::ModulePath(nullptr));
+        std::string line =
+            Format("\"%s\" %s %s \"%s\" ", other ? m_o.mixedDriver.c_str() : self.c_str(),
+                   watcher ? "watcher" : "worker", kDevice, r.journal.c_str());
         if (watcher) {
             line += Format("%s %u", m_stopName.c_str(), m_o.seed + 500000u + r.slot);
         } else {

@@ -5,6 +5,7 @@
 
 #include "framework/handles.h"
 #include "framework/wide_text.h"
+#include "server/server_registry.h"
 #include "so/device_config.h"
 #include "tests/win/sim_control.h"
 #include "tests/win/test_util.h"
@@ -79,7 +80,7 @@ protected:
 TEST_F(Commands, SetupWritesWhatIsGivenKeepsTheRestAndRefusesBadInputWhole) {
     ASSERT_EQ(
         0u, Cdctl("setup add " + kDevice + " Port=COM3 DrawerNo=2 OpenDrawer_Timeout=250ms").code);
-    EXPECT_EQ("OPOS.CashDrawer.Bramwick.1", Read(Path(), nullptr).text);
+    EXPECT_EQ(kProgId, Read(Path(), nullptr).text);
     EXPECT_EQ(static_cast<DWORD>(REG_DWORD), Read(Path(), "DrawerNo").type);
     EXPECT_EQ(2u, Read(Path(), "DrawerNo").number);
     EXPECT_EQ("250ms", Read(Path(), "OpenDrawer_Timeout").text);  // not a plain number: text
@@ -111,7 +112,7 @@ TEST_F(Commands, SetupWritesWhatIsGivenKeepsTheRestAndRefusesBadInputWhole) {
     EXPECT_EQ(3u, Cdctl("setup add " + kDevice + " Port=COM3").code);
     EXPECT_EQ("COM9", Read(Path(), "Port").text);
     EXPECT_EQ(0u, Cdctl("setup add --force " + kDevice + " Port=COM3").code);
-    EXPECT_EQ("OPOS.CashDrawer.Bramwick.1", Read(Path(), nullptr).text);
+    EXPECT_EQ(kProgId, Read(Path(), nullptr).text);
     EXPECT_EQ("COM3", Read(Path(), "Port").text);
 }
 

@@ -41,9 +41,7 @@ std::string Nibbles(const std::string& bytes) {
 
 // The running test program's name: the module whose folder is the counter files' fallback.
 std::string ProgramName() {
-    char path[MAX_PATH] = {};
-    GetModuleFileNameA(nullptr, path, MAX_PATH);
-    return std::string(path).substr(testproc::ExeDir().size());
+    return fw::WideToUtf8(fw::ModulePath(nullptr)).substr(testproc::ExeDir().size());
 }
 
 struct Io {

@@ -10,6 +10,7 @@
 #include <utility>
 
 #include "framework/handles.h"
+#include "framework/module.h"
 #include "framework/wide_text.h"
 #include "link/shared_state.h"
 
@@ -28,8 +29,7 @@ inline std::string OutDir() {
 
 // The running test program's folder, ending with its separator.
 inline std::string ExeDir() {
-    char exe[MAX_PATH] = {};
-    const std::string path(exe, GetModuleFileNameA(nullptr, exe, MAX_PATH));
+    const std::string path = fw::WideToUtf8(fw::ModulePath(nullptr));
     return path.substr(0, path.find_last_of('\\') + 1);
 }
 

@@ -10,9 +10,11 @@
 #include <vector>
 
 #include "framework/handles.h"
+#include "framework/module.h"
 #include "framework/wide_text.h"
 #include "ras/counter_file.h"
 #include "ras/counter_path.h"
+#include "server/server_registry.h"
 #include "so/device_config.h"
 #include "tools/cdctl/cdctl_text.h"
 #include "tools/cdctl/setup_system.h"
@@ -24,7 +26,6 @@ using namespace cdctl;
 
 namespace {
 
-constexpr char kProgId[] = "OPOS.CashDrawer.Bramwick.1";
 constexpr int kExitRegistry = 1;
 constexpr int kExitUsage = 2;
 constexpr int kExitRefused = 3;
@@ -105,9 +106,7 @@ std::string RegisteredModule(const std::string& progId, REGSAM view) {
 
 // The folder of cdctl.exe, with its trailing backslash, as Path holds a folder.
 std::string OwnFolder() {
-    wchar_t path[MAX_PATH] = {};
-    const DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH);
-    const std::string file = n == 0 || n >= MAX_PATH ? std::string() : fw::WideToUtf8(path);
+    const std::string file = fw::WideToUtf8(fw::ModulePath(nullptr));
     return file.substr(0, file.rfind('\\') + 1);
 }
 
