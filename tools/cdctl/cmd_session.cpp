@@ -81,8 +81,9 @@ bool Session::Start() {
     }
     m_comStarted = true;
     m_start = std::chrono::steady_clock::now();
-    m_co = client::ControlObjectStub::Create();
-    m_co->onEvent = [this](const client::ControlObjectStub::Event& event) { OnEvent(event); };
+    m_drawer.co().onEvent = [this](const client::ControlObjectStub::Event& event) {
+        OnEvent(event);
+    };
     return true;
 }
 
@@ -140,19 +141,12 @@ bool Session::Create(StepReport& r, std::string& note) {
             return false;
         }
     }
-    CLSID clsid;
-    fw::ComPtr<IDispatch> object;
-    HRESULT hr = CLSIDFromProgID(fw::Utf8ToWide(progId).c_str(), &clsid);
-    if (SUCCEEDED(hr)) {
-        hr = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch,
-                              object.put_void());
-    }
+    const HRESULT hr = m_drawer.Create(progId);
     if (FAILED(hr)) {
         r.result = OPOS_E_NOSERVICE;
         note = "cannot create " + progId + " (" + Hex(hr) + "); is Bramwick.dll registered?";
         return false;
     }
-    m_drawer = fw::DispClient(object.get());
     note = "created " + progId;
     return true;
 }
@@ -195,7 +189,7 @@ void Session::Execute(const Step& step, StepReport& r, std::vector<std::string>&
     switch (step.kind) {
         case StepKind::Open: {
             longCall(L"OpenService", fw::Utf8ToWide(kDeviceClass).c_str(),
-                     fw::Utf8ToWide(m_device).c_str(), static_cast<IDispatch*>(m_co));
+                     fw::Utf8ToWide(m_device).c_str(), static_cast<IDispatch*>(&m_drawer.co()));
             if (r.dispatchFailed) return;
             if (r.result == OPOS_SUCCESS) {
                 m_opened = true;
@@ -318,13 +312,14 @@ int Session::Run(const Step& step, StepReport* out) {
         PumpUntil([] { return false; }, static_cast<DWORD>(step.numbers[0]));
     } else if (step.kind == StepKind::WaitEvents) {
         const size_t wanted = static_cast<size_t>(step.numbers[0]);
-        bool seen = PumpUntil([&] { return m_co->EventCount() - m_consumedEvents >= wanted; },
-                              static_cast<DWORD>(step.numbers[1]));
-        const size_t got = m_co->EventCount() - m_consumedEvents;
+        bool seen =
+            PumpUntil([&] { return m_drawer.co().EventCount() - m_consumedEvents >= wanted; },
+                      static_cast<DWORD>(step.numbers[1]));
+        const size_t got = m_drawer.co().EventCount() - m_consumedEvents;
         if (seen) {
             m_consumedEvents += wanted;
         } else {
-            m_consumedEvents = m_co->EventCount();
+            m_consumedEvents = m_drawer.co().EventCount();
             r.result = OPOS_E_TIMEOUT;
             note = std::to_string(got) + " of " + std::to_string(wanted) + " events in " +
                    std::to_string(step.numbers[1]) + " ms";
@@ -413,12 +408,7 @@ void Session::Finish() {
                 DescribeResult(result));
             m_opened = false;
         }
-        m_drawer = fw::DispClient();
-    }
-    // The service held the control object without a reference of its own; it goes last.
-    if (m_co) {
-        m_co->Release();
-        m_co = nullptr;
+        m_drawer.Attach(nullptr);  // the service goes first: it holds the control object
     }
     if (m_comStarted) {
         CoUninitialize();

@@ -3,8 +3,8 @@
 //
 // A session works as an OPOS control object does: it reads the ProgID from the device key's
 // default value, creates the object with CLSIDFromProgID and CoCreateInstance, calls every
-// method by name through IDispatch, and passes its own control object (client::ControlObjectStub)
-// to OpenService. The calling thread is a single-threaded apartment that pumps its messages while
+// method by name through IDispatch (client::DrawerClient, as the tests and the benchmark do), and
+// passes the client's control object (client::ControlObjectStub) to OpenService. The calling thread is a single-threaded apartment that pumps its messages while
 // it waits, so the service's events arrive on it. Not thread-safe: one thread only.
 #pragma once
 
@@ -15,9 +15,8 @@
 #include <string>
 #include <vector>
 
-#include "framework/disp_client.h"
 #include "tools/cdctl/session_script.h"
-#include "tools/client/control_object_stub.h"
+#include "tools/client/drawer_client.h"
 
 namespace cdctl {
 
@@ -73,8 +72,7 @@ private:
     bool m_comStarted = false;
     bool m_opened = false;
     bool m_drawerWasOpen = false;  // the last opendrawer found DrawerOpened already 1
-    client::ControlObjectStub* m_co = nullptr;
-    fw::DispClient m_drawer;
+    client::DrawerClient m_drawer;
     size_t m_consumedEvents = 0;
     std::chrono::steady_clock::time_point m_start;
 };

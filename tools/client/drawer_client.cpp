@@ -16,10 +16,10 @@ DrawerClient::~DrawerClient() {
     m_co->Release();
 }
 
-HRESULT DrawerClient::Create() {
+HRESULT DrawerClient::Create(const std::string& progId) {
     CLSID clsid;
     fw::ComPtr<IDispatch> object;
-    HRESULT hr = CLSIDFromProgID(fw::Utf8ToWide(kProgId).c_str(), &clsid);
+    HRESULT hr = CLSIDFromProgID(fw::Utf8ToWide(progId).c_str(), &clsid);
     if (SUCCEEDED(hr)) {
         hr = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch,
                               object.put_void());

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "framework/disp_client.h"
+#include "server/server_registry.h"
 #include "tools/client/control_object_stub.h"
 
 namespace client {
@@ -25,8 +26,9 @@ public:
     DrawerClient(const DrawerClient&) = delete;
     DrawerClient& operator=(const DrawerClient&) = delete;
 
-    // The registered service, created by ProgID; the HRESULT of the creation.
-    HRESULT Create();
+    // The registered service, created by ProgID (ours unless another is named); the HRESULT of
+    // the creation.
+    HRESULT Create(const std::string& progId = kProgId);
     // The registered class, but from the copy of the module at dllPath (which stays loaded).
     HRESULT CreateFromModule(const char* dllPath);
     // Drives this service from now on (none: null); the earlier one is released first.
